@@ -1,0 +1,58 @@
+// Monitor and logger of the reference host. Every call is kept as a record that tests and tools
+// read; a readable line for people can be echoed to stderr or a file. Echo is off by default, so
+// that tests stay quiet. The entry points return 0.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace kestro {
+
+struct MonitorRecord {
+    int module = 0;
+    int code = 0;
+    std::string message;
+    int kind = 0;
+};
+
+struct LogRecord {
+    int module = 0;
+    std::string function;
+    std::string file;
+    int line = 0;
+    int flags = 0;
+    int level = 0;
+    std::string tag;
+    std::string format; //!< the format as given
+    std::string text;   //!< the format with its arguments applied
+};
+
+class HostLog {
+public:
+    static HostLog& instance();
+
+    const std::vector<MonitorRecord>& monitor() const { return m_monitor; }
+    const std::vector<LogRecord>& logs() const { return m_logs; }
+    //! Forgets every record; the echo stays as it is.
+    void clear();
+
+    //! Echoes a line per call to the stream (null: no echo, the default).
+    void setEcho(std::FILE* stream) { m_echo = stream; }
+    //! Echoes to a file, appending; false (echo unchanged) when it cannot be opened.
+    bool setEchoFile(const std::string& path);
+
+    // Used by the host entry points.
+    void addMonitor(MonitorRecord record);
+    void addLog(LogRecord record);
+
+private:
+    HostLog() = default;
+    ~HostLog();
+    std::vector<MonitorRecord> m_monitor;
+    std::vector<LogRecord> m_logs;
+    std::FILE* m_echo = nullptr;
+    std::FILE* m_echoFile = nullptr;
+};
+
+} // namespace kestro
