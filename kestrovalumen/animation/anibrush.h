@@ -1,0 +1,22 @@
+// CAniBrush: the fill colour of its owner from a segment table.
+#pragma once
+
+#include "kestrovalumen/animation/aniobj.h"
+
+#include <vector>
+
+class CAniBrush : public CAniObj {
+public:
+    CAniBrush();
+
+    bool deserialize(FF::utils::IBuffer* buf) override;
+    //! On a refresh: fill on, in the colour of the value's segment; 1 when the colour changed.
+    int Run(int nEvent) override;
+    //! Attaches the owner and finds its blink animation.
+    void InitObj(CDrawObj* owner) override;
+
+    CAniObj* m_pBlink = nullptr;        //!< the owner's blink animation, not owned
+    std::vector<double> m_arrayValue;   //!< segment limits
+    std::vector<uint32_t> m_arrayColor; //!< one colour per limit, 0x00RRGGBB
+    uint32_t m_crCurrent = 0;           //!< the colour last applied
+};

@@ -1,0 +1,71 @@
+#include "kestrovalumen/animation/anitextcolor.h"
+
+#include "kestrovalumen/animation/anicolortable.h"
+#include "kestrovalumen/animation/aniexpr.h"
+#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/report.h"
+
+namespace {
+
+const kv::ExprFailure kRunFailure = {46,
+                                     "CAniTextColor--script_SvrRunExpressFloat retrun error!",
+                                     "animation\\anitextcolor",
+                                     117,
+                                     "CAniTextColor",
+                                     "script_SvrRunExpressFloat retrun error!"};
+
+} // namespace
+
+CAniTextColor::CAniTextColor() {
+    m_nAniType = KV_ANI_TEXTCOLOR;
+}
+
+bool CAniTextColor::deserialize(FF::utils::IBuffer* buf) {
+    if (!CAniObj::deserialize(buf)) {
+        kv::Fault(29, "CAniTextColor flag非法");
+        return false;
+    }
+    return kv::ReadColorTable(buf, m_arrayValue, m_arrayColor);
+}
+
+int CAniTextColor::Run(int nEvent) {
+    if (nEvent != KV_EVENT_REFRESH || m_pDrawObj == nullptr) {
+        return 0;
+    }
+    double value = 0.0;
+    if (!kv::EvaluateFloat(*this, value, kRunFailure)) {
+        return 0;
+    }
+    uint32_t color = 0;
+    if (!kv::SegmentColor(m_arrayValue, m_arrayColor, value, color) || color == m_crCurrent) {
+        return 0;
+    }
+    switch (m_pDrawObj->GetObjType()) {
+    case 2:
+        m_pDrawObj->m_crText = color;
+        m_crCurrent = color;
+        return 1;
+    case 1:
+        // Kind 1 texts keep 1 as their current colour, so every refresh applies the colour
+        // again (unless the colour happens to be 1).
+        m_pDrawObj->m_crText = color;
+        m_crCurrent = 1;
+        return 1;
+    default:
+        // No text to colour; the top segment still asks for a redraw on every refresh.
+        return value >= m_arrayValue.back() ? 1 : 0;
+    }
+}
+
+void CAniTextColor::InitObj(CDrawObj* owner) {
+    if (owner == nullptr) {
+        kv::Fault(45, "CAniTextColor::InitObj failed！para is null!");
+        return;
+    }
+    m_pDrawObj = owner;
+    const int kind = owner->GetObjType();
+    if (kind == 2 || kind == 1) {
+        m_crCurrent = owner->m_crText;
+    }
+    m_pBlink = kv::FindBlinkSibling(*owner);
+}

@@ -1,0 +1,59 @@
+#include "kestrovalumen/animation/anivisible.h"
+
+#include "kestrovalumen/animation/aniexpr.h"
+#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/drawobj_stream.h"
+#include "kestrovalumen/report.h"
+
+namespace {
+
+const kv::ExprFailure kRunFailure = {32,
+                                     "CAniVisible expressFloat run error",
+                                     "animation\\anivisible",
+                                     58,
+                                     "CAniVisible",
+                                     "CAniVisible ExpressFloat error"};
+
+} // namespace
+
+CAniVisible::CAniVisible() {
+    m_nAniType = KV_ANI_VISIBLE;
+}
+
+bool CAniVisible::deserialize(FF::utils::IBuffer* buf) {
+    if (!CAniObj::deserialize(buf)) {
+        kv::Fault(30, "CAniVisible flag非法");
+        return false;
+    }
+    return kv::ReadField(buf, m_nShowType);
+}
+
+int CAniVisible::Run(int nEvent) {
+    if (nEvent != KV_EVENT_REFRESH || m_pDrawObj == nullptr) {
+        return 0;
+    }
+    double value = 0.0;
+    if (!kv::EvaluateFloat(*this, value, kRunFailure)) {
+        return 0;
+    }
+    const int32_t v = kv::TruncToInt32(value);
+    const bool show = m_nShowType == 0 ? v != 0 : v == 0;
+    if (m_pDrawObj->IsVisible() == show) {
+        return 0;
+    }
+    m_pDrawObj->SetVisible(show);
+    return 1;
+}
+
+void CAniVisible::InitObj(CDrawObj* owner) {
+    if (owner == nullptr) {
+        kv::Fault(33, "CAniVisible::InitObj failed！para is null!");
+        return;
+    }
+    m_pDrawObj = owner;
+    // Without a program nothing would ever show a hidden owner again.
+    if (m_bufExpress.length() >= 1) {
+        owner->SetVisible(true);
+    }
+    owner->m_bAnimated = 1;
+}

@@ -1,0 +1,36 @@
+// Reading helpers shared by the loaders of the object record and of the animation records.
+#pragma once
+
+#include "kestrovalumen/host/MfcToQt.h"
+#include "kestrovalumen/host/utils.h"
+
+#include <cstdint>
+
+namespace kv {
+
+//! Reads one field of its own width as raw little-endian bytes; false on a short read.
+template <class T>
+bool ReadField(FF::utils::IBuffer* buffer, T& field) {
+    return buffer->read(&field, sizeof(T));
+}
+
+//! Bytes that the stream still holds.
+inline uint64_t BytesLeft(const FF::utils::IBuffer* buffer) {
+    return buffer->length() - buffer->position();
+}
+
+//! True when count entries of unitSize bytes each could still be in the stream. A negative
+//! count never fits, and the product is formed in 64 bits so that no count can wrap.
+inline bool CountFits(const FF::utils::IBuffer* buffer, int32_t count, unsigned unitSize) {
+    if (count < 0) {
+        return false;
+    }
+    return static_cast<uint64_t>(count) * unitSize <= BytesLeft(buffer);
+}
+
+//! Reads a host string into out (left as it was unless the read succeeds). A malformed block
+//! is the caller's business and passes on; any other failure inside the host reader only
+//! fails this read.
+bool ReadGuardedString(FF::utils::IBuffer* buffer, CString& out);
+
+} // namespace kv

@@ -1,0 +1,81 @@
+// Owners for animation tests: real drawing objects loaded from records written by the stream
+// writer, and small text-bearing owners of the kinds no shape of the module reports.
+#pragma once
+
+#include "kestrovalumen/animation/aniobj.h"
+#include "kestrovalumen/drawobj.h"
+#include "runtime/rtdb.h"
+#include "runtime/script/compiler.h"
+#include "runtime/script/rtdbhost.h"
+#include "runtime/streamwriter.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace anitest {
+
+//! A drawing object with a text, answering the given object kind (1 or 2 are the text kinds).
+class TextOwner : public CDrawObj {
+public:
+    explicit TextOwner(int kind = 2) : m_kind(kind) {}
+
+    int GetObjType() const override { return m_kind; }
+    void GetText(std::string& out) const override { out = m_text; }
+    void SetText(std::string text) override {
+        m_text = std::move(text);
+        ++setTextCalls;
+    }
+
+    const std::string& text() const { return m_text; }
+    void presetText(const std::string& text) { m_text = text; }
+
+    int setTextCalls = 0;
+
+private:
+    int m_kind;
+    std::string m_text;
+};
+
+//! Compiles an expression against the reference database's tags; fails the test on an error.
+inline std::string Program(const std::string& source) {
+    const kestro::script::CompileResult result = kestro::script::compile(source);
+    EXPECT_TRUE(result.ok()) << source << ": " << result.error.text();
+    return std::string(result.bytes.begin(), result.bytes.end());
+}
+
+//! Loads owner from the record's bytes; the test fails when the load does.
+inline void Load(CDrawObj& owner, const kestro::ObjectRecord& record) {
+    const std::string bytes = kestro::encodeObject(record);
+    FF::utils::MemoryBuffer buffer(bytes.data(), bytes.size());
+    ASSERT_TRUE(owner.deserialize(&buffer));
+}
+
+//! A record of rectangle (left, top, right, bottom) with outline and fill on.
+inline kestro::ObjectRecord Record(int left, int top, int right, int bottom) {
+    kestro::ObjectRecord record;
+    record.left = left;
+    record.top = top;
+    record.right = right;
+    record.bottom = bottom;
+    record.pen = 1;
+    record.penWidthX = 1;
+    record.penColor = 0x000000;
+    record.brush = 1;
+    record.brushColor = 0xC0C0C0;
+    return record;
+}
+
+//! The owner's animation of type T (the first one).
+template <class T>
+T* Animation(const CDrawObj& owner) {
+    for (int i = 0; i < owner.AnimationCount(); ++i) {
+        if (T* a = dynamic_cast<T*>(owner.AnimationAt(i))) {
+            return a;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace anitest
