@@ -1,0 +1,989 @@
+#include "runtime/paint/paintrecord.h"
+
+#include <QJsonValue>
+
+#include <ostream>
+
+namespace kestro {
+
+namespace {
+
+// Names of the enumerations, shared by the readable line and the JSON form.
+template <typename E>
+struct Named {
+    E value;
+    const char* name;
+};
+
+constexpr Named<PaintKind> kKinds[] = {
+    {PaintKind::Rects, "rects"},     {PaintKind::Lines, "lines"},
+    {PaintKind::Points, "points"},   {PaintKind::Polygon, "polygon"},
+    {PaintKind::Ellipse, "ellipse"}, {PaintKind::Path, "path"},
+    {PaintKind::Pixmap, "pixmap"},   {PaintKind::TiledPixmap, "tiledpixmap"},
+    {PaintKind::Image, "image"},     {PaintKind::Text, "text"},
+    {PaintKind::Clip, "clip"},
+};
+
+constexpr Named<QPaintEngine::PolygonDrawMode> kPolygonModes[] = {
+    {QPaintEngine::OddEvenMode, "oddeven"},
+    {QPaintEngine::WindingMode, "winding"},
+    {QPaintEngine::ConvexMode, "convex"},
+    {QPaintEngine::PolylineMode, "polyline"},
+};
+
+constexpr Named<Qt::FillRule> kFillRules[] = {
+    {Qt::OddEvenFill, "oddeven"},
+    {Qt::WindingFill, "winding"},
+};
+
+constexpr Named<Qt::ClipOperation> kClipOperations[] = {
+    {Qt::NoClip, "none"},
+    {Qt::ReplaceClip, "replace"},
+    {Qt::IntersectClip, "intersect"},
+};
+
+constexpr Named<Qt::PenStyle> kPenStyles[] = {
+    {Qt::NoPen, "none"},
+    {Qt::SolidLine, "solid"},
+    {Qt::DashLine, "dash"},
+    {Qt::DotLine, "dot"},
+    {Qt::DashDotLine, "dashdot"},
+    {Qt::DashDotDotLine, "dashdotdot"},
+    {Qt::CustomDashLine, "custom"},
+};
+
+constexpr Named<Qt::PenCapStyle> kCaps[] = {
+    {Qt::FlatCap, "flat"},
+    {Qt::SquareCap, "square"},
+    {Qt::RoundCap, "round"},
+};
+
+constexpr Named<Qt::PenJoinStyle> kJoins[] = {
+    {Qt::MiterJoin, "miter"},
+    {Qt::BevelJoin, "bevel"},
+    {Qt::RoundJoin, "round"},
+    {Qt::SvgMiterJoin, "svgmiter"},
+};
+
+constexpr Named<Qt::BrushStyle> kBrushStyles[] = {
+    {Qt::NoBrush, "none"},
+    {Qt::SolidPattern, "solid"},
+    {Qt::Dense1Pattern, "dense1"},
+    {Qt::Dense2Pattern, "dense2"},
+    {Qt::Dense3Pattern, "dense3"},
+    {Qt::Dense4Pattern, "dense4"},
+    {Qt::Dense5Pattern, "dense5"},
+    {Qt::Dense6Pattern, "dense6"},
+    {Qt::Dense7Pattern, "dense7"},
+    {Qt::HorPattern, "hor"},
+    {Qt::VerPattern, "ver"},
+    {Qt::CrossPattern, "cross"},
+    {Qt::BDiagPattern, "bdiag"},
+    {Qt::FDiagPattern, "fdiag"},
+    {Qt::DiagCrossPattern, "diagcross"},
+    {Qt::LinearGradientPattern, "lineargradient"},
+    {Qt::RadialGradientPattern, "radialgradient"},
+    {Qt::ConicalGradientPattern, "conicalgradient"},
+    {Qt::TexturePattern, "texture"},
+};
+
+template <typename E, std::size_t N>
+QString nameOf(const Named<E> (&table)[N], E value) {
+    for (const Named<E>& entry : table) {
+        if (entry.value == value) {
+            return QString::fromLatin1(entry.name);
+        }
+    }
+    return QString::number(static_cast<int>(value));
+}
+
+template <typename E, std::size_t N>
+bool valueOf(const Named<E> (&table)[N], const QJsonValue& name, E* value) {
+    for (const Named<E>& entry : table) {
+        if (name.toString() == QLatin1String(entry.name)) {
+            *value = entry.value;
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- comparison ---------------------------------------------------------------------------
+
+bool sameColor(const QColor& a, const QColor& b) {
+    return a.isValid() == b.isValid() && (!a.isValid() || a.rgba() == b.rgba());
+}
+
+bool sameStops(const QGradientStops& a, const QGradientStops& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (int i = 0; i < a.size(); ++i) {
+        if (a[i].first != b[i].first || !sameColor(a[i].second, b[i].second)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool sameGradient(const QGradient* a, const QGradient* b) {
+    if (!a || !b) {
+        return a == b;
+    }
+    if (a->type() != b->type() || !sameStops(a->stops(), b->stops())) {
+        return false;
+    }
+    switch (a->type()) {
+    case QGradient::LinearGradient: {
+        auto la = static_cast<const QLinearGradient*>(a);
+        auto lb = static_cast<const QLinearGradient*>(b);
+        return la->start() == lb->start() && la->finalStop() == lb->finalStop();
+    }
+    case QGradient::RadialGradient: {
+        auto ra = static_cast<const QRadialGradient*>(a);
+        auto rb = static_cast<const QRadialGradient*>(b);
+        return ra->center() == rb->center() && ra->centerRadius() == rb->centerRadius() &&
+               ra->focalPoint() == rb->focalPoint() && ra->focalRadius() == rb->focalRadius();
+    }
+    case QGradient::ConicalGradient: {
+        auto ca = static_cast<const QConicalGradient*>(a);
+        auto cb = static_cast<const QConicalGradient*>(b);
+        return ca->center() == cb->center() && ca->angle() == cb->angle();
+    }
+    case QGradient::NoGradient:
+        break;
+    }
+    return true;
+}
+
+bool samePen(const QPen& a, const QPen& b) {
+    return a.style() == b.style() && a.widthF() == b.widthF() && sameColor(a.color(), b.color()) &&
+           a.capStyle() == b.capStyle() && a.joinStyle() == b.joinStyle() &&
+           a.isCosmetic() == b.isCosmetic();
+}
+
+bool sameBrush(const QBrush& a, const QBrush& b) {
+    return a.style() == b.style() && sameColor(a.color(), b.color()) &&
+           sameGradient(a.gradient(), b.gradient());
+}
+
+bool sameClip(const ClipState& a, const ClipState& b) {
+    return a.enabled == b.enabled && a.operation == b.operation && a.isPath == b.isPath &&
+           a.region == b.region && a.path == b.path;
+}
+
+// ---- readable form ------------------------------------------------------------------------
+
+QString num(qreal value) {
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QString coords(const QPointF& p) {
+    return num(p.x()) + QLatin1Char(',') + num(p.y());
+}
+QString point(const QPointF& p) {
+    return QLatin1Char('(') + coords(p) + QLatin1Char(')');
+}
+
+QString rect(const QRectF& r) {
+    return QStringLiteral("(%1,%2 %3x%4)")
+        .arg(num(r.x()), num(r.y()), num(r.width()), num(r.height()));
+}
+
+QString color(const QColor& c) {
+    if (!c.isValid()) {
+        return QStringLiteral("invalid");
+    }
+    QString text = c.name(QColor::HexRgb);
+    if (c.alpha() != 255) {
+        text += QLatin1Char('@') + QString::number(c.alpha());
+    }
+    return text;
+}
+
+template <typename T, typename F>
+QString joined(const T& items, F describeItem) {
+    QStringList parts;
+    for (const auto& item : items) {
+        parts << describeItem(item);
+    }
+    return QLatin1Char('[') + parts.join(QLatin1Char(' ')) + QLatin1Char(']');
+}
+
+QString pathText(const QPainterPath& path) {
+    QStringList parts;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo()) {
+            parts << QLatin1Char('M') + point(e);
+        } else if (e.isLineTo()) {
+            parts << QLatin1Char('L') + point(e);
+        } else if (e.isCurveTo() && i + 2 < path.elementCount()) {
+            parts << QStringLiteral("C(%1 %2 %3)")
+                         .arg(coords(e), coords(path.elementAt(i + 1)),
+                              coords(path.elementAt(i + 2)));
+            i += 2;
+        }
+    }
+    return nameOf(kFillRules, path.fillRule()) + QStringLiteral(" [") +
+           parts.join(QLatin1Char(' ')) + QLatin1Char(']');
+}
+
+QString stopsText(const QGradientStops& stops) {
+    QStringList parts;
+    for (const QGradientStop& stop : stops) {
+        parts << num(stop.first) + QLatin1Char(' ') + color(stop.second);
+    }
+    return QLatin1Char('[') + parts.join(QStringLiteral(", ")) + QLatin1Char(']');
+}
+
+QString penText(const QPen& pen) {
+    if (pen.style() == Qt::NoPen) {
+        return QStringLiteral("pen none");
+    }
+    QString text = QStringLiteral("pen %1 %2 %3 %4 %5")
+                       .arg(nameOf(kPenStyles, pen.style()), num(pen.widthF()), color(pen.color()),
+                            nameOf(kCaps, pen.capStyle()), nameOf(kJoins, pen.joinStyle()));
+    if (pen.isCosmetic()) {
+        text += QStringLiteral(" cosmetic");
+    }
+    return text;
+}
+
+QString gradientText(const QGradient& g) {
+    switch (g.type()) {
+    case QGradient::LinearGradient: {
+        const auto& l = static_cast<const QLinearGradient&>(g);
+        return point(l.start()) + QStringLiteral("->") + point(l.finalStop());
+    }
+    case QGradient::RadialGradient: {
+        const auto& r = static_cast<const QRadialGradient&>(g);
+        QString text = QStringLiteral("centre %1 radius %2 focal %3")
+                           .arg(point(r.center()), num(r.centerRadius()), point(r.focalPoint()));
+        if (r.focalRadius() != 0) {
+            text += QStringLiteral(" focalradius ") + num(r.focalRadius());
+        }
+        return text;
+    }
+    case QGradient::ConicalGradient: {
+        const auto& c = static_cast<const QConicalGradient&>(g);
+        return QStringLiteral("centre %1 angle %2").arg(point(c.center()), num(c.angle()));
+    }
+    case QGradient::NoGradient:
+        break;
+    }
+    return QString();
+}
+
+QString brushText(const QBrush& brush) {
+    QString text = QStringLiteral("brush ") + nameOf(kBrushStyles, brush.style());
+    if (const QGradient* g = brush.gradient()) {
+        return text + QLatin1Char(' ') + gradientText(*g) + QLatin1Char(' ') +
+               stopsText(g->stops());
+    }
+    // A no-fill brush says its colour only when it is not the default one.
+    if (brush.style() != Qt::NoBrush || !sameColor(brush.color(), QBrush().color())) {
+        text += QLatin1Char(' ') + color(brush.color());
+    }
+    return text;
+}
+
+QString clipText(const ClipState& clip) {
+    if (!clip.active()) {
+        return QStringLiteral("no clip");
+    }
+    if (clip.isPath) {
+        return QStringLiteral("clip path ") + pathText(clip.path);
+    }
+    return QStringLiteral("clip ") + joined(clip.rects(), [](const QRect& r) { return rect(r); });
+}
+
+QString stateText(const PaintState& state, bool withClip) {
+    QStringList parts{penText(state.pen), brushText(state.brush)};
+    if (withClip && state.clip.active()) {
+        parts << clipText(state.clip);
+    }
+    if (!state.transform.isIdentity()) {
+        const QTransform& t = state.transform;
+        parts << QStringLiteral("transform [%1 %2 %3 %4 %5 %6]")
+                     .arg(num(t.m11()), num(t.m12()), num(t.m21()), num(t.m22()), num(t.dx()),
+                          num(t.dy()));
+    }
+    if (state.opacity != 1.0) {
+        parts << QStringLiteral("opacity ") + num(state.opacity);
+    }
+    if (state.composition != QPainter::CompositionMode_SourceOver) {
+        parts << QStringLiteral("composition ") + QString::number(state.composition);
+    }
+    if (state.hints != QPainter::RenderHints()) {
+        parts << QStringLiteral("hints ") + QString::number(static_cast<int>(state.hints.toInt()));
+    }
+    return parts.join(QStringLiteral(" | "));
+}
+
+// ---- JSON: writing ------------------------------------------------------------------------
+
+QJsonArray jsonPoint(const QPointF& p) {
+    return {p.x(), p.y()};
+}
+QJsonArray jsonRect(const QRectF& r) {
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+QJsonArray jsonLine(const QLineF& l) {
+    return {l.x1(), l.y1(), l.x2(), l.y2()};
+}
+
+void putColor(QJsonObject& object, const QColor& c) {
+    if (!c.isValid()) {
+        object[QLatin1String("color")] = QJsonValue::Null;
+        return;
+    }
+    object[QLatin1String("color")] = c.name(QColor::HexRgb);
+    object[QLatin1String("alpha")] = c.alpha();
+}
+
+QJsonObject jsonPath(const QPainterPath& path) {
+    QJsonArray elements;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo()) {
+            elements.append(QJsonArray{QStringLiteral("M"), e.x, e.y});
+        } else if (e.isLineTo()) {
+            elements.append(QJsonArray{QStringLiteral("L"), e.x, e.y});
+        } else if (e.isCurveTo() && i + 2 < path.elementCount()) {
+            const QPainterPath::Element c2 = path.elementAt(i + 1);
+            const QPainterPath::Element end = path.elementAt(i + 2);
+            elements.append(QJsonArray{QStringLiteral("C"), e.x, e.y, c2.x, c2.y, end.x, end.y});
+            i += 2;
+        }
+    }
+    return {{QLatin1String("fill"), nameOf(kFillRules, path.fillRule())},
+            {QLatin1String("elements"), elements}};
+}
+
+QJsonObject jsonPen(const QPen& pen) {
+    QJsonObject o{{QLatin1String("style"), nameOf(kPenStyles, pen.style())},
+                  {QLatin1String("width"), pen.widthF()},
+                  {QLatin1String("cap"), nameOf(kCaps, pen.capStyle())},
+                  {QLatin1String("join"), nameOf(kJoins, pen.joinStyle())},
+                  {QLatin1String("cosmetic"), pen.isCosmetic()}};
+    putColor(o, pen.color());
+    return o;
+}
+
+QJsonObject jsonGradient(const QGradient& g) {
+    QJsonObject o;
+    switch (g.type()) {
+    case QGradient::LinearGradient: {
+        const auto& l = static_cast<const QLinearGradient&>(g);
+        o[QLatin1String("type")] = QStringLiteral("linear");
+        o[QLatin1String("start")] = jsonPoint(l.start());
+        o[QLatin1String("finalStop")] = jsonPoint(l.finalStop());
+        break;
+    }
+    case QGradient::RadialGradient: {
+        const auto& r = static_cast<const QRadialGradient&>(g);
+        o[QLatin1String("type")] = QStringLiteral("radial");
+        o[QLatin1String("center")] = jsonPoint(r.center());
+        o[QLatin1String("radius")] = r.centerRadius();
+        o[QLatin1String("focalPoint")] = jsonPoint(r.focalPoint());
+        o[QLatin1String("focalRadius")] = r.focalRadius();
+        break;
+    }
+    case QGradient::ConicalGradient: {
+        const auto& c = static_cast<const QConicalGradient&>(g);
+        o[QLatin1String("type")] = QStringLiteral("conical");
+        o[QLatin1String("center")] = jsonPoint(c.center());
+        o[QLatin1String("angle")] = c.angle();
+        break;
+    }
+    case QGradient::NoGradient:
+        break;
+    }
+    QJsonArray stops;
+    for (const QGradientStop& stop : g.stops()) {
+        QJsonObject s{{QLatin1String("at"), stop.first}};
+        putColor(s, stop.second);
+        stops.append(s);
+    }
+    o[QLatin1String("stops")] = stops;
+    return o;
+}
+
+QJsonObject jsonBrush(const QBrush& brush) {
+    QJsonObject o{{QLatin1String("style"), nameOf(kBrushStyles, brush.style())}};
+    putColor(o, brush.color());
+    if (const QGradient* g = brush.gradient()) {
+        o[QLatin1String("gradient")] = jsonGradient(*g);
+    }
+    return o;
+}
+
+QJsonValue jsonTransform(const QTransform& t) {
+    if (t.isAffine()) {
+        return QJsonArray{t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()};
+    }
+    return QJsonArray{t.m11(), t.m12(), t.m13(), t.m21(), t.m22(),
+                      t.m23(), t.m31(), t.m32(), t.m33()};
+}
+
+QJsonObject jsonClip(const ClipState& clip) {
+    QJsonObject o{{QLatin1String("enabled"), clip.enabled},
+                  {QLatin1String("operation"), nameOf(kClipOperations, clip.operation)}};
+    if (clip.isPath) {
+        o[QLatin1String("path")] = jsonPath(clip.path);
+    } else {
+        QJsonArray rects;
+        for (const QRect& r : clip.region) {
+            rects.append(jsonRect(r));
+        }
+        o[QLatin1String("rects")] = rects;
+    }
+    return o;
+}
+
+// ---- JSON: reading ------------------------------------------------------------------------
+// Every reader returns false on a wrong type, size or name and leaves its target half-filled;
+// fromJson only hands out what read completely.
+
+bool readNumber(const QJsonValue& v, qreal* out) {
+    if (!v.isDouble()) {
+        return false;
+    }
+    *out = v.toDouble();
+    return true;
+}
+
+bool readNumbers(const QJsonValue& v, qsizetype count, qreal* out) {
+    const QJsonArray a = v.toArray();
+    if (!v.isArray() || a.size() != count) {
+        return false;
+    }
+    for (qsizetype i = 0; i < count; ++i) {
+        if (!readNumber(a[i], &out[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool readPoint(const QJsonValue& v, QPointF* out) {
+    qreal n[2];
+    if (!readNumbers(v, 2, n)) {
+        return false;
+    }
+    *out = QPointF(n[0], n[1]);
+    return true;
+}
+
+bool readRect(const QJsonValue& v, QRectF* out) {
+    qreal n[4];
+    if (!readNumbers(v, 4, n)) {
+        return false;
+    }
+    *out = QRectF(n[0], n[1], n[2], n[3]);
+    return true;
+}
+
+bool readLine(const QJsonValue& v, QLineF* out) {
+    qreal n[4];
+    if (!readNumbers(v, 4, n)) {
+        return false;
+    }
+    *out = QLineF(n[0], n[1], n[2], n[3]);
+    return true;
+}
+
+template <typename T, typename Read>
+bool readList(const QJsonValue& v, QList<T>* out, Read readItem) {
+    if (!v.isArray()) {
+        return false;
+    }
+    for (const QJsonValue& item : v.toArray()) {
+        T value;
+        if (!readItem(item, &value)) {
+            return false;
+        }
+        out->append(value);
+    }
+    return true;
+}
+
+bool readColor(const QJsonObject& o, QColor* out) {
+    const QJsonValue name = o.value(QLatin1String("color"));
+    if (name.isNull()) {
+        *out = QColor();
+        return true;
+    }
+    const QString text = name.toString();
+    const QJsonValue alpha = o.value(QLatin1String("alpha"));
+    if (text.size() != 7 || !text.startsWith(QLatin1Char('#')) || !QColor::isValidColorName(text) ||
+        !alpha.isDouble()) {
+        return false;
+    }
+    const int a = alpha.toInt(-1);
+    if (a < 0 || a > 255) {
+        return false;
+    }
+    *out = QColor::fromString(text);
+    out->setAlpha(a);
+    return true;
+}
+
+bool readPath(const QJsonValue& v, QPainterPath* out) {
+    const QJsonObject o = v.toObject();
+    Qt::FillRule rule;
+    if (!v.isObject() || !valueOf(kFillRules, o.value(QLatin1String("fill")), &rule) ||
+        !o.value(QLatin1String("elements")).isArray()) {
+        return false;
+    }
+    QPainterPath path;
+    path.setFillRule(rule);
+    for (const QJsonValue& item : o.value(QLatin1String("elements")).toArray()) {
+        // ["M", x, y], ["L", x, y] or ["C", c1x, c1y, c2x, c2y, x, y]
+        QJsonArray e = item.toArray();
+        if (!item.isArray() || e.isEmpty()) {
+            return false;
+        }
+        const QString type = e.takeAt(0).toString();
+        qreal n[6];
+        if (!readNumbers(e, type == QLatin1String("C") ? 6 : 2, n)) {
+            return false;
+        }
+        if (type == QLatin1String("M")) {
+            path.moveTo(n[0], n[1]);
+        } else if (type == QLatin1String("L")) {
+            path.lineTo(n[0], n[1]);
+        } else if (type == QLatin1String("C")) {
+            path.cubicTo(n[0], n[1], n[2], n[3], n[4], n[5]);
+        } else {
+            return false;
+        }
+    }
+    *out = path;
+    return true;
+}
+
+bool readPen(const QJsonValue& v, QPen* out) {
+    const QJsonObject o = v.toObject();
+    Qt::PenStyle style;
+    Qt::PenCapStyle cap;
+    Qt::PenJoinStyle join;
+    qreal width;
+    QColor c;
+    const QJsonValue cosmetic = o.value(QLatin1String("cosmetic"));
+    if (!v.isObject() || !valueOf(kPenStyles, o.value(QLatin1String("style")), &style) ||
+        !valueOf(kCaps, o.value(QLatin1String("cap")), &cap) ||
+        !valueOf(kJoins, o.value(QLatin1String("join")), &join) ||
+        !readNumber(o.value(QLatin1String("width")), &width) || !readColor(o, &c) ||
+        !cosmetic.isBool()) {
+        return false;
+    }
+    QPen pen(c, width, style, cap, join);
+    // Qt 6 draws a zero width cosmetic by itself; the flag is only ours to set for wider pens.
+    pen.setCosmetic(cosmetic.toBool() && width != 0);
+    *out = pen;
+    return true;
+}
+
+bool readGradient(const QJsonValue& v, QBrush* out) {
+    const QJsonObject o = v.toObject();
+    const QString type = o.value(QLatin1String("type")).toString();
+    QGradientStops stops;
+    const auto readStop = [](const QJsonValue& item, QGradientStop* stop) {
+        return item.isObject() &&
+               readNumber(item.toObject().value(QLatin1String("at")), &stop->first) &&
+               stop->first >= 0 && stop->first <= 1 && readColor(item.toObject(), &stop->second);
+    };
+    if (!v.isObject() || !readList(o.value(QLatin1String("stops")), &stops, readStop)) {
+        return false;
+    }
+    QPointF a, b;
+    qreal r1, r2;
+    if (type == QLatin1String("linear")) {
+        if (!readPoint(o.value(QLatin1String("start")), &a) ||
+            !readPoint(o.value(QLatin1String("finalStop")), &b)) {
+            return false;
+        }
+        QLinearGradient g(a, b);
+        g.setStops(stops);
+        *out = QBrush(g);
+    } else if (type == QLatin1String("radial")) {
+        if (!readPoint(o.value(QLatin1String("center")), &a) ||
+            !readNumber(o.value(QLatin1String("radius")), &r1) ||
+            !readPoint(o.value(QLatin1String("focalPoint")), &b) ||
+            !readNumber(o.value(QLatin1String("focalRadius")), &r2)) {
+            return false;
+        }
+        QRadialGradient g(a, r1, b, r2);
+        g.setStops(stops);
+        *out = QBrush(g);
+    } else if (type == QLatin1String("conical")) {
+        if (!readPoint(o.value(QLatin1String("center")), &a) ||
+            !readNumber(o.value(QLatin1String("angle")), &r1)) {
+            return false;
+        }
+        QConicalGradient g(a, r1);
+        g.setStops(stops);
+        *out = QBrush(g);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool readBrush(const QJsonValue& v, QBrush* out) {
+    const QJsonObject o = v.toObject();
+    Qt::BrushStyle style;
+    QColor c;
+    if (!v.isObject() || !valueOf(kBrushStyles, o.value(QLatin1String("style")), &style) ||
+        !readColor(o, &c)) {
+        return false;
+    }
+    QBrush brush;
+    const bool gradient = style == Qt::LinearGradientPattern ||
+                          style == Qt::RadialGradientPattern || style == Qt::ConicalGradientPattern;
+    if (gradient) {
+        if (!readGradient(o.value(QLatin1String("gradient")), &brush) || brush.style() != style) {
+            return false;
+        }
+    } else if (style == Qt::TexturePattern) {
+        // The texture itself is not recorded; any image gives the style.
+        QImage texture(1, 1, QImage::Format_ARGB32);
+        texture.fill(Qt::transparent);
+        brush = QBrush(texture);
+    } else {
+        brush.setStyle(style);
+    }
+    brush.setColor(c);
+    *out = brush;
+    return true;
+}
+
+bool readTransform(const QJsonValue& v, QTransform* out) {
+    qreal m[9];
+    if (readNumbers(v, 6, m)) {
+        *out = QTransform(m[0], m[1], m[2], m[3], m[4], m[5]);
+        return true;
+    }
+    if (readNumbers(v, 9, m)) {
+        *out = QTransform(m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8]);
+        return true;
+    }
+    return false;
+}
+
+bool readClip(const QJsonValue& v, ClipState* out) {
+    const QJsonObject o = v.toObject();
+    const QJsonValue enabled = o.value(QLatin1String("enabled"));
+    ClipState clip;
+    if (!v.isObject() || !enabled.isBool() ||
+        !valueOf(kClipOperations, o.value(QLatin1String("operation")), &clip.operation)) {
+        return false;
+    }
+    clip.enabled = enabled.toBool();
+    if (o.contains(QLatin1String("path"))) {
+        clip.isPath = true;
+        if (!readPath(o.value(QLatin1String("path")), &clip.path)) {
+            return false;
+        }
+    } else {
+        QList<QRectF> rects;
+        if (!readList(o.value(QLatin1String("rects")), &rects, readRect)) {
+            return false;
+        }
+        for (const QRectF& r : rects) {
+            clip.region += r.toRect();
+        }
+    }
+    *out = clip;
+    return true;
+}
+
+bool readState(const QJsonObject& o, PaintState* out) {
+    PaintState state;
+    if (!readPen(o.value(QLatin1String("pen")), &state.pen) ||
+        !readBrush(o.value(QLatin1String("brush")), &state.brush)) {
+        return false;
+    }
+    if (o.contains(QLatin1String("clip")) &&
+        !readClip(o.value(QLatin1String("clip")), &state.clip)) {
+        return false;
+    }
+    if (o.contains(QLatin1String("transform")) &&
+        !readTransform(o.value(QLatin1String("transform")), &state.transform)) {
+        return false;
+    }
+    if (o.contains(QLatin1String("opacity")) &&
+        !readNumber(o.value(QLatin1String("opacity")), &state.opacity)) {
+        return false;
+    }
+    if (o.contains(QLatin1String("composition"))) {
+        const int mode = o.value(QLatin1String("composition")).toInt(-1);
+        if (mode < QPainter::CompositionMode_SourceOver ||
+            mode > QPainter::RasterOp_NotDestination) {
+            return false;
+        }
+        state.composition = static_cast<QPainter::CompositionMode>(mode);
+    }
+    if (o.contains(QLatin1String("hints"))) {
+        const int hints = o.value(QLatin1String("hints")).toInt(-1);
+        if (hints < 0) {
+            return false;
+        }
+        state.hints = QPainter::RenderHints::fromInt(hints);
+    }
+    *out = state;
+    return true;
+}
+
+bool readRecord(const QJsonValue& v, PaintRecord* out) {
+    const QJsonObject o = v.toObject();
+    PaintRecord r;
+    if (!v.isObject() || !valueOf(kKinds, o.value(QLatin1String("kind")), &r.kind) ||
+        !readState(o, &r.state)) {
+        return false;
+    }
+    const auto has = [&o](const char* key) { return o.contains(QLatin1String(key)); };
+    const auto at = [&o](const char* key) { return o.value(QLatin1String(key)); };
+    if (has("int")) {
+        if (!at("int").isBool()) {
+            return false;
+        }
+        r.integer = at("int").toBool();
+    }
+    QList<QPointF> points;
+    if ((has("rects") && !readList(at("rects"), &r.rects, readRect)) ||
+        (has("lines") && !readList(at("lines"), &r.lines, readLine)) ||
+        (has("points") && !readList(at("points"), &points, readPoint)) ||
+        (has("mode") && !valueOf(kPolygonModes, at("mode"), &r.polygonMode)) ||
+        (has("path") && !readPath(at("path"), &r.path)) ||
+        (has("source") && !readRect(at("source"), &r.source)) ||
+        (has("position") && !readPoint(at("position"), &r.position)) ||
+        (has("text") && !at("text").isString()) || (has("font") && !at("font").isString()) ||
+        (has("font") && !r.font.fromString(at("font").toString())) ||
+        (has("operation") && !valueOf(kClipOperations, at("operation"), &r.clipOperation))) {
+        return false;
+    }
+    r.points = QPolygonF(points);
+    r.text = at("text").toString();
+    *out = r;
+    return true;
+}
+
+} // namespace
+
+// ---- public -------------------------------------------------------------------------------
+
+QList<QRect> ClipState::rects() const {
+    QList<QRect> result;
+    if (!isPath && active()) {
+        for (const QRect& r : region) {
+            result.append(r);
+        }
+    }
+    return result;
+}
+
+PaintRecords ofKind(const PaintRecords& records, PaintKind kind) {
+    PaintRecords result;
+    for (const PaintRecord& r : records) {
+        if (r.kind == kind) {
+            result.push_back(r);
+        }
+    }
+    return result;
+}
+
+PaintRecords drawings(const PaintRecords& records) {
+    PaintRecords result;
+    for (const PaintRecord& r : records) {
+        if (r.kind != PaintKind::Clip) {
+            result.push_back(r);
+        }
+    }
+    return result;
+}
+
+bool operator==(const PaintState& a, const PaintState& b) {
+    return samePen(a.pen, b.pen) && sameBrush(a.brush, b.brush) && a.transform == b.transform &&
+           sameClip(a.clip, b.clip) && a.composition == b.composition && a.hints == b.hints &&
+           a.opacity == b.opacity;
+}
+
+bool operator==(const PaintRecord& a, const PaintRecord& b) {
+    return a.kind == b.kind && a.integer == b.integer && a.rects == b.rects && a.lines == b.lines &&
+           a.points == b.points && a.polygonMode == b.polygonMode && a.path == b.path &&
+           a.source == b.source && a.position == b.position && a.text == b.text &&
+           (a.kind != PaintKind::Text || a.font == b.font) && a.clipOperation == b.clipOperation &&
+           a.state == b.state;
+}
+
+QString kindName(PaintKind kind) {
+    return nameOf(kKinds, kind);
+}
+
+QString describe(const PaintRecord& r) {
+    QString line = kindName(r.kind);
+    if (r.integer) {
+        line += QStringLiteral(" int");
+    }
+    const auto rectText = [](const QRectF& x) { return rect(x); };
+    switch (r.kind) {
+    case PaintKind::Rects:
+        line += QLatin1Char(' ') + joined(r.rects, rectText);
+        break;
+    case PaintKind::Lines:
+        line += QLatin1Char(' ') + joined(r.lines, [](const QLineF& l) {
+                    return point(l.p1()) + QLatin1Char('-') + point(l.p2());
+                });
+        break;
+    case PaintKind::Points:
+        line += QLatin1Char(' ') + joined(r.points, point);
+        break;
+    case PaintKind::Polygon:
+        line += QLatin1Char(' ') + nameOf(kPolygonModes, r.polygonMode) + QLatin1Char(' ') +
+                joined(r.points, point);
+        break;
+    case PaintKind::Ellipse:
+        line += QLatin1Char(' ') + rect(r.rect());
+        break;
+    case PaintKind::Path:
+        line += QLatin1Char(' ') + pathText(r.path);
+        break;
+    case PaintKind::Pixmap:
+    case PaintKind::Image:
+        line += QLatin1Char(' ') + rect(r.rect()) + QStringLiteral(" from ") + rect(r.source);
+        break;
+    case PaintKind::TiledPixmap:
+        line += QLatin1Char(' ') + rect(r.rect()) + QStringLiteral(" offset ") + point(r.position);
+        break;
+    case PaintKind::Text:
+        line += QStringLiteral(" %1 \"%2\" font %3 %4")
+                    .arg(point(r.position), r.text, r.font.family(), num(r.font.pointSizeF()));
+        break;
+    case PaintKind::Clip:
+        line += QLatin1Char(' ') + nameOf(kClipOperations, r.clipOperation);
+        if (!r.rects.isEmpty()) {
+            line += QLatin1Char(' ') + joined(r.rects, rectText);
+        }
+        if (!r.path.isEmpty()) {
+            line += QStringLiteral(" path ") + pathText(r.path);
+        }
+        line += QStringLiteral(" => ") + clipText(r.state.clip);
+        break;
+    }
+    return line + QStringLiteral(" | ") + stateText(r.state, r.kind != PaintKind::Clip);
+}
+
+QString dump(const PaintRecords& records) {
+    QString text;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        text += QString::number(i) + QLatin1Char(' ') + describe(records[i]) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+QJsonObject toJson(const PaintRecord& r) {
+    QJsonObject o{{QLatin1String("kind"), kindName(r.kind)}};
+    if (r.integer) {
+        o[QLatin1String("int")] = true;
+    }
+    if (!r.rects.isEmpty()) {
+        QJsonArray rects;
+        for (const QRectF& x : r.rects) {
+            rects.append(jsonRect(x));
+        }
+        o[QLatin1String("rects")] = rects;
+    }
+    if (!r.lines.isEmpty()) {
+        QJsonArray lines;
+        for (const QLineF& l : r.lines) {
+            lines.append(jsonLine(l));
+        }
+        o[QLatin1String("lines")] = lines;
+    }
+    if (!r.points.isEmpty()) {
+        QJsonArray points;
+        for (const QPointF& p : r.points) {
+            points.append(jsonPoint(p));
+        }
+        o[QLatin1String("points")] = points;
+    }
+    switch (r.kind) {
+    case PaintKind::Polygon:
+        o[QLatin1String("mode")] = nameOf(kPolygonModes, r.polygonMode);
+        break;
+    case PaintKind::Path:
+        o[QLatin1String("path")] = jsonPath(r.path);
+        break;
+    case PaintKind::Pixmap:
+    case PaintKind::Image:
+        o[QLatin1String("source")] = jsonRect(r.source);
+        break;
+    case PaintKind::TiledPixmap:
+        o[QLatin1String("position")] = jsonPoint(r.position);
+        break;
+    case PaintKind::Text:
+        o[QLatin1String("position")] = jsonPoint(r.position);
+        o[QLatin1String("text")] = r.text;
+        o[QLatin1String("font")] = r.font.toString();
+        break;
+    case PaintKind::Clip:
+        o[QLatin1String("operation")] = nameOf(kClipOperations, r.clipOperation);
+        if (!r.path.isEmpty()) {
+            o[QLatin1String("path")] = jsonPath(r.path);
+        }
+        break;
+    default:
+        break;
+    }
+    const PaintState& s = r.state;
+    o[QLatin1String("pen")] = jsonPen(s.pen);
+    o[QLatin1String("brush")] = jsonBrush(s.brush);
+    // The rest only when it differs from a fresh painter, to keep traces short.
+    if (!sameClip(s.clip, ClipState())) {
+        o[QLatin1String("clip")] = jsonClip(s.clip);
+    }
+    if (!s.transform.isIdentity()) {
+        o[QLatin1String("transform")] = jsonTransform(s.transform);
+    }
+    if (s.opacity != 1.0) {
+        o[QLatin1String("opacity")] = s.opacity;
+    }
+    if (s.composition != QPainter::CompositionMode_SourceOver) {
+        o[QLatin1String("composition")] = static_cast<int>(s.composition);
+    }
+    if (s.hints != QPainter::RenderHints()) {
+        o[QLatin1String("hints")] = static_cast<int>(s.hints.toInt());
+    }
+    return o;
+}
+
+QJsonArray toJson(const PaintRecords& records) {
+    QJsonArray array;
+    for (const PaintRecord& r : records) {
+        array.append(toJson(r));
+    }
+    return array;
+}
+
+bool fromJson(const QJsonArray& array, PaintRecords* records) {
+    PaintRecords result;
+    result.reserve(static_cast<std::size_t>(array.size()));
+    for (const QJsonValue& v : array) {
+        PaintRecord r;
+        if (!readRecord(v, &r)) {
+            return false;
+        }
+        result.push_back(std::move(r));
+    }
+    *records = std::move(result);
+    return true;
+}
+
+std::ostream& operator<<(std::ostream& out, const PaintRecord& record) {
+    return out << describe(record).toStdString();
+}
+
+} // namespace kestro
