@@ -1,0 +1,283 @@
+#include "kestrovalumen/shapes/polylines.h"
+
+#include "kestrovalumen/report.h"
+#include "kestrovalumen/shapes/shapeframe.h"
+
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+const kv::ShapeInfo kPolyInfo{"CDrawPoly", 149, 1822, 147, 1760};
+const kv::ShapeInfo kGuanInfo{"CDrawGuan", 208, 5268, 207, 5221};
+const kv::LogSite kTooFewPoints{"Draw", "kestrovalumen", 1840, 2, "CDrawPoly"};
+
+// Stored coordinates are arbitrary int32; a hostile record must not push a conversion or an
+// offset out of the int range.
+int ClampToInt(double v) {
+    if (std::isnan(v)) {
+        return 0;
+    }
+    return static_cast<int>(
+        std::clamp(v, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
+}
+
+int ClampToInt(int64_t v) {
+    return static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX));
+}
+
+//! Which axis falls back to 0.0 when the rectangle is flat.
+enum class FlatRule {
+    BothAxes, //!< a flat rectangle in either direction zeroes both ratios
+    EachAxis, //!< each axis by itself
+};
+
+//! Appends n ratio pairs of points (bounds-tested) to the lists.
+void AppendRatios(const Rect32& r, const std::vector<QPoint>& points, int n, FlatRule rule,
+                  std::vector<double>& ratioX, std::vector<double>& ratioY) {
+    const bool flatX = r.left == r.right;
+    const bool flatY = r.top == r.bottom;
+    const bool zeroX = rule == FlatRule::BothAxes ? (flatX || flatY) : flatX;
+    const bool zeroY = rule == FlatRule::BothAxes ? (flatX || flatY) : flatY;
+    const double width = static_cast<double>(r.right) - r.left;
+    const double height = static_cast<double>(r.bottom) - r.top;
+    for (int i = 0; i < n; ++i) {
+        const QPoint& p = points.at(i);
+        ratioX.push_back(zeroX ? 0.0 : (static_cast<double>(p.x()) - r.left) / width);
+        ratioY.push_back(zeroY ? 0.0 : (static_cast<double>(p.y()) - r.top) / height);
+    }
+}
+
+//! count is at most 65535, yet its vertices (8 bytes each) must be there before any list is
+//! sized for them.
+bool HasRoomForPoints(const FF::utils::IBuffer* buffer, int count) {
+    const uint64_t length = buffer->length();
+    const uint64_t position = buffer->position();
+    return position <= length && static_cast<uint64_t>(count) * 8 <= length - position;
+}
+
+//! Replaces points with count vertices read from the buffer.
+bool ReadPoints(FF::utils::IBuffer* buffer, int count, std::vector<QPoint>& points) {
+    points.assign(static_cast<size_t>(count), QPoint());
+    for (QPoint& p : points) {
+        int32_t x = 0;
+        int32_t y = 0;
+        if (!kv::ReadValue(buffer, &x) || !kv::ReadValue(buffer, &y)) {
+            return false;
+        }
+        p = QPoint(x, y);
+    }
+    return true;
+}
+
+} // namespace
+
+// ---- CDrawPoly ----------------------------------------------------------------------------
+
+bool CDrawPoly::deserialize(FF::utils::IBuffer* buffer) {
+    return kv::LoadRecordFramed(*this, buffer, kPolyInfo, [this](FF::utils::IBuffer* b) {
+        uint16_t count = 0;
+        uint16_t reserved = 0;
+        uint16_t closed = 0;
+        if (!kv::ReadValue(b, &count)) {
+            return false;
+        }
+        m_nPointCount = count;
+        if (!kv::ReadValue(b, &reserved)) {
+            return false;
+        }
+        m_nPolyReserved = reserved;
+        if (!kv::ReadValue(b, &closed)) {
+            return false;
+        }
+        m_bClosed = closed;
+        if (!HasRoomForPoints(b, count)) {
+            return false;
+        }
+        try {
+            return ReadPoints(b, count, m_vecPoints);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    });
+}
+
+void CDrawPoly::GetBoundRect(int* left, int* top, int* right, int* bottom) const {
+    const int64_t h = (static_cast<int64_t>(m_logPen.widthX) + 1) / 2;
+    const int64_t x1 = m_rect.left - h;
+    const int64_t y1 = m_rect.top - h;
+    const int64_t x2 = m_rect.right + h;
+    const int64_t y2 = m_rect.bottom + h;
+    *left = ClampToInt(std::min(x1, x2));
+    *top = ClampToInt(std::min(y1, y2));
+    *right = ClampToInt(std::max(x1, x2));
+    *bottom = ClampToInt(std::max(y1, y2));
+}
+
+bool CDrawPoly::Run(int nEvent, int arg2, int arg3) {
+    if (nEvent == -1) {
+        // Appended after the first set, which stays the one that drawing reads.
+        AppendRatios(m_rect, m_vecPoints, m_nPointCount, FlatRule::EachAxis, m_vecRatioX,
+                     m_vecRatioY);
+    }
+    return CDrawObj::Run(nEvent, arg2, arg3);
+}
+
+void CDrawPoly::ToAbsolute(int x1, int y1, int x2, int y2) {
+    CDrawObj::ToAbsolute(x1, y1, x2, y2);
+    if (m_bRatioPending) {
+        m_bRatioPending = 0;
+        AppendRatios(m_rect, m_vecPoints, m_nPointCount, FlatRule::BothAxes, m_vecRatioX,
+                     m_vecRatioY);
+    }
+}
+
+int CDrawPoly::GetObjType() const {
+    return 3;
+}
+
+QPoint CDrawPoly::PlaceVertex(int i) const {
+    const double width = static_cast<double>(m_rect.right) - m_rect.left;
+    const double height = static_cast<double>(m_rect.bottom) - m_rect.top;
+    const int dx = ClampToInt(width * m_vecRatioX.at(i));
+    const int dy = ClampToInt(height * m_vecRatioY.at(i));
+    return QPoint(ClampToInt(static_cast<int64_t>(m_rect.left) + dx),
+                  ClampToInt(static_cast<int64_t>(m_rect.top) + dy));
+}
+
+void CDrawPoly::Draw(QPainter* painter) {
+    kv::FrameStyle style;
+    // A horizontal or vertical polyline has an empty rectangle, so only the blink phase counts.
+    style.visibility = kv::FrameStyle::WhenShown;
+    style.clip = kv::FrameStyle::ClipPolyline;
+    style.withCap(Qt::RoundCap);
+    kv::DrawFramed(*this, painter, kPolyInfo, style, [this](QPainter* p, const QBrush&) {
+        const int n = m_nPointCount;
+        if (n < 2) {
+            kv::Log(kTooFewPoints, "CDrawPoly point count is too less!");
+            return;
+        }
+        QVarLengthArray<QPoint, 64> points(n);
+        // Before the first ToAbsolute or Run(-1) there are no ratios to place the vertices by;
+        // the bounds test then fails and the polyline is simply not drawn yet.
+        try {
+            for (int i = 0; i < n; ++i) {
+                points[i] = PlaceVertex(i);
+            }
+        } catch (const std::out_of_range&) {
+            return;
+        }
+        if (m_bClosed == 0) {
+            p->drawPolyline(points.data(), n);
+        } else if (n > 2) {
+            p->drawPolygon(points.data(), n, Qt::OddEvenFill);
+        }
+    });
+}
+
+// ---- CDrawGuan ----------------------------------------------------------------------------
+
+bool CDrawGuan::deserialize(FF::utils::IBuffer* buffer) {
+    return kv::LoadRecordFramed(*this, buffer, kGuanInfo, [this](FF::utils::IBuffer* b) {
+        uint16_t width = 0;
+        uint16_t count = 0;
+        if (!kv::ReadValue(b, &width)) {
+            return false;
+        }
+        m_nPipeWidth = width;
+        if (!kv::ReadValue(b, &count)) {
+            return false;
+        }
+        m_nPointCount = count;
+        if (!HasRoomForPoints(b, count)) {
+            return false;
+        }
+        try {
+            m_vecPoints.assign(2 * static_cast<size_t>(count), QPoint());
+            return ReadPoints(b, count, m_vecCenter);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    });
+}
+
+bool CDrawGuan::Run(int nEvent, int arg2, int arg3) {
+    if (nEvent == -1) {
+        m_vecRatioX.clear();
+        m_vecRatioY.clear();
+        AppendRatios(m_rect, m_vecCenter, m_nPointCount, FlatRule::BothAxes, m_vecRatioX,
+                     m_vecRatioY);
+    }
+    return CDrawObj::Run(nEvent, arg2, arg3);
+}
+
+void CDrawGuan::BuildOutline() {
+    const int n = m_nPointCount;
+    const int64_t w = m_nPipeWidth;
+    // Place the whole path before storing it, so that a missing ratio leaves it as it was.
+    QVarLengthArray<QPoint, 64> placed(n);
+    for (int i = 0; i < n; ++i) {
+        placed[i] = PlaceVertex(i);
+    }
+    for (int i = 0; i < n; ++i) {
+        m_vecCenter.at(i) = placed[i];
+    }
+    const std::vector<QPoint>& P = m_vecCenter;
+    std::vector<QPoint>& Q = m_vecPoints;
+    for (int i = 0; i + 1 < n; ++i) {
+        const QPoint a = P.at(i);
+        const QPoint b = P.at(i + 1);
+        int sx = 0;
+        int sy = 0;
+        if (a.y() == b.y()) {
+            sx = a.x() <= b.x() ? 1 : -1;
+        } else {
+            sy = a.y() <= b.y() ? 1 : -1; // slanted segments count as vertical
+        }
+        // w pixels to the right of the direction of travel (y grows downward).
+        QPoint q(ClampToInt(a.x() - sy * w), ClampToInt(a.y() + sx * w));
+        if (i > 0) {
+            // Meet the previous segment's offset line at the corner.
+            if (sx == 0) {
+                q.setY(Q.at(i - 1).y());
+            } else {
+                q.setX(Q.at(i - 1).x());
+            }
+        }
+        Q.at(i) = q;
+    }
+    const int k = n - 1;
+    Q.at(k) = P.at(k).y() == P.at(k - 1).y() ? QPoint(P.at(k).x(), Q.at(k - 1).y())
+                                             : QPoint(Q.at(k - 1).x(), P.at(k).y());
+    for (int a = 0; a < n; ++a) {
+        Q.at(n + a) = P.at(n - 1 - a); // back along the path itself
+    }
+}
+
+void CDrawGuan::Draw(QPainter* painter) {
+    // A band needs more than a pixel across both axes and at least one segment.
+    const bool hasRoom = static_cast<int64_t>(m_rect.right) - m_rect.left > 1 &&
+                         static_cast<int64_t>(m_rect.bottom) - m_rect.top > 1 && m_nPointCount > 1;
+    if (painter != nullptr && !hasRoom) {
+        return;
+    }
+    kv::FrameStyle style;
+    style.withCap(Qt::FlatCap);
+    kv::DrawFramed(*this, painter, kGuanInfo, style, [this](QPainter* p, const QBrush&) {
+        // Without ratios (nothing computed them yet) the band cannot be placed: draw nothing.
+        try {
+            BuildOutline();
+        } catch (const std::out_of_range&) {
+            return;
+        }
+        const int count = 2 * m_nPointCount;
+        QVarLengthArray<QPoint, 128> points(count);
+        std::copy(m_vecPoints.begin(), m_vecPoints.begin() + count, points.begin());
+        p->drawPolygon(points.data(), count, Qt::OddEvenFill);
+    });
+}

@@ -1,0 +1,507 @@
+// ctest-label: shapes
+// Pipes, planes and the balloon: records, reports and geometry.
+#include "kestrovalumen/shapes/pipes.h"
+#include "tests/kestrovalumen/shapes/shapepainttest.h"
+#include "tests/support/hostfixture.h"
+
+#include <QLinearGradient>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using kestro::PaintKind;
+using kestro::PaintRecord;
+using kestro::PaintRecords;
+using kestro::StreamWriter;
+using namespace shapetest;
+
+constexpr QRgb kPen = 0xFF102030;
+constexpr QRgb kBrush = 0xFFC0D0E0;
+
+class PipeTest : public HostTest {};
+
+//! Outline and fill colours set, the flags off: pipes shade with the colours regardless.
+template <class Shape>
+void colour(Shape& shape) {
+    shape.m_logPen.color = kPen & 0xFFFFFF;
+    shape.m_logBrush.color = kBrush & 0xFFFFFF;
+}
+
+void expectPipeGradient(const PaintRecord& r, QPointF from, QPointF to, const char* name) {
+    ASSERT_EQ(r.state.brush.style(), Qt::LinearGradientPattern) << name;
+    const auto* g = static_cast<const QLinearGradient*>(r.state.brush.gradient());
+    EXPECT_EQ(g->start(), from) << name;
+    EXPECT_EQ(g->finalStop(), to) << name;
+    EXPECT_EQ(stopsOf(r.state.brush),
+              (std::vector<std::pair<double, QRgb>>{{0.0, kPen}, {0.5, kBrush}, {1.0, kPen}}))
+        << name;
+    EXPECT_EQ(r.state.pen.style(), Qt::NoPen) << name;
+}
+
+std::vector<QPointF> pathPoints(const QPainterPath& path) {
+    std::vector<QPointF> points;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        points.emplace_back(path.elementAt(i).x, path.elementAt(i).y);
+    }
+    return points;
+}
+
+// ---- reports ------------------------------------------------------------------------------
+
+struct Reporting {
+    const char* name;
+    std::function<CDrawObj*()> make;
+    int drawCode;
+    int drawLine;
+    int loadCode; // 0: the base record loader, no report of its own
+    int loadLine;
+};
+
+const Reporting kReporting[] = {
+    {"CDrawBalloon", [] { return new CDrawBalloon; }, 176, 2335, 175, 2302},
+    {"CDrawPlane1", [] { return new CDrawPlane1; }, 198, 4651, 0, 0},
+    {"CDrawPlane2", [] { return new CDrawPlane2; }, 199, 4724, 0, 0},
+    {"CDrawPlane3", [] { return new CDrawPlane3; }, 200, 4797, 0, 0},
+    {"CDrawPipe1", [] { return new CDrawPipe1; }, 202, 4898, 201, 4874},
+    {"CDrawPipe2", [] { return new CDrawPipe2; }, 204, 5013, 203, 4990},
+    {"CDrawPipe3", [] { return new CDrawPipe3; }, 206, 5146, 205, 5109},
+};
+
+TEST_F(PipeTest, NullPainterIsReportedWithCodeAndSourceLine) {
+    for (const Reporting& r : kReporting) {
+        kestro::HostLog::instance().clear();
+        std::unique_ptr<CDrawObj> object(r.make());
+        object->m_rect = Rect32{0, 0, 40, 40};
+        object->Draw(nullptr);
+        expectFault(r.drawCode, std::string(r.name) + " painter is NULL!", "Draw", r.name,
+                    r.drawLine);
+    }
+}
+
+TEST_F(PipeTest, FailedCommonRecordIsReportedWithCodeAndSourceLine) {
+    for (const Reporting& r : kReporting) {
+        kestro::HostLog::instance().clear();
+        std::unique_ptr<CDrawObj> object(r.make());
+        EXPECT_FALSE(load(*object, brokenCommonRecord())) << r.name;
+        if (r.loadCode == 0) {
+            EXPECT_TRUE(nothingReported()) << r.name;
+        } else {
+            expectFault(r.loadCode, std::string(r.name) + " CDrawObj Serialize error!",
+                        "deserialize", r.name, r.loadLine);
+        }
+    }
+}
+
+TEST_F(PipeTest, HiddenShapesDrawNothing) {
+    for (const Reporting& r : kReporting) {
+        std::unique_ptr<CDrawObj> object(r.make());
+        clipTo(*object, 0, 0, 100, 100);
+        object->m_rect = Rect32{10, 10, 50, 10};
+        EXPECT_TRUE(paint(*object).empty()) << r.name;
+        object->m_rect = Rect32{10, 10, 50, 50};
+        object->SetShown(false);
+        EXPECT_TRUE(paint(*object).empty()) << r.name;
+    }
+}
+
+TEST_F(PipeTest, ClipIsSetAroundTheDrawingAndReset) {
+    for (const Reporting& r : kReporting) {
+        std::unique_ptr<CDrawObj> object(r.make());
+        object->m_rect = Rect32{10, 10, 70, 50};
+        object->m_bBrush = 1;
+        clipTo(*object, 5, 6, 30, 40);
+        const PaintRecords records = paint(*object);
+        EXPECT_FALSE(drawings(records).empty()) << r.name;
+        EXPECT_EQ(clipOps(records), (std::vector<Qt::ClipOperation>{Qt::ReplaceClip, Qt::NoClip}))
+            << r.name;
+        EXPECT_EQ(records.front().rects.value(0), QRectF(5, 6, 25, 34)) << r.name;
+    }
+}
+
+// ---- straight pipes -----------------------------------------------------------------------
+
+TEST_F(PipeTest, StraightPipeRecordIsOneInt32) {
+    CDrawPipe1 pipe1;
+    CDrawPipe2 pipe2;
+    const std::string record = withExtra(objectOn(0, 0, 10, 10), StreamWriter().i32(-5).take());
+    ASSERT_TRUE(load(pipe1, record));
+    ASSERT_TRUE(load(pipe2, record));
+    EXPECT_EQ(pipe1.m_bHorizontal, -5);
+    EXPECT_EQ(pipe2.m_bHorizontal, -5);
+    EXPECT_FALSE(load(pipe1, record.substr(0, record.size() - 1)));
+    EXPECT_FALSE(load(pipe2, record.substr(0, record.size() - 3)));
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(PipeTest, StraightPipeShadesAcrossItsRun) {
+    struct Case {
+        const char* name;
+        int32_t horizontal;
+        QPointF from;
+        QPointF to;
+    };
+    // (10,20,110,40): x2 = 109, y2 = 39; the middle is L + x2 / 2 = 64 or T + y2 / 2 = 39.
+    const Case cases[] = {
+        {"horizontal", 1, {64, 20}, {64, 39}},
+        {"vertical", 0, {10, 39}, {109, 39}},
+    };
+    for (const Case& c : cases) {
+        CDrawPipe1 pipe1;
+        CDrawPipe2 pipe2;
+        for (CDrawObj* object : {static_cast<CDrawObj*>(&pipe1), static_cast<CDrawObj*>(&pipe2)}) {
+            object->m_rect = Rect32{10, 20, 110, 40};
+            colour(*object);
+            object->m_bPen = 1;
+            object->m_logPen.widthX = 3;
+        }
+        pipe1.m_bHorizontal = c.horizontal;
+        pipe2.m_bHorizontal = c.horizontal;
+        const PaintRecords records = drawings(paint(pipe1));
+        ASSERT_EQ(records.size(), 1u) << c.name;
+        EXPECT_EQ(records[0].kind, PaintKind::Rects) << c.name;
+        EXPECT_TRUE(records[0].integer) << c.name;
+        EXPECT_EQ(records[0].rect(), QRectF(10, 20, 99, 19)) << c.name; // (10,20)-(108,38)
+        expectPipeGradient(records[0], c.from, c.to, c.name);
+        EXPECT_EQ(drawings(paint(pipe2)), records) << c.name;
+    }
+}
+
+// ---- elbow --------------------------------------------------------------------------------
+
+std::string elbowExtra(uint16_t type, int32_t horz, int32_t vert) {
+    return StreamWriter().u16(type).i32(horz).i32(vert).take();
+}
+
+TEST_F(PipeTest, ElbowRecordStartsWithATwoByteType) {
+    CDrawPipe3 elbow;
+    ASSERT_TRUE(load(elbow, withExtra(objectOn(5, 6, 105, 86), elbowExtra(0xFFFE, 12, 34))));
+    EXPECT_EQ(elbow.m_nElbowType, 0xFFFE); // zero-extended
+    EXPECT_EQ(elbow.m_nHorzThick, 12);
+    EXPECT_EQ(elbow.m_nVertThick, 34);
+    EXPECT_EQ(elbow.m_rcDesign, (Rect32{5, 6, 105, 86}));
+    EXPECT_EQ(elbow.m_bFirstAbsolute, 1);
+}
+
+TEST_F(PipeTest, ElbowRecordCutKeepsTheOldDesignRectangle) {
+    const std::string whole = withExtra(objectOn(5, 6, 105, 86), elbowExtra(1, 12, 34));
+    for (size_t cut : {1u, 2u, 5u, 9u}) {
+        CDrawPipe3 elbow;
+        elbow.m_rcDesign = Rect32{1, 2, 3, 4};
+        EXPECT_FALSE(load(elbow, whole.substr(0, whole.size() - 10 + cut))) << cut;
+        EXPECT_EQ(elbow.m_rcDesign, (Rect32{1, 2, 3, 4})) << cut;
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(PipeTest, ElbowTakesItsDesignFromTheFirstAbsolutePlacementOnly) {
+    CDrawPipe3 elbow;
+    elbow.m_rect = Rect32{0, 0, 5000, 10000};
+    elbow.ToAbsolute(0, 0, 200, 100);
+    EXPECT_EQ(elbow.m_rect, (Rect32{0, 0, 100, 100}));
+    EXPECT_EQ(elbow.m_rcDesign, (Rect32{0, 0, 100, 100}));
+    EXPECT_EQ(elbow.m_bFirstAbsolute, 0);
+    elbow.m_rect = Rect32{0, 0, 10000, 10000};
+    elbow.ToAbsolute(0, 0, 200, 100);
+    EXPECT_EQ(elbow.m_rect, (Rect32{0, 0, 200, 100}));
+    EXPECT_EQ(elbow.m_rcDesign, (Rect32{0, 0, 100, 100}));
+}
+
+struct ElbowCase {
+    const char* name;
+    int32_t type;
+    QPointF legFrom, legTo;
+    QRectF leg;
+    QPointF upFrom, upTo;
+    std::vector<QPointF> path; // closed: the start again at the end
+};
+
+TEST_F(PipeTest, ElbowLegsFollowTheCornerCode) {
+    // Designed on (0,0,100,100) with thicknesses 10 (horizontal) and 20 (vertical), drawn on
+    // (0,0,200,100): tx = 200 * 20 / 100 = 40, ty = 10; x2 = 199, y2 = 99, Xm = 99.5, Ym = 49.5.
+    const ElbowCase cases[] = {
+        {"top-left",
+         0,
+         {99.5, -1},
+         {99.5, 10},
+         {0, -1, 199, 11},
+         {-1, 49.5},
+         {40, 49.5},
+         {{-1, -2}, {40, 10}, {40, 99}, {-1, 99}, {-1, -2}}},
+        {"top-right",
+         1,
+         {99.5, -1},
+         {99.5, 10},
+         {0, -1, 199, 11},
+         {159, 49.5},
+         {200, 49.5},
+         {{200, -2}, {200, 99}, {159, 99}, {159, 10}, {200, -2}}},
+        {"bottom-right",
+         2,
+         {99.5, 89},
+         {99.5, 100},
+         {0, 89, 199, 11},
+         {159, 49.5},
+         {200, 49.5},
+         {{200, 100}, {200, 0}, {159, 0}, {159, 89}, {200, 100}}},
+        {"bottom-left",
+         3,
+         {99.5, 89},
+         {99.5, 100},
+         {0, 89, 199, 11},
+         {-1, 49.5},
+         {40, 49.5},
+         {{-1, 0}, {40, 0}, {40, 89}, {-1, 100}, {-1, 0}}},
+    };
+    for (const ElbowCase& c : cases) {
+        CDrawPipe3 elbow;
+        ASSERT_TRUE(load(elbow, withExtra(objectOn(0, 0, 100, 100),
+                                          elbowExtra(static_cast<uint16_t>(c.type), 10, 20))));
+        elbow.m_rect = Rect32{0, 0, 200, 100};
+        colour(elbow);
+        const PaintRecords records = drawings(paint(elbow));
+        ASSERT_EQ(records.size(), 2u) << c.name;
+        EXPECT_EQ(records[0].kind, PaintKind::Rects) << c.name;
+        EXPECT_EQ(records[0].rect(), c.leg) << c.name;
+        expectPipeGradient(records[0], c.legFrom, c.legTo, c.name);
+        EXPECT_EQ(records[1].kind, PaintKind::Path) << c.name;
+        EXPECT_EQ(pathPoints(records[1].path), c.path) << c.name;
+        expectPipeGradient(records[1], c.upFrom, c.upTo, c.name);
+    }
+}
+
+TEST_F(PipeTest, ElbowThicknessTruncatesAndIsZeroWithoutADesignWidth) {
+    CDrawPipe3 elbow;
+    elbow.m_rect = Rect32{0, 0, 100, 30};
+    elbow.m_rcDesign = Rect32{0, 0, 30, 30};
+    elbow.m_nVertThick = 10; // 100 * 10 / 30 = 33.3
+    elbow.m_nHorzThick = 5;  // 30 * 5 / 30 = 5
+    PaintRecords records = drawings(paint(elbow));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].rect(), QRectF(0, -1, 99, 6)); // (0,-1)-(98,-1+5)
+    EXPECT_EQ(pathPoints(records[1].path)[1], QPointF(33, 5));
+
+    elbow.m_rcDesign = Rect32{7, 0, 7, 30};
+    records = drawings(paint(elbow));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(pathPoints(records[1].path)[1], QPointF(0, 5)); // tx = 0
+}
+
+TEST_F(PipeTest, ElbowWithAnUnknownCornerDrawsNothing) {
+    for (int32_t type : {-1, 4, 0xFFFF}) {
+        CDrawPipe3 elbow;
+        elbow.m_rect = Rect32{0, 0, 100, 100};
+        elbow.m_rcDesign = elbow.m_rect;
+        elbow.m_nElbowType = type;
+        clipTo(elbow, 0, 0, 50, 50);
+        const PaintRecords records = paint(elbow);
+        EXPECT_TRUE(drawings(records).empty()) << type;
+        EXPECT_EQ(clipOps(records), (std::vector<Qt::ClipOperation>{Qt::ReplaceClip, Qt::NoClip}));
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+// ---- planes -------------------------------------------------------------------------------
+
+TEST_F(PipeTest, PlanesFillThenFrameInTheirEdgeStyle) {
+    // (10,20,110,60): the frame's corners are (10,20) and (109,58).
+    const QLine outerTop(10, 20, 109, 20), outerLeft(10, 20, 10, 58), outerBottom(10, 58, 109, 58),
+        outerRight(109, 20, 109, 58);
+    const QLine innerTop(11, 21, 108, 21), innerLeft(11, 21, 11, 57), innerBottom(11, 57, 108, 57),
+        innerRight(108, 21, 108, 57);
+    const QRgb white = 0xFFFFFFFF, light = 0xFFE3E3E3, dark = 0xFF696969, mid = 0xFFA0A0A0;
+    struct Case {
+        const char* name;
+        std::function<CDrawObj*()> make;
+        std::vector<std::pair<QRgb, QLine>> frame;
+    };
+    const Case cases[] = {
+        {"etched",
+         [] { return new CDrawPlane1; },
+         {{white, innerTop},
+          {white, innerLeft},
+          {white, outerBottom},
+          {white, outerRight},
+          {mid, outerTop},
+          {mid, outerLeft},
+          {mid, innerBottom},
+          {mid, innerRight}}},
+        {"sunken",
+         [] { return new CDrawPlane2; },
+         {{mid, outerLeft},
+          {mid, outerTop},
+          {dark, innerLeft},
+          {dark, innerTop},
+          {white, outerRight},
+          {white, outerBottom},
+          {light, innerRight},
+          {light, innerBottom}}},
+        {"raised",
+         [] { return new CDrawPlane3; },
+         {{light, outerLeft},
+          {light, outerTop},
+          {white, innerLeft},
+          {white, innerTop},
+          {dark, outerRight},
+          {dark, outerBottom},
+          {mid, innerRight},
+          {mid, innerBottom}}},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<CDrawObj> plane(c.make());
+        EXPECT_TRUE(load(*plane, kestro::encodeObject(objectOn(10, 20, 110, 60)))) << c.name;
+        plane->m_bBrush = 1;
+        plane->m_logBrush.color = 0x123456;
+        plane->m_bPen = 1;
+        plane->m_logPen.widthX = 5;
+        plane->m_logPen.color = 0xFF0000;
+        const PaintRecords records = drawings(paint(*plane));
+        ASSERT_EQ(records.size(), 9u) << c.name;
+        EXPECT_EQ(records[0].kind, PaintKind::Rects) << c.name;
+        EXPECT_EQ(records[0].rect(), QRectF(10, 20, 100, 39)) << c.name;
+        EXPECT_EQ(records[0].state.brush.color().rgba(), 0xFF123456u) << c.name;
+        for (size_t i = 0; i < 8; ++i) {
+            EXPECT_EQ(lineOf(records[i + 1]), c.frame[i].second) << c.name << " " << i;
+            EXPECT_EQ(records[i + 1].state.pen.color().rgba(), c.frame[i].first)
+                << c.name << " " << i;
+        }
+    }
+}
+
+TEST_F(PipeTest, PlaneWithoutFillDrawsOnlyTheFrameAndKeepsItsOwnPen) {
+    kestro::RecordingDevice device;
+    QPainter painter(&device);
+    CDrawPlane1 plane;
+    plane.m_rect = Rect32{0, 0, 30, 20};
+    plane.m_bPen = 1;
+    plane.m_logPen.widthX = 4;
+    plane.Draw(&painter);
+    const PaintRecords records = device.drawings();
+    ASSERT_EQ(records.size(), 9u);
+    EXPECT_EQ(records[0].state.brush.style(), Qt::NoBrush); // the fill fills nothing
+    EXPECT_EQ(painter.pen().width(), 4);
+    EXPECT_EQ(painter.pen().capStyle(), Qt::FlatCap);
+    EXPECT_EQ(painter.pen().joinStyle(), Qt::MiterJoin);
+}
+
+// ---- balloon ------------------------------------------------------------------------------
+
+TEST_F(PipeTest, BalloonRecordIsSideThenEndThenPosition) {
+    CDrawBalloon balloon;
+    const std::string record =
+        withExtra(objectOn(0, 0, 121, 61), StreamWriter().i32(3).i32(1).i32(150).take());
+    ASSERT_TRUE(load(balloon, record));
+    EXPECT_EQ(balloon.m_nTailSide, 3);
+    EXPECT_EQ(balloon.m_bTailAtEnd, 1);
+    EXPECT_EQ(balloon.m_nTailPos, 150);
+    CDrawBalloon cut;
+    EXPECT_FALSE(load(cut, record.substr(0, record.size() - 1)));
+    EXPECT_EQ(cut.m_bTailAtEnd, 1);
+    EXPECT_EQ(cut.m_nTailPos, 0);
+}
+
+TEST_F(PipeTest, BalloonWithTheTailAtTheBottom) {
+    // (0,0,121,61): W = 120, H = 60, rx = 20, ry = 10; tail position 100 gives d = 60 and the
+    // tip (60,60); the body ends at y = 50 and the tail's base runs from 90 to 100.
+    CDrawBalloon balloon;
+    balloon.m_rect = Rect32{0, 0, 121, 61};
+    balloon.m_nTailPos = 100;
+    balloon.m_bPen = 1;
+    balloon.m_logPen.widthX = 2;
+    balloon.m_bBrush = 1;
+    balloon.m_logBrush.color = 0x00FF00;
+    const PaintRecords records = drawings(paint(balloon));
+    ASSERT_EQ(records.size(), 11u);
+
+    const PaintRecord& fill = records[0];
+    EXPECT_EQ(fill.kind, PaintKind::Path);
+    EXPECT_EQ(fill.state.pen.style(), Qt::NoPen);
+    EXPECT_EQ(fill.state.brush.color().rgba(), 0xFF00FF00u);
+    EXPECT_EQ(fill.path.boundingRect(), QRectF(0, 0, 120, 60));
+    EXPECT_TRUE(fill.path.contains(QPointF(80, 54)));  // inside the tail
+    EXPECT_FALSE(fill.path.contains(QPointF(30, 55))); // below the body, beside the tail
+    EXPECT_TRUE(fill.path.contains(QPointF(60, 25)));
+    EXPECT_FALSE(fill.path.contains(QPointF(1, 1))); // cut off by the corner
+
+    const std::vector<QLine> lines = {
+        {0, 10, 0, 40},     // left
+        {20, 0, 100, 0},    // top
+        {120, 10, 120, 40}, // right
+        {20, 50, 90, 50},   // bottom, up to the tail
+        {90, 50, 60, 60},   // tail
+        {60, 60, 100, 50},
+    };
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(records[1 + i].kind, PaintKind::Lines) << i;
+        EXPECT_EQ(lineOf(records[1 + i]), lines[i]) << i;
+        EXPECT_EQ(records[1 + i].state.pen.capStyle(), Qt::RoundCap) << i;
+        EXPECT_EQ(records[1 + i].state.pen.joinStyle(), Qt::RoundJoin) << i;
+    }
+    const struct {
+        QRectF rect;
+        double start;
+    } arcs[] = {{{0, 0, 40, 20}, 90},
+                {{80, 0, 40, 20}, 0},
+                {{0, 30, 40, 20}, 180},
+                {{80, 30, 40, 20}, 270}};
+    for (size_t i = 0; i < 4; ++i) {
+        QPainterPath expected;
+        expected.arcMoveTo(arcs[i].rect, arcs[i].start);
+        expected.arcTo(arcs[i].rect, arcs[i].start, 90);
+        EXPECT_EQ(records[7 + i].kind, PaintKind::Path) << i;
+        EXPECT_EQ(records[7 + i].path, expected) << i;
+        EXPECT_EQ(records[7 + i].state.brush.style(), Qt::NoBrush) << i;
+    }
+}
+
+TEST_F(PipeTest, BalloonTailOnEverySideAndEnd) {
+    // (0,0,121,61) at position 50: d = 30 along the width, 15 along the height.
+    struct Case {
+        int32_t side;
+        int32_t atEnd;
+        QLine rest; // the tail side's straight part up to the base
+        QPoint baseLow, tip, baseHigh;
+    };
+    const Case cases[] = {
+        {0, 0, {20, 50, 90, 50}, {90, 50}, {90, 60}, {100, 50}},
+        {0, 1, {30, 50, 100, 50}, {20, 50}, {30, 60}, {30, 50}},
+        {1, 0, {20, 10, 20, 45}, {20, 45}, {0, 45}, {20, 50}},
+        {1, 1, {20, 15, 20, 50}, {20, 10}, {0, 15}, {20, 15}},
+        {2, 0, {30, 10, 100, 10}, {20, 10}, {30, 0}, {30, 10}},
+        {2, 1, {20, 10, 90, 10}, {90, 10}, {90, 0}, {100, 10}},
+        {3, 0, {100, 15, 100, 50}, {100, 10}, {120, 15}, {100, 15}},
+        {3, 1, {100, 10, 100, 45}, {100, 45}, {120, 45}, {100, 50}},
+    };
+    for (const Case& c : cases) {
+        CDrawBalloon balloon;
+        balloon.m_rect = Rect32{0, 0, 121, 61};
+        balloon.m_nTailSide = c.side;
+        balloon.m_bTailAtEnd = c.atEnd;
+        balloon.m_nTailPos = 50;
+        const PaintRecords records = drawings(paint(balloon));
+        ASSERT_EQ(records.size(), 10u) << c.side << c.atEnd; // no fill with the brush off
+        EXPECT_EQ(lineOf(records[3]), c.rest) << c.side << c.atEnd;
+        EXPECT_EQ(lineOf(records[4]), QLine(c.baseLow, c.tip)) << c.side << c.atEnd;
+        EXPECT_EQ(lineOf(records[5]), QLine(c.tip, c.baseHigh)) << c.side << c.atEnd;
+        EXPECT_EQ(records[0].state.pen.style(), Qt::NoPen) << c.side << c.atEnd;
+    }
+}
+
+TEST_F(PipeTest, BalloonWithAnUnknownSideDrawsNothing) {
+    for (int32_t side : {-1, 4}) {
+        CDrawBalloon balloon;
+        balloon.m_rect = Rect32{0, 0, 121, 61};
+        balloon.m_nTailSide = side;
+        balloon.m_bBrush = 1;
+        clipTo(balloon, 0, 0, 50, 50);
+        const PaintRecords records = paint(balloon);
+        EXPECT_TRUE(drawings(records).empty()) << side;
+        EXPECT_EQ(clipOps(records), (std::vector<Qt::ClipOperation>{Qt::ReplaceClip, Qt::NoClip}));
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+} // namespace

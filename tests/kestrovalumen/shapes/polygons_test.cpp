@@ -1,0 +1,613 @@
+// ctest-label: shapes
+// The fourteen polygon and symbol shapes: vertices in every orientation, pen styles, the
+// normalised rectangle, hiding, clipping, the reports and the records.
+#include "kestrovalumen/shapes/polygons.h"
+#include "runtime/shaperecords.h"
+#include "tests/kestrovalumen/shapes/shapepainttest.h"
+#include "tests/support/hostfixture.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+namespace {
+
+using kestro::PaintKind;
+using kestro::PaintRecord;
+using kestro::PaintRecords;
+using kestro::StreamWriter;
+using namespace shapetest;
+using Points = std::vector<QPoint>;
+
+// Every vertex table below is on L=10, T=20, R=110, B=70: x1=10, y1=20, x2=109, y2=69,
+// W=100, H=50; with 33 percent, 33% of W is 33 and 33% of H is 1650 / 100 = 16.
+const Rect32 kRect{10, 20, 110, 70};
+
+//! The vertices of the one polygon a draw makes, or nothing when it makes no polygon.
+std::optional<Points> polygonOf(CDrawObj& object) {
+    const PaintRecords drawn = kestro::drawings(paint(object));
+    if (drawn.empty()) {
+        return std::nullopt;
+    }
+    EXPECT_EQ(drawn.size(), 1u) << kestro::dump(drawn).toStdString();
+    EXPECT_EQ(drawn[0].kind, PaintKind::Polygon);
+    EXPECT_TRUE(drawn[0].integer);
+    EXPECT_EQ(drawn[0].polygonMode, QPaintEngine::OddEvenMode);
+    return pointsOf(drawn[0]);
+}
+
+template <class T, class = void>
+struct HasPercent : std::false_type {};
+template <class T>
+struct HasPercent<T, std::void_t<decltype(std::declval<T&>().m_nPercent)>> : std::true_type {};
+
+//! The polygon of a shape on the rectangle; percent goes only to shapes that have one.
+template <class Shape>
+std::optional<Points> drawn(int percent, int direction, Rect32 rect = kRect) {
+    Shape shape;
+    shape.m_rect = rect;
+    if constexpr (HasPercent<Shape>::value) {
+        shape.m_nPercent = percent;
+    }
+    shape.m_nDirection = direction;
+    return polygonOf(shape);
+}
+
+// ---- vertex rules ----------------------------------------------------------------------------
+
+struct DirectionCase {
+    int direction;
+    Points points;
+};
+
+TEST(PolygonVertices, Parallelogram) {
+    const DirectionCase cases[] = {
+        {0, {{10, 20}, {76, 20}, {109, 69}, {43, 69}}},
+        {1, {{43, 20}, {109, 20}, {76, 69}, {10, 69}}},
+        {2, {{10, 20}, {109, 36}, {109, 69}, {10, 53}}},
+        {3, {{10, 36}, {109, 20}, {109, 53}, {10, 69}}},
+    };
+    for (const DirectionCase& c : cases) {
+        SCOPED_TRACE(c.direction);
+        EXPECT_EQ(drawn<CDrawParallelogram>(33, c.direction), c.points);
+    }
+}
+
+TEST(PolygonVertices, TrapezoidTakesHalfThePercentageOffEachEnd) {
+    // 3300 / 200 = 16 on the width, 1650 / 200 = 8 on the height.
+    const DirectionCase cases[] = {
+        {0, {{10, 20}, {109, 20}, {93, 69}, {26, 69}}},
+        {1, {{10, 28}, {109, 20}, {109, 69}, {10, 61}}},
+        {2, {{26, 20}, {93, 20}, {109, 69}, {10, 69}}},
+        {3, {{10, 20}, {109, 28}, {109, 61}, {10, 69}}},
+    };
+    for (const DirectionCase& c : cases) {
+        SCOPED_TRACE(c.direction);
+        EXPECT_EQ(drawn<CDrawTrapezoid>(33, c.direction), c.points);
+    }
+}
+
+TEST(PolygonVertices, Diamond) {
+    CDrawDiamond diamond;
+    diamond.m_rect = kRect;
+    // mx = 10 + 99 / 2, my = 20 + 49 / 2.
+    EXPECT_EQ(polygonOf(diamond), (Points{{59, 20}, {109, 44}, {59, 69}, {10, 44}}));
+}
+
+TEST(PolygonVertices, OctagonCutsOnTheHeightAndLimitsOnlyTheHorizontalCut) {
+    struct Case {
+        const char* name;
+        Rect32 rect;
+        int percent;
+        Points points;
+    };
+    // clang-format off
+    const Case cases[] = {
+        // c = 1650 / 200 = 8, d = min(50, 8).
+        {"33 percent", kRect, 33,
+         {{18, 20}, {101, 20}, {109, 28}, {109, 61}, {101, 69}, {18, 69}, {10, 61}, {10, 28}}},
+        // c = 10, d = 10.
+        {"wide and flat", {0, 0, 200, 20}, 100,
+         {{10, 0}, {189, 0}, {199, 10}, {199, 9}, {189, 19}, {10, 19}, {0, 9}, {0, 10}}},
+        // c = 100, not limited; d = min(5, 100).
+        {"tall and narrow", {0, 0, 10, 200}, 100,
+         {{5, 0}, {4, 0}, {9, 100}, {9, 99}, {4, 199}, {5, 199}, {0, 99}, {0, 100}}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CDrawOctagon octagon;
+        octagon.m_rect = c.rect;
+        octagon.m_nPercent = c.percent;
+        EXPECT_EQ(polygonOf(octagon), c.points);
+    }
+}
+
+TEST(PolygonVertices, CrossNotchesTheFourCorners) {
+    struct Case {
+        int percent;
+        Points points;
+    };
+    // clang-format off
+    const Case cases[] = {
+        // s = min(99, 49) + 1 = 50, t = 1650 / 200 = 8: arms at x 17 and 102, y 27 and 62.
+        {33, {{17, 20}, {102, 20}, {102, 27}, {109, 27}, {109, 62}, {102, 62},
+              {102, 69}, {17, 69}, {17, 62}, {10, 62}, {10, 27}, {17, 27}}},
+        // t = 0: the notches reach one pixel beyond each side.
+        {0, {{9, 20}, {110, 20}, {110, 19}, {109, 19}, {109, 70}, {110, 70},
+             {110, 69}, {9, 69}, {9, 70}, {10, 70}, {10, 19}, {9, 19}}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.percent);
+        CDrawCross cross;
+        cross.m_rect = kRect;
+        cross.m_nPercent = c.percent;
+        EXPECT_EQ(polygonOf(cross), c.points);
+    }
+}
+
+TEST(PolygonVertices, Pentagon) {
+    // mx = 10 + 100 / 2 = 60, my = 20 + 50 / 2 = 45.
+    const DirectionCase cases[] = {
+        {0, {{10, 69}, {10, 36}, {60, 20}, {109, 36}, {109, 69}}},
+        {1, {{10, 20}, {76, 20}, {109, 45}, {76, 69}, {10, 69}}},
+        {2, {{109, 20}, {109, 53}, {60, 69}, {10, 53}, {10, 20}}},
+        {3, {{109, 69}, {43, 69}, {10, 45}, {43, 20}, {109, 20}}},
+    };
+    for (const DirectionCase& c : cases) {
+        SCOPED_TRACE(c.direction);
+        EXPECT_EQ(drawn<CDrawPentagon>(33, c.direction), c.points);
+    }
+    EXPECT_EQ(drawn<CDrawPentagon>(40, 0, {0, 0, 100, 50}),
+              (Points{{0, 49}, {0, 20}, {50, 0}, {99, 20}, {99, 49}}));
+}
+
+TEST(PolygonVertices, HexagonTellsOnlyZeroFromNonZero) {
+    // hw = 50, hh = 25; pointed top: a = 825 / 100 = 8; pointed sides: a = 1650 / 100 = 16.
+    const Points pointedTop{{60, 20}, {109, 28}, {109, 61}, {60, 69}, {10, 61}, {10, 28}};
+    const Points pointedSides{{10, 45}, {26, 20}, {93, 20}, {109, 45}, {93, 69}, {26, 69}};
+    EXPECT_EQ(drawn<CDrawHexagon>(33, 0), pointedSides);
+    for (int direction : {1, 2, 3, 4, -1}) {
+        SCOPED_TRACE(direction);
+        EXPECT_EQ(drawn<CDrawHexagon>(33, direction), pointedTop);
+    }
+}
+
+TEST(PolygonVertices, RightTriangleHasItsRightAngleInTheNamedCorner) {
+    const DirectionCase cases[] = {
+        {0, {{10, 20}, {109, 20}, {10, 69}}},
+        {1, {{109, 20}, {109, 69}, {10, 20}}},
+        {2, {{109, 69}, {10, 69}, {109, 20}}},
+        {3, {{10, 69}, {10, 20}, {109, 69}}},
+    };
+    for (const DirectionCase& c : cases) {
+        SCOPED_TRACE(c.direction);
+        EXPECT_EQ(drawn<CDrawRighttrigngle>(0, c.direction), c.points);
+    }
+}
+
+TEST(PolygonVertices, BlockArrowsNarrowTheShaftByAnEighthOrAQuarter) {
+    // mx = 59, my = 44; heads at y 36 and 53, x 76 and 43.
+    // CDrawArrow1: e = 100 / 8 = 12 across, 50 / 8 = 6 along y.
+    const DirectionCase arrow1[] = {
+        {0, {{59, 20}, {109, 36}, {97, 36}, {97, 69}, {22, 69}, {22, 36}, {10, 36}}},
+        {1, {{109, 44}, {76, 69}, {76, 63}, {10, 63}, {10, 26}, {76, 26}, {76, 20}}},
+        {2, {{59, 69}, {10, 53}, {22, 53}, {22, 20}, {97, 20}, {97, 53}, {109, 53}}},
+        {3, {{10, 44}, {43, 20}, {43, 26}, {109, 26}, {109, 63}, {43, 63}, {43, 69}}},
+    };
+    // CDrawArrow2: e = 25 and 12.
+    const DirectionCase arrow2[] = {
+        {0, {{59, 20}, {109, 36}, {84, 36}, {84, 69}, {35, 69}, {35, 36}, {10, 36}}},
+        {1, {{109, 44}, {76, 69}, {76, 57}, {10, 57}, {10, 32}, {76, 32}, {76, 20}}},
+        {2, {{59, 69}, {10, 53}, {35, 53}, {35, 20}, {84, 20}, {84, 53}, {109, 53}}},
+        {3, {{10, 44}, {43, 20}, {43, 32}, {109, 32}, {109, 57}, {43, 57}, {43, 69}}},
+    };
+    for (int d = 0; d < 4; ++d) {
+        SCOPED_TRACE(d);
+        EXPECT_EQ(drawn<CDrawArrow1>(33, d), arrow1[d].points);
+        EXPECT_EQ(drawn<CDrawArrow2>(33, d), arrow2[d].points);
+    }
+    // Head at hx = 99 - 30 = 69, inset e = 40 / 4 = 10.
+    EXPECT_EQ(drawn<CDrawArrow2>(30, 1, {0, 0, 100, 40}),
+              (Points{{99, 19}, {69, 39}, {69, 29}, {0, 29}, {0, 10}, {69, 10}, {69, 0}}));
+}
+
+TEST(PolygonVertices, NotchedArrowHasItsNotchAThirdFromTheBack) {
+    const DirectionCase cases[] = {
+        {0, {{10, 69}, {59, 20}, {109, 69}, {59, 52}}},  // (20 + 138) / 3
+        {1, {{10, 20}, {109, 44}, {10, 69}, {43, 44}}},  // (109 + 20) / 3
+        {2, {{109, 20}, {59, 69}, {10, 20}, {59, 36}}},  // (69 + 40) / 3
+        {3, {{109, 69}, {10, 44}, {109, 20}, {76, 44}}}, // (10 + 218) / 3
+    };
+    for (const DirectionCase& c : cases) {
+        SCOPED_TRACE(c.direction);
+        EXPECT_EQ(drawn<CDrawArrow3>(0, c.direction), c.points);
+    }
+}
+
+TEST(PolygonVertices, StarInEachDirection) {
+    // cx = 59, cy = 44. On the width (W * k) / 10000: 3816 -> 38, 3125 -> 31, 1941 -> 19,
+    // 3802 -> 38, 6198 -> 61, 7656 -> 76, 3487 -> 34, 2796 -> 27. On the height: 3802 -> 19,
+    // 6198 -> 30, 7656 -> 38, 3816 -> 19, 3125 -> 15, 1941 -> 9.
+    // clang-format off
+    const DirectionCase cases[] = {
+        {0, {{59, 20}, {71, 39}, {109, 39}, {78, 50}, {90, 69},
+             {59, 58}, {29, 69}, {41, 50}, {10, 39}, {48, 39}}},
+        {1, {{109, 44}, {71, 50}, {71, 69}, {48, 54}, {10, 60},
+             {33, 44}, {10, 29}, {48, 35}, {71, 20}, {71, 39}}},
+        // Not mirror-symmetric: P1 and P3 use 3487 and 2796.
+        {2, {{59, 69}, {44, 50}, {10, 50}, {37, 39}, {29, 20},
+             {59, 31}, {90, 20}, {78, 39}, {109, 50}, {71, 50}}},
+        {3, {{10, 44}, {48, 39}, {48, 20}, {71, 35}, {109, 29},
+             {86, 44}, {109, 60}, {71, 54}, {48, 69}, {48, 50}}},
+    };
+    // clang-format on
+    for (const DirectionCase& c : cases) {
+        SCOPED_TRACE(c.direction);
+        EXPECT_EQ(drawn<CDrawStar>(0, c.direction), c.points);
+    }
+    const std::optional<Points> square = drawn<CDrawStar>(0, 0, {0, 0, 100, 100});
+    ASSERT_TRUE(square);
+    EXPECT_EQ((*square)[1], QPoint(61, 38));
+    EXPECT_EQ((*square)[5], QPoint(49, 76));
+}
+
+TEST(PolygonVertices, SealMirrorsItsFirstQuarter) {
+    // (W * f) / 100000 and (H * f) / 100000: x 13, 3, 18, 14, 29, 30, 42; y 21, 15, 14, 7, 9,
+    // 1, 6. One quarter of the burst per line.
+    // clang-format off
+    const Points expected{
+        {10, 44},  {23, 41}, {13, 35},  {28, 34}, {24, 27}, {39, 29}, {40, 21}, {52, 26},
+        {59, 20},  {67, 26}, {79, 21},  {80, 29}, {95, 27}, {91, 34}, {106, 35}, {96, 41},
+        {109, 44}, {96, 48}, {106, 54}, {91, 55}, {95, 62}, {80, 60}, {79, 68}, {67, 63},
+        {59, 69},  {52, 63}, {40, 68},  {39, 60}, {24, 62}, {28, 55}, {13, 54}, {23, 48},
+    };
+    // clang-format on
+    CDrawSeal seal;
+    seal.m_rect = kRect;
+    EXPECT_EQ(polygonOf(seal), expected);
+}
+
+TEST(PolygonVertices, IsoscelesTriangleIsFilledThenStrokedAsAPath) {
+    const DirectionCase cases[] = {
+        {0, {{10, 20}, {109, 20}, {76, 69}}},
+        {1, {{109, 20}, {109, 69}, {10, 53}}},
+        {2, {{109, 69}, {10, 69}, {43, 20}}},
+        {3, {{10, 69}, {10, 20}, {109, 36}}},
+    };
+    for (const DirectionCase& c : cases) {
+        SCOPED_TRACE(c.direction);
+        CDrawIsoscelestriangle triangle;
+        triangle.m_rect = kRect;
+        triangle.m_nPercent = 33;
+        triangle.m_nDirection = c.direction;
+        triangle.m_bPen = 1;
+        triangle.m_logPen.widthX = 2;
+        triangle.m_bBrush = 1;
+        triangle.m_logBrush.color = 0x0000FF00;
+        const PaintRecords drawn = kestro::drawings(paint(triangle));
+        ASSERT_EQ(drawn.size(), 2u) << kestro::dump(drawn).toStdString();
+
+        // Back to the start by a line: four elements, the last on the first point.
+        QPainterPath expected;
+        expected.moveTo(c.points[0]);
+        expected.lineTo(c.points[1]);
+        expected.lineTo(c.points[2]);
+        expected.lineTo(c.points[0]);
+        ASSERT_EQ(expected.elementCount(), 4);
+        for (const PaintRecord& r : drawn) {
+            EXPECT_EQ(r.kind, PaintKind::Path);
+            EXPECT_EQ(r.path, expected);
+        }
+        // fillPath: no pen, the frame's brush; then drawPath with the pen.
+        EXPECT_EQ(drawn[0].state.pen.style(), Qt::NoPen);
+        EXPECT_EQ(drawn[0].state.brush.color(), QColor(0, 0xFF, 0));
+        EXPECT_EQ(drawn[1].state.pen.width(), 2);
+        EXPECT_EQ(drawn[1].state.pen.capStyle(), Qt::RoundCap);
+    }
+}
+
+TEST(PolygonVertices, IsoscelesTriangleWithTheFillOffFillsWithADefaultBrush) {
+    CDrawIsoscelestriangle triangle;
+    triangle.m_rect = kRect;
+    const PaintRecords drawn = kestro::drawings(paint(triangle));
+    ASSERT_EQ(drawn.size(), 2u) << kestro::dump(drawn).toStdString();
+    EXPECT_EQ(drawn[0].state.brush.style(), Qt::NoBrush);
+    EXPECT_EQ(drawn[1].state.pen.style(), Qt::NoPen);
+}
+
+// ---- the family table ------------------------------------------------------------------------
+
+struct FamilyCase {
+    const char* name;
+    std::function<std::unique_ptr<CDrawObj>()> make;
+    std::optional<Qt::PenCapStyle> cap; // none: Qt's default stays
+    std::optional<Qt::PenJoinStyle> join;
+    bool normalises;
+    int drawCode;
+    int loadCode;          // 0: base record only
+    bool fourOrientations; // draws nothing for an orientation outside 0 to 3
+    std::function<void(CDrawObj&, int)> setDirection;
+};
+
+template <class T>
+std::unique_ptr<CDrawObj> make() {
+    return std::make_unique<T>();
+}
+
+template <class T>
+void direct(CDrawObj& object, int direction) {
+    static_cast<T&>(object).m_nDirection = direction;
+}
+
+const auto kNone = std::nullopt;
+
+// clang-format off
+const FamilyCase kFamily[] = {
+    {"CDrawParallelogram",     make<CDrawParallelogram>,     kNone,        kNone,         false, 169, 168, true,  direct<CDrawParallelogram>},
+    {"CDrawTrapezoid",         make<CDrawTrapezoid>,         kNone,        Qt::RoundJoin, false, 171, 170, true,  direct<CDrawTrapezoid>},
+    {"CDrawDiamond",           make<CDrawDiamond>,           kNone,        kNone,         false, 172, 0,   false, nullptr},
+    {"CDrawOctagon",           make<CDrawOctagon>,           kNone,        Qt::BevelJoin, false, 174, 173, false, nullptr},
+    {"CDrawCross",             make<CDrawCross>,             kNone,        kNone,         true,  178, 177, false, nullptr},
+    {"CDrawPentagon",          make<CDrawPentagon>,          Qt::FlatCap,  kNone,         true,  182, 181, true,  direct<CDrawPentagon>},
+    {"CDrawHexagon",           make<CDrawHexagon>,           Qt::RoundCap, Qt::RoundJoin, true,  184, 183, false, direct<CDrawHexagon>},
+    {"CDrawIsoscelestriangle", make<CDrawIsoscelestriangle>, Qt::RoundCap, Qt::RoundJoin, false, 186, 185, true,  direct<CDrawIsoscelestriangle>},
+    {"CDrawRighttrigngle",     make<CDrawRighttrigngle>,     Qt::RoundCap, Qt::RoundJoin, false, 188, 187, true,  direct<CDrawRighttrigngle>},
+    {"CDrawStar",              make<CDrawStar>,              Qt::RoundCap, Qt::RoundJoin, false, 190, 189, true,  direct<CDrawStar>},
+    {"CDrawSeal",              make<CDrawSeal>,              Qt::FlatCap,  Qt::RoundJoin, false, 191, 0,   false, nullptr},
+    {"CDrawArrow1",            make<CDrawArrow1>,            Qt::RoundCap, Qt::RoundJoin, true,  193, 192, true,  direct<CDrawArrow1>},
+    {"CDrawArrow2",            make<CDrawArrow2>,            Qt::RoundCap, Qt::RoundJoin, true,  195, 194, true,  direct<CDrawArrow2>},
+    {"CDrawArrow3",            make<CDrawArrow3>,            Qt::RoundCap, Qt::RoundJoin, true,  197, 196, true,  direct<CDrawArrow3>},
+};
+// clang-format on
+
+class PolygonsTest : public HostTest {};
+
+TEST_F(PolygonsTest, EachClassSetsItsOwnCapAndJoin) {
+    for (const FamilyCase& c : kFamily) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> object = c.make();
+        object->m_rect = kRect;
+        object->m_bPen = 1;
+        object->m_logPen.style = 1;
+        object->m_logPen.widthX = 3;
+        object->m_logPen.color = 0x123456;
+        const PaintRecords drawn = kestro::drawings(paint(*object));
+        ASSERT_FALSE(drawn.empty());
+        const QPen& pen = drawn.back().state.pen;
+        EXPECT_EQ(pen.style(), Qt::DashLine);
+        EXPECT_EQ(pen.width(), 3);
+        EXPECT_EQ(pen.color(), QColor(0x12, 0x34, 0x56));
+        EXPECT_EQ(pen.capStyle(), c.cap.value_or(Qt::SquareCap));
+        EXPECT_EQ(pen.joinStyle(), c.join.value_or(Qt::BevelJoin));
+    }
+}
+
+TEST_F(PolygonsTest, PenAndBrushOffAndOn) {
+    for (const FamilyCase& c : kFamily) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> object = c.make();
+        object->m_rect = kRect;
+        const PaintRecord off = kestro::drawings(paint(*object)).back();
+        EXPECT_EQ(off.state.pen.style(), Qt::NoPen);
+        EXPECT_EQ(off.state.brush.style(), Qt::NoBrush);
+        if (c.name == std::string("CDrawParallelogram")) {
+            // Not Qt::NoBrush itself: the default style with an invalid colour of alpha 0.
+            EXPECT_FALSE(off.state.brush.color().isValid());
+            EXPECT_EQ(off.state.brush.color().alpha(), 0);
+        } else if (c.name != std::string("CDrawIsoscelestriangle")) {
+            EXPECT_EQ(off.state.brush, QBrush(Qt::NoBrush));
+        }
+
+        object->m_bBrush = 1;
+        object->m_logBrush.style = 12;
+        object->m_logBrush.color = 0x00AABBCC;
+        const PaintRecord on = kestro::drawings(paint(*object)).front();
+        EXPECT_EQ(on.state.brush.style(), Qt::CrossPattern);
+        EXPECT_EQ(on.state.brush.color(), QColor(0xAA, 0xBB, 0xCC));
+    }
+}
+
+TEST_F(PolygonsTest, NormalisingClassesOrderTheStoredRectangle) {
+    for (const FamilyCase& c : kFamily) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> object = c.make();
+        object->m_rect = {110, 70, 10, 20};
+        paint(*object);
+        const Rect32 expected = c.normalises ? kRect : Rect32{110, 70, 10, 20};
+        EXPECT_EQ(object->m_rect, expected);
+    }
+}
+
+TEST_F(PolygonsTest, InvertedArrowDrawsAsTheOrderedOne) {
+    CDrawArrow1 arrow;
+    arrow.m_rect = {110, 20, 10, 70};
+    arrow.m_nPercent = 33;
+    EXPECT_EQ(polygonOf(arrow),
+              (Points{{59, 20}, {109, 36}, {97, 36}, {97, 69}, {22, 69}, {22, 36}, {10, 36}}));
+    EXPECT_EQ(arrow.m_rect, kRect);
+}
+
+TEST_F(PolygonsTest, OrientationOutsideTheFourDrawsNothing) {
+    for (const FamilyCase& c : kFamily) {
+        if (!c.fourOrientations) {
+            continue;
+        }
+        SCOPED_TRACE(c.name);
+        for (int direction : {4, -1, 100}) {
+            std::unique_ptr<CDrawObj> object = c.make();
+            object->m_rect = kRect;
+            object->m_bPen = 1;
+            object->m_bBrush = 1;
+            c.setDirection(*object, direction);
+            EXPECT_TRUE(kestro::drawings(paint(*object)).empty()) << direction;
+        }
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(PolygonsTest, NullPainterIsReportedUnderTheClassDrawCode) {
+    for (const FamilyCase& c : kFamily) {
+        SCOPED_TRACE(c.name);
+        kestro::resetHost();
+        std::unique_ptr<CDrawObj> object = c.make();
+        object->m_rect = kRect;
+        object->Draw(nullptr);
+        expectFault(c.drawCode, std::string(c.name) + " painter is NULL!", "Draw", c.name);
+    }
+}
+
+TEST_F(PolygonsTest, HiddenShapesDrawNothingAndKeepTheirRectangle) {
+    for (const FamilyCase& c : kFamily) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> object = c.make();
+        object->m_rect = {110, 70, 10, 20};
+        object->m_nShowState = 1;
+        EXPECT_TRUE(paint(*object).empty());
+        EXPECT_EQ(object->m_rect, (Rect32{110, 70, 10, 20})); // not normalised either
+        object->m_nShowState = 11;
+        object->m_rect = {10, 20, 10, 70};
+        EXPECT_TRUE(paint(*object).empty());
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(PolygonsTest, ClipIntersectsWithTheInclusiveClipRectangleThenEnds) {
+    for (const FamilyCase& c : kFamily) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> object = c.make();
+        object->m_rect = kRect;
+        clipTo(*object, 5, 6, 50, 60);
+        kestro::RecordingDevice device(800, 600);
+        QPainter painter(&device);
+        painter.setClipRect(QRect(0, 0, 800, 600));
+        object->Draw(&painter);
+        painter.end();
+        const PaintRecords records = device.records();
+        ASSERT_GE(records.size(), 4u) << device.dump().toStdString();
+        EXPECT_EQ(records[1].kind, PaintKind::Clip);
+        EXPECT_EQ(records[1].clipOperation, Qt::IntersectClip);
+        EXPECT_EQ(records[1].rects, QList<QRectF>{QRectF(5, 6, 45, 54)});
+        EXPECT_EQ(records.back().kind, PaintKind::Clip);
+        EXPECT_EQ(records.back().clipOperation, Qt::NoClip);
+        for (size_t i = 2; i + 1 < records.size(); ++i) {
+            EXPECT_NE(records[i].kind, PaintKind::Clip);
+        }
+    }
+}
+
+TEST_F(PolygonsTest, FailedBaseRecordIsReportedUnderTheClassLoadCode) {
+    for (const FamilyCase& c : kFamily) {
+        SCOPED_TRACE(c.name);
+        kestro::resetHost();
+        std::unique_ptr<CDrawObj> object = c.make();
+        EXPECT_FALSE(load(*object, brokenCommonRecord()));
+        if (c.loadCode == 0) {
+            EXPECT_TRUE(nothingReported());
+        } else {
+            expectFault(c.loadCode, std::string(c.name) + " CDrawObj Serialize error!",
+                        "deserialize", c.name);
+        }
+    }
+}
+
+// ---- records ---------------------------------------------------------------------------------
+
+struct RecordCase {
+    const char* name;
+    std::function<std::unique_ptr<CDrawObj>()> make;
+    std::string fields;                                    // as the stream holds them
+    std::function<std::vector<int>(const CDrawObj&)> read; // the fields in stream order
+};
+
+template <class T>
+std::vector<int> percentAndDirection(const CDrawObj& object) {
+    const T& shape = static_cast<const T&>(object);
+    return {shape.m_nPercent, shape.m_nDirection};
+}
+
+template <class T>
+std::vector<int> percentOnly(const CDrawObj& object) {
+    return {static_cast<const T&>(object).m_nPercent};
+}
+
+template <class T>
+std::vector<int> directionOnly(const CDrawObj& object) {
+    return {static_cast<const T&>(object).m_nDirection};
+}
+
+const std::string kTwoFields = kestro::encodeFields(kestro::PercentDirectionFields{-7, 3});
+const std::string kOneField = kestro::encodeFields(kestro::PercentFields{-7});
+
+const RecordCase kRecords[] = {
+    {"CDrawParallelogram", make<CDrawParallelogram>, kTwoFields,
+     percentAndDirection<CDrawParallelogram>},
+    {"CDrawTrapezoid", make<CDrawTrapezoid>, kTwoFields, percentAndDirection<CDrawTrapezoid>},
+    {"CDrawOctagon", make<CDrawOctagon>, kOneField, percentOnly<CDrawOctagon>},
+    {"CDrawCross", make<CDrawCross>, kOneField, percentOnly<CDrawCross>},
+    {"CDrawPentagon", make<CDrawPentagon>, kTwoFields, percentAndDirection<CDrawPentagon>},
+    {"CDrawHexagon", make<CDrawHexagon>, kTwoFields, percentAndDirection<CDrawHexagon>},
+    {"CDrawIsoscelestriangle", make<CDrawIsoscelestriangle>, kTwoFields,
+     percentAndDirection<CDrawIsoscelestriangle>},
+    {"CDrawRighttrigngle", make<CDrawRighttrigngle>, kOneField, directionOnly<CDrawRighttrigngle>},
+    {"CDrawStar", make<CDrawStar>, kOneField, directionOnly<CDrawStar>},
+    {"CDrawArrow1", make<CDrawArrow1>, kTwoFields, percentAndDirection<CDrawArrow1>},
+    {"CDrawArrow2", make<CDrawArrow2>, kTwoFields, percentAndDirection<CDrawArrow2>},
+    {"CDrawArrow3", make<CDrawArrow3>, kOneField, directionOnly<CDrawArrow3>},
+};
+
+TEST_F(PolygonsTest, EncodedFieldsAreLittleEndianInt32InStreamOrder) {
+    EXPECT_EQ(kTwoFields, std::string("\xF9\xFF\xFF\xFF\x03\x00\x00\x00", 8));
+    EXPECT_EQ(kOneField, std::string("\xF9\xFF\xFF\xFF", 4));
+    EXPECT_EQ(kestro::encodeFields(kestro::DirectionFields{-7}), kOneField);
+    EXPECT_EQ(kestro::encodeFields(kestro::NoShapeFields{}), "");
+}
+
+TEST_F(PolygonsTest, RecordsCarryTheClassFieldsInStreamOrder) {
+    for (const RecordCase& c : kRecords) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> object = c.make();
+        ASSERT_TRUE(load(*object, withExtra(objectOn(1, 2, 3, 4), c.fields)));
+        const std::vector<int> expected =
+            c.fields.size() == 8 ? std::vector<int>{-7, 3} : std::vector<int>{-7};
+        EXPECT_EQ(c.read(*object), expected);
+        EXPECT_EQ(object->m_rect, (Rect32{1, 2, 3, 4}));
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(PolygonsTest, RecordCutInsideTheFieldsKeepsWhatWasRead) {
+    for (const RecordCase& c : kRecords) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> fresh = c.make();
+        const std::vector<int> before = c.read(*fresh);
+        // Every field but the last complete, then half of the last.
+        const std::string cut = c.fields.substr(0, c.fields.size() - 2);
+        std::unique_ptr<CDrawObj> object = c.make();
+        EXPECT_FALSE(load(*object, withExtra(objectOn(1, 2, 3, 4), cut)));
+        std::vector<int> expected = before;
+        if (expected.size() == 2) {
+            expected[0] = -7;
+        }
+        EXPECT_EQ(c.read(*object), expected);
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(PolygonsTest, DiamondAndSealReadTheCommonRecordOnly) {
+    CDrawDiamond diamond;
+    CDrawSeal seal;
+    for (CDrawObj* object : {static_cast<CDrawObj*>(&diamond), static_cast<CDrawObj*>(&seal)}) {
+        FF::utils::MemoryBuffer buffer =
+            streamtest::bufferOf(withExtra(objectOn(1, 2, 3, 4), kTwoFields));
+        EXPECT_TRUE(object->deserialize(&buffer));
+        EXPECT_EQ(buffer.length() - buffer.position(), 8u);
+    }
+}
+
+} // namespace

@@ -1,0 +1,509 @@
+// ctest-label: shapes
+// Polylines and bands: records, vertex ratios, placement, drawing and bounds.
+#include "kestrovalumen/animation/aniobj.h"
+#include "kestrovalumen/shapes/polylines.h"
+#include "tests/kestrovalumen/shapes/shapepainttest.h"
+#include "tests/support/hostfixture.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+using kestro::PaintKind;
+using kestro::PaintRecords;
+using kestro::StreamWriter;
+using namespace shapetest;
+
+std::string polyExtra(uint16_t count, uint16_t reserved, uint16_t closed,
+                      const std::vector<QPoint>& points) {
+    StreamWriter out;
+    out.u16(count).u16(reserved).u16(closed);
+    for (const QPoint& p : points) {
+        out.i32(p.x()).i32(p.y());
+    }
+    return out.take();
+}
+
+std::string guanExtra(uint16_t width, uint16_t count, const std::vector<QPoint>& points) {
+    StreamWriter out;
+    out.u16(width).u16(count);
+    for (const QPoint& p : points) {
+        out.i32(p.x()).i32(p.y());
+    }
+    return out.take();
+}
+
+//! Places the object's rectangle by a conversion from 1/10000 units of (0,0)-(w,h) to the
+//! rectangle given, which computes the ratios the first time.
+void placeAbsolute(CDrawPoly& poly, int left, int top, int right, int bottom) {
+    // 1/10000 units of a 10000 by 10000 reference are the coordinates themselves.
+    poly.m_rect = Rect32{left, top, right, bottom};
+    poly.ToAbsolute(0, 0, 10000, 10000);
+}
+
+class PolylineTest : public HostTest {};
+
+// ---- loading ------------------------------------------------------------------------------
+
+TEST_F(PolylineTest, PolyRecordFillsCountFlagsAndVertices) {
+    CDrawPoly poly;
+    ASSERT_TRUE(load(poly, withExtra(objectOn(0, 0, 100, 100),
+                                     polyExtra(3, 0xBEEF, 1, {{0, 0}, {50, -100}, {100, 7}}))));
+    EXPECT_EQ(poly.m_nPointCount, 3);
+    EXPECT_EQ(poly.m_nPolyReserved, 0xBEEF); // zero-extended, not sign-extended
+    EXPECT_EQ(poly.m_bClosed, 1);
+    EXPECT_EQ(poly.m_vecPoints, (std::vector<QPoint>{{0, 0}, {50, -100}, {100, 7}}));
+    EXPECT_TRUE(poly.m_vecRatioX.empty());
+    EXPECT_EQ(poly.m_bRatioPending, 1);
+    EXPECT_EQ(poly.GetObjType(), 3);
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(PolylineTest, PolyLoadReplacesTheVertexList) {
+    CDrawPoly poly;
+    ASSERT_TRUE(
+        load(poly, withExtra(objectOn(0, 0, 9, 9), polyExtra(3, 0, 0, {{1, 1}, {2, 2}, {3, 3}}))));
+    ASSERT_TRUE(load(poly, withExtra(objectOn(0, 0, 9, 9), polyExtra(1, 0, 0, {{8, 9}}))));
+    EXPECT_EQ(poly.m_vecPoints, (std::vector<QPoint>{{8, 9}}));
+    ASSERT_TRUE(load(poly, withExtra(objectOn(0, 0, 9, 9), polyExtra(0, 0, 0, {}))));
+    EXPECT_EQ(poly.m_nPointCount, 0);
+    EXPECT_TRUE(poly.m_vecPoints.empty());
+}
+
+TEST_F(PolylineTest, PolyRecordCutInsideItsFieldsFails) {
+    const std::string whole = withExtra(objectOn(0, 0, 9, 9), polyExtra(2, 0, 0, {{1, 2}, {3, 4}}));
+    const size_t extra = 6 + 16;
+    // Cut in the count, the reserved word, the closed flag, the first and the second vertex.
+    for (size_t cut : {1u, 3u, 5u, 9u, 20u}) {
+        CDrawPoly poly;
+        EXPECT_FALSE(load(poly, whole.substr(0, whole.size() - extra + cut))) << cut;
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(PolylineTest, PolyCountBeyondTheBytesLeftFailsBeforeSizingTheList) {
+    CDrawPoly poly;
+    ASSERT_TRUE(load(poly, withExtra(objectOn(0, 0, 9, 9), polyExtra(1, 0, 0, {{5, 6}}))));
+    // 65535 vertices announced, one present.
+    EXPECT_FALSE(load(poly, withExtra(objectOn(0, 0, 9, 9), polyExtra(65535, 0, 0, {{1, 1}}))));
+    EXPECT_EQ(poly.m_vecPoints, (std::vector<QPoint>{{5, 6}}));
+}
+
+TEST_F(PolylineTest, GuanRecordFillsWidthPathAndOutlineBuffer) {
+    CDrawGuan guan;
+    EXPECT_EQ(guan.m_nPipeWidth, 4);
+    ASSERT_TRUE(load(guan, withExtra(objectOn(0, 0, 100, 100),
+                                     guanExtra(9, 3, {{10, 10}, {60, 10}, {60, 40}}))));
+    EXPECT_EQ(guan.m_nPipeWidth, 9);
+    EXPECT_EQ(guan.m_nPointCount, 3);
+    EXPECT_EQ(guan.m_vecCenter, (std::vector<QPoint>{{10, 10}, {60, 10}, {60, 40}}));
+    EXPECT_EQ(guan.m_vecPoints, std::vector<QPoint>(6, QPoint(0, 0)));
+    EXPECT_EQ(guan.m_nPolyReserved, 0);
+    EXPECT_EQ(guan.m_bClosed, 0);
+    EXPECT_EQ(guan.GetObjType(), 3);
+}
+
+TEST_F(PolylineTest, GuanRecordCutOrOverlongFails) {
+    const std::string whole = withExtra(objectOn(0, 0, 9, 9), guanExtra(4, 2, {{1, 2}, {3, 4}}));
+    for (size_t cut : {1u, 3u, 8u, 19u}) {
+        CDrawGuan guan;
+        EXPECT_FALSE(load(guan, whole.substr(0, whole.size() - 20 + cut))) << cut;
+    }
+    CDrawGuan guan;
+    EXPECT_FALSE(load(guan, withExtra(objectOn(0, 0, 9, 9), guanExtra(4, 40000, {{1, 1}}))));
+    EXPECT_TRUE(guan.m_vecPoints.empty());
+    EXPECT_TRUE(guan.m_vecCenter.empty());
+}
+
+TEST_F(PolylineTest, FailedCommonRecordIsReportedUnderEachClassesCode) {
+    {
+        CDrawPoly poly;
+        EXPECT_FALSE(load(poly, brokenCommonRecord()));
+        expectFault(147, "CDrawPoly CDrawObj Serialize error!", "deserialize", "CDrawPoly");
+    }
+    kestro::HostLog::instance().clear();
+    {
+        // The band reads the common record itself, not through the polyline's loader.
+        CDrawGuan guan;
+        EXPECT_FALSE(load(guan, brokenCommonRecord()));
+        expectFault(207, "CDrawGuan CDrawObj Serialize error!", "deserialize", "CDrawGuan");
+    }
+}
+
+TEST_F(PolylineTest, NullBufferFails) {
+    CDrawPoly poly;
+    CDrawGuan guan;
+    EXPECT_FALSE(poly.deserialize(nullptr));
+    EXPECT_FALSE(guan.deserialize(nullptr));
+}
+
+// ---- ratios -------------------------------------------------------------------------------
+
+TEST_F(PolylineTest, FirstToAbsoluteComputesTheRatiosOnce) {
+    CDrawPoly poly;
+    poly.m_nPointCount = 3;
+    poly.m_vecPoints = {{10, 20}, {60, 70}, {35, 45}};
+    placeAbsolute(poly, 10, 20, 110, 120);
+    EXPECT_EQ(poly.m_rect, (Rect32{10, 20, 110, 120}));
+    EXPECT_EQ(poly.m_bRatioPending, 0);
+    EXPECT_EQ(poly.m_vecRatioX, (std::vector<double>{0.0, 0.5, 0.25}));
+    EXPECT_EQ(poly.m_vecRatioY, (std::vector<double>{0.0, 0.5, 0.25}));
+    placeAbsolute(poly, 0, 0, 50, 50);
+    EXPECT_EQ(poly.m_vecRatioX.size(), 3u);
+}
+
+TEST_F(PolylineTest, ToAbsoluteOnAFlatRectangleGivesZeroRatiosOnBothAxes) {
+    CDrawPoly poly;
+    poly.m_nPointCount = 2;
+    poly.m_vecPoints = {{10, 20}, {60, 20}};
+    placeAbsolute(poly, 10, 20, 60, 20); // a horizontal line: no height
+    EXPECT_EQ(poly.m_vecRatioX, (std::vector<double>{0.0, 0.0}));
+    EXPECT_EQ(poly.m_vecRatioY, (std::vector<double>{0.0, 0.0}));
+}
+
+TEST_F(PolylineTest, PolyRunMinusOneAppendsEachAxisByItself) {
+    CDrawPoly poly;
+    poly.m_nPointCount = 2;
+    poly.m_vecPoints = {{10, 20}, {60, 20}};
+    poly.m_rect = Rect32{10, 20, 60, 20};
+    EXPECT_FALSE(poly.Run(-1));
+    EXPECT_EQ(poly.m_vecRatioX, (std::vector<double>{0.0, 1.0}));
+    EXPECT_EQ(poly.m_vecRatioY, (std::vector<double>{0.0, 0.0}));
+    EXPECT_EQ(poly.m_bRatioPending, 1);
+    poly.Run(-1);
+    EXPECT_EQ(poly.m_vecRatioX, (std::vector<double>{0.0, 1.0, 0.0, 1.0}));
+    poly.Run(0); // other events leave the ratios alone
+    EXPECT_EQ(poly.m_vecRatioX.size(), 4u);
+}
+
+TEST_F(PolylineTest, GuanRunMinusOneReplacesTheRatiosFromThePath) {
+    CDrawGuan guan;
+    guan.m_nPointCount = 2;
+    guan.m_vecCenter = {{10, 20}, {60, 70}};
+    guan.m_vecPoints.assign(4, QPoint());
+    placeAbsolute(guan, 10, 20, 60, 70);
+    // The inherited first conversion reads the zeroed outline buffer.
+    EXPECT_EQ(guan.m_vecRatioX, (std::vector<double>{-0.2, -0.2}));
+    EXPECT_EQ(guan.m_vecRatioY, (std::vector<double>{-0.4, -0.4}));
+    guan.Run(-1);
+    EXPECT_EQ(guan.m_vecRatioX, (std::vector<double>{0.0, 1.0}));
+    EXPECT_EQ(guan.m_vecRatioY, (std::vector<double>{0.0, 1.0}));
+    guan.m_rect = Rect32{10, 20, 10, 70};
+    guan.Run(-1);
+    EXPECT_EQ(guan.m_vecRatioX, (std::vector<double>{0.0, 0.0}));
+    EXPECT_EQ(guan.m_vecRatioY, (std::vector<double>{0.0, 0.0})); // both, not each axis
+}
+
+//! An animation that counts its runs and asks for a repaint.
+class CountingAnimation : public CAniObj {
+public:
+    explicit CountingAnimation(std::vector<int>* events) : m_events(events) {}
+    int Run(int nEvent) override {
+        m_events->push_back(nEvent);
+        return 1;
+    }
+
+private:
+    std::vector<int>* m_events;
+};
+
+TEST_F(PolylineTest, RunPassesEveryEventOnToTheAnimations) {
+    std::vector<int> events;
+    CDrawPoly poly;
+    CDrawGuan guan;
+    poly.m_arrayAnimate.Add(new CountingAnimation(&events));
+    guan.m_arrayAnimate.Add(new CountingAnimation(&events));
+    EXPECT_TRUE(poly.Run(-1));
+    EXPECT_TRUE(poly.Run(0));
+    EXPECT_TRUE(guan.Run(-1));
+    EXPECT_TRUE(guan.Run(11111));
+    EXPECT_EQ(events, (std::vector<int>{-1, 0, -1, 11111}));
+}
+
+TEST_F(PolylineTest, RatioComputationIsBoundsTested) {
+    CDrawPoly poly;
+    poly.m_nPointCount = 3;
+    poly.m_vecPoints = {{1, 1}};
+    poly.m_rect = Rect32{0, 0, 10, 10};
+    EXPECT_THROW(poly.Run(-1), std::out_of_range);
+}
+
+// ---- drawing the polyline -----------------------------------------------------------------
+
+CDrawPoly* loadedPoly(CDrawPoly& poly, uint16_t closed, const std::vector<QPoint>& points,
+                      Rect32 rect) {
+    kestro::ObjectRecord record = objectOn(rect.left, rect.top, rect.right, rect.bottom);
+    record.pen = 1;
+    record.penWidthX = 3;
+    record.penColor = 0x123456;
+    EXPECT_TRUE(load(poly, withExtra(record, polyExtra(static_cast<uint16_t>(points.size()), 0,
+                                                       closed, points))));
+    return &poly;
+}
+
+TEST_F(PolylineTest, PolylineFollowsItsRectangle) {
+    CDrawPoly poly;
+    loadedPoly(poly, 0, {{0, 0}, {50, 100}, {100, 0}}, {0, 0, 100, 100});
+    placeAbsolute(poly, 0, 0, 100, 100);
+    PaintRecords polys = ofKind(paint(poly), PaintKind::Polygon);
+    ASSERT_EQ(polys.size(), 1u);
+    EXPECT_EQ(polys[0].polygonMode, QPaintEngine::PolylineMode);
+    EXPECT_TRUE(polys[0].integer);
+    EXPECT_EQ(pointsOf(polys[0]), (std::vector<QPoint>{{0, 0}, {50, 100}, {100, 0}}));
+    EXPECT_EQ(polys[0].state.pen.capStyle(), Qt::RoundCap);
+    EXPECT_EQ(polys[0].state.pen.width(), 3);
+    EXPECT_EQ(polys[0].state.pen.color().rgb(), 0xFF123456u);
+
+    poly.m_rect = Rect32{0, 0, 200, 100};
+    polys = ofKind(paint(poly), PaintKind::Polygon);
+    ASSERT_EQ(polys.size(), 1u);
+    EXPECT_EQ(pointsOf(polys[0]), (std::vector<QPoint>{{0, 0}, {100, 100}, {200, 0}}));
+}
+
+TEST_F(PolylineTest, PlacedVerticesTruncateTowardTheLeftAndTop) {
+    CDrawPoly poly;
+    poly.m_nPointCount = 3;
+    poly.m_vecRatioX = {0.5, 0.25, 0.999};
+    poly.m_vecRatioY = {0.5, 2.0 / 3.0, 0.0};
+    poly.m_rect = Rect32{10, 20, 109, 40};
+    poly.m_bPen = 1;
+    const PaintRecords polys = ofKind(paint(poly), PaintKind::Polygon);
+    ASSERT_EQ(polys.size(), 1u);
+    // 99 * 0.5 = 49.5, 99 / 4 = 24.75, 99 * 0.999 = 98.9; 20 * 0.5 = 10, 20 * 2 / 3 = 13.3.
+    EXPECT_EQ(pointsOf(polys[0]), (std::vector<QPoint>{{59, 30}, {34, 33}, {108, 20}}));
+}
+
+TEST_F(PolylineTest, ClosedPolylineIsAnOddEvenPolygonFromThreeVertices) {
+    CDrawPoly poly;
+    loadedPoly(poly, 1, {{10, 10}, {30, 10}, {20, 40}}, {10, 10, 30, 40});
+    placeAbsolute(poly, 10, 10, 30, 40);
+    const PaintRecords polys = ofKind(paint(poly), PaintKind::Polygon);
+    ASSERT_EQ(polys.size(), 1u);
+    EXPECT_EQ(polys[0].polygonMode, QPaintEngine::OddEvenMode);
+    EXPECT_EQ(pointsOf(polys[0]), (std::vector<QPoint>{{10, 10}, {30, 10}, {20, 40}}));
+}
+
+TEST_F(PolylineTest, ClosedTwoVertexPolylineDrawsAndLogsNothing) {
+    CDrawPoly poly;
+    loadedPoly(poly, 1, {{10, 10}, {30, 40}}, {10, 10, 30, 40});
+    placeAbsolute(poly, 10, 10, 30, 40);
+    EXPECT_TRUE(drawings(paint(poly)).empty());
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(PolylineTest, FewerThanTwoVerticesLogWithoutAMonitorReport) {
+    for (int count : {0, 1}) {
+        kestro::HostLog::instance().clear();
+        CDrawPoly poly;
+        std::vector<QPoint> points(static_cast<size_t>(count), QPoint(5, 5));
+        loadedPoly(poly, 0, points, {0, 0, 10, 10});
+        placeAbsolute(poly, 0, 0, 10, 10);
+        EXPECT_TRUE(drawings(paint(poly)).empty());
+        EXPECT_TRUE(kestro::HostLog::instance().monitor().empty());
+        const auto& logs = kestro::HostLog::instance().logs();
+        ASSERT_EQ(logs.size(), 1u) << count;
+        EXPECT_EQ(logs[0].function, "Draw");
+        EXPECT_EQ(logs[0].file, "kestrovalumen");
+        EXPECT_EQ(logs[0].level, 2);
+        EXPECT_EQ(logs[0].flags, 0);
+        EXPECT_EQ(logs[0].tag, "CDrawPoly");
+        EXPECT_EQ(logs[0].format, "CDrawPoly point count is too less!");
+    }
+}
+
+TEST_F(PolylineTest, DrawBeforeAnyRatioComputationDrawsNothingAndKeepsTheClipBalanced) {
+    CDrawPoly poly;
+    loadedPoly(poly, 0, {{0, 0}, {10, 10}}, {0, 0, 10, 10});
+    clipTo(poly, 0, 0, 10, 10);
+    PaintRecords records;
+    EXPECT_NO_THROW(records = paint(poly));
+    EXPECT_TRUE(drawings(records).empty());
+    EXPECT_EQ(clipOps(records), (std::vector<Qt::ClipOperation>{Qt::ReplaceClip, Qt::NoClip}));
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(PolylineTest, PolylineWithAnEmptyRectangleIsDrawnUnlessBlinkedOff) {
+    CDrawPoly poly;
+    loadedPoly(poly, 0, {{10, 20}, {60, 20}}, {10, 20, 60, 20});
+    placeAbsolute(poly, 10, 20, 60, 20);
+    const PaintRecords polys = ofKind(paint(poly), PaintKind::Polygon);
+    ASSERT_EQ(polys.size(), 1u);
+    EXPECT_EQ(pointsOf(polys[0]), (std::vector<QPoint>{{10, 20}, {10, 20}})); // both ratios 0
+    poly.SetShown(false);
+    EXPECT_TRUE(paint(poly).empty());
+}
+
+TEST_F(PolylineTest, PolylineClipsTwoPixelsWiderThanOtherShapes) {
+    CDrawPoly poly;
+    loadedPoly(poly, 0, {{0, 0}, {10, 10}}, {0, 0, 10, 10});
+    placeAbsolute(poly, 0, 0, 10, 10);
+    clipTo(poly, 5, 6, 50, 60);
+    const PaintRecords records = paint(poly);
+    const PaintRecords clips = ofKind(records, PaintKind::Clip);
+    ASSERT_EQ(clips.size(), 2u);
+    EXPECT_EQ(clips[0].clipOperation, Qt::ReplaceClip);
+    ASSERT_EQ(clips[0].rects.size(), 1);
+    EXPECT_EQ(clips[0].rects[0], QRectF(5, 6, 47, 56)); // (5,6)-(51,61) inclusive
+    EXPECT_EQ(clips[1].clipOperation, Qt::NoClip);
+    EXPECT_EQ(records.back().kind, PaintKind::Clip);
+}
+
+TEST_F(PolylineTest, PolylineNullPainterIsReported) {
+    CDrawPoly poly;
+    poly.Draw(nullptr);
+    expectFault(149, "CDrawPoly painter is NULL!", "Draw", "CDrawPoly");
+}
+
+// ---- bounds -------------------------------------------------------------------------------
+
+TEST_F(PolylineTest, BoundRectWidensByHalfThePenWhetherOrNotTheLineIsOn) {
+    struct Case {
+        Rect32 rect;
+        int width;
+        int32_t pen;
+        int expected[4];
+    };
+    const Case cases[] = {
+        {{10, 20, 30, 40}, 3, 1, {8, 18, 32, 42}},
+        {{10, 20, 30, 40}, 3, 0, {8, 18, 32, 42}},
+        {{10, 20, 30, 40}, 0, 1, {10, 20, 30, 40}},
+        {{30, 40, 10, 20}, 4, 1, {12, 22, 28, 38}}, // reversed: 28/12 and 38/22 are reordered
+        {{30, 40, 10, 20}, 20, 1, {20, 30, 20, 30}},
+    };
+    for (const Case& c : cases) {
+        for (int guanCase = 0; guanCase < 2; ++guanCase) {
+            CDrawGuan guan;
+            CDrawPoly plain;
+            CDrawPoly& poly = guanCase ? guan : plain;
+            poly.m_rect = c.rect;
+            poly.m_logPen.widthX = c.width;
+            poly.m_bPen = c.pen;
+            int r[4] = {};
+            poly.GetBoundRect(&r[0], &r[1], &r[2], &r[3]);
+            EXPECT_EQ(std::vector<int>(r, r + 4), std::vector<int>(c.expected, c.expected + 4))
+                << c.width << (guanCase ? " band" : " polyline");
+        }
+    }
+}
+
+// ---- drawing the band ---------------------------------------------------------------------
+
+//! A band loaded on the rectangle with its path and ratios computed by Run(-1).
+void loadedGuan(CDrawGuan& guan, int width, const std::vector<QPoint>& path, Rect32 rect) {
+    kestro::ObjectRecord record = objectOn(rect.left, rect.top, rect.right, rect.bottom);
+    record.brush = 1;
+    record.brushColor = 0x00AA00;
+    record.pen = 1;
+    record.penWidthX = 2;
+    ASSERT_TRUE(load(guan, withExtra(record, guanExtra(static_cast<uint16_t>(width),
+                                                       static_cast<uint16_t>(path.size()), path))));
+    guan.Run(-1);
+}
+
+TEST_F(PolylineTest, BandOutlineRunsBesideThePathAndBackAlongIt) {
+    struct Case {
+        const char* name;
+        std::vector<QPoint> path;
+        Rect32 rect;
+        std::vector<QPoint> outline;
+    };
+    const Case cases[] = {
+        {"right then down",
+         {{10, 10}, {60, 10}, {60, 40}},
+         {10, 10, 60, 40},
+         {{10, 14}, {56, 14}, {56, 40}, {60, 40}, {60, 10}, {10, 10}}},
+        {"left then up",
+         {{60, 40}, {10, 40}, {10, 10}},
+         {10, 10, 60, 40},
+         {{60, 36}, {14, 36}, {14, 10}, {10, 10}, {10, 40}, {60, 40}}},
+        {"down then right",
+         {{10, 10}, {10, 40}, {60, 40}},
+         {10, 10, 60, 40},
+         {{6, 10}, {6, 44}, {60, 44}, {60, 40}, {10, 40}, {10, 10}}},
+        {"slanted counts as vertical",
+         {{10, 10}, {40, 30}},
+         {10, 10, 40, 30},
+         {{6, 10}, {6, 30}, {40, 30}, {10, 10}}},
+    };
+    for (const Case& c : cases) {
+        CDrawGuan guan;
+        loadedGuan(guan, 4, c.path, c.rect);
+        const PaintRecords records = paint(guan);
+        const PaintRecords polys = ofKind(records, PaintKind::Polygon);
+        ASSERT_EQ(polys.size(), 1u) << c.name;
+        EXPECT_EQ(polys[0].polygonMode, QPaintEngine::OddEvenMode) << c.name;
+        EXPECT_EQ(pointsOf(polys[0]), c.outline) << c.name;
+        EXPECT_EQ(guan.m_vecPoints, c.outline) << c.name;
+        EXPECT_EQ(polys[0].state.pen.capStyle(), Qt::FlatCap) << c.name;
+        EXPECT_EQ(polys[0].state.brush.color().rgb(), 0xFF00AA00u) << c.name;
+    }
+}
+
+TEST_F(PolylineTest, BandPathMovesWithItsRectangle) {
+    CDrawGuan guan;
+    loadedGuan(guan, 4, {{10, 10}, {60, 10}, {60, 40}}, {10, 10, 60, 40});
+    guan.m_rect = Rect32{0, 0, 100, 60};
+    const PaintRecords polys = ofKind(paint(guan), PaintKind::Polygon);
+    ASSERT_EQ(polys.size(), 1u);
+    EXPECT_EQ(pointsOf(polys[0]),
+              (std::vector<QPoint>{{0, 4}, {96, 4}, {96, 60}, {100, 60}, {100, 0}, {0, 0}}));
+    EXPECT_EQ(guan.m_vecCenter, (std::vector<QPoint>{{0, 0}, {100, 0}, {100, 60}}));
+}
+
+TEST_F(PolylineTest, BandWithoutRoomOrSegmentsDrawsNothingAtAll) {
+    struct Case {
+        const char* name;
+        Rect32 rect;
+        std::vector<QPoint> path;
+    };
+    const Case cases[] = {
+        {"one pixel wide", {10, 10, 11, 40}, {{10, 10}, {10, 40}}},
+        {"one pixel high", {10, 10, 60, 11}, {{10, 10}, {60, 10}}},
+        {"one vertex", {10, 10, 60, 40}, {{10, 10}}},
+    };
+    for (const Case& c : cases) {
+        CDrawGuan guan;
+        loadedGuan(guan, 4, c.path, c.rect);
+        clipTo(guan, 0, 0, 100, 100);
+        EXPECT_TRUE(paint(guan).empty()) << c.name; // not even the clip
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(PolylineTest, BandHiddenOrBlinkedOffDrawsNothing) {
+    CDrawGuan guan;
+    loadedGuan(guan, 4, {{10, 10}, {60, 10}, {60, 40}}, {10, 10, 60, 40});
+    guan.SetShown(false);
+    EXPECT_TRUE(paint(guan).empty());
+}
+
+TEST_F(PolylineTest, BandBeforeItsRatiosDrawsNothing) {
+    CDrawGuan guan;
+    kestro::ObjectRecord record = objectOn(10, 10, 60, 40);
+    ASSERT_TRUE(load(guan, withExtra(record, guanExtra(4, 2, {{10, 10}, {60, 10}}))));
+    clipTo(guan, 0, 0, 100, 100);
+    PaintRecords records;
+    EXPECT_NO_THROW(records = paint(guan));
+    EXPECT_TRUE(drawings(records).empty());
+    EXPECT_EQ(clipOps(records), (std::vector<Qt::ClipOperation>{Qt::ReplaceClip, Qt::NoClip}));
+    EXPECT_EQ(guan.m_vecCenter, (std::vector<QPoint>{{10, 10}, {60, 10}})); // untouched
+}
+
+TEST_F(PolylineTest, BandClipsLikeTheOtherShapes) {
+    CDrawGuan guan;
+    loadedGuan(guan, 4, {{10, 10}, {60, 10}, {60, 40}}, {10, 10, 60, 40});
+    clipTo(guan, 5, 6, 50, 60);
+    const PaintRecords clips = ofKind(paint(guan), PaintKind::Clip);
+    ASSERT_EQ(clips.size(), 2u);
+    EXPECT_EQ(clips[0].rects.value(0), QRectF(5, 6, 45, 54)); // (5,6)-(49,59) inclusive
+}
+
+TEST_F(PolylineTest, BandNullPainterIsReported) {
+    CDrawGuan guan;
+    guan.Draw(nullptr);
+    expectFault(208, "CDrawGuan painter is NULL!", "Draw", "CDrawGuan");
+}
+
+} // namespace

@@ -1,0 +1,594 @@
+// ctest-label: shapes
+// Rectangles, ellipses, rounded rectangles, lines and arcs: geometry with and without the pen
+// inset, pen and brush, hiding, clipping, the reports and the records.
+#include "kestrovalumen/animation/aniobj.h"
+#include "kestrovalumen/shapes/rects.h"
+#include "runtime/shaperecords.h"
+#include "tests/kestrovalumen/shapes/shapepainttest.h"
+#include "tests/support/hostfixture.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using kestro::PaintKind;
+using kestro::PaintRecord;
+using kestro::PaintRecords;
+using kestro::StreamWriter;
+using namespace shapetest;
+
+//! Pen on: solid, the given width, colour 0x00336699.
+void penOn(CDrawObj& object, int width) {
+    object.m_bPen = 1;
+    object.m_logPen.style = 0;
+    object.m_logPen.widthX = width;
+    object.m_logPen.color = 0x336699;
+}
+
+//! The one drawing of a paint, or an empty record when there is not exactly one.
+PaintRecord onlyDrawing(const PaintRecords& records) {
+    const PaintRecords drawn = kestro::drawings(records);
+    EXPECT_EQ(drawn.size(), 1u) << kestro::dump(records).toStdString();
+    return drawn.size() == 1 ? drawn[0] : PaintRecord();
+}
+
+QRectF corners(int x1, int y1, int x2, int y2) {
+    return QRectF(QRect(QPoint(x1, y1), QPoint(x2, y2)));
+}
+
+//! Draws with a clip already in force, so that the shape's own clip arrives as it was given.
+PaintRecords paintInsideClip(CDrawObj& object) {
+    kestro::RecordingDevice device(800, 600);
+    QPainter painter(&device);
+    painter.setClipRect(QRect(0, 0, 800, 600));
+    object.Draw(&painter);
+    painter.end();
+    PaintRecords records = device.records();
+    records.erase(records.begin()); // the clip set above
+    return records;
+}
+
+class RectsTest : public HostTest {};
+
+// ---- rectangle and ellipse ------------------------------------------------------------------
+
+struct InsetCase {
+    int penWidth; // -1: line off
+    QRectF drawn;
+};
+
+// On L=10, T=20, R=110, B=70: left and top move in by w / 2, right and bottom by w - w / 2.
+const InsetCase kInsetCases[] = {
+    {-1, corners(10, 20, 108, 68)}, {0, corners(10, 20, 109, 69)}, {1, corners(10, 20, 108, 68)},
+    {2, corners(11, 21, 108, 68)},  {3, corners(11, 21, 107, 67)}, {4, corners(12, 22, 107, 67)},
+    {5, corners(12, 22, 106, 66)},
+};
+
+TEST_F(RectsTest, RectangleKeepsItsOutlineInsideWithThePenInset) {
+    for (const InsetCase& c : kInsetCases) {
+        SCOPED_TRACE(c.penWidth);
+        CDrawRect rect;
+        rect.m_rect = {10, 20, 110, 70};
+        if (c.penWidth >= 0) {
+            penOn(rect, c.penWidth);
+        }
+        const PaintRecord r = onlyDrawing(paint(rect));
+        EXPECT_EQ(r.kind, PaintKind::Rects);
+        EXPECT_TRUE(r.integer);
+        EXPECT_EQ(r.rects, QList<QRectF>{c.drawn});
+    }
+}
+
+TEST_F(RectsTest, EllipseUsesTheRectanglesOfTheRectangle) {
+    for (const InsetCase& c : kInsetCases) {
+        SCOPED_TRACE(c.penWidth);
+        CDrawEllipse ellipse;
+        ellipse.m_rect = {10, 20, 110, 70};
+        if (c.penWidth >= 0) {
+            penOn(ellipse, c.penWidth);
+        }
+        const PaintRecord r = onlyDrawing(paint(ellipse));
+        EXPECT_EQ(r.kind, PaintKind::Ellipse);
+        EXPECT_TRUE(r.integer);
+        EXPECT_EQ(r.rect(), c.drawn);
+    }
+}
+
+TEST_F(RectsTest, RectangleAndEllipsePenAndBrush) {
+    CDrawRect rect;
+    CDrawEllipse ellipse;
+    for (CDrawObj* object : {static_cast<CDrawObj*>(&rect), static_cast<CDrawObj*>(&ellipse)}) {
+        object->m_rect = {10, 20, 110, 70};
+        penOn(*object, 3);
+        object->m_logPen.style = 1;
+        object->m_bBrush = 1;
+        object->m_logBrush.color = 0x00FF8000;
+    }
+    const PaintRecord r = onlyDrawing(paint(rect));
+    EXPECT_EQ(r.state.pen.style(), Qt::DashLine);
+    EXPECT_EQ(r.state.pen.width(), 3);
+    EXPECT_EQ(r.state.pen.color(), QColor(0x33, 0x66, 0x99));
+    EXPECT_EQ(r.state.pen.joinStyle(), Qt::MiterJoin);
+    EXPECT_EQ(r.state.pen.capStyle(), Qt::SquareCap); // Qt's default stays
+    EXPECT_EQ(r.state.brush.style(), Qt::SolidPattern);
+    EXPECT_EQ(r.state.brush.color(), QColor(0xFF, 0x80, 0x00));
+
+    const PaintRecord e = onlyDrawing(paint(ellipse));
+    EXPECT_EQ(e.state.pen.joinStyle(), Qt::BevelJoin); // no join of its own
+    EXPECT_EQ(e.state.pen.capStyle(), Qt::SquareCap);
+    EXPECT_EQ(e.state.brush.color(), QColor(0xFF, 0x80, 0x00));
+
+    rect.m_bPen = 0;
+    rect.m_bBrush = 0;
+    const PaintRecord off = onlyDrawing(paint(rect));
+    EXPECT_EQ(off.state.pen.style(), Qt::NoPen);
+    EXPECT_EQ(off.state.brush.style(), Qt::NoBrush);
+}
+
+TEST_F(RectsTest, GoldenRectangleOutlineStaysInsideTheRectangle) {
+    QImage image(140, 90, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    CDrawRect rect;
+    rect.m_rect = {10, 20, 110, 70};
+    penOn(rect, 3);
+    rect.m_logPen.color = 0x000000;
+    {
+        QPainter painter(&image);
+        rect.Draw(&painter);
+    }
+    const auto painted = [&image](int x, int y) { return image.pixel(x, y) != 0xFFFFFFFFu; };
+    // Across the middle: three columns on each side, from the left edge 10 to the last column
+    // 109 of the rectangle.
+    std::vector<int> columns, rows;
+    for (int x = 0; x < image.width(); ++x) {
+        if (painted(x, 45)) {
+            columns.push_back(x);
+        }
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        if (painted(60, y)) {
+            rows.push_back(y);
+        }
+    }
+    EXPECT_EQ(columns, (std::vector<int>{10, 11, 12, 107, 108, 109}));
+    EXPECT_EQ(rows, (std::vector<int>{20, 21, 22, 67, 68, 69}));
+    // The corners are closed and nothing spills outside.
+    EXPECT_TRUE(painted(10, 20));
+    EXPECT_TRUE(painted(109, 69));
+    EXPECT_FALSE(painted(9, 20));
+    EXPECT_FALSE(painted(110, 69));
+    EXPECT_FALSE(painted(109, 70));
+    EXPECT_FALSE(painted(10, 19));
+}
+
+// ---- rounded rectangle ----------------------------------------------------------------------
+
+TEST_F(RectsTest, RoundRectangleHalvesTheCornerSizesIntoRadii) {
+    struct Case {
+        const char* name;
+        int penWidth; // -1: line off
+        QRectF rect;
+    };
+    // On L=10, T=20, R=110, B=70; with the line off one pixel wider than the plain rectangle.
+    const Case cases[] = {
+        {"line off", -1, QRectF(10, 20, 100, 50)},
+        {"width 3", 3, QRectF(11, 21, 97, 47)},
+        {"width 4", 4, QRectF(12, 22, 96, 46)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CDrawRoundRect round;
+        round.m_rect = {10, 20, 110, 70};
+        round.m_nCornerWidth = 21;
+        round.m_nCornerHeight = 10;
+        if (c.penWidth >= 0) {
+            penOn(round, c.penWidth);
+        }
+        const PaintRecord r = onlyDrawing(paint(round));
+        ASSERT_EQ(r.kind, PaintKind::Path);
+        QPainterPath expected;
+        expected.addRoundedRect(c.rect, 10, 5, Qt::AbsoluteSize);
+        EXPECT_EQ(r.path, expected);
+        EXPECT_EQ(r.state.pen.joinStyle(), Qt::BevelJoin);
+    }
+}
+
+TEST_F(RectsTest, RoundRectangleCornerOfOnePixelHasNoRadius) {
+    // 1 / 2 is 0, and Qt draws a rounded rectangle without a radius as a plain one.
+    CDrawRoundRect round;
+    round.m_rect = {10, 20, 110, 70};
+    round.m_nCornerWidth = 1;
+    round.m_nCornerHeight = 10;
+    const PaintRecord r = onlyDrawing(paint(round));
+    EXPECT_EQ(r.kind, PaintKind::Rects);
+    EXPECT_FALSE(r.integer);
+    EXPECT_EQ(r.rects, QList<QRectF>{QRectF(10, 20, 100, 50)});
+}
+
+// ---- line ----------------------------------------------------------------------------------
+
+TEST_F(RectsTest, LineEndsOnePixelShortOnTheRightAndBottomOnly) {
+    struct Case {
+        Rect32 rect;
+        QLine drawn;
+    };
+    const Case cases[] = {
+        {{50, 10, 50, 90}, QLine(50, 10, 50, 89)}, {{10, 40, 90, 40}, QLine(10, 40, 89, 40)},
+        {{10, 10, 50, 30}, QLine(10, 10, 49, 29)}, {{90, 80, 10, 20}, QLine(90, 80, 9, 19)},
+        {{10, 80, 90, 20}, QLine(10, 80, 89, 19)}, {{5, 5, 5, 5}, QLine(5, 5, 5, 5)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rect.left << "," << c.rect.top << "," << c.rect.right
+                                        << "," << c.rect.bottom);
+        CDrawLine line;
+        line.m_rect = c.rect;
+        penOn(line, 2);
+        const PaintRecord r = onlyDrawing(paint(line));
+        EXPECT_EQ(r.kind, PaintKind::Lines);
+        EXPECT_TRUE(r.integer);
+        EXPECT_EQ(lineOf(r), c.drawn);
+        EXPECT_EQ(line.m_rect, c.rect); // never normalised
+    }
+}
+
+TEST_F(RectsTest, LinePenHasRoundCapsAndTheBrushIsLeftAlone) {
+    CDrawLine line;
+    line.m_rect = {10, 10, 50, 30};
+    penOn(line, 4);
+    line.m_bBrush = 1;
+    kestro::RecordingDevice device;
+    QPainter painter(&device);
+    painter.setBrush(QBrush(Qt::green, Qt::Dense3Pattern));
+    line.Draw(&painter);
+    painter.end();
+    const PaintRecord r = onlyDrawing(device.records());
+    EXPECT_EQ(r.state.pen.capStyle(), Qt::RoundCap);
+    EXPECT_EQ(r.state.pen.joinStyle(), Qt::BevelJoin);
+    EXPECT_EQ(r.state.pen.width(), 4);
+    EXPECT_EQ(r.state.brush.style(), Qt::Dense3Pattern);
+
+    line.m_bPen = 0;
+    EXPECT_EQ(onlyDrawing(paint(line)).state.pen.style(), Qt::NoPen);
+}
+
+TEST_F(RectsTest, LineIsHiddenOnlyByItsBlinkPhase) {
+    struct Case {
+        int showState;
+        Rect32 rect;
+        bool drawn;
+    };
+    const Case cases[] = {
+        {11, {50, 10, 50, 90}, true}, // vertical: an empty rectangle is still a line
+        {10, {10, 40, 90, 40}, true}, // invisible by script, but shown
+        {1, {10, 10, 50, 30}, false}, {0, {10, 10, 50, 30}, false}, {21, {10, 10, 50, 30}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.showState);
+        CDrawLine line;
+        line.m_rect = c.rect;
+        line.m_nShowState = c.showState;
+        EXPECT_EQ(kestro::drawings(paint(line)).size(), c.drawn ? 1u : 0u);
+    }
+}
+
+TEST_F(RectsTest, LineBoundsWidenBothEndsByHalfThePenWidth) {
+    struct Case {
+        Rect32 rect;
+        int width;
+        int bPen;
+        int l, t, r, b;
+    };
+    const Case cases[] = {
+        {{90, 80, 10, 20}, 3, 1, 8, 18, 92, 82},  {{10, 20, 90, 80}, 3, 0, 8, 18, 92, 82},
+        {{10, 20, 90, 80}, 0, 1, 10, 20, 90, 80}, {{10, 20, 90, 80}, 1, 1, 9, 19, 91, 81},
+        {{50, 10, 50, 90}, 4, 1, 48, 8, 52, 92},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        CDrawLine line;
+        line.m_rect = c.rect;
+        line.m_bPen = c.bPen;
+        line.m_logPen.widthX = c.width;
+        int l = 0, t = 0, r = 0, b = 0;
+        line.GetBoundRect(&l, &t, &r, &b);
+        EXPECT_EQ((std::vector<int>{l, t, r, b}), (std::vector<int>{c.l, c.t, c.r, c.b}));
+    }
+}
+
+class CountingAnimation : public CAniObj {
+public:
+    CountingAnimation(int result, std::vector<int>* calls) : m_result(result), m_calls(calls) {}
+    int Run(int nEvent) override {
+        m_calls->push_back(nEvent);
+        return m_result;
+    }
+
+private:
+    int m_result;
+    std::vector<int>* m_calls;
+};
+
+TEST_F(RectsTest, LineRunsEveryAnimationLikeTheBase) {
+    std::vector<int> calls;
+    CDrawLine line;
+    EXPECT_FALSE(line.Run(0));
+    line.m_arrayAnimate.Add(new CountingAnimation(0, &calls));
+    line.m_arrayAnimate.Add(new CountingAnimation(1, &calls));
+    EXPECT_TRUE(line.Run(11111));
+    EXPECT_EQ(calls, (std::vector<int>{11111, 11111}));
+    draw_object_c& host = line;
+    calls.clear();
+    EXPECT_TRUE(host.Run(-1, 7, 8));
+    EXPECT_EQ(calls, (std::vector<int>{-1, -1}));
+}
+
+// ---- arc -----------------------------------------------------------------------------------
+
+TEST_F(RectsTest, ArcPointAngleCountsCounterClockwiseFromTheRight) {
+    struct Case {
+        int x1, y1, x2, y2, px, py;
+        double degrees;
+    };
+    const Case cases[] = {
+        {0, 0, 99, 99, 150, 49, 0},
+        {0, 0, 99, 99, 49, 0, 90},
+        {0, 0, 99, 99, -5, 49, 180},
+        {0, 0, 99, 99, 49, 120, 270},
+        {0, 0, 99, 99, 49, 49, 0},
+        {0, 0, 99, 99, 99, -1, 45},
+        {0, 0, 99, 99, -1, -1, 135},
+        {0, 0, 99, 99, -1, 99, 225},
+        {0, 0, 99, 99, 99, 99, 315},
+        // Twice as wide as high: the tangent is scaled by a / b = 100 / 50.
+        {0, 0, 199, 99, 149, 24, 45},
+        {0, 0, 199, 99, 49, 74, 225},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.px << "," << c.py << " in " << c.x2 << "x" << c.y2);
+        EXPECT_NEAR(ArcPointAngle(c.x1, c.y1, c.x2, c.y2, c.px, c.py), c.degrees, 1e-6);
+    }
+}
+
+TEST_F(RectsTest, ArcRunsCounterClockwiseFromStartToEnd) {
+    struct Case {
+        const char* name;
+        Rect32 rect;
+        int penWidth; // -1: line off
+        int startX, startY, endX, endY;
+        QRectF arcRect;
+        int start, span; // 1/16 degree
+    };
+    const Case cases[] = {
+        // Start (99, 49) at 0 degrees, end (49, 0) at 90.
+        {"quarter", {0, 0, 100, 100}, -1, 0, -50, 49, 0, QRectF(0, 0, 100, 100), 0, 1440},
+        // Start (-1, 49) at 180 after the end at 90: the span goes round through 0.
+        {"wrapping", {0, 0, 100, 100}, -1, -100, -50, 49, 0, QRectF(0, 0, 100, 100), 2880, 4320},
+        {"same angle", {0, 0, 100, 100}, -1, 0, -50, 99, 49, QRectF(0, 0, 100, 100), 0, 5760},
+        // The constants make 45 degrees a hair short of it, and the start truncates to 719.
+        {"diagonal", {0, 0, 100, 100}, -1, 0, -100, 49, 0, QRectF(0, 0, 100, 100), 719, 720},
+        // Inset 1 and 2: corners (1, 1)-(101, 101); -50 * 101 / 100 truncates to -50, which puts
+        // the start on the axis at (101, 51).
+        {"pen inset", {0, 0, 104, 104}, 3, 0, -50, 50, 0, QRectF(1, 1, 101, 101), 0, 1440},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CDrawArc arc;
+        arc.m_rect = c.rect;
+        if (c.penWidth >= 0) {
+            penOn(arc, c.penWidth);
+        }
+        arc.m_nStartXPercent = c.startX;
+        arc.m_nStartYPercent = c.startY;
+        arc.m_nEndXPercent = c.endX;
+        arc.m_nEndYPercent = c.endY;
+        const PaintRecord r = onlyDrawing(paint(arc));
+        ASSERT_EQ(r.kind, PaintKind::Path);
+        QPainterPath expected;
+        expected.arcMoveTo(c.arcRect, c.start / 16.0);
+        expected.arcTo(c.arcRect, c.start / 16.0, c.span / 16.0);
+        EXPECT_EQ(r.path, expected);
+    }
+}
+
+TEST_F(RectsTest, ArcWithAnAngleOutOfRangeDrawsNothing) {
+    // Left beyond right: the horizontal semi-axis is negative and the start point, above right
+    // of the centre, comes out at -45 degrees.
+    CDrawArc arc;
+    arc.m_rect = {100, 0, 0, 100};
+    arc.m_nStartXPercent = -80;
+    arc.m_nStartYPercent = -80;
+    EXPECT_LT(ArcPointAngle(100, 0, -1, 99, 79, 19), 0);
+    EXPECT_TRUE(kestro::drawings(paint(arc)).empty());
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(RectsTest, ArcPenHasRoundCapsAndTheBrushIsLeftAlone) {
+    CDrawArc arc;
+    arc.m_rect = {0, 0, 100, 100};
+    penOn(arc, 2);
+    arc.m_bBrush = 1;
+    kestro::RecordingDevice device;
+    QPainter painter(&device);
+    painter.setBrush(QBrush(Qt::green, Qt::Dense3Pattern));
+    arc.Draw(&painter);
+    EXPECT_EQ(painter.brush().style(), Qt::Dense3Pattern);
+    EXPECT_EQ(painter.pen().capStyle(), Qt::RoundCap);
+    EXPECT_EQ(painter.pen().joinStyle(), Qt::BevelJoin);
+    painter.end();
+}
+
+// ---- frame behaviour shared by the five --------------------------------------------------
+
+struct ClassCase {
+    const char* name;
+    std::function<std::unique_ptr<CDrawObj>()> make;
+    int drawCode;
+    int loadCode; // 0: the base record alone, without a report
+};
+
+template <class T>
+std::unique_ptr<CDrawObj> make() {
+    return std::make_unique<T>();
+}
+
+const ClassCase kClasses[] = {
+    {"CDrawLine", make<CDrawLine>, 153, 152},
+    {"CDrawRect", make<CDrawRect>, 154, 0},
+    {"CDrawRoundRect", make<CDrawRoundRect>, 156, 155},
+    {"CDrawEllipse", make<CDrawEllipse>, 159, 0},
+    {"CDrawArc", make<CDrawArc>, 167, 166},
+};
+
+TEST_F(RectsTest, NullPainterIsReportedUnderTheClassDrawCode) {
+    for (const ClassCase& c : kClasses) {
+        SCOPED_TRACE(c.name);
+        kestro::resetHost();
+        std::unique_ptr<CDrawObj> object = c.make();
+        object->m_rect = {10, 20, 110, 70};
+        object->Draw(nullptr);
+        expectFault(c.drawCode, std::string(c.name) + " painter is NULL!", "Draw", c.name);
+    }
+}
+
+TEST_F(RectsTest, HiddenShapesDrawNothing) {
+    for (const ClassCase& c : kClasses) {
+        if (std::string(c.name) == "CDrawLine") {
+            continue; // its own rule, above
+        }
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> object = c.make();
+        object->m_rect = {10, 20, 110, 70};
+        object->m_bPen = 1;
+        EXPECT_EQ(kestro::drawings(paint(*object)).size(), 1u);
+        object->m_nShowState = 1;
+        EXPECT_TRUE(paint(*object).empty());
+        object->m_nShowState = 11;
+        object->m_rect = {10, 20, 10, 70};
+        EXPECT_TRUE(paint(*object).empty());
+        object->m_rect = {10, 20, 110, 20};
+        EXPECT_TRUE(paint(*object).empty());
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(RectsTest, ClipIntersectsWithTheInclusiveClipRectangleThenEnds) {
+    for (const ClassCase& c : kClasses) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> object = c.make();
+        object->m_rect = {10, 20, 110, 70};
+        clipTo(*object, 5, 6, 50, 60);
+        const PaintRecords records = paintInsideClip(*object);
+        ASSERT_EQ(records.size(), 3u) << kestro::dump(records).toStdString();
+        EXPECT_EQ(records[0].kind, PaintKind::Clip);
+        EXPECT_EQ(records[0].clipOperation, Qt::IntersectClip);
+        EXPECT_EQ(records[0].rects, QList<QRectF>{corners(5, 6, 49, 59)});
+        EXPECT_NE(records[1].kind, PaintKind::Clip);
+        EXPECT_EQ(records[2].kind, PaintKind::Clip);
+        EXPECT_EQ(records[2].clipOperation, Qt::NoClip);
+
+        object->m_bClip = 0; // the rectangle alone does not clip
+        EXPECT_EQ(paintInsideClip(*object).size(), 1u);
+    }
+}
+
+TEST_F(RectsTest, FailedBaseRecordIsReportedUnderTheClassLoadCode) {
+    for (const ClassCase& c : kClasses) {
+        SCOPED_TRACE(c.name);
+        kestro::resetHost();
+        std::unique_ptr<CDrawObj> object = c.make();
+        EXPECT_FALSE(load(*object, brokenCommonRecord()));
+        if (c.loadCode == 0) {
+            EXPECT_TRUE(nothingReported());
+        } else {
+            expectFault(c.loadCode, std::string(c.name) + " CDrawObj Serialize error!",
+                        "deserialize", c.name);
+        }
+    }
+}
+
+TEST_F(RectsTest, NullBufferIsAFailedBaseRecord) {
+    CDrawArc arc;
+    EXPECT_FALSE(arc.deserialize(nullptr));
+    expectFault(166, "CDrawArc CDrawObj Serialize error!", "deserialize", "CDrawArc");
+}
+
+// ---- records -------------------------------------------------------------------------------
+
+TEST_F(RectsTest, PlainRecordsLoadWithTheCommonRecordOnly) {
+    for (const ClassCase& c : kClasses) {
+        if (c.name == std::string("CDrawRoundRect") || c.name == std::string("CDrawArc")) {
+            continue;
+        }
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> object = c.make();
+        EXPECT_TRUE(load(*object, withExtra(objectOn(1, 2, 3, 4), "")));
+        EXPECT_EQ(object->m_rect, (Rect32{1, 2, 3, 4}));
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(RectsTest, RoundRectangleRecordHoldsWidthThenHeight) {
+    CDrawRoundRect round;
+    ASSERT_TRUE(
+        load(round, withExtra(objectOn(0, 0, 10, 10), StreamWriter().i32(21).i32(-10).take())));
+    EXPECT_EQ(round.m_nCornerWidth, 21);
+    EXPECT_EQ(round.m_nCornerHeight, -10);
+    EXPECT_EQ(kestro::encodeFields(kestro::RoundRectFields{21, -10}),
+              StreamWriter().i32(21).i32(-10).take());
+}
+
+TEST_F(RectsTest, RoundRectangleRecordCutAfterTheWidthKeepsTheWidth) {
+    CDrawRoundRect round;
+    round.m_nCornerHeight = 77;
+    EXPECT_FALSE(
+        load(round, withExtra(objectOn(0, 0, 10, 10), StreamWriter().i32(21).u16(5).take())));
+    EXPECT_EQ(round.m_nCornerWidth, 21);
+    EXPECT_EQ(round.m_nCornerHeight, 77);
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(RectsTest, ArcRecordHoldsTheEndPairBeforeTheStartPair) {
+    CDrawArc arc;
+    const std::string fields = StreamWriter().i32(1).i32(2).i32(3).i32(4).take();
+    ASSERT_TRUE(load(arc, withExtra(objectOn(0, 0, 10, 10), fields)));
+    EXPECT_EQ(arc.m_nEndXPercent, 1);
+    EXPECT_EQ(arc.m_nEndYPercent, 2);
+    EXPECT_EQ(arc.m_nStartXPercent, 3);
+    EXPECT_EQ(arc.m_nStartYPercent, 4);
+
+    kestro::ArcFields encoded;
+    encoded.startXPercent = 3;
+    encoded.startYPercent = 4;
+    encoded.endXPercent = 1;
+    encoded.endYPercent = 2;
+    EXPECT_EQ(kestro::encodeFields(encoded), fields);
+}
+
+TEST_F(RectsTest, ArcRecordCutInsideTheStartPairKeepsWhatWasRead) {
+    CDrawArc arc;
+    arc.m_nStartXPercent = 55;
+    arc.m_nStartYPercent = 66;
+    EXPECT_FALSE(
+        load(arc, withExtra(objectOn(0, 0, 10, 10), StreamWriter().i32(1).i32(2).i32(3).take())));
+    EXPECT_EQ(arc.m_nEndXPercent, 1);
+    EXPECT_EQ(arc.m_nEndYPercent, 2);
+    EXPECT_EQ(arc.m_nStartXPercent, 3);
+    EXPECT_EQ(arc.m_nStartYPercent, 66);
+}
+
+TEST_F(RectsTest, LineRecordIsTheCommonRecordAlone) {
+    CDrawLine line;
+    // Anything after the common record is not the line's.
+    EXPECT_TRUE(load(line, withExtra(objectOn(90, 80, 10, 20), "")));
+    EXPECT_EQ(line.m_rect, (Rect32{90, 80, 10, 20}));
+    FF::utils::MemoryBuffer buffer = streamtest::bufferOf(withExtra(objectOn(0, 0, 1, 1), "xyz"));
+    EXPECT_TRUE(line.deserialize(&buffer));
+    EXPECT_EQ(buffer.length() - buffer.position(), 3u);
+}
+
+} // namespace

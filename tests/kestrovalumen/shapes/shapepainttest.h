@@ -1,0 +1,130 @@
+// Helpers of the shape tests: records around a shape's extra fields, a painter on a recording
+// device, and the reports a shape leaves in the host log.
+#pragma once
+
+#include "kestrovalumen/drawobj.h"
+#include "runtime/logger.h"
+#include "runtime/paint/recordingdevice.h"
+#include "runtime/streamwriter.h"
+#include "tests/kestrovalumen/streamtestutil.h"
+
+#include <QGradient>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace shapetest {
+
+//! A common record on the rectangle (right and bottom exclusive), pen and brush off.
+inline kestro::ObjectRecord objectOn(int left, int top, int right, int bottom) {
+    kestro::ObjectRecord record;
+    record.left = left;
+    record.top = top;
+    record.right = right;
+    record.bottom = bottom;
+    return record;
+}
+
+//! The whole record: the common part, then the shape's own bytes.
+inline std::string withExtra(kestro::ObjectRecord record, const std::string& extra) {
+    record.extra = extra;
+    return kestro::encodeObject(record);
+}
+
+//! A record whose common part ends inside the rectangle.
+inline std::string brokenCommonRecord() {
+    return kestro::encodeObject(objectOn(0, 0, 10, 10)).substr(0, 15);
+}
+
+inline bool load(CDrawObj& object, const std::string& bytes) {
+    FF::utils::MemoryBuffer buffer = streamtest::bufferOf(bytes);
+    return object.deserialize(&buffer);
+}
+
+//! Gives the object a clip rectangle and turns clipping on (the object frees it).
+inline void clipTo(CDrawObj& object, int left, int top, int right, int bottom) {
+    delete object.m_pClipRect;
+    object.m_pClipRect = new Rect32{left, top, right, bottom};
+    object.m_bClip = 1;
+}
+
+//! Draws the object on a fresh recording device and returns every call that arrived.
+inline kestro::PaintRecords paint(CDrawObj& object) {
+    kestro::RecordingDevice device(800, 600);
+    QPainter painter(&device);
+    object.Draw(&painter);
+    painter.end();
+    return device.records();
+}
+
+// kestro::ofKind(records, kind) and kestro::drawings(records) pick records (found by argument
+// lookup).
+
+//! Vertices of a polygon record as whole points.
+inline std::vector<QPoint> pointsOf(const kestro::PaintRecord& record) {
+    std::vector<QPoint> points;
+    for (const QPointF& p : record.points) {
+        points.push_back(p.toPoint());
+    }
+    return points;
+}
+
+//! The one line of a lines record.
+inline QLine lineOf(const kestro::PaintRecord& record) {
+    EXPECT_EQ(record.lines.size(), 1);
+    return record.lines.value(0).toLine();
+}
+
+//! The stops of the brush's gradient as (position, 0xAARRGGBB).
+inline std::vector<std::pair<double, QRgb>> stopsOf(const QBrush& brush) {
+    std::vector<std::pair<double, QRgb>> stops;
+    if (brush.gradient() != nullptr) {
+        for (const QGradientStop& stop : brush.gradient()->stops()) {
+            stops.emplace_back(stop.first, stop.second.rgba());
+        }
+    }
+    return stops;
+}
+
+//! The clip operations among the records, in order.
+inline std::vector<Qt::ClipOperation> clipOps(const kestro::PaintRecords& records) {
+    std::vector<Qt::ClipOperation> ops;
+    for (const kestro::PaintRecord& record : ofKind(records, kestro::PaintKind::Clip)) {
+        ops.push_back(record.clipOperation);
+    }
+    return ops;
+}
+
+//! The one monitor report and the one log line of a failure, as the shape frame words them.
+inline void expectFault(int code, const std::string& message, const std::string& function,
+                        const std::string& tag, int line = -1) {
+    const auto& monitor = kestro::HostLog::instance().monitor();
+    ASSERT_EQ(monitor.size(), 1u);
+    EXPECT_EQ(monitor[0].module, 10);
+    EXPECT_EQ(monitor[0].code, code);
+    EXPECT_EQ(monitor[0].message, message);
+    EXPECT_EQ(monitor[0].kind, 1);
+    const auto& logs = kestro::HostLog::instance().logs();
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(logs[0].module, 10);
+    EXPECT_EQ(logs[0].function, function);
+    EXPECT_EQ(logs[0].file, "kestrovalumen");
+    if (line >= 0) {
+        EXPECT_EQ(logs[0].line, line);
+    }
+    EXPECT_EQ(logs[0].flags, 0);
+    EXPECT_EQ(logs[0].level, 2);
+    EXPECT_EQ(logs[0].tag, tag);
+    EXPECT_EQ(logs[0].format, message);
+    EXPECT_EQ(logs[0].text, message);
+}
+
+inline bool nothingReported() {
+    return kestro::HostLog::instance().monitor().empty() &&
+           kestro::HostLog::instance().logs().empty();
+}
+
+} // namespace shapetest

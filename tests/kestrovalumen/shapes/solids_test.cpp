@@ -1,0 +1,672 @@
+// ctest-label: shapes
+// Shaded solids: records, frame steps and the geometry of each class.
+#include "kestrovalumen/shapes/solids.h"
+#include "tests/kestrovalumen/shapes/shapepainttest.h"
+#include "tests/support/hostfixture.h"
+
+#include <QLinearGradient>
+#include <QRadialGradient>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using kestro::PaintKind;
+using kestro::PaintRecord;
+using kestro::PaintRecords;
+using kestro::StreamWriter;
+using namespace shapetest;
+
+constexpr QRgb kPen = 0xFF102030;
+constexpr QRgb kBrush = 0xFFC0D0E0;
+
+class SolidTest : public HostTest {};
+
+// ---- what every solid shares --------------------------------------------------------------
+
+struct SolidKind {
+    const char* name;
+    int drawCode;
+    int loadCode;
+    std::function<CDrawObj*()> make;
+    //! The extra fields in stream order.
+    std::function<std::vector<int32_t>(CDrawObj*)> fields;
+};
+
+const SolidKind kSolids[] = {
+    {"CDrawHalfBox", 158, 157, [] { return new CDrawHalfBox; },
+     [](CDrawObj* o) {
+         auto* s = static_cast<CDrawHalfBox*>(o);
+         return std::vector<int32_t>{s->m_nCornerWidth, s->m_nCornerHeight, s->m_bVerticalSplit,
+                                     s->m_bOtherHalf};
+     }},
+    {"CDrawBall3D", 161, 160, [] { return new CDrawBall3D; },
+     [](CDrawObj* o) {
+         auto* s = static_cast<CDrawBall3D*>(o);
+         return std::vector<int32_t>{s->m_nBallReserved1, s->m_nBallReserved2};
+     }},
+    {"CDrawCircle3D", 163, 162, [] { return new CDrawCircle3D; },
+     [](CDrawObj* o) {
+         auto* s = static_cast<CDrawCircle3D*>(o);
+         return std::vector<int32_t>{s->m_nRingWidth, s->m_nCircleReserved};
+     }},
+    {"CDrawPentagon3D", 165, 164, [] { return new CDrawPentagon3D; },
+     [](CDrawObj* o) {
+         auto* s = static_cast<CDrawPentagon3D*>(o);
+         return std::vector<int32_t>{s->m_nPercent, s->m_nDirection};
+     }},
+    {"CDrawCube", 180, 179, [] { return new CDrawCube; },
+     [](CDrawObj* o) {
+         auto* s = static_cast<CDrawCube*>(o);
+         return std::vector<int32_t>{s->m_nPercent, s->m_bFrontLeft, s->m_bFrontBottom};
+     }},
+};
+
+std::string int32s(const std::vector<int32_t>& values) {
+    StreamWriter out;
+    for (int32_t v : values) {
+        out.i32(v);
+    }
+    return out.take();
+}
+
+TEST_F(SolidTest, ExtraFieldsLoadInStreamOrder) {
+    for (const SolidKind& kind : kSolids) {
+        std::unique_ptr<CDrawObj> object(kind.make());
+        const size_t n = kind.fields(object.get()).size();
+        EXPECT_EQ(kind.fields(object.get()), std::vector<int32_t>(n, 0)) << kind.name;
+        std::vector<int32_t> values;
+        for (size_t i = 0; i < n; ++i) {
+            values.push_back(static_cast<int32_t>(11 * (i + 1)) - 30);
+        }
+        ASSERT_TRUE(load(*object, withExtra(objectOn(0, 0, 50, 50), int32s(values)))) << kind.name;
+        EXPECT_EQ(kind.fields(object.get()), values) << kind.name;
+        EXPECT_TRUE(nothingReported()) << kind.name;
+    }
+}
+
+TEST_F(SolidTest, RecordCutInsideTheExtraFieldsFailsSilently) {
+    for (const SolidKind& kind : kSolids) {
+        std::unique_ptr<CDrawObj> object(kind.make());
+        const size_t n = kind.fields(object.get()).size();
+        const std::string whole =
+            withExtra(objectOn(0, 0, 50, 50), int32s(std::vector<int32_t>(n, 7)));
+        // The last field cut after two of its bytes.
+        EXPECT_FALSE(load(*object, whole.substr(0, whole.size() - 2))) << kind.name;
+        std::vector<int32_t> expected(n, 7);
+        expected.back() = 0;
+        EXPECT_EQ(kind.fields(object.get()), expected) << kind.name;
+        EXPECT_TRUE(nothingReported()) << kind.name;
+    }
+}
+
+TEST_F(SolidTest, FailedCommonRecordIsReportedWithTheLoadCode) {
+    for (const SolidKind& kind : kSolids) {
+        kestro::HostLog::instance().clear();
+        std::unique_ptr<CDrawObj> object(kind.make());
+        EXPECT_FALSE(load(*object, brokenCommonRecord()));
+        expectFault(kind.loadCode, std::string(kind.name) + " CDrawObj Serialize error!",
+                    "deserialize", kind.name);
+    }
+}
+
+TEST_F(SolidTest, NullPainterIsReportedWithTheDrawCode) {
+    for (const SolidKind& kind : kSolids) {
+        kestro::HostLog::instance().clear();
+        std::unique_ptr<CDrawObj> object(kind.make());
+        object->m_rect = Rect32{0, 0, 40, 40};
+        object->Draw(nullptr);
+        expectFault(kind.drawCode, std::string(kind.name) + " painter is NULL!", "Draw", kind.name);
+    }
+}
+
+TEST_F(SolidTest, HiddenSolidsDrawNothing) {
+    for (const SolidKind& kind : kSolids) {
+        std::unique_ptr<CDrawObj> object(kind.make());
+        clipTo(*object, 0, 0, 100, 100);
+        object->m_rect = Rect32{10, 10, 10, 50}; // no width
+        EXPECT_TRUE(paint(*object).empty()) << kind.name;
+        object->m_rect = Rect32{10, 10, 50, 50};
+        object->SetShown(false);
+        EXPECT_TRUE(paint(*object).empty()) << kind.name;
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(SolidTest, ClipIsSetAroundTheDrawingAndReset) {
+    for (const SolidKind& kind : kSolids) {
+        std::unique_ptr<CDrawObj> object(kind.make());
+        object->m_rect = Rect32{10, 10, 60, 50};
+        clipTo(*object, 5, 6, 30, 40);
+        const PaintRecords records = paint(*object);
+        ASSERT_GE(records.size(), 3u) << kind.name;
+        EXPECT_EQ(records.front().kind, PaintKind::Clip) << kind.name;
+        EXPECT_EQ(records.front().clipOperation, Qt::ReplaceClip) << kind.name;
+        EXPECT_EQ(records.front().rects.value(0), QRectF(5, 6, 25, 34)) << kind.name;
+        EXPECT_EQ(records.back().kind, PaintKind::Clip) << kind.name;
+        EXPECT_EQ(records.back().clipOperation, Qt::NoClip) << kind.name;
+        for (const PaintRecord& drawing : drawings(records)) {
+            EXPECT_TRUE(drawing.state.clip.active()) << kind.name;
+        }
+    }
+}
+
+// ---- half box -----------------------------------------------------------------------------
+
+struct HalfBoxCase {
+    const char* name;
+    Rect32 rect;
+    int penWidth; // -1: line off
+    int32_t corner[2];
+    int32_t split;
+    int32_t otherHalf;
+    QRectF box;    // the rounded outline's rectangle
+    QRectF filled; // bounds of the part left after the cut
+    QLine divider;
+};
+
+TEST_F(SolidTest, HalfBoxFillsOneHalfThenOutlinesAndDivides) {
+    const HalfBoxCase cases[] = {
+        // Line off on (0,0,100,60): x2 = 98, y2 = 58, W = 99, H = 59.
+        {"bottom",
+         {0, 0, 100, 60},
+         -1,
+         {0, 0},
+         0,
+         0,
+         {0, 0, 98, 58},
+         {0, 30, 98, 28},
+         {0, 29, 99, 29}},
+        {"top", {0, 0, 100, 60}, -1, {0, 0}, 0, 1, {0, 0, 98, 58}, {0, 0, 98, 29}, {0, 29, 99, 29}},
+        {"left",
+         {0, 0, 100, 60},
+         -1,
+         {0, 0},
+         1,
+         0,
+         {0, 0, 98, 58},
+         {0, 0, 50, 58},
+         {49, 0, 49, 59}},
+        {"right",
+         {0, 0, 100, 60},
+         -1,
+         {0, 0},
+         1,
+         1,
+         {0, 0, 98, 58},
+         {50, 0, 48, 58},
+         {49, 0, 49, 59}},
+        // Width 3: near 1, far 2, so (11,21)-(107,77), W = 97, H = 57, and m = 1.
+        {"bottom, odd pen",
+         {10, 20, 110, 80},
+         3,
+         {10, 6},
+         0,
+         0,
+         {11, 21, 96, 56},
+         {11, 50, 96, 27},
+         {11, 50, 108, 50}},
+        {"top, odd pen",
+         {10, 20, 110, 80},
+         3,
+         {10, 6},
+         0,
+         7,
+         {11, 21, 96, 56},
+         {11, 21, 96, 28},
+         {11, 48, 108, 48}},
+        // Width 2: near 1, far 1, so (1,1)-(98,58), W = 98, H = 58, and m = 0.
+        {"right, even pen",
+         {0, 0, 100, 60},
+         2,
+         {0, 0},
+         5,
+         5,
+         {1, 1, 97, 57},
+         {51, 1, 47, 57},
+         {50, 1, 50, 59}},
+    };
+    for (const HalfBoxCase& c : cases) {
+        CDrawHalfBox box;
+        box.m_rect = c.rect;
+        box.m_bPen = c.penWidth >= 0;
+        box.m_logPen.widthX = c.penWidth;
+        box.m_logPen.color = kPen & 0xFFFFFF;
+        box.m_logBrush.color = kBrush & 0xFFFFFF; // filled although the fill flag is off
+        box.m_nCornerWidth = c.corner[0];
+        box.m_nCornerHeight = c.corner[1];
+        box.m_bVerticalSplit = c.split;
+        box.m_bOtherHalf = c.otherHalf;
+        const PaintRecords records = drawings(paint(box));
+        ASSERT_EQ(records.size(), 3u) << c.name;
+
+        EXPECT_EQ(records[0].kind, PaintKind::Path) << c.name;
+        EXPECT_EQ(records[0].path.boundingRect(), c.filled) << c.name;
+        EXPECT_EQ(records[0].state.brush.style(), Qt::SolidPattern) << c.name;
+        EXPECT_EQ(records[0].state.brush.color().rgba(), kBrush) << c.name;
+
+        if (c.corner[0] == 0) {
+            // A zero radius outlines a plain rectangle.
+            EXPECT_EQ(records[1].kind, PaintKind::Rects) << c.name;
+            EXPECT_EQ(records[1].rect(), c.box) << c.name;
+        } else {
+            QPainterPath expected;
+            expected.addRoundedRect(c.box, 0.5 * c.corner[0], 0.5 * c.corner[1], Qt::AbsoluteSize);
+            EXPECT_EQ(records[1].kind, PaintKind::Path) << c.name;
+            EXPECT_EQ(records[1].path, expected) << c.name;
+        }
+        EXPECT_EQ(records[1].state.brush.style(), Qt::SolidPattern) << c.name;
+        EXPECT_EQ(records[1].state.brush.color().alpha(), 0) << c.name;
+        if (c.penWidth >= 0) {
+            EXPECT_EQ(records[1].state.pen.width(), c.penWidth) << c.name;
+            EXPECT_EQ(records[1].state.pen.capStyle(), Qt::FlatCap) << c.name;
+            EXPECT_EQ(records[1].state.pen.color().rgba(), kPen) << c.name;
+        } else {
+            EXPECT_EQ(records[1].state.pen.style(), Qt::NoPen) << c.name;
+        }
+
+        EXPECT_EQ(records[2].kind, PaintKind::Lines) << c.name;
+        EXPECT_EQ(lineOf(records[2]), c.divider) << c.name;
+    }
+}
+
+TEST_F(SolidTest, HalfBoxHalvesOddCornerSizesInDouble) {
+    CDrawHalfBox box;
+    box.m_rect = Rect32{0, 0, 100, 60};
+    box.m_nCornerWidth = 11;
+    box.m_nCornerHeight = 7;
+    const PaintRecords records = drawings(paint(box));
+    ASSERT_EQ(records.size(), 3u);
+    QPainterPath expected;
+    expected.addRoundedRect(QRectF(0, 0, 98, 58), 5.5, 3.5, Qt::AbsoluteSize);
+    EXPECT_EQ(records[1].path, expected);
+}
+
+// ---- ball ---------------------------------------------------------------------------------
+
+struct BallCase {
+    const char* name;
+    Rect32 rect;
+    QPointF centre;
+    double radius;
+    QRect ellipse;
+    QTransform transform;
+};
+
+TEST_F(SolidTest, BallSqueezesACircleOfTheLargerSideIntoItsBox) {
+    const BallCase cases[] = {
+        // 50 by 50: Wb = 49, Hb = 50 (taller); box from (10,19); scale(0.98, 1) then
+        // translate((50/49 - 1) * 10, 0): dx = 0.98 * 10/49 = 0.2.
+        {"taller", {10, 20, 60, 70}, {35, 44}, 25, {10, 19, 50, 50}, {0.98, 0, 0, 1, 0.2, 0}},
+        // Wb = 100, Hb = 41: scale(1, 0.41) then translate(0, (100/41 - 1) * -1): dy = -0.59.
+        {"wider", {0, 0, 101, 41}, {50, 49}, 50, {0, -1, 100, 100}, {1, 0, 0, 0.41, 0, -0.59}},
+        // Wb = Hb = 50: no transform.
+        {"round", {0, 1, 51, 51}, {25, 25}, 25, {0, 0, 50, 50}, {}},
+    };
+    for (const BallCase& c : cases) {
+        CDrawBall3D ball;
+        ball.m_rect = c.rect;
+        ball.m_bPen = 1;
+        ball.m_logPen.widthX = 5;
+        ball.m_logPen.color = kPen & 0xFFFFFF;
+        ball.m_logBrush.color = kBrush & 0xFFFFFF;
+        ball.m_logBrush.style = 3; // a hollow style: the gradient does not care
+        const PaintRecords records = drawings(paint(ball));
+        ASSERT_EQ(records.size(), 1u) << c.name;
+        const PaintRecord& r = records[0];
+        EXPECT_EQ(r.kind, PaintKind::Ellipse) << c.name;
+        EXPECT_TRUE(r.integer) << c.name;
+        EXPECT_EQ(r.rect(), QRectF(c.ellipse)) << c.name;
+        EXPECT_EQ(r.state.pen.style(), Qt::NoPen) << c.name;
+        ASSERT_EQ(r.state.brush.style(), Qt::RadialGradientPattern) << c.name;
+        const auto* g = static_cast<const QRadialGradient*>(r.state.brush.gradient());
+        EXPECT_EQ(g->center(), c.centre) << c.name;
+        EXPECT_EQ(g->focalPoint(), c.centre) << c.name;
+        EXPECT_DOUBLE_EQ(g->radius(), c.radius) << c.name;
+        EXPECT_EQ(stopsOf(r.state.brush),
+                  (std::vector<std::pair<double, QRgb>>{{0.0, kBrush}, {1.0, kPen}}))
+            << c.name;
+        const QTransform& t = r.state.transform;
+        EXPECT_NEAR(t.m11(), c.transform.m11(), 1e-9) << c.name;
+        EXPECT_NEAR(t.m22(), c.transform.m22(), 1e-9) << c.name;
+        EXPECT_NEAR(t.dx(), c.transform.dx(), 1e-9) << c.name;
+        EXPECT_NEAR(t.dy(), c.transform.dy(), 1e-9) << c.name;
+    }
+}
+
+TEST_F(SolidTest, BallLeavesThePainterStateAsItFoundIt) {
+    kestro::RecordingDevice device;
+    QPainter painter(&device);
+    painter.setPen(QPen(Qt::red, 3));
+    painter.setBrush(Qt::green);
+    CDrawBall3D ball;
+    ball.m_rect = Rect32{0, 0, 101, 41};
+    ball.Draw(&painter);
+    EXPECT_EQ(painter.pen(), QPen(Qt::red, 3));
+    EXPECT_EQ(painter.brush(), QBrush(Qt::green));
+    EXPECT_TRUE(painter.transform().isIdentity());
+}
+
+// ---- shaded ring --------------------------------------------------------------------------
+
+struct RingCase {
+    const char* name;
+    Rect32 rect;
+    int32_t ringWidth;
+    QPointF centre;
+    double radius;
+    double r; // inner width over outer width: where the tube starts
+    QRectF first;
+    QRectF second;
+    QTransform transform;
+};
+
+TEST_F(SolidTest, RingIsAnOddEvenPairOfEllipsesShadedLikeATube) {
+    const RingCase cases[] = {
+        // x0 = -1, Wc = Hc = 100, tx = ty = 10, inner (9,10) 80 by 80.
+        {"round", {0, 0, 100, 100}, 100, {49, 50}, 50, 0.8, {-1, -1, 100, 100}, {9, 9, 80, 80}, {}},
+        // Thickness 0 becomes 1: inner (0,1) 48 by 48.
+        {"thinnest", {0, 0, 50, 50}, 0, {24, 25}, 25, 0.96, {-1, -1, 50, 50}, {0, 0, 48, 48}, {}},
+        // Wc = 200, Hc = 100, T = 10: tx = 20, ty = 10, inner (19,20) 160 by 80; translate by
+        // (int)((2 - 1) * (50 + 10)) = 60 after scale(1, 0.5).
+        {"wider",
+         {0, 10, 200, 110},
+         100,
+         {99, 60},
+         100,
+         0.8,
+         {19, -20, 160, 159},
+         {-1, -40, 200, 199},
+         {1, 0, 0, 0.5, 0, 30}},
+        // Wc = 100, Hc = 200: tx = 10, ty = 20, inner (9,20) 80 by 160; translate by
+        // (int)((2 - 1) * (50 - 1)) = 49 after scale(0.5, 1).
+        {"taller",
+         {0, 0, 100, 200},
+         100,
+         {49, 100},
+         100,
+         0.8,
+         {-50, -1, 199, 200},
+         {-30, 19, 159, 160},
+         {0.5, 0, 0, 1, 24.5, 0}},
+    };
+    for (const RingCase& c : cases) {
+        CDrawCircle3D ring;
+        ring.m_rect = c.rect;
+        ring.m_nRingWidth = c.ringWidth;
+        ring.m_bPen = 1;
+        ring.m_logPen.widthX = 4;
+        ring.m_logPen.color = kPen & 0xFFFFFF;
+        ring.m_logBrush.color = kBrush & 0xFFFFFF;
+        const PaintRecords records = drawings(paint(ring));
+        ASSERT_EQ(records.size(), 1u) << c.name;
+        const PaintRecord& rec = records[0];
+        EXPECT_EQ(rec.kind, PaintKind::Path) << c.name;
+        QPainterPath expected;
+        expected.addEllipse(c.first);
+        expected.addEllipse(c.second);
+        expected.setFillRule(Qt::OddEvenFill);
+        EXPECT_EQ(rec.path, expected) << c.name;
+        EXPECT_EQ(rec.state.pen.style(), Qt::NoPen) << c.name;
+        ASSERT_EQ(rec.state.brush.style(), Qt::RadialGradientPattern) << c.name;
+        const auto* g = static_cast<const QRadialGradient*>(rec.state.brush.gradient());
+        EXPECT_EQ(g->center(), c.centre) << c.name;
+        EXPECT_EQ(g->focalPoint(), c.centre) << c.name;
+        EXPECT_DOUBLE_EQ(g->radius(), c.radius) << c.name;
+        const auto stops = stopsOf(rec.state.brush);
+        ASSERT_EQ(stops.size(), 4u) << c.name;
+        EXPECT_EQ(stops[0], std::make_pair(0.0, QRgb(0x00000000))) << c.name;
+        EXPECT_DOUBLE_EQ(stops[1].first, c.r) << c.name;
+        EXPECT_EQ(stops[1].second, kPen) << c.name;
+        EXPECT_DOUBLE_EQ(stops[2].first, (1 + c.r) / 2) << c.name;
+        EXPECT_EQ(stops[2].second, kBrush) << c.name;
+        EXPECT_EQ(stops[3], std::make_pair(1.0, kPen)) << c.name;
+        const QTransform& t = rec.state.transform;
+        EXPECT_NEAR(t.m11(), c.transform.m11(), 1e-9) << c.name;
+        EXPECT_NEAR(t.m22(), c.transform.m22(), 1e-9) << c.name;
+        EXPECT_NEAR(t.dx(), c.transform.dx(), 1e-9) << c.name;
+        EXPECT_NEAR(t.dy(), c.transform.dy(), 1e-9) << c.name;
+    }
+}
+
+// ---- shaded pentagon ----------------------------------------------------------------------
+
+std::vector<QPoint> pentagonAt(const PaintRecords& lines, size_t first) {
+    // Five separate lines P0-P1 .. P4-P0: their starting points are the pentagon.
+    std::vector<QPoint> points;
+    for (size_t i = first; i < first + 5; ++i) {
+        points.push_back(lineOf(lines[i]).p1());
+        EXPECT_EQ(lineOf(lines[i]).p2(), lineOf(lines[first + (i - first + 1) % 5]).p1());
+    }
+    return points;
+}
+
+struct PentagonCase {
+    const char* name;
+    int32_t direction;
+    Rect32 rect;
+    int32_t percent;
+    //! The outline drawn at step k.
+    std::function<std::vector<QPoint>(int)> outline;
+};
+
+TEST_F(SolidTest, PentagonShrinksItsOutlinesFromPenToBrushColour) {
+    // Extent 10 in every case: k = 0..6; the colour bytes (lowest first) step by
+    // MulDiv(0x20, 200, 10) = 640, 400 and 200 hundredths.
+    const QRgb colours[7] = {0x000000, 0x020406, 0x04080C, 0x060C13, 0x081019, 0x0A1420, 0x0C1826};
+    const PentagonCase cases[] = {
+        {"up",
+         0,
+         {100, 200, 110, 220},
+         50,
+         [](int k) {
+             return std::vector<QPoint>{
+                 {100 + k, 219}, {100 + k, 210}, {105, 201}, {109 - k, 210}, {109 - k, 219}};
+         }},
+        {"right",
+         1,
+         {100, 200, 120, 210},
+         30,
+         [](int k) {
+             return std::vector<QPoint>{
+                 {101, 200 + k}, {114, 200 + k}, {119, 205}, {114, 209 - k}, {101, 209 - k}};
+         }},
+        {"down",
+         2,
+         {100, 200, 110, 220},
+         50,
+         [](int k) {
+             return std::vector<QPoint>{
+                 {109 - k, 201}, {109 - k, 210}, {105, 219}, {100 + k, 210}, {100 + k, 201}};
+         }},
+        {"left",
+         3,
+         {100, 200, 120, 210},
+         30,
+         [](int k) {
+             return std::vector<QPoint>{
+                 {119, 209 - k}, {106, 209 - k}, {101, 205}, {106, 200 + k}, {119, 200 + k}};
+         }},
+    };
+    for (const PentagonCase& c : cases) {
+        CDrawPentagon3D pentagon;
+        pentagon.m_rect = c.rect;
+        pentagon.m_nDirection = c.direction;
+        pentagon.m_nPercent = c.percent;
+        pentagon.m_logPen.color = 0x000000;
+        pentagon.m_logBrush.color = 0x0A1420;
+        pentagon.m_bBrush = 1; // the outlines are never filled
+        const PaintRecords records = drawings(paint(pentagon));
+        const bool asLines = c.direction == 0;
+        ASSERT_EQ(records.size(), asLines ? 35u : 7u) << c.name;
+        for (int k = 0; k < 7; ++k) {
+            const PaintRecord& first = records[asLines ? 5 * k : k];
+            if (asLines) {
+                EXPECT_EQ(first.kind, PaintKind::Lines) << c.name;
+                EXPECT_EQ(pentagonAt(records, 5 * k), c.outline(k)) << c.name << " k=" << k;
+            } else {
+                EXPECT_EQ(first.kind, PaintKind::Polygon) << c.name;
+                EXPECT_EQ(first.polygonMode, QPaintEngine::OddEvenMode) << c.name;
+                EXPECT_EQ(pointsOf(first), c.outline(k)) << c.name << " k=" << k;
+            }
+            EXPECT_EQ(first.state.pen.color().rgba(), 0xFF000000 | colours[k])
+                << c.name << " k=" << k;
+            EXPECT_TRUE(first.state.pen.isCosmetic()) << c.name;
+            EXPECT_EQ(first.state.brush.style(), Qt::NoBrush) << c.name;
+        }
+    }
+}
+
+TEST_F(SolidTest, PentagonColourBytesAreClampedToTheByteRange) {
+    // Extent 3: steps MulDiv(-255, 200, 3) = -17000 (blue) and 17000 (red), k = 0..2.
+    CDrawPentagon3D pentagon;
+    pentagon.m_rect = Rect32{0, 0, 3, 10};
+    pentagon.m_logPen.color = 0x0000FF;
+    pentagon.m_logBrush.color = 0xFF0000;
+    const PaintRecords records = drawings(paint(pentagon));
+    ASSERT_EQ(records.size(), 15u);
+    const QRgb expected[3] = {0xFF0000FF, 0xFFAA0055, 0xFFFF0000};
+    for (int k = 0; k < 3; ++k) {
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(records[5 * k + i].state.pen.color().rgba(), expected[k]) << k;
+        }
+    }
+}
+
+TEST_F(SolidTest, PentagonWithEqualColoursUsesThatColourThroughout) {
+    CDrawPentagon3D pentagon;
+    pentagon.m_rect = Rect32{0, 0, 30, 17};
+    pentagon.m_nDirection = 1;
+    pentagon.m_logPen.color = 0x336699;
+    pentagon.m_logBrush.color = 0x336699;
+    const PaintRecords records = drawings(paint(pentagon));
+    ASSERT_EQ(records.size(), 17u / 2 + 2);
+    for (const PaintRecord& r : records) {
+        EXPECT_EQ(r.state.pen.color().rgba(), 0xFF336699u);
+    }
+}
+
+TEST_F(SolidTest, PentagonWithAnUnknownDirectionDrawsNothingButResetsTheClip) {
+    for (int32_t direction : {-1, 4, 5}) {
+        CDrawPentagon3D pentagon;
+        pentagon.m_rect = Rect32{0, 0, 30, 30};
+        pentagon.m_nDirection = direction;
+        clipTo(pentagon, 0, 0, 10, 10);
+        const PaintRecords records = paint(pentagon);
+        EXPECT_TRUE(drawings(records).empty()) << direction;
+        EXPECT_EQ(clipOps(records), (std::vector<Qt::ClipOperation>{Qt::ReplaceClip, Qt::NoClip}));
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+// ---- cube ---------------------------------------------------------------------------------
+
+struct CubeCase {
+    const char* name;
+    int32_t frontLeft;
+    int32_t frontBottom;
+    std::vector<QPoint> points; // P0 .. P8
+};
+
+TEST_F(SolidTest, CubeDrawsSilhouetteFrontAndBackEdges) {
+    // (10,20,110,80) at 40%: x2 = 109, y2 = 79, d = 60 * 40 / 100 = 24, s = 36.
+    const CubeCase cases[] = {
+        {"front top-left",
+         1,
+         0,
+         {{10, 43},
+          {46, 79},
+          {109, 79},
+          {73, 43},
+          {10, 43},
+          {10, 20},
+          {73, 20},
+          {109, 55},
+          {109, 79}}},
+        {"front top-right",
+         0,
+         0,
+         {{109, 43},
+          {73, 79},
+          {10, 79},
+          {46, 43},
+          {109, 43},
+          {109, 20},
+          {46, 20},
+          {10, 55},
+          {10, 79}}},
+        {"front bottom-left",
+         3,
+         2,
+         {{109, 20},
+          {45, 20},
+          {10, 56},
+          {73, 56},
+          {109, 20},
+          {109, 43},
+          {73, 79},
+          {10, 79},
+          {10, 56}}},
+        {"front bottom-right",
+         0,
+         -1,
+         {{10, 20},
+          {73, 20},
+          {109, 56},
+          {46, 56},
+          {10, 20},
+          {10, 44},
+          {46, 79},
+          {109, 79},
+          {109, 56}}},
+    };
+    for (const CubeCase& c : cases) {
+        CDrawCube cube;
+        cube.m_rect = Rect32{10, 20, 110, 80};
+        cube.m_nPercent = 40;
+        cube.m_bFrontLeft = c.frontLeft;
+        cube.m_bFrontBottom = c.frontBottom;
+        cube.m_bPen = 1;
+        cube.m_logPen.widthX = 2;
+        cube.m_bBrush = 1;
+        cube.m_logBrush.color = 0x00FF00;
+        const PaintRecords records = drawings(paint(cube));
+        ASSERT_EQ(records.size(), 3u) << c.name;
+        const std::vector<QPoint>& P = c.points;
+        EXPECT_EQ(records[0].kind, PaintKind::Polygon) << c.name;
+        EXPECT_EQ(records[0].polygonMode, QPaintEngine::OddEvenMode) << c.name;
+        EXPECT_EQ(pointsOf(records[0]), (std::vector<QPoint>{P[5], P[6], P[7], P[8], P[1], P[0]}))
+            << c.name;
+        EXPECT_EQ(records[1].polygonMode, QPaintEngine::PolylineMode) << c.name;
+        EXPECT_EQ(pointsOf(records[1]), P) << c.name;
+        EXPECT_EQ(records[2].kind, PaintKind::Lines) << c.name;
+        EXPECT_EQ(lineOf(records[2]), QLine(P[3], P[6])) << c.name;
+        for (const PaintRecord& r : records) {
+            EXPECT_EQ(r.state.pen.joinStyle(), Qt::BevelJoin) << c.name;
+            EXPECT_EQ(r.state.pen.capStyle(), Qt::RoundCap) << c.name;
+            EXPECT_EQ(r.state.pen.width(), 2) << c.name;
+            EXPECT_EQ(r.state.brush.color().rgba(), 0xFF00FF00u) << c.name;
+        }
+    }
+}
+
+TEST_F(SolidTest, CubeAtFullPercentHasNoDepth) {
+    // (0,0,50,30) at 100%: d = 30, s = 0, front top-left.
+    CDrawCube cube;
+    cube.m_rect = Rect32{0, 0, 50, 30};
+    cube.m_nPercent = 100;
+    cube.m_bFrontLeft = 1;
+    const PaintRecords records = drawings(paint(cube));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].state.pen.style(), Qt::NoPen); // line off
+    EXPECT_EQ(records[0].state.brush.style(), Qt::NoBrush);
+    EXPECT_EQ(
+        pointsOf(records[1]),
+        (std::vector<QPoint>{
+            {0, 29}, {0, 29}, {49, 29}, {49, 29}, {0, 29}, {0, 0}, {49, 0}, {49, -1}, {49, 29}}));
+}
+
+} // namespace
