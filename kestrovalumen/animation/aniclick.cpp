@@ -29,13 +29,12 @@ int WindowOf(int32_t param) {
     return static_cast<int>(static_cast<uint32_t>(param) & 0xFFFFu);
 }
 
-// The strings are compared the way the project's own tool stored them: the print text through
-// the translation lookup, the stop text in the local 8-bit encoding.
+// Both sides go through the same translation lookup, so a translated project still matches.
 QString Translated(const char* text) {
     return QCoreApplication::translate("QObject", text, nullptr);
 }
 
-// A read counted against the stream before anything is allocated.
+// A counted run of int32; the count is checked against the stream before the resize.
 bool ReadIntArray(FF::utils::IBuffer* buf, std::vector<int32_t>& array) {
     int32_t count = 0;
     if (!kv::ReadField(buf, count) || !kv::CountFits(buf, count, 4)) {
@@ -109,8 +108,7 @@ int CAniClick::Run(int nEvent) {
     if (nEvent != KV_EVENT_CLICK && (m_nKeyCode == 0 || m_nKeyCode != nEvent)) {
         return 0;
     }
-    // One action never stops the next; closing comes last so that the window the others
-    // worked for is still open while they run.
+    // Fixed order; one action never stops the next.
     RunStrategy();
     OpenWindow();
     CaptureScreen();
@@ -152,7 +150,9 @@ void CAniClick::StopRuntime() const {
     if (Flag(kSlotStop) == 0 || text[0] == '\0') {
         return;
     }
+    // This trace, like the close trace, shows slot 0's switch rather than its own.
     kv::Log({"Run", kFile, 149, 4, "Caiclick exit sys"}, "%d", Flag(kSlotStrategy));
+    // The stop text is stored in the local 8-bit encoding.
     if (QString::fromLocal8Bit(text).compare(QString::fromUtf8("退出运行环境")) == 0) {
         __gui_operation_stop(0);
     }

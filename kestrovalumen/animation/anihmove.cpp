@@ -32,7 +32,7 @@ int MoveCentreTo(double target, int32_t& low, int32_t& high) {
     }
     // The target is finite and within a few 2^31 of the centre here, so the shift fits in 64
     // bits. The edges stay 32-bit words: the extra pixel of an odd extent right at the end of
-    // the range wraps, as it always has.
+    // the range wraps rather than overflowing.
     const int64_t shift = static_cast<int64_t>(std::trunc(target - current));
     low = static_cast<int32_t>(static_cast<uint32_t>(low + shift));
     high = static_cast<int32_t>(static_cast<uint32_t>(high + shift));

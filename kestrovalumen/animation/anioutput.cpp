@@ -232,6 +232,8 @@ CString CAniOutput::FormatFixed(double value) {
         m_nDecimals = -1;
     }
     CString text;
+    // Without a number of decimals there is no width to round to: the steps below keep the
+    // formatter's six.
     if (m_bRound && m_nDecimals >= 0) {
         int width = m_nDecimals == 0 ? m_nIntDigits : m_nDecimals + m_nIntDigits + 1;
         if (value < 0) {

@@ -51,7 +51,7 @@ void CAniVisible::InitObj(CDrawObj* owner) {
         return;
     }
     m_pDrawObj = owner;
-    // Without a program nothing would ever show a hidden owner again.
+    // Without a program the animation never decides anything, so the loaded visibility stays.
     if (m_bufExpress.length() >= 1) {
         owner->SetVisible(true);
     }
