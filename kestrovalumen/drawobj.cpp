@@ -9,6 +9,9 @@
 
 #include <algorithm>
 
+// Each plug-in built on this base carries its own CDrawObj descriptor.
+KV_IMPLEMENT_DYNAMIC(CDrawObj, KV_CLASS_DRAW_OBJ, WithInterface)
+
 namespace {
 
 //! Narrows a wider intermediate the way 32-bit arithmetic wraps.

@@ -14,8 +14,6 @@
 
 #define KV_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
 
-KV_IMPLEMENT_DYNAMIC(CDrawObj, KV_CLASS_DRAW_OBJ, WithInterface)
-
 KV_IMPLEMENT_DYNAMIC(CDrawLine, 0x5002, WithInterface)
 KV_IMPLEMENT_DYNAMIC(CDrawArc, 0x5003, WithInterface)
 KV_IMPLEMENT_DYNAMIC(CDrawRect, 0x5004, WithInterface)

@@ -1,0 +1,98 @@
+#include "plugins/text/drawtext.h"
+
+#include "kestrovalumen/animation/aniobj.h"
+#include "kestrovalumen/drawobj_stream.h"
+#include "kestrovalumen/shapes/shapeframe.h"
+
+#include <QColor>
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+namespace {
+
+using kv::FrameStyle;
+
+// clang-format off
+//                              class        draw  line      load  line
+const kv::ShapeInfo kTextInfo = {"CDrawText", 300,  __LINE__, 301,  __LINE__};
+// clang-format on
+
+constexpr int kDefaultFontSize = 14;
+
+// A record may carry any word: only the alignment bits reach Qt, never its other text flags.
+constexpr int kAlignmentBits = Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask;
+
+// The box as CDrawRect draws it: inside the pen with the line on; with the line off one pixel
+// short of the exclusive edge on the right and bottom.
+QRect BoxRect(const CDrawObj& object, const QPainter* painter) {
+    const Rect32& r = object.m_rect;
+    if (!object.m_bPen) {
+        return QRect(QPoint(r.left, r.top), QPoint(r.right - 2, r.bottom - 2));
+    }
+    const kv::PenInset in = kv::PenInsetOf(painter);
+    return QRect(QPoint(r.left + in.nearSide, r.top + in.nearSide),
+                 QPoint(r.right - 1 - in.farSide, r.bottom - 1 - in.farSide));
+}
+
+} // namespace
+
+CDrawText::CDrawText() {
+    m_crText = 0x000000;
+}
+
+void CDrawText::Draw(QPainter* painter) {
+    kv::DrawFramed(*this, painter, kTextInfo, FrameStyle().withJoin(Qt::MiterJoin),
+                   [this](QPainter* p, const QBrush&) {
+                       // Without outline and fill the box would draw nothing.
+                       if (m_bPen || m_bBrush) {
+                           const QRect box = BoxRect(*this, p);
+                           p->drawRects(&box, 1);
+                       }
+                       QFont font;
+                       font.setPixelSize(m_nFontSize > 0 ? m_nFontSize : kDefaultFontSize);
+                       font.setBold(m_bBold != 0);
+                       p->setFont(font);
+                       p->setPen(QColor(static_cast<QRgb>(m_crText)));
+                       // The text may run past the rectangle; only the frame's clip rectangle cuts
+                       // it.
+                       const Rect32& r = m_rect;
+                       const QRect textRect(QPoint(r.left, r.top),
+                                            QPoint(r.right - 1, r.bottom - 1));
+                       p->drawText(textRect, (m_nAlignment & kAlignmentBits) | Qt::TextDontClip,
+                                   QString::fromUtf8(m_strText.GetString(), m_strText.GetLength()));
+                   });
+}
+
+bool CDrawText::deserialize(FF::utils::IBuffer* buffer) {
+    const bool loaded =
+        kv::LoadRecordFramed(*this, buffer, kTextInfo, [this](FF::utils::IBuffer* b) {
+            uint32_t storedColor = 0;
+            if (!kv::ReadGuardedString(b, m_strText) || !kv::ReadValue(b, &m_nFontSize) ||
+                !kv::ReadValue(b, &m_nAlignment) || !kv::ReadValue(b, &storedColor)) {
+                return false;
+            }
+            m_crText = ColorRefToRgb(storedColor);
+            return kv::ReadValue(b, &m_bBold);
+        });
+    if (loaded) {
+        // The common record bound the animations before the text colour was read: bound again,
+        // the text-colour and blink animations start from the loaded colour.
+        for (int i = 0; i < AnimationCount(); ++i) {
+            AnimationAt(i)->InitObj(this);
+        }
+    }
+    return loaded;
+}
+
+int CDrawText::GetObjType() const {
+    return 2;
+}
+
+void CDrawText::GetText(std::string& out) const {
+    out.assign(m_strText.GetString(), static_cast<size_t>(m_strText.GetLength()));
+}
+
+void CDrawText::SetText(std::string text) {
+    m_strText = CString(text.data(), static_cast<int>(text.size()));
+}

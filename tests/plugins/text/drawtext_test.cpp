@@ -1,0 +1,356 @@
+// ctest-label: runtime
+// The text plug-in as the host meets it: loaded by dlopen from the build's lib directory, its
+// class created through the registry, a record loaded, drawn on the recording device, and the
+// value-output and text-colour animations acting on it. The object is reached through CDrawObj,
+// the base it shares with the plug-in, as the host reaches it; the class's own fields show in what
+// it draws.
+#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/host/utils.h"
+#include "runtime/logger.h"
+#include "runtime/paint/recordingdevice.h"
+#include "runtime/project/textfields.h"
+#include "runtime/registry.h"
+#include "runtime/rtdb.h"
+#include "runtime/script/compiler.h"
+#include "runtime/script/rtdbhost.h"
+#include "runtime/session/pluginloader.h"
+#include "runtime/shaperecords.h"
+#include "runtime/streamwriter.h"
+#include "tests/support/hostfixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+using kestro::ClassRegistry;
+using kestro::HostLog;
+using kestro::PaintKind;
+using kestro::PaintRecords;
+using kestro::Rtdb;
+
+constexpr uint32_t kDrawText = 0x6001;
+
+namespace {
+
+std::string pluginPath() {
+    const char* dir = std::getenv("KV_BINARY_DIR");
+    return std::string(dir ? dir : "") + "/lib/libkestrotext.so";
+}
+
+TEST(TextPlugin, RegistersItsOneClassAndWithdrawsIt) {
+    ClassRegistry& registry = ClassRegistry::instance();
+    {
+        kestro::PluginSet plugins;
+        std::string error;
+        ASSERT_TRUE(plugins.loadFile(pluginPath(), &error)) << error;
+        const kestro::LoadedPlugin& plugin = plugins.plugins().front();
+        EXPECT_EQ(plugin.identifier, "vorn_kestrotext");
+        EXPECT_EQ(plugin.initResult, 1);
+        ASSERT_EQ(plugin.classes.size(), 1u);
+        EXPECT_EQ(plugin.classes[0]->class_name(), "CDrawText");
+        EXPECT_EQ(plugin.classes[0]->class_id(), kDrawText);
+        EXPECT_EQ(registry.byNumber(kDrawText), plugin.classes[0]);
+
+        std::unique_ptr<rtti::object_c> object(registry.create("CDrawText"));
+        ASSERT_NE(object, nullptr);
+        EXPECT_TRUE(object->is_kind_of(plugin.classes[0]));
+        EXPECT_TRUE(object->is_kind_of(draw_object_c::static_clazz()));
+        const auto* text = static_cast<CDrawObj*>(static_cast<draw_object_c*>(object.get()));
+        EXPECT_EQ(text->GetObjType(), 2);
+        EXPECT_EQ(text->m_crText, 0x000000u);
+    }
+    EXPECT_EQ(registry.byNumber(kDrawText), nullptr);
+}
+
+//! The plug-in loaded once for the suite; each test builds text objects from records.
+class TextObjectTest : public HostTest {
+protected:
+    static void SetUpTestSuite() {
+        s_plugins = std::make_unique<kestro::PluginSet>();
+        s_error.clear();
+        s_plugins->loadFile(pluginPath(), &s_error);
+    }
+    static void TearDownTestSuite() { s_plugins.reset(); }
+
+    void SetUp() override {
+        HostTest::SetUp();
+        ASSERT_TRUE(s_error.empty()) << s_error;
+        level = Rtdb::instance().define("Level", kestro::VarType::Float);
+    }
+
+    //! A text object of the registered class, loaded from the common record and the fields.
+    std::unique_ptr<CDrawObj> load(kestro::ObjectRecord record, const kestro::TextFields& fields) {
+        record.extra = kestro::encodeFields(fields);
+        const std::string bytes = kestro::encodeObject(record);
+        auto* created = static_cast<draw_object_c*>(ClassRegistry::instance().create(kDrawText));
+        std::unique_ptr<CDrawObj> text(static_cast<CDrawObj*>(created));
+        FF::utils::MemoryBuffer buffer(bytes.data(), bytes.size());
+        EXPECT_TRUE(text && text->deserialize(&buffer));
+        if (text) {
+            text->SetScriptHost(&host);
+        }
+        return text;
+    }
+
+    static kestro::ObjectRecord box(int left, int top, int right, int bottom) {
+        kestro::ObjectRecord record;
+        record.left = left;
+        record.top = top;
+        record.right = right;
+        record.bottom = bottom;
+        return record;
+    }
+
+    static kestro::TextFields fields(const std::string& text, uint32_t color = 0x000000) {
+        kestro::TextFields f;
+        f.text = text;
+        f.fontPixelSize = 16;
+        f.alignment = Qt::AlignLeft | Qt::AlignTop;
+        f.color = color;
+        return f;
+    }
+
+    std::string programOf(const std::string& source) {
+        const auto result = kestro::script::compile(source);
+        EXPECT_TRUE(result.ok()) << result.error.text();
+        return std::string(result.bytes.begin(), result.bytes.end());
+    }
+
+    void setLevel(double value) { ASSERT_EQ(Rtdb::instance().setFloat(level, value), 0); }
+
+    static PaintRecords draw(CDrawObj& object) {
+        kestro::RecordingDevice device;
+        QPainter painter(&device);
+        object.Draw(&painter);
+        painter.end();
+        return device.drawings();
+    }
+
+    static QString textOf(const PaintRecords& records) {
+        QString text;
+        for (const kestro::PaintRecord& r : kestro::ofKind(records, PaintKind::Text)) {
+            text += r.text;
+        }
+        return text;
+    }
+
+    static inline std::unique_ptr<kestro::PluginSet> s_plugins;
+    static inline std::string s_error;
+    kestro::RtdbScriptHost host;
+    int level = -1;
+};
+
+TEST_F(TextObjectTest, LoadsItsFieldsAfterTheCommonRecord) {
+    kestro::TextFields f;
+    f.text = "液位 Tank";
+    f.fontPixelSize = 18;
+    f.alignment = Qt::AlignRight | Qt::AlignBottom;
+    f.color = 0x123456;
+    f.bold = 1;
+    const auto text = load(box(10, 20, 110, 50), f);
+    ASSERT_NE(text, nullptr);
+    std::string shown;
+    text->GetText(shown);
+    EXPECT_EQ(shown, "液位 Tank");
+    EXPECT_EQ(text->m_crText, 0x123456u);
+
+    // Qt may draw the text in pieces, one per font; each piece in the loaded font and colour.
+    const PaintRecords records = draw(*text);
+    EXPECT_EQ(textOf(records), QString::fromUtf8("液位 Tank"));
+    for (const kestro::PaintRecord& r : records) {
+        ASSERT_EQ(r.kind, PaintKind::Text);
+        EXPECT_EQ(r.font.pixelSize(), 18);
+        EXPECT_TRUE(r.font.bold());
+        EXPECT_EQ(r.state.pen.color(), QColor(0x12, 0x34, 0x56));
+    }
+
+    text->SetText("Pump 2");
+    text->GetText(shown);
+    EXPECT_EQ(shown, "Pump 2");
+}
+
+TEST_F(TextObjectTest, RefusesDamagedRecords) {
+    const std::string whole = kestro::encodeObject(box(0, 0, 10, 10));
+    const std::string extra = kestro::encodeFields(fields("abc"));
+    auto fresh = [] {
+        return std::unique_ptr<CDrawObj>(static_cast<CDrawObj*>(
+            static_cast<draw_object_c*>(ClassRegistry::instance().create(kDrawText))));
+    };
+    auto loads = [&](const std::string& bytes) {
+        FF::utils::MemoryBuffer buffer(bytes.data(), bytes.size());
+        return fresh()->deserialize(&buffer);
+    };
+
+    // Common record cut short: the class's own report.
+    EXPECT_FALSE(loads(whole.substr(0, whole.size() - 1)));
+    ASSERT_EQ(HostLog::instance().monitor().size(), 1u);
+    EXPECT_EQ(HostLog::instance().monitor()[0].code, 301);
+    EXPECT_EQ(HostLog::instance().monitor()[0].message, "CDrawText CDrawObj Serialize error!");
+
+    // Own fields cut anywhere (string, size, alignment, colour, bold): false, no report.
+    for (size_t cut : {size_t{0}, size_t{4 + 3}, size_t{4 + 6}, size_t{4 + 10}, size_t{4 + 12},
+                       extra.size() - 1}) {
+        EXPECT_FALSE(loads(whole + extra.substr(0, cut))) << "cut at " << cut;
+    }
+    EXPECT_EQ(HostLog::instance().monitor().size(), 1u);
+    EXPECT_TRUE(loads(whole + extra));
+
+    // A string length beyond the bytes left is the caller's business.
+    EXPECT_THROW(loads(whole + std::string("\x40zz", 3)), FF::utils::deserialize_block_error);
+
+    auto text = fresh();
+    text->Draw(nullptr);
+    ASSERT_EQ(HostLog::instance().monitor().size(), 2u);
+    EXPECT_EQ(HostLog::instance().monitor()[1].code, 300);
+    EXPECT_EQ(HostLog::instance().monitor()[1].message, "CDrawText painter is NULL!");
+}
+
+TEST_F(TextObjectTest, DrawsTheBoxUnderTheText) {
+    kestro::ObjectRecord record = box(10, 20, 110, 50);
+    record.pen = 1;
+    record.penWidthX = 1;
+    record.penColor = 0x0000FF;
+    record.brush = 1;
+    record.brushColor = 0xFFFF00;
+    const auto text = load(record, fields("Tank 1", 0xFF0000));
+    ASSERT_NE(text, nullptr);
+
+    const PaintRecords records = draw(*text);
+    ASSERT_EQ(records.size(), 2u);
+    // The box as a rectangle draws it: inside the one-pixel pen, (10, 20) to (108, 48).
+    EXPECT_EQ(records[0].kind, PaintKind::Rects);
+    EXPECT_EQ(records[0].rect(), QRectF(10, 20, 99, 29));
+    EXPECT_EQ(records[0].state.pen.color(), QColor(0x00, 0x00, 0xFF));
+    EXPECT_EQ(records[0].state.brush.color(), QColor(0xFF, 0xFF, 0x00));
+    ASSERT_EQ(records[1].kind, PaintKind::Text);
+    EXPECT_EQ(records[1].text, "Tank 1");
+    EXPECT_EQ(records[1].state.pen.color(), QColor(0xFF, 0x00, 0x00));
+
+    // Without outline and fill only the text is drawn; hidden, nothing.
+    text->m_bPen = text->m_bBrush = 0;
+    EXPECT_EQ(draw(*text).size(), 1u);
+    text->SetShown(false);
+    EXPECT_TRUE(draw(*text).empty());
+}
+
+TEST_F(TextObjectTest, AlignsTheTextInItsRectangle) {
+    // Rectangle (10, 20) to (110, 50) exclusive: edges 10, 110, 20, 50, centre (60, 35).
+    struct Case {
+        int alignment;
+        double left; // expected left edge of the text
+        double top;  // expected top of the line (baseline - ascent)
+    };
+    const QFontMetricsF m([] {
+        QFont font;
+        font.setPixelSize(16);
+        return font;
+    }());
+    const double width = m.horizontalAdvance("Tank 1");
+    const double height = m.ascent() + m.descent();
+    const Case cases[] = {
+        {Qt::AlignLeft | Qt::AlignTop, 10, 20},
+        {Qt::AlignRight | Qt::AlignBottom, 110 - width, 50 - height},
+        {Qt::AlignHCenter | Qt::AlignVCenter, 60 - width / 2, 35 - height / 2},
+        // Bits beyond the alignment (here Qt::TextDontPrint) do not reach Qt.
+        {Qt::AlignLeft | Qt::AlignTop | 0x4000, 10, 20},
+    };
+    for (const Case& c : cases) {
+        kestro::TextFields f = fields("Tank 1");
+        f.alignment = c.alignment;
+        const auto text = load(box(10, 20, 110, 50), f);
+        ASSERT_NE(text, nullptr);
+        const PaintRecords records = draw(*text);
+        ASSERT_EQ(records.size(), 1u) << std::hex << c.alignment;
+        const kestro::PaintRecord& item = records[0];
+        EXPECT_NEAR(item.position.x(), c.left, 1.0) << std::hex << c.alignment;
+        EXPECT_NEAR(item.position.y() - m.ascent(), c.top, 1.0) << std::hex << c.alignment;
+    }
+
+    // A new object: black, 14 pixels, not bold, left and vertically centred.
+    std::unique_ptr<CDrawObj> fresh(static_cast<CDrawObj*>(
+        static_cast<draw_object_c*>(ClassRegistry::instance().create(kDrawText))));
+    const int rect[4] = {10, 20, 110, 50};
+    fresh->SetRect(rect);
+    fresh->SetText("Tank 1");
+    const PaintRecords records = draw(*fresh);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].font.pixelSize(), 14);
+    EXPECT_FALSE(records[0].font.bold());
+    EXPECT_EQ(records[0].state.pen.color(), QColor(0, 0, 0));
+    const QFontMetricsF m14(records[0].font);
+    EXPECT_NEAR(records[0].position.x(), 10, 1.0);
+    EXPECT_NEAR(records[0].position.y() - m14.ascent(), 35 - (m14.ascent() + m14.descent()) / 2,
+                1.0);
+}
+
+TEST_F(TextObjectTest, ValueOutputShowsTheNumberWithTwoDecimals) {
+    kestro::OutputRecord output;
+    output.header.program = programOf("Level");
+    output.outputType = 1; // numeric
+    output.decimals = 2;
+    kestro::ObjectRecord record = box(0, 0, 80, 20);
+    record.animations.push_back(kestro::animationEntry(output));
+    const auto text = load(record, fields(""));
+    ASSERT_NE(text, nullptr);
+
+    struct Step {
+        double value;
+        const char* shown; // decimals are cut, not rounded
+        bool changed;
+    };
+    const Step steps[] = {
+        {3.14159, "3.14", true},
+        {-2.678, "-2.67", true},
+        {-2.678, "-2.67", false},
+        {12.9, "12.90", true},
+    };
+    for (const Step& s : steps) {
+        setLevel(s.value);
+        EXPECT_EQ(text->Run(0), s.changed) << s.value;
+        std::string shown;
+        text->GetText(shown);
+        EXPECT_EQ(shown, s.shown) << s.value;
+    }
+    EXPECT_EQ(textOf(draw(*text)), "12.90");
+}
+
+TEST_F(TextObjectTest, TextColourAnimationRecoloursTheText) {
+    kestro::TextColorRecord colour;
+    colour.header.program = programOf("Level");
+    colour.values = {10.0f, 20.0f};
+    colour.colors = {0xFF0000, 0x00FF00};
+    kestro::ObjectRecord record = box(0, 0, 80, 20);
+    record.animations.push_back(kestro::animationEntry(colour));
+    // Loaded red: the animation starts from the loaded colour, so red again is no change.
+    const auto text = load(record, fields("Pump", 0xFF0000));
+    ASSERT_NE(text, nullptr);
+
+    struct Step {
+        double value;
+        uint32_t colour;
+        bool changed;
+    };
+    const Step steps[] = {
+        {5, 0xFF0000, false},
+        {15, 0x00FF00, true},
+        {1000, 0x00FF00, false},
+        {10, 0xFF0000, true},
+    };
+    for (const Step& s : steps) {
+        setLevel(s.value);
+        EXPECT_EQ(text->Run(0), s.changed) << s.value;
+        EXPECT_EQ(text->m_crText, s.colour) << s.value;
+    }
+    setLevel(15);
+    text->Run(0);
+    const PaintRecords records = draw(*text);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].state.pen.color(), QColor(0x00, 0xFF, 0x00));
+}
+
+} // namespace
