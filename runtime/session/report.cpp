@@ -1,0 +1,217 @@
+// JSON forms of what a session shows.
+#include "runtime/session/report.h"
+
+#include "runtime/rtdb.h"
+
+namespace kestro {
+
+namespace {
+
+QString text(const std::string& bytes) {
+    return QString::fromStdString(bytes);
+}
+
+QJsonArray rectJson(const SessionRect& r) {
+    return QJsonArray{r.left, r.top, r.right, r.bottom};
+}
+
+QString setterName(VarType type) {
+    switch (type) {
+    case VarType::Int:
+        return QStringLiteral("int");
+    case VarType::Float:
+        return QStringLiteral("float");
+    case VarType::String:
+        return QStringLiteral("string");
+    }
+    return QString();
+}
+
+QJsonObject writeJson(const RtdbWrite& write) {
+    QJsonObject o{{QStringLiteral("index"), write.index},
+                  {QStringLiteral("setter"), setterName(write.setter)},
+                  {QStringLiteral("result"), write.result}};
+    const Variable* variable = Rtdb::instance().variable(write.index);
+    o[QStringLiteral("tag")] = variable ? text(variable->name) : QString();
+    switch (write.setter) {
+    case VarType::Int:
+        o[QStringLiteral("value")] = write.intValue;
+        break;
+    case VarType::Float:
+        o[QStringLiteral("value")] = write.floatValue;
+        break;
+    case VarType::String:
+        o[QStringLiteral("value")] = text(write.text);
+        break;
+    }
+    return o;
+}
+
+QJsonObject keyboardJson(const KeyboardCall& call) {
+    return QJsonObject{
+        {QStringLiteral("customised"), call.customised},
+        {QStringLiteral("kind"), call.kind},
+        {QStringLiteral("preset"), text(call.preset)},
+        {QStringLiteral("mode"), call.mode},
+        {QStringLiteral("prompt"), text(call.prompt)},
+        {QStringLiteral("text2"), call.hasText2 ? QJsonValue(text(call.text2)) : QJsonValue()},
+        {QStringLiteral("text3"), call.hasText3 ? QJsonValue(text(call.text3)) : QJsonValue()},
+        {QStringLiteral("reserved"), call.reserved},
+        {QStringLiteral("code"), call.code},
+        {QStringLiteral("value1"), call.value1},
+        {QStringLiteral("value2"), call.value2},
+    };
+}
+
+QJsonObject monitorJson(const MonitorRecord& record) {
+    return QJsonObject{{QStringLiteral("module"), record.module},
+                       {QStringLiteral("code"), record.code},
+                       {QStringLiteral("message"), text(record.message)},
+                       {QStringLiteral("kind"), record.kind}};
+}
+
+QJsonObject logJson(const LogRecord& record) {
+    return QJsonObject{{QStringLiteral("module"), record.module},
+                       {QStringLiteral("function"), text(record.function)},
+                       {QStringLiteral("file"), text(record.file)},
+                       {QStringLiteral("line"), record.line},
+                       {QStringLiteral("flags"), record.flags},
+                       {QStringLiteral("level"), record.level},
+                       {QStringLiteral("tag"), text(record.tag)},
+                       {QStringLiteral("text"), text(record.text)}};
+}
+
+template <class T, class F>
+QJsonArray arrayOf(const std::vector<T>& items, F toJsonValue) {
+    QJsonArray array;
+    for (const T& item : items) {
+        array.append(toJsonValue(item));
+    }
+    return array;
+}
+
+} // namespace
+
+QString colorName(uint32_t rgb) {
+    return QStringLiteral("#%1").arg(rgb & 0xFFFFFFu, 6, 16, QLatin1Char('0'));
+}
+
+QJsonObject toJson(const ObjectState& s, const ObjectState* previous) {
+    QJsonObject o{
+        {QStringLiteral("index"), s.index},
+        {QStringLiteral("name"), text(s.name)},
+        {QStringLiteral("class"), text(s.className)},
+        {QStringLiteral("rect"), rectJson(s.rect)},
+        {QStringLiteral("show"), s.showState},
+        {QStringLiteral("visible"), s.visible},
+        {QStringLiteral("shown"), s.showState / 10 != 0},
+        {QStringLiteral("pen"),
+         QJsonObject{{QStringLiteral("on"), s.pen},
+                     {QStringLiteral("style"), static_cast<qint64>(s.penStyle)},
+                     {QStringLiteral("width"), s.penWidth},
+                     {QStringLiteral("color"), colorName(s.penColor)}}},
+        {QStringLiteral("fill"),
+         QJsonObject{{QStringLiteral("on"), s.brush},
+                     {QStringLiteral("style"), static_cast<qint64>(s.brushStyle)},
+                     {QStringLiteral("color"), colorName(s.brushColor)}}},
+        {QStringLiteral("clip"),
+         s.hasClipRect ? QJsonValue(QJsonObject{{QStringLiteral("on"), s.clip},
+                                                {QStringLiteral("rect"), rectJson(s.clipRect)}})
+                       : QJsonValue()},
+        {QStringLiteral("text"), text(s.text)},
+    };
+    if (previous) {
+        o[QStringLiteral("changed")] = s.changes != previous->changes;
+    }
+    return o;
+}
+
+QJsonObject toJson(const LoadProblem& p) {
+    return QJsonObject{
+        {QStringLiteral("window"), p.window},
+        {QStringLiteral("index"), p.index},
+        {QStringLiteral("classNumber"), static_cast<qint64>(p.classNumber)},
+        {QStringLiteral("class"), text(p.className)},
+        {QStringLiteral("name"), text(p.objectName)},
+        {QStringLiteral("reason"), text(p.reason)},
+        {QStringLiteral("skipped"), p.skipped},
+        {QStringLiteral("monitor"), arrayOf(p.monitor, monitorJson)},
+        {QStringLiteral("logs"), arrayOf(p.logs, logJson)},
+    };
+}
+
+QJsonObject toJson(const SessionFault& f) {
+    return QJsonObject{{QStringLiteral("window"), f.window},
+                       {QStringLiteral("index"), f.index},
+                       {QStringLiteral("name"), text(f.name)},
+                       {QStringLiteral("what"), text(f.what)}};
+}
+
+QJsonObject toJson(const HostCalls& calls, const Session& session) {
+    QJsonArray captures;
+    for (size_t i = 0; i < calls.captures.size(); ++i) {
+        const ScreenCapture& c = calls.captures[i];
+        QJsonObject o{{QStringLiteral("file"), text(c.file)},
+                      {QStringLiteral("title"), text(c.title)},
+                      {QStringLiteral("mode"), c.mode},
+                      {QStringLiteral("x"), c.x},
+                      {QStringLiteral("y"), c.y},
+                      {QStringLiteral("width"), c.width},
+                      {QStringLiteral("height"), c.height}};
+        if (i < calls.captureFiles.size() && !calls.captureFiles[i].path.empty()) {
+            const CaptureFile& file = calls.captureFiles[i];
+            o[QStringLiteral("saved")] = file.saved ? QJsonValue(text(file.path)) : QJsonValue();
+            if (!file.saved) {
+                o[QStringLiteral("error")] = text(file.error);
+            }
+        }
+        captures.append(o);
+    }
+    auto number = [](int n) { return QJsonValue(n); };
+    return QJsonObject{
+        {QStringLiteral("windowsOpened"), arrayOf(calls.opened, number)},
+        {QStringLiteral("windowsClosed"), arrayOf(calls.closed, number)},
+        {QStringLiteral("strategies"), arrayOf(calls.strategies,
+                                               [](const StrategyRun& run) {
+                                                   return QJsonObject{
+                                                       {QStringLiteral("strategy"), run.strategy},
+                                                       {QStringLiteral("argument"), run.argument},
+                                                       {QStringLiteral("known"), run.known}};
+                                               })},
+        {QStringLiteral("captures"), captures},
+        {QStringLiteral("stops"), arrayOf(calls.stops, number)},
+        {QStringLiteral("writes"), arrayOf(calls.writes, writeJson)},
+        {QStringLiteral("operationLog"),
+         arrayOf(calls.operationLog,
+                 [&session](const OperationLogEntry& entry) {
+                     const ObjectRef ref = session.findObject(entry.object);
+                     return QJsonObject{{QStringLiteral("window"), ref.window},
+                                        {QStringLiteral("index"), ref.index},
+                                        {QStringLiteral("object"), text(ref.name)},
+                                        {QStringLiteral("code"), entry.code},
+                                        {QStringLiteral("text"), text(entry.text)}};
+                 })},
+        {QStringLiteral("keyboards"), arrayOf(calls.keyboards, keyboardJson)},
+        {QStringLiteral("monitor"), arrayOf(calls.monitor, monitorJson)},
+        {QStringLiteral("logs"), arrayOf(calls.logs, logJson)},
+        {QStringLiteral("faults"),
+         arrayOf(calls.faults, [](const SessionFault& f) { return toJson(f); })},
+    };
+}
+
+QJsonObject toJson(const Session::Trace& trace) {
+    QJsonArray objects;
+    for (const Session::ObjectTrace& object : trace.objects) {
+        objects.append(QJsonObject{{QStringLiteral("index"), object.index},
+                                   {QStringLiteral("name"), text(object.name)},
+                                   {QStringLiteral("class"), text(object.className)},
+                                   {QStringLiteral("calls"), toJson(object.records)}});
+    }
+    return QJsonObject{
+        {QStringLiteral("size"), QJsonArray{trace.size.width(), trace.size.height()}},
+        {QStringLiteral("background"), toJson(trace.background)},
+        {QStringLiteral("objects"), objects},
+    };
+}
+
+} // namespace kestro

@@ -1,0 +1,298 @@
+// The player core of the kestro host: a loaded project with its windows and drawing objects,
+// its database, languages and strategies, driven on a virtual clock.
+//
+// The host drives the objects as a runtime does: each object is created through its class
+// descriptor, loads its record, gets the expression host and a null parent, and receives Run(-1)
+// once after loading (the polylines compute their vertex ratios then). After that:
+//   - the first operation that runs anything refreshes the start window at time 0;
+//   - advance() walks the virtual clock (clock.h): at every instant where something falls due
+//     the simulated tags take their value of that instant, then the refresh and the blink ticks
+//     run on every object of the current window;
+//   - a click sends Run(11111) to one object, a trigger code Run(code) and a forced output update
+//     Run(88888) to every object of the current window;
+//   - windows opened and closed by the objects form a stack whose top is the current window; a
+//     window that becomes current is refreshed as soon as the operation that opened it is done.
+//     Closing the last window on the stack is recorded but leaves it shown (a runtime always
+//     shows a screen).
+//
+// A session takes over the host services (real-time database, languages, strategies, windows,
+// records) while it lives: only one session at a time.
+#pragma once
+
+#include "runtime/gui.h"
+#include "runtime/logger.h"
+#include "runtime/paint/paintrecord.h"
+#include "runtime/project/project.h"
+#include "runtime/rtdb.h"
+#include "runtime/script/rtdbhost.h"
+#include "runtime/session/clock.h"
+#include "runtime/stgy.h"
+
+#include <QImage>
+#include <QSize>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QPainter;
+class draw_object_c;
+
+namespace kestro {
+
+class PluginSet;
+class TagSimulator;
+
+struct SessionRect {
+    int32_t left = 0, top = 0, right = 0, bottom = 0; //!< right and bottom exclusive
+};
+
+//! What the host reads of one drawing object.
+struct ObjectState {
+    int window = 0;
+    int index = 0; //!< position in the window's object list
+    uint32_t classNumber = 0;
+    std::string className;
+    std::string name;
+    SessionRect rect;
+    int showState = 11;  //!< units digit visible, tens digit shown (blink phase)
+    bool visible = true; //!< as the object answers IsVisible
+    int pen = 0;         //!< outline flag
+    uint32_t penStyle = 0;
+    int penWidth = 0;
+    uint32_t penColor = 0; //!< 0x00RRGGBB
+    int brush = 0;         //!< fill flag
+    uint32_t brushStyle = 0;
+    uint32_t brushColor = 0;
+    bool clip = false;        //!< drawing is cut to clipRect
+    bool hasClipRect = false; //!< the object holds a clip rectangle
+    SessionRect clipRect;
+    std::string text;
+    uint64_t changes = 0; //!< runs that reported a change, since loading
+};
+
+//! An object record that did not load, or loaded with something left over.
+struct LoadProblem {
+    int window = 0;
+    int index = 0;
+    uint32_t classNumber = 0;
+    std::string className;  //!< "" when the class is not registered
+    std::string objectName; //!< from the record when it got that far, else from the project
+    std::string reason;
+    bool skipped = true; //!< the object was destroyed; false: it loaded, this is a warning
+    std::vector<MonitorRecord> monitor; //!< what loading it reported
+    std::vector<LogRecord> logs;
+
+    //! One line naming the object, the reason and the reports.
+    std::string text() const;
+};
+
+//! An exception that left an object's Run or Draw; the session carries on.
+struct SessionFault {
+    int window = 0;
+    int index = 0;
+    std::string name;
+    std::string what; //!< "Run(0): ..." or "Draw: ..."
+};
+
+//! A screen capture asked for by an object.
+struct CaptureFile {
+    std::string path; //!< "" when the session saves no captures
+    bool saved = false;
+    std::string error;
+};
+
+//! Where the record counters of the host stood at some moment.
+struct CallMark {
+    size_t opened = 0, closed = 0, captures = 0, stops = 0, operationLog = 0, keyboards = 0;
+    size_t strategies = 0, writes = 0, monitor = 0, logs = 0, faults = 0;
+};
+
+//! The host calls made between two moments.
+struct HostCalls {
+    std::vector<int> opened, closed;
+    std::vector<ScreenCapture> captures;
+    std::vector<CaptureFile> captureFiles; //!< one per capture
+    std::vector<int> stops;
+    std::vector<OperationLogEntry> operationLog;
+    std::vector<KeyboardCall> keyboards;
+    std::vector<StrategyRun> strategies;
+    std::vector<RtdbWrite> writes; //!< without the simulation's own writes
+    std::vector<MonitorRecord> monitor;
+    std::vector<LogRecord> logs;
+    std::vector<SessionFault> faults;
+};
+
+//! An object of the session named for reports.
+struct ObjectRef {
+    int window = -1; //!< -1: not an object of this session
+    int index = -1;
+    std::string name;
+};
+
+struct SessionOptions {
+    //! The plug-ins the classes come from: objects are loaded only from classes of our own
+    //! plug-ins (their identifiers begin with "vorn_"). Null: the caller vouches for every
+    //! registered class.
+    const PluginSet* plugins = nullptr;
+    Micros refreshPeriod = VirtualClock::kDefaultRefresh;
+    //! Where captures asked for by objects are saved as PNG; "%n" stands for the capture's
+    //! number, counted from 1. Empty: captures are recorded, not saved.
+    std::string capturePath;
+};
+
+class Session {
+public:
+    explicit Session(SessionOptions options = {});
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    //! Sets up the host from the project and loads every window. Damaged object records are
+    //! skipped and listed in problems(); false (with a reason) only when the project itself
+    //! cannot run: no window, a missing start window, a tag name twice, a strategy on an
+    //! unknown tag. Call once.
+    bool load(const Project& project, std::string* error);
+    const std::vector<LoadProblem>& problems() const { return m_problems; }
+
+    // ---- windows ----
+    //! Number of the current window; -1 before loading.
+    int currentWindow() const;
+    //! Window numbers from the bottom of the stack to the current one.
+    const std::vector<int>& windowStack() const { return m_stack; }
+    //! Makes a loaded window current, as opening it does; false for an unknown number.
+    bool showWindow(int number);
+    bool hasWindow(int number) const { return findWindow(number) >= 0; }
+    QSize windowSize() const;
+
+    // ---- time and events ----
+    double time() const { return toSeconds(m_clock.now()); }
+    //! Runs the initial refresh if that has not happened yet (every operation below does).
+    void start();
+    //! Moves the virtual clock forward, running what falls due in time order.
+    void advance(double seconds);
+    //! Run(0) on every object of the current window, now.
+    void refresh();
+    //! One blink tick (1, 2 or 3) on every object of the current window, now.
+    void blinkTick(int tick);
+    //! Run(code) on every object of the current window: trigger codes, 88888, -1.
+    void trigger(int code);
+    //! Run(11111) on the topmost object of the current window with that name; false when there
+    //! is none.
+    bool click(const std::string& objectName);
+    //! Run(11111) on the object hit at the point; its index, or -1 when nothing is hit.
+    int clickAt(int x, int y);
+    //! The topmost visible object of the current window whose bound rectangle (inclusive)
+    //! contains the point, or -1.
+    int hitTest(int x, int y) const;
+    //! Queues the text as the synchronised value and sends Run(5) to the named object; a text
+    //! the object does not take is dropped. False when there is no such object.
+    bool sync(const std::string& objectName, const std::string& text);
+    //! Writes a tag from its text form (a number for int and float tags, the text itself for
+    //! string tags); false with a reason for an unknown tag or a value it cannot take.
+    bool setTag(const std::string& tag, const std::string& value, std::string* error);
+    //! Answers the next keyboard an object opens; opened false: the keyboard fails to open.
+    void queueKeyboardAnswer(const std::string& text, bool opened = true);
+
+    bool stopped() const { return m_stopped; }
+    int stopCode() const { return m_stopCode; }
+
+    // ---- state ----
+    std::vector<ObjectState> objectStates() const;
+    std::vector<ObjectState> objectStates(int window) const;
+    //! Index of the first object of the current window with that name, or -1.
+    int indexOf(const std::string& objectName) const;
+    ObjectRef findObject(const draw_object_c* object) const;
+    const std::vector<SessionFault>& faults() const { return m_faults; }
+
+    // ---- records ----
+    CallMark mark() const;
+    HostCalls callsSince(const CallMark& mark) const;
+
+    // ---- painting ----
+    //! Paints the current window's background, then every visible object in order (IsVisible),
+    //! on a painter whose coordinates are the window's pixels.
+    void paint(QPainter* painter);
+    //! The current window as an image; size empty: the window's own size, otherwise the window
+    //! scaled to that size.
+    QImage render(QSize size = QSize());
+    //! render() saved as PNG.
+    bool savePng(const std::string& path, QSize size, std::string* error);
+
+    struct ObjectTrace {
+        int index = 0;
+        std::string name;
+        std::string className;
+        PaintRecords records;
+    };
+    struct Trace {
+        QSize size;
+        PaintRecords background;
+        std::vector<ObjectTrace> objects;
+    };
+    //! Every paint call of the current window on the recording device, per object (none for an
+    //! invisible one).
+    Trace trace();
+
+private:
+    struct LoadedObject {
+        draw_object_c* object = nullptr;
+        uint32_t classNumber = 0;
+        std::string className;
+        int index = 0;
+        uint64_t changes = 0;
+    };
+    struct LoadedWindow {
+        int number = 0;
+        std::string name;
+        int width = 0;
+        int height = 0;
+        uint32_t background = 0xFFFFFF;
+        std::vector<LoadedObject> objects;
+    };
+    struct Simulated;
+
+    bool setUpDatabase(const Project& project, std::string* error);
+    bool setUpStrategies(const Project& project, std::string* error);
+    void setUpLanguages(const Project& project);
+    void loadWindow(const WindowDef& def);
+    void installObservers();
+    void destroyObjects();
+
+    int findWindow(int number) const;
+    LoadedWindow* current();
+    const LoadedWindow* current() const;
+    ObjectState stateOf(const LoadedWindow& window, const LoadedObject& object) const;
+    static std::string nameOf(const LoadedObject& object);
+
+    void drawObject(QPainter* painter, LoadedWindow& window, LoadedObject& object);
+    void runAll(int code);
+    void runObject(LoadedWindow& window, LoadedObject& object, int code);
+    void simulate(Micros time);
+    //! Refreshes a window that became current during the last operation.
+    void settle();
+
+    void onWindowOpen(int number);
+    void onWindowClose(int number);
+    void onCapture(const ScreenCapture& capture);
+
+    SessionOptions m_options;
+    VirtualClock m_clock;
+    RtdbScriptHost m_scriptHost;
+    std::vector<LoadedWindow> m_windows;
+    std::vector<int> m_stack;
+    std::vector<LoadProblem> m_problems;
+    std::vector<SessionFault> m_faults;
+    std::vector<CaptureFile> m_captureFiles;
+    std::vector<std::unique_ptr<Simulated>> m_simulated;
+    //! Positions in Rtdb::writes() of the simulation's own writes, as [first, last) ranges.
+    std::vector<std::pair<size_t, size_t>> m_simulationWrites;
+    bool m_loaded = false;
+    bool m_started = false;
+    bool m_pendingRefresh = false;
+    bool m_stopped = false;
+    int m_stopCode = 0;
+};
+
+} // namespace kestro

@@ -1,0 +1,322 @@
+// ctest-label: runtime
+// The kestro command line, run as a process: usage and exit codes, deterministic renders, the
+// paint trace, event scripts and their JSON lines, and the project tools.
+#include "runtime/project/projectio.h"
+#include "tests/runtime/session/sessiontest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace kestro;
+using namespace sessiontest;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+class KestroCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(QFile::exists(program())) << program().toStdString() << " is not built";
+    }
+
+    static QString program() { return QString::fromStdString(binaryDir() + "/bin/kestro"); }
+
+    QString path(const QString& name) const { return QDir(m_dir.path()).filePath(name); }
+
+    Result run(const QStringList& args) const {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(program(), args);
+        Result result;
+        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+            ADD_FAILURE() << "kestro " << args.join(' ').toStdString() << " did not finish";
+            return result;
+        }
+        result.exitCode = process.exitCode();
+        result.out = process.readAllStandardOutput();
+        result.err = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
+
+    void write(const QString& name, const QByteArray& bytes) const {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QByteArray read(const QString& name) const {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(KestroCli, UsageAndUnknownCommands) {
+    Result r = run({});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("usage: kestro COMMAND")) << r.err.toStdString();
+    r = run({"frob"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("kestro: unknown command \"frob\"")) << r.err.toStdString();
+    r = run({"help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.contains("kestro render [FILE] -o OUT.png"));
+}
+
+TEST_F(KestroCli, RendersTheDemoTheSameEveryTime) {
+    ASSERT_EQ(run({"render", "-o", "a.png", "--at", "2.5"}).exitCode, 0);
+    ASSERT_EQ(run({"render", "--output=b.png", "--at", "2.5"}).exitCode, 0);
+    const QByteArray a = read("a.png");
+    ASSERT_FALSE(a.isEmpty());
+    EXPECT_EQ(a, read("b.png"));
+    EXPECT_FALSE(QImage::fromData(a, "PNG").isNull());
+
+    ASSERT_EQ(run({"render", "-o", "small.png", "--size", "320x200"}).exitCode, 0);
+    EXPECT_EQ(QImage(path("small.png")).size(), QSize(320, 200));
+}
+
+struct BadCall {
+    const char* name;
+    QStringList args;
+    int exitCode;
+    const char* message;
+};
+
+TEST_F(KestroCli, BadCallsSayWhatIsWrong) {
+    const BadCall calls[] = {
+        {"no output", {"render"}, 2, "the output file is missing (-o OUT.png)"},
+        {"bad size", {"render", "-o", "x.png", "--size", "0x5"}, 2, "--size takes WxH"},
+        {"bad time", {"render", "-o", "x.png", "--at", "soon"}, 2, "--at takes seconds"},
+        {"unknown option", {"render", "-o", "x.png", "--frob"}, 2, "unknown option --frob"},
+        {"value missing", {"trace", "--at"}, 2, "--at needs a value"},
+        {"two files", {"trace", "a.json", "b.json"}, 2, "one project file at most"},
+        {"no events", {"run"}, 2, "the event script is missing"},
+        {"missing project", {"render", "gone.json", "-o", "x.png"}, 1, "gone.json"},
+        {"unknown window", {"render", "-o", "x.png", "--window", "99"}, 1, "no window 99"},
+        {"unknown tag", {"render", "-o", "x.png", "--set", "Nope=1"}, 1, "unknown tag \"Nope\""},
+        {"set without value", {"render", "-o", "x.png", "--set", "Nope"}, 1, "TAG=VALUE"},
+        {"no plug-in directory",
+         {"render", "-o", "x.png", "--plugins", "nowhere"},
+         1,
+         "cannot read the plug-in directory nowhere"},
+        {"unwritable output", {"render", "-o", "no/such/dir/x.png"}, 1, "cannot write"},
+        {"bad refresh", {"render", "-o", "x.png", "--refresh", "0"}, 1, "--refresh takes"},
+        {"compile without output", {"compile", "a.json"}, 2, "-o FILE.kvs"},
+        {"compile missing file",
+         {"compile", "gone.json", "-o", "x.kvs"},
+         1,
+         "cannot read gone.json"},
+    };
+    QDir(m_dir.path()).mkdir("empty");
+    for (const BadCall& c : calls) {
+        const Result r = run(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.name << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message)))
+            << c.name << ": " << r.err.toStdString();
+    }
+    const Result empty = run({"render", "-o", "x.png", "--plugins", "empty"});
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_TRUE(empty.err.contains("no plug-in found in empty")) << empty.err.toStdString();
+}
+
+TEST_F(KestroCli, ProjectErrorsNameFileLineAndColumn) {
+    write("bad.json", "{\n  \"windows\": [\n    {\"number\": 1,,}\n  ]\n}\n");
+    Result r = run({"render", "bad.json", "-o", "x.png"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("kestro render: bad.json:3:")) << r.err.toStdString();
+    r = run({"compile", "bad.json", "-o", "x.kvs"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("kestro compile: bad.json:3:")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path("x.kvs")));
+}
+
+TEST_F(KestroCli, TraceListsThePaintCallsPerObject) {
+    const Result r = run({"trace", "--at", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QJsonParseError error;
+    const QJsonObject trace = QJsonDocument::fromJson(r.out, &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    EXPECT_EQ(trace["time"].toDouble(), 1.0);
+    EXPECT_EQ(trace["background"].toArray().size(), 1);
+    const QJsonArray objects = trace["objects"].toArray();
+    ASSERT_FALSE(objects.isEmpty());
+    int calls = 0;
+    for (const QJsonValue& object : objects) {
+        EXPECT_TRUE(object["class"].toString().startsWith("CDraw"));
+        for (const QJsonValue& call : object["calls"].toArray()) {
+            EXPECT_TRUE(call.toObject().contains("kind"));
+            EXPECT_TRUE(call.toObject().contains("pen"));
+            EXPECT_TRUE(call.toObject().contains("brush"));
+            ++calls;
+        }
+    }
+    EXPECT_GT(calls, 0);
+
+    ASSERT_EQ(run({"trace", "--at", "1", "-o", "trace.json"}).exitCode, 0);
+    EXPECT_EQ(read("trace.json"), r.out);
+}
+
+//! A two-window project written as a .kvs container.
+void writeRunProject(const QString& file) {
+    ProjectBuilder b;
+    b.tag("Show", VarType::Int, 1);
+    ObjectRecord lamp = ProjectBuilder::shape("Lamp", 0, 0, 40, 40, 0xFF0000);
+    VisibleRecord visible;
+    visible.header = b.header("Show");
+    lamp.animations.push_back(animationEntry(visible));
+    ObjectRecord open = ProjectBuilder::shape("Open", 50, 0, 100, 50, 0x00FF00);
+    open.animations.push_back(animationEntry(ProjectBuilder::click(1, 1, 2)));
+    ObjectRecord quit = ProjectBuilder::shape("Quit", 0, 45, 10, 50, 0);
+    quit.animations.push_back(animationEntry(ProjectBuilder::click(6, 1, 0, "退出运行环境")));
+    b.window(1, 100, 50).objects = {ProjectBuilder::object(lamp), ProjectBuilder::object(open),
+                                    ProjectBuilder::object(quit)};
+    ObjectRecord back = ProjectBuilder::shape("Back", 0, 0, 50, 50, 0x0000FF);
+    back.animations.push_back(animationEntry(ProjectBuilder::click(2, 1, 2)));
+    b.window(2, 100, 50).objects = {ProjectBuilder::object(back)};
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    const std::string bytes = writeKvs(b.project);
+    out.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+std::vector<QJsonObject> jsonLines(const QByteArray& out) {
+    std::vector<QJsonObject> lines;
+    for (const QByteArray& line : out.split('\n')) {
+        if (!line.isEmpty()) {
+            QJsonParseError error;
+            lines.push_back(QJsonDocument::fromJson(line, &error).object());
+            EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        }
+    }
+    return lines;
+}
+
+QJsonObject objectNamed(const QJsonObject& line, const QString& name) {
+    for (const QJsonValue& object : line["objects"].toArray()) {
+        if (object["name"].toString() == name) {
+            return object.toObject();
+        }
+    }
+    ADD_FAILURE() << "no object " << name.toStdString();
+    return {};
+}
+
+TEST_F(KestroCli, RunPrintsOneLinePerEvent) {
+    writeRunProject(path("plant.kvs"));
+    write("events.txt", "# switch the lamp off, then walk the windows\n"
+                        "set Show 0\n"
+                        "refresh\n"
+                        "click Open\n"
+                        "click-at 10 10\n"
+                        "advance 0.5\n");
+    const Result r = run({"run", "plant.kvs", "--events", "events.txt"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const std::vector<QJsonObject> lines = jsonLines(r.out);
+    ASSERT_EQ(lines.size(), 6u);
+
+    EXPECT_EQ(lines[0]["event"].toString(), "load");
+    EXPECT_EQ(lines[0]["problems"].toArray().size(), 0);
+    EXPECT_EQ(objectNamed(lines[0], "Lamp")["show"].toInt(), 11);
+
+    EXPECT_EQ(lines[1]["step"].toInt(), 1);
+    EXPECT_EQ(lines[1]["line"].toInt(), 2);
+    EXPECT_EQ(lines[1]["event"].toString(), "set Show 0");
+    const QJsonArray writes = lines[1]["calls"]["writes"].toArray();
+    ASSERT_EQ(writes.size(), 1);
+    EXPECT_EQ(writes[0]["tag"].toString(), "Show");
+    EXPECT_EQ(writes[0]["value"].toInt(), 0);
+
+    const QJsonObject lamp = objectNamed(lines[2], "Lamp");
+    EXPECT_EQ(lamp["show"].toInt(), 10);
+    EXPECT_FALSE(lamp["visible"].toBool());
+    EXPECT_TRUE(lamp["changed"].toBool());
+    EXPECT_FALSE(objectNamed(lines[2], "Open")["changed"].toBool());
+    EXPECT_EQ(lamp["rect"].toArray(), (QJsonArray{0, 0, 40, 40}));
+    EXPECT_EQ(lamp["fill"]["color"].toString(), "#ff0000");
+
+    EXPECT_EQ(lines[3]["calls"]["windowsOpened"].toArray(), QJsonArray{2});
+    EXPECT_EQ(lines[3]["window"].toInt(), 2);
+    EXPECT_EQ(lines[3]["stack"].toArray(), (QJsonArray{1, 2}));
+    EXPECT_EQ(lines[3]["calls"]["logs"].toArray().size(), 1); // the click's action trace
+
+    EXPECT_EQ(lines[4]["hit"].toInt(), 0); // "Back" in window 2
+    EXPECT_EQ(lines[4]["calls"]["windowsClosed"].toArray(), QJsonArray{2});
+    EXPECT_EQ(lines[4]["window"].toInt(), 1);
+
+    EXPECT_EQ(lines[5]["time"].toDouble(), 0.5);
+    EXPECT_FALSE(lines[5]["stopped"].toBool());
+
+    // The same script gives the same lines.
+    EXPECT_EQ(run({"run", "plant.kvs", "--events", "events.txt"}).out, r.out);
+}
+
+TEST_F(KestroCli, RunStopsAtAnEventItCannotDoOrAStop) {
+    writeRunProject(path("plant.kvs"));
+    write("unknown.txt", "refresh\nclick Nobody\nrefresh\n");
+    Result r = run({"run", "plant.kvs", "--events", "unknown.txt"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("kestro run: unknown.txt:2: no object \"Nobody\" in window 1"))
+        << r.err.toStdString();
+    EXPECT_EQ(jsonLines(r.out).size(), 2u);
+
+    write("syntax.txt", "refresh\nblink 7\n");
+    r = run({"run", "plant.kvs", "--events", "syntax.txt"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("syntax.txt:2:7: blink tick 1, 2 or 3 expected"))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+
+    write("quit.txt", "click Quit\nrefresh\nrefresh\n");
+    r = run({"run", "plant.kvs", "--events", "quit.txt"});
+    EXPECT_EQ(r.exitCode, 0);
+    const std::vector<QJsonObject> lines = jsonLines(r.out);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[1]["stopped"].toBool());
+    EXPECT_EQ(lines[1]["calls"]["stops"].toArray(), QJsonArray{QJsonValue(0)});
+    EXPECT_TRUE(r.err.contains("2 event(s) not run")) << r.err.toStdString();
+}
+
+TEST_F(KestroCli, CompileAndDumpRoundTrip) {
+    const QString example =
+        QString::fromStdString(std::string(std::getenv("KV_SOURCE_DIR")) + "/examples/tank.json");
+    if (!QFile::exists(example)) {
+        GTEST_SKIP() << "no example project";
+    }
+    Result r = run({"compile", example, "-o", "first.kvs"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    r = run({"dump", "first.kvs", "-o", "dumped.json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    r = run({"compile", "dumped.json", "-o", "second.kvs"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_FALSE(read("first.kvs").isEmpty());
+    EXPECT_EQ(read("first.kvs"), read("second.kvs"));
+    // The container and its source render alike.
+    ASSERT_EQ(run({"render", "first.kvs", "-o", "a.png", "--at", "1"}).exitCode, 0);
+    ASSERT_EQ(run({"render", example, "-o", "b.png", "--at", "1"}).exitCode, 0);
+    EXPECT_EQ(read("a.png"), read("b.png"));
+
+    write("garbage.kvs", "KVS?garbage");
+    r = run({"dump", "garbage.kvs"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("kestro dump: garbage.kvs:")) << r.err.toStdString();
+}
+
+} // namespace
