@@ -5,6 +5,7 @@
 #include "kestrovalumen/host/utils.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace kv {
 
@@ -26,6 +27,35 @@ inline bool CountFits(const FF::utils::IBuffer* buffer, int32_t count, unsigned 
         return false;
     }
     return static_cast<uint64_t>(count) * unitSize <= BytesLeft(buffer);
+}
+
+//! Reads a program: an int32 length, then that many bytes. The length is sign-extended, so a
+//! negative one becomes a size that no stream holds.
+inline bool ReadProgram(FF::utils::IBuffer* buffer, FF::utils::MemoryBuffer& program) {
+    int32_t length = 0;
+    if (!ReadField(buffer, length)) {
+        return false;
+    }
+    return program.from(buffer, static_cast<unsigned long long>(static_cast<int64_t>(length)));
+}
+
+//! Reads a counted run: an int32 count, then that many stored values, each converted into an
+//! element of out. A count that cannot be in the stream is refused before out is resized.
+template <class Stored, class T, class Convert>
+bool ReadCountedRun(FF::utils::IBuffer* buffer, std::vector<T>& out, Convert convert) {
+    int32_t count = 0;
+    if (!ReadField(buffer, count) || !CountFits(buffer, count, sizeof(Stored))) {
+        return false;
+    }
+    out.assign(static_cast<size_t>(count), T());
+    for (T& element : out) {
+        Stored stored{};
+        if (!ReadField(buffer, stored)) {
+            return false;
+        }
+        element = convert(stored);
+    }
+    return true;
 }
 
 //! Reads a host string into out (left as it was unless the read succeeds). A malformed block

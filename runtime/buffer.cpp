@@ -117,4 +117,41 @@ std::string formatArgs(const char* format, va_list args) {
     return text;
 }
 
+std::string quotedText(const char* text, size_t length, ControlEscape control) {
+    std::string out = "\"";
+    for (size_t i = 0; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            if (control == ControlEscape::Unicode && c < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else if (control == ControlEscape::Hex && (c < 0x20 || c == 0x7F)) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+                out += escaped;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
 } // namespace kestro

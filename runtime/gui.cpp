@@ -3,6 +3,7 @@
 #include "runtime/gui.h"
 
 #include "kestrovalumen/host/gui.h"
+#include "runtime/textformat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -122,12 +123,18 @@ namespace kestro {
 
 namespace {
 
-std::string orEmpty(const char* text) {
-    return text ? text : "";
-}
-
 // Keyboard buffers are 1024 bytes: at most 1023 bytes of text and the terminating zero.
 constexpr size_t kKeyboardBuffer = 1024;
+
+// The window, capture and stop requests: kept in their list, then handed to the hook if set.
+template <class T, class Hook>
+int recordRequest(std::vector<T>& list, const Hook& hook, const T& request) {
+    list.push_back(request);
+    if (hook) {
+        hook(request);
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -161,35 +168,19 @@ void Gui::clear() {
 }
 
 int Gui::windowOpen(int window) {
-    m_opened.push_back(window);
-    if (onWindowOpen) {
-        onWindowOpen(window);
-    }
-    return 0;
+    return recordRequest(m_opened, onWindowOpen, window);
 }
 
 int Gui::windowClose(int window) {
-    m_closed.push_back(window);
-    if (onWindowClose) {
-        onWindowClose(window);
-    }
-    return 0;
+    return recordRequest(m_closed, onWindowClose, window);
 }
 
 int Gui::screenCapture(const ScreenCapture& capture) {
-    m_captures.push_back(capture);
-    if (onCapture) {
-        onCapture(capture);
-    }
-    return 0;
+    return recordRequest(m_captures, onCapture, capture);
 }
 
 int Gui::operationStop(int code) {
-    m_stops.push_back(code);
-    if (onStop) {
-        onStop(code);
-    }
-    return 0;
+    return recordRequest(m_stops, onStop, code);
 }
 
 int Gui::operationLog(draw_object_c* object, int code, const char* text) {

@@ -8,14 +8,6 @@
 
 namespace kestro {
 
-namespace {
-
-std::string orEmpty(const char* text) {
-    return text ? text : "";
-}
-
-} // namespace
-
 HostLog& HostLog::instance() {
     static HostLog log;
     return log;

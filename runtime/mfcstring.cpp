@@ -175,6 +175,32 @@ int grownCapacity(int size, int capacity, int growBy, int wanted) {
     return static_cast<int>(std::max<long long>(std::min<long long>(candidate, INT32_MAX), wanted));
 }
 
+// The storage step of SetSize that both arrays share: the new growth step (a negative one
+// keeps the old), the release of everything for a count of 0 or less, and a larger block, the
+// entries kept, when count does not fit. False when the array was released; the caller then
+// has nothing left to do.
+template <class T>
+bool reserveFor(T*& data, int& size, int& capacity, int& growBy, int count, int newGrowBy) {
+    if (newGrowBy >= 0) {
+        growBy = newGrowBy;
+    }
+    if (count <= 0) {
+        delete[] data;
+        data = nullptr;
+        size = capacity = 0;
+        return false;
+    }
+    if (count > capacity) {
+        const int grown = grownCapacity(size, capacity, growBy, count);
+        T* block = new T[static_cast<size_t>(grown)];
+        std::copy(data, data + size, block);
+        delete[] data;
+        data = block;
+        capacity = grown;
+    }
+    return true;
+}
+
 } // namespace
 
 CObArray::CObArray() : m_pData(nullptr), m_nSize(0), m_nMaxSize(0), m_nGrowBy(0) {}
@@ -184,22 +210,8 @@ CObArray::~CObArray() {
 }
 
 void CObArray::SetSize(int count, int growBy) {
-    if (growBy >= 0) {
-        m_nGrowBy = growBy;
-    }
-    if (count <= 0) {
-        delete[] m_pData;
-        m_pData = nullptr;
-        m_nSize = m_nMaxSize = 0;
+    if (!reserveFor(m_pData, m_nSize, m_nMaxSize, m_nGrowBy, count, growBy)) {
         return;
-    }
-    if (count > m_nMaxSize) {
-        const int capacity = grownCapacity(m_nSize, m_nMaxSize, m_nGrowBy, count);
-        void** data = new void*[static_cast<size_t>(capacity)];
-        std::copy(m_pData, m_pData + m_nSize, data);
-        delete[] m_pData;
-        m_pData = data;
-        m_nMaxSize = capacity;
     }
     if (count > m_nSize) {
         std::fill(m_pData + m_nSize, m_pData + count, nullptr);
@@ -221,22 +233,8 @@ CStringArray::~CStringArray() {
 }
 
 void CStringArray::SetSize(int count, int growBy) {
-    if (growBy >= 0) {
-        m_nGrowBy = growBy;
-    }
-    if (count <= 0) {
-        delete[] m_pData;
-        m_pData = nullptr;
-        m_nSize = m_nMaxSize = 0;
+    if (!reserveFor(m_pData, m_nSize, m_nMaxSize, m_nGrowBy, count, growBy)) {
         return;
-    }
-    if (count > m_nMaxSize) {
-        const int capacity = grownCapacity(m_nSize, m_nMaxSize, m_nGrowBy, count);
-        auto* data = new CString[static_cast<size_t>(capacity)];
-        std::copy(m_pData, m_pData + m_nSize, data);
-        delete[] m_pData;
-        m_pData = data;
-        m_nMaxSize = capacity;
     }
     // Entries given up by a shrink are emptied so that a later grow finds them empty.
     for (int i = count; i < m_nSize; ++i) {

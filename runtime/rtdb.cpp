@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace kestro {
 
@@ -73,6 +74,14 @@ bool sameFloat(double a, double b) {
     return a == b || (std::isnan(a) && std::isnan(b));
 }
 
+// Why a getter cannot read v at all, or RtdbOk.
+int readStatus(const Variable* v) {
+    if (!v) {
+        return RtdbUnknownVariable;
+    }
+    return v->hasValue ? RtdbOk : RtdbNoValue;
+}
+
 } // namespace
 
 Rtdb& Rtdb::instance() {
@@ -114,11 +123,8 @@ const Variable* Rtdb::find(int index) const {
 
 int Rtdb::getInt(int index, int* value) const {
     const Variable* v = find(index);
-    if (!v) {
-        return RtdbUnknownVariable;
-    }
-    if (!v->hasValue) {
-        return RtdbNoValue;
+    if (const int status = readStatus(v)) {
+        return status;
     }
     if (v->type != VarType::Int) {
         return RtdbWrongType;
@@ -131,11 +137,8 @@ int Rtdb::getInt(int index, int* value) const {
 
 int Rtdb::getFloat(int index, double* value) const {
     const Variable* v = find(index);
-    if (!v) {
-        return RtdbUnknownVariable;
-    }
-    if (!v->hasValue) {
-        return RtdbNoValue;
+    if (const int status = readStatus(v)) {
+        return status;
     }
     double result = 0.0;
     switch (v->type) {
@@ -159,11 +162,8 @@ int Rtdb::getFloat(int index, double* value) const {
 
 int Rtdb::getString(int index, std::string* value) const {
     const Variable* v = find(index);
-    if (!v) {
-        return RtdbUnknownVariable;
-    }
-    if (!v->hasValue) {
-        return RtdbNoValue;
+    if (const int status = readStatus(v)) {
+        return status;
     }
     std::string result;
     switch (v->type) {
@@ -185,29 +185,73 @@ int Rtdb::getString(int index, std::string* value) const {
 
 namespace {
 
-// Stores an integer into an integer variable, counting a change.
-void storeInt(Variable& v, int32_t value) {
-    if (!v.hasValue || v.intValue != value) {
+// Stores a value into the variable's field of its type, counting a change.
+template <class T, class Same = std::equal_to<T>>
+void store(Variable& v, T Variable::*field, const T& value, Same same = {}) {
+    if (!v.hasValue || !same(v.*field, value)) {
         ++v.changes;
     }
-    v.intValue = value;
+    v.*field = value;
     v.hasValue = true;
 }
 
-void storeFloat(Variable& v, double value) {
-    if (!v.hasValue || !sameFloat(v.floatValue, value)) {
-        ++v.changes;
+// What setInt, setFloat and setString do to an existing variable, as a result code.
+
+int assignInt(Variable& v, int32_t value) {
+    if (v.type != VarType::Int) {
+        return RtdbWrongType;
     }
-    v.floatValue = value;
-    v.hasValue = true;
+    store(v, &Variable::intValue, value);
+    return RtdbOk;
 }
 
-void storeString(Variable& v, const std::string& value) {
-    if (!v.hasValue || v.stringValue != value) {
-        ++v.changes;
+int assignFloat(Variable& v, double value) {
+    switch (v.type) {
+    case VarType::Int:
+        if (!(value >= INT32_MIN && value <= INT32_MAX) || std::trunc(value) != value) {
+            return RtdbWrongType;
+        }
+        store(v, &Variable::intValue, static_cast<int32_t>(value));
+        break;
+    case VarType::Float:
+        store(v, &Variable::floatValue, value, sameFloat);
+        break;
+    case VarType::String:
+        return RtdbWrongType;
     }
-    v.stringValue = value;
-    v.hasValue = true;
+    return RtdbOk;
+}
+
+int assignString(Variable& v, const std::string& value) {
+    switch (v.type) {
+    case VarType::Int: {
+        int32_t parsed = 0;
+        if (!parseInteger(value, &parsed)) {
+            return RtdbBadText;
+        }
+        store(v, &Variable::intValue, parsed);
+        break;
+    }
+    case VarType::Float: {
+        double parsed = 0.0;
+        if (!parseNumber(value, &parsed)) {
+            return RtdbBadText;
+        }
+        store(v, &Variable::floatValue, parsed, sameFloat);
+        break;
+    }
+    case VarType::String:
+        store(v, &Variable::stringValue, value);
+        break;
+    }
+    return RtdbOk;
+}
+
+RtdbWrite writeOf(int index, VarType setter) {
+    RtdbWrite write;
+    write.index = index;
+    write.setter = setter;
+    return write;
 }
 
 } // namespace
@@ -219,77 +263,24 @@ int Rtdb::record(RtdbWrite write, int result) {
 }
 
 int Rtdb::setInt(int index, int value) {
-    RtdbWrite write;
-    write.index = index;
-    write.setter = VarType::Int;
+    RtdbWrite write = writeOf(index, VarType::Int);
     write.intValue = value;
     Variable* v = find(index);
-    if (!v) {
-        return record(std::move(write), RtdbUnknownVariable);
-    }
-    if (v->type != VarType::Int) {
-        return record(std::move(write), RtdbWrongType);
-    }
-    storeInt(*v, value);
-    return record(std::move(write), RtdbOk);
+    return record(std::move(write), v ? assignInt(*v, value) : RtdbUnknownVariable);
 }
 
 int Rtdb::setFloat(int index, double value) {
-    RtdbWrite write;
-    write.index = index;
-    write.setter = VarType::Float;
+    RtdbWrite write = writeOf(index, VarType::Float);
     write.floatValue = value;
     Variable* v = find(index);
-    if (!v) {
-        return record(std::move(write), RtdbUnknownVariable);
-    }
-    switch (v->type) {
-    case VarType::Int:
-        if (!(value >= INT32_MIN && value <= INT32_MAX) || std::trunc(value) != value) {
-            return record(std::move(write), RtdbWrongType);
-        }
-        storeInt(*v, static_cast<int32_t>(value));
-        break;
-    case VarType::Float:
-        storeFloat(*v, value);
-        break;
-    case VarType::String:
-        return record(std::move(write), RtdbWrongType);
-    }
-    return record(std::move(write), RtdbOk);
+    return record(std::move(write), v ? assignFloat(*v, value) : RtdbUnknownVariable);
 }
 
 int Rtdb::setString(int index, const std::string& value) {
-    RtdbWrite write;
-    write.index = index;
-    write.setter = VarType::String;
+    RtdbWrite write = writeOf(index, VarType::String);
     write.text = value;
     Variable* v = find(index);
-    if (!v) {
-        return record(std::move(write), RtdbUnknownVariable);
-    }
-    switch (v->type) {
-    case VarType::Int: {
-        int32_t parsed = 0;
-        if (!parseInteger(value, &parsed)) {
-            return record(std::move(write), RtdbBadText);
-        }
-        storeInt(*v, parsed);
-        break;
-    }
-    case VarType::Float: {
-        double parsed = 0.0;
-        if (!parseNumber(value, &parsed)) {
-            return record(std::move(write), RtdbBadText);
-        }
-        storeFloat(*v, parsed);
-        break;
-    }
-    case VarType::String:
-        storeString(*v, value);
-        break;
-    }
-    return record(std::move(write), RtdbOk);
+    return record(std::move(write), v ? assignString(*v, value) : RtdbUnknownVariable);
 }
 
 } // namespace kestro

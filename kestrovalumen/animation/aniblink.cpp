@@ -3,7 +3,6 @@
 #include "kestrovalumen/animation/aniexpr.h"
 #include "kestrovalumen/drawobj.h"
 #include "kestrovalumen/drawobj_stream.h"
-#include "kestrovalumen/report.h"
 #include "kestrovalumen/vornDrawPubInter.h"
 
 namespace {
@@ -40,8 +39,7 @@ int CAniBlink::IsBlink() {
 }
 
 bool CAniBlink::deserialize(FF::utils::IBuffer* buf) {
-    if (!CAniObj::deserialize(buf)) {
-        kv::Fault(10, "CAniBlink flag非法");
+    if (!ReadHeader(buf, 10, "CAniBlink flag非法")) {
         return false;
     }
     if (!kv::ReadField(buf, m_nBlinkExtra) || !kv::ReadField(buf, m_nBlinkType)) {

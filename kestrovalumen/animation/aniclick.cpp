@@ -34,19 +34,9 @@ QString Translated(const char* text) {
     return QCoreApplication::translate("QObject", text, nullptr);
 }
 
-// A counted run of int32; the count is checked against the stream before the resize.
+// A counted run of int32.
 bool ReadIntArray(FF::utils::IBuffer* buf, std::vector<int32_t>& array) {
-    int32_t count = 0;
-    if (!kv::ReadField(buf, count) || !kv::CountFits(buf, count, 4)) {
-        return false;
-    }
-    array.assign(static_cast<size_t>(count), 0);
-    for (int32_t& element : array) {
-        if (!kv::ReadField(buf, element)) {
-            return false;
-        }
-    }
-    return true;
+    return kv::ReadCountedRun<int32_t>(buf, array, [](int32_t stored) { return stored; });
 }
 
 } // namespace
@@ -58,8 +48,7 @@ CAniClick::CAniClick() {
 CAniClick::~CAniClick() = default;
 
 bool CAniClick::deserialize(FF::utils::IBuffer* buf) {
-    if (!CAniObj::deserialize(buf)) {
-        kv::Fault(16, "CAniClick flag非法");
+    if (!ReadHeader(buf, 16, "CAniClick flag非法")) {
         return false;
     }
     int32_t textCount = 0;

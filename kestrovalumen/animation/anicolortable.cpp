@@ -9,31 +9,8 @@ namespace kv {
 
 bool ReadColorTable(FF::utils::IBuffer* buf, std::vector<double>& values,
                     std::vector<uint32_t>& colors) {
-    int32_t valueCount = 0;
-    if (!ReadField(buf, valueCount) || !CountFits(buf, valueCount, 4)) {
-        return false;
-    }
-    values.assign(static_cast<size_t>(valueCount), 0.0);
-    for (double& value : values) {
-        float stored = 0.0f;
-        if (!ReadField(buf, stored)) {
-            return false;
-        }
-        value = stored;
-    }
-
-    int32_t colorCount = 0;
-    if (!ReadField(buf, colorCount) || !CountFits(buf, colorCount, 4)) {
-        return false;
-    }
-    colors.assign(static_cast<size_t>(colorCount), 0u);
-    for (uint32_t& color : colors) {
-        if (!ReadField(buf, color)) {
-            return false;
-        }
-        color = ColorRefToRgb(color);
-    }
-    return true;
+    return ReadCountedRun<float>(buf, values, [](float stored) { return double{stored}; }) &&
+           ReadCountedRun<uint32_t>(buf, colors, ColorRefToRgb);
 }
 
 size_t SegmentIndex(const std::vector<double>& limits, double value) {
@@ -64,6 +41,14 @@ bool SegmentColor(const std::vector<double>& limits, const std::vector<uint32_t>
     }
     color = colors[index];
     return true;
+}
+
+int32_t& PartFlag(CDrawObj& owner, OwnerPart part) {
+    return part == OwnerPart::Outline ? owner.m_bPen : owner.m_bBrush;
+}
+
+uint32_t& PartColor(CDrawObj& owner, OwnerPart part) {
+    return part == OwnerPart::Outline ? owner.m_logPen.color : owner.m_logBrush.color;
 }
 
 CAniObj* FindBlinkSibling(const CDrawObj& owner) {

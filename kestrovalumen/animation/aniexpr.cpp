@@ -35,6 +35,14 @@ bool EvaluateFloat(const CAniObj& animation, double& value, const ExprFailure& f
     return true;
 }
 
+bool EvaluateOnRefresh(const CAniObj& animation, int nEvent, double& value,
+                       const ExprFailure& failure) {
+    if (nEvent != KV_EVENT_REFRESH || animation.m_pDrawObj == nullptr) {
+        return false;
+    }
+    return EvaluateFloat(animation, value, failure);
+}
+
 int32_t TruncToInt32(double value) {
     if (std::isnan(value)) {
         return 0;

@@ -36,6 +36,11 @@ bool EvaluateExpression(const CAniObj& animation, Script::ValueType& result,
 //! EvaluateExpression for animations that need the value as a double.
 bool EvaluateFloat(const CAniObj& animation, double& value, const ExprFailure& failure);
 
+//! The step the value-driven animations open their Run with: EvaluateFloat on a refresh of an
+//! attached animation; false on any other event or without an owner, with no report.
+bool EvaluateOnRefresh(const CAniObj& animation, int nEvent, double& value,
+                       const ExprFailure& failure);
+
 //! The value truncated toward zero as an int32, whatever rounding mode is in force. Values
 //! beyond the int32 range give its nearest end; NaN gives 0.
 int32_t TruncToInt32(double value);

@@ -20,15 +20,3 @@ public:
     int32_t m_nMaxOffset = 0;
     int32_t m_nBaseCenter = 0; //!< horizontal centre of the owner when attached
 };
-
-namespace kv {
-
-//! Centre of an edge pair; the sum is formed in 64 bits, so edges near the ends of the range
-//! cannot overflow it.
-int32_t EdgeCentre(int32_t low, int32_t high);
-
-//! Shifts an edge pair so that its centre lands on target (truncated), kept inside the 32-bit
-//! range; 0 when the centre is already there. The pair keeps its extent.
-int MoveCentreTo(double target, int32_t& low, int32_t& high);
-
-} // namespace kv

@@ -37,6 +37,11 @@ constexpr int kOperLogCode = 5;
 constexpr size_t kKeyboardText = 1024;
 constexpr size_t kRangeText = 64;
 
+// A double has at most 1074 digits after the point; past them 'f' only appends zeros, and only
+// the first 1023 bytes reach the keyboard. Any larger precision gives the same preset, without
+// formatting a text as long as a damaged record asks for.
+constexpr int kMaxPresetDecimals = 1100;
+
 const kv::LogSite kLimitFailure{"Run", "animation\\aniinput", 169, 1, "CDrawEdit"};
 
 //! Copies at most size - 1 bytes of text into a zeroed buffer of size bytes.
@@ -78,16 +83,21 @@ bool ReadFloatLimit(FF::utils::IBuffer* buf, double& limit) {
     return true;
 }
 
+// The value of a limit's program. A failed one is still taken from the result: the host
+// decides what an unset one holds.
+double LimitValue(const FF::utils::MemoryBuffer& program, const CDrawObj* owner) {
+    Script::ValueType result;
+    if (!kv::RunProgram(program, owner, result)) {
+        kv::Log(kLimitFailure, "script_SvrRunExpressFloat return erro!");
+    }
+    return result.getFloat();
+}
+
 // A limit given by a program. An empty program means no limit on that side: the flag goes
 // and the limit becomes the farthest finite double in its direction.
 bool ReadProgramLimit(FF::utils::IBuffer* buf, FF::utils::MemoryBuffer& program, uint8_t& isExpr,
                       double& limit, double unbounded) {
-    int32_t length = 0;
-    if (!kv::ReadField(buf, length)) {
-        return false;
-    }
-    const auto count = static_cast<unsigned long long>(static_cast<int64_t>(length));
-    if (!program.from(buf, count)) {
+    if (!kv::ReadProgram(buf, program)) {
         return false;
     }
     if (program.length() == 0) {
@@ -106,8 +116,7 @@ CAniInput::CAniInput() {
 CAniInput::~CAniInput() = default;
 
 bool CAniInput::deserialize(FF::utils::IBuffer* buf) {
-    if (!CAniObj::deserialize(buf)) {
-        kv::Fault(20, "CAniInput flag非法");
+    if (!ReadHeader(buf, 20, "CAniInput flag非法")) {
         return false;
     }
     bool read = false;
@@ -184,20 +193,11 @@ int CAniInput::Run(int nEvent) {
 }
 
 void CAniInput::RefreshLimits() {
-    // A failed limit is still taken from the result: the host decides what an unset one holds.
     if (m_bUpperExpr) {
-        Script::ValueType result;
-        if (!kv::RunProgram(m_bufUpper, m_pDrawObj, result)) {
-            kv::Log(kLimitFailure, "script_SvrRunExpressFloat return erro!");
-        }
-        m_dUpper = result.getFloat();
+        m_dUpper = LimitValue(m_bufUpper, m_pDrawObj);
     }
     if (m_bLowerExpr) {
-        Script::ValueType result;
-        if (!kv::RunProgram(m_bufLower, m_pDrawObj, result)) {
-            kv::Log(kLimitFailure, "script_SvrRunExpressFloat return erro!");
-        }
-        m_dLower = result.getFloat();
+        m_dLower = LimitValue(m_bufLower, m_pDrawObj);
     }
 }
 
@@ -290,7 +290,8 @@ void CAniInput::OpenNumericKeyboard() {
     if (!m_bFormatCopied) {
         preset = QStringLiteral("%1").arg(currentFloat, 0, 'g', -1, QChar(' '));
     } else if (m_nDecimals >= 0) {
-        preset = QStringLiteral("%1").arg(currentFloat, 0, 'f', m_nDecimals, QChar(' '));
+        preset = QStringLiteral("%1").arg(currentFloat, 0, 'f',
+                                          std::min(m_nDecimals, kMaxPresetDecimals), QChar(' '));
     } else {
         preset = QStringLiteral("%1").arg(currentFloat, 0, 'g', m_nDecimals, QChar(' '));
     }

@@ -13,6 +13,7 @@
 #include "kestrovalumen/animation/anivmove.h"
 #include "kestrovalumen/drawobj_stream.h"
 #include "kestrovalumen/host/gui.h"
+#include "kestrovalumen/report.h"
 
 #include <new>
 #include <string>
@@ -84,13 +85,7 @@ bool CAniObj::deserialize(FF::utils::IBuffer* buf) {
     } else if (!kv::ReadField(buf, m_byVersion)) {
         return false;
     }
-    int32_t length = 0;
-    if (!kv::ReadField(buf, length)) {
-        return false;
-    }
-    // Sign-extended: a negative length becomes a size that no stream holds.
-    const auto count = static_cast<unsigned long long>(static_cast<int64_t>(length));
-    return m_bufExpress.from(buf, count);
+    return kv::ReadProgram(buf, m_bufExpress);
 }
 
 int CAniObj::Run(int) {
@@ -99,6 +94,23 @@ int CAniObj::Run(int) {
 
 void CAniObj::InitObj(CDrawObj* owner) {
     m_pDrawObj = owner;
+}
+
+bool CAniObj::ReadHeader(FF::utils::IBuffer* buf, int faultCode, const char* faultText) {
+    if (!CAniObj::deserialize(buf)) {
+        kv::Fault(faultCode, faultText);
+        return false;
+    }
+    return true;
+}
+
+bool CAniObj::Attach(CDrawObj* owner, int faultCode, const char* faultText) {
+    if (owner == nullptr) {
+        kv::Fault(faultCode, faultText);
+        return false;
+    }
+    m_pDrawObj = owner;
+    return true;
 }
 
 CAniObj* CreateAnimation(uint32_t typeId) {

@@ -54,6 +54,14 @@ public:
     CDrawObj* m_pDrawObj = nullptr;
     uint32_t m_nAniType = 0;
     uint8_t m_byVersion = 10;
+
+protected:
+    //! The common record header of a derived record; a refused header is reported under the
+    //! derived class's own code and text.
+    bool ReadHeader(FF::utils::IBuffer* buf, int faultCode, const char* faultText);
+    //! Attaches owner; a missing owner is reported under the class's own code and text, and
+    //! the animation stays as it was.
+    bool Attach(CDrawObj* owner, int faultCode, const char* faultText);
 };
 
 //! A new animation for a type id (nothrow), with m_nAniType set; null for any other id.

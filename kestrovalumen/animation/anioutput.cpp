@@ -5,7 +5,6 @@
 #include "kestrovalumen/drawobj_stream.h"
 #include "kestrovalumen/host/linguist.h"
 #include "kestrovalumen/host/script.h"
-#include "kestrovalumen/report.h"
 
 #include <QString>
 
@@ -40,21 +39,22 @@ constexpr int kIntegerZeros = 33;
 constexpr int kDecimalZeros = 14;
 constexpr int kHexZeros = 64;
 
-//! The current-language text of a stored key, narrowed back to 8 bits for the owner's text.
-std::string TranslateToLatin1(const CString& key) {
+//! The current-language text of a stored key.
+QString Translated(const CString& key) {
     const QString keyText = QString::fromLatin1(key.GetString());
     QString text;
     __linguist_get_lan_string_from_serialize(&text, &keyText);
-    return text.toLatin1().toStdString();
+    return text;
+}
+
+//! The current-language text of a stored key, narrowed back to 8 bits for the owner's text.
+std::string TranslateToLatin1(const CString& key) {
+    return Translated(key).toLatin1().toStdString();
 }
 
 //! The unit in the current language, without line breaks.
 std::string PrepareUnit(const CString& unit) {
-    const QString keyText = QString::fromLatin1(unit.GetString());
-    QString text;
-    __linguist_get_lan_string_from_serialize(&text, &keyText);
-    text.remove(QStringLiteral("\r\n"));
-    return text.toUtf8().toStdString();
+    return Translated(unit).remove(QStringLiteral("\r\n")).toUtf8().toStdString();
 }
 
 //! One '*' per character; a byte of 0x80 or above starts a double-byte character.
@@ -82,8 +82,7 @@ CAniOutput::CAniOutput() {
 CAniOutput::~CAniOutput() = default;
 
 bool CAniOutput::deserialize(FF::utils::IBuffer* buf) {
-    if (!CAniObj::deserialize(buf)) {
-        kv::Fault(21, "CAniOutput flag非法");
+    if (!ReadHeader(buf, 21, "CAniOutput flag非法")) {
         return false;
     }
     if (!kv::ReadGuardedString(buf, m_strOffText) || !kv::ReadGuardedString(buf, m_strOnText)) {
@@ -94,11 +93,9 @@ bool CAniOutput::deserialize(FF::utils::IBuffer* buf) {
 }
 
 void CAniOutput::InitObj(CDrawObj* owner) {
-    if (owner == nullptr) {
-        kv::Fault(22, "CAniOutput::InitObj failed！para is null!");
+    if (!Attach(owner, 22, "CAniOutput::InitObj failed！para is null!")) {
         return;
     }
-    CAniObj::InitObj(owner);
     owner->m_bAnimated = 1;
 
     // The integer displays want an integer from the engine: a program whose first word is 0

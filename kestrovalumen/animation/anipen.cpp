@@ -1,9 +1,6 @@
 #include "kestrovalumen/animation/anipen.h"
 
 #include "kestrovalumen/animation/anicolortable.h"
-#include "kestrovalumen/animation/aniexpr.h"
-#include "kestrovalumen/drawobj.h"
-#include "kestrovalumen/report.h"
 
 namespace {
 
@@ -18,45 +15,16 @@ CAniPen::CAniPen() {
 }
 
 bool CAniPen::deserialize(FF::utils::IBuffer* buf) {
-    if (!CAniObj::deserialize(buf)) {
-        kv::Fault(23, "CAniPen flag非法");
-        return false;
-    }
-    return kv::ReadColorTable(buf, m_arrayValue, m_arrayColor);
+    return ReadHeader(buf, 23, "CAniPen flag非法") &&
+           kv::ReadColorTable(buf, m_arrayValue, m_arrayColor);
 }
 
 int CAniPen::Run(int nEvent) {
-    if (nEvent != KV_EVENT_REFRESH || m_pDrawObj == nullptr) {
-        return 0;
-    }
-    double value = 0.0;
-    if (!kv::EvaluateFloat(*this, value, kRunFailure)) {
-        return 0;
-    }
-    uint32_t color = 0;
-    if (!kv::SegmentColor(m_arrayValue, m_arrayColor, value, color) || color == m_crCurrent) {
-        return 0;
-    }
-    m_pDrawObj->m_bPen = 1;
-    m_pDrawObj->m_logPen.color = color;
-    m_crCurrent = color;
-    // The blink animation saves the owner's own look; the new colour is that look from now on.
-    if (m_pBlink != nullptr) {
-        m_pBlink->InitObj(m_pDrawObj);
-    }
-    return 1;
+    return kv::RunPartColor(*this, nEvent, kRunFailure, kv::OwnerPart::Outline);
 }
 
 void CAniPen::InitObj(CDrawObj* owner) {
-    if (owner == nullptr) {
-        kv::Fault(24, "CAniPen::InitObj failed！para is null!");
-        return;
-    }
-    m_pDrawObj = owner;
-    // With a blink sibling the outline may be in its blink phase right now, so the loaded colour
-    // is not taken as the current one.
-    m_pBlink = kv::FindBlinkSibling(*owner);
-    if (m_pBlink == nullptr) {
-        m_crCurrent = owner->m_logPen.color;
+    if (Attach(owner, 24, "CAniPen::InitObj failed！para is null!")) {
+        kv::TakePartColor(*this, kv::OwnerPart::Outline);
     }
 }

@@ -1,11 +1,10 @@
 #include "kestrovalumen/animation/anisize.h"
 
 #include "kestrovalumen/animation/aniexpr.h"
-#include "kestrovalumen/animation/anihmove.h"
+#include "kestrovalumen/animation/animove.h"
 #include "kestrovalumen/drawobj.h"
 #include "kestrovalumen/drawobj_stream.h"
 #include "kestrovalumen/host/toolscom.h"
-#include "kestrovalumen/report.h"
 
 #include <cmath>
 #include <new>
@@ -72,8 +71,7 @@ CAniSize::CAniSize() {
 }
 
 bool CAniSize::deserialize(FF::utils::IBuffer* buf) {
-    if (!CAniObj::deserialize(buf)) {
-        kv::Fault(26, "CAniSize flag非法");
+    if (!ReadHeader(buf, 26, "CAniSize flag非法")) {
         return false;
     }
     float minValue = 0.0f;
@@ -100,11 +98,8 @@ bool CAniSize::deserialize(FF::utils::IBuffer* buf) {
 }
 
 int CAniSize::Run(int nEvent) {
-    if (nEvent != KV_EVENT_REFRESH || m_pDrawObj == nullptr) {
-        return 0;
-    }
     double value = 0.0;
-    if (!kv::EvaluateFloat(*this, value, kExprFailure)) {
+    if (!kv::EvaluateOnRefresh(*this, nEvent, value, kExprFailure)) {
         return 0;
     }
     if (value > m_dMaxValue) {
@@ -158,11 +153,9 @@ int CAniSize::Run(int nEvent) {
 }
 
 void CAniSize::InitObj(CDrawObj* owner) {
-    if (owner == nullptr) {
-        kv::Fault(27, "CAniSize::InitObj failed！para is null!");
+    if (!Attach(owner, 27, "CAniSize::InitObj failed！para is null!")) {
         return;
     }
-    CAniObj::InitObj(owner);
     m_nBaseWidth = Sub32(owner->m_rect.right, owner->m_rect.left);
     m_nBaseHeight = Sub32(owner->m_rect.bottom, owner->m_rect.top);
     owner->m_bAnimated = 1;

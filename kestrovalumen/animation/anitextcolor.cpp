@@ -1,9 +1,7 @@
 #include "kestrovalumen/animation/anitextcolor.h"
 
 #include "kestrovalumen/animation/anicolortable.h"
-#include "kestrovalumen/animation/aniexpr.h"
 #include "kestrovalumen/drawobj.h"
-#include "kestrovalumen/report.h"
 
 namespace {
 
@@ -21,23 +19,14 @@ CAniTextColor::CAniTextColor() {
 }
 
 bool CAniTextColor::deserialize(FF::utils::IBuffer* buf) {
-    if (!CAniObj::deserialize(buf)) {
-        kv::Fault(29, "CAniTextColor flag非法");
-        return false;
-    }
-    return kv::ReadColorTable(buf, m_arrayValue, m_arrayColor);
+    return ReadHeader(buf, 29, "CAniTextColor flag非法") &&
+           kv::ReadColorTable(buf, m_arrayValue, m_arrayColor);
 }
 
 int CAniTextColor::Run(int nEvent) {
-    if (nEvent != KV_EVENT_REFRESH || m_pDrawObj == nullptr) {
-        return 0;
-    }
     double value = 0.0;
-    if (!kv::EvaluateFloat(*this, value, kRunFailure)) {
-        return 0;
-    }
     uint32_t color = 0;
-    if (!kv::SegmentColor(m_arrayValue, m_arrayColor, value, color) || color == m_crCurrent) {
+    if (!kv::NewSegmentColor(*this, nEvent, kRunFailure, value, color)) {
         return 0;
     }
     switch (m_pDrawObj->GetObjType()) {
@@ -58,11 +47,9 @@ int CAniTextColor::Run(int nEvent) {
 }
 
 void CAniTextColor::InitObj(CDrawObj* owner) {
-    if (owner == nullptr) {
-        kv::Fault(45, "CAniTextColor::InitObj failed！para is null!");
+    if (!Attach(owner, 45, "CAniTextColor::InitObj failed！para is null!")) {
         return;
     }
-    m_pDrawObj = owner;
     const int kind = owner->GetObjType();
     if (kind == 2 || kind == 1) {
         m_crCurrent = owner->m_crText;

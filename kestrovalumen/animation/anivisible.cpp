@@ -3,7 +3,6 @@
 #include "kestrovalumen/animation/aniexpr.h"
 #include "kestrovalumen/drawobj.h"
 #include "kestrovalumen/drawobj_stream.h"
-#include "kestrovalumen/report.h"
 
 namespace {
 
@@ -21,19 +20,12 @@ CAniVisible::CAniVisible() {
 }
 
 bool CAniVisible::deserialize(FF::utils::IBuffer* buf) {
-    if (!CAniObj::deserialize(buf)) {
-        kv::Fault(30, "CAniVisible flag非法");
-        return false;
-    }
-    return kv::ReadField(buf, m_nShowType);
+    return ReadHeader(buf, 30, "CAniVisible flag非法") && kv::ReadField(buf, m_nShowType);
 }
 
 int CAniVisible::Run(int nEvent) {
-    if (nEvent != KV_EVENT_REFRESH || m_pDrawObj == nullptr) {
-        return 0;
-    }
     double value = 0.0;
-    if (!kv::EvaluateFloat(*this, value, kRunFailure)) {
+    if (!kv::EvaluateOnRefresh(*this, nEvent, value, kRunFailure)) {
         return 0;
     }
     const int32_t v = kv::TruncToInt32(value);
@@ -46,11 +38,9 @@ int CAniVisible::Run(int nEvent) {
 }
 
 void CAniVisible::InitObj(CDrawObj* owner) {
-    if (owner == nullptr) {
-        kv::Fault(33, "CAniVisible::InitObj failed！para is null!");
+    if (!Attach(owner, 33, "CAniVisible::InitObj failed！para is null!")) {
         return;
     }
-    m_pDrawObj = owner;
     // Without a program the animation never decides anything, so the loaded visibility stays.
     if (m_bufExpress.length() >= 1) {
         owner->SetVisible(true);

@@ -19,11 +19,6 @@ const kv::ShapeInfo kPipe1Info{"CDrawPipe1", 202, 4898, 201, 4874};
 const kv::ShapeInfo kPipe2Info{"CDrawPipe2", 204, 5013, 203, 4990};
 const kv::ShapeInfo kPipe3Info{"CDrawPipe3", 206, 5146, 205, 5109};
 
-//! a * b wrapped to 32 bits, as the record arithmetic has it.
-int32_t Mul32(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
-}
-
 //! Sets the pipe gradient from one point to another as the brush and returns it: outline
 //! colour at both walls, fill colour along the middle, whatever the line and fill flags say.
 QBrush SetPipeGradient(QPainter* p, const CDrawObj& pipe, const QPointF& from, const QPointF& to) {
@@ -39,9 +34,7 @@ QBrush SetPipeGradient(QPainter* p, const CDrawObj& pipe, const QPointF& from, c
 //! The straight pipe of both registered kinds.
 void DrawStraightPipe(const CDrawObj& pipe, bool horizontal, QPainter* painter,
                       const kv::ShapeInfo& info) {
-    kv::FrameStyle style;
-    style.brush = kv::FrameStyle::NoBrushStep;
-    style.pen = kv::FrameStyle::NoPenStep;
+    const kv::FrameStyle style = kv::FrameStyle().withoutPaint();
     kv::DrawFramed(pipe, painter, info, style, [&pipe, horizontal](QPainter* p, const QBrush&) {
         const int L = pipe.m_rect.left;
         const int T = pipe.m_rect.top;
@@ -81,7 +74,7 @@ int ScaledThickness(int size, int thick, int designLow, int designHigh) {
     if (size == 0 || designLow == designHigh) {
         return 0;
     }
-    const double scaled = Mul32(size, thick) / (static_cast<double>(designHigh) - designLow);
+    const double scaled = kv::Mul32(size, thick) / (static_cast<double>(designHigh) - designLow);
     return static_cast<int>(
         std::clamp(scaled, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
 }
@@ -132,9 +125,7 @@ void CDrawPipe3::ToAbsolute(int x1, int y1, int x2, int y2) {
 }
 
 void CDrawPipe3::Draw(QPainter* painter) {
-    kv::FrameStyle style;
-    style.brush = kv::FrameStyle::NoBrushStep;
-    style.pen = kv::FrameStyle::NoPenStep;
+    const kv::FrameStyle style = kv::FrameStyle().withoutPaint();
     kv::DrawFramed(*this, painter, kPipe3Info, style, [this](QPainter* p, const QBrush&) {
         const int L = m_rect.left;
         const int T = m_rect.top;
@@ -265,7 +256,7 @@ bool BalloonShapeOf(const CDrawBalloon& balloon, BalloonShape& s) {
     s.ry = H / 6;
     s.tailSide = static_cast<Side>(balloon.m_nTailSide);
     const bool alongX = s.tailSide == Bottom || s.tailSide == Top;
-    const int d = Mul32(alongX ? W : H, balloon.m_nTailPos) / 200;
+    const int d = kv::Mul32(alongX ? W : H, balloon.m_nTailPos) / 200;
 
     s.bl = s.tailSide == Left ? s.L + s.rx : s.L;
     s.bt = s.tailSide == Top ? s.T + s.ry : s.T;

@@ -61,6 +61,16 @@ bool HasRoomForPoints(const FF::utils::IBuffer* buffer, int count) {
     return position <= length && static_cast<uint64_t>(count) * 8 <= length - position;
 }
 
+//! A uint16 record field into its int32 member (left as it was on a short read).
+bool ReadWord(FF::utils::IBuffer* buffer, int32_t& member) {
+    uint16_t word = 0;
+    if (!kv::ReadValue(buffer, &word)) {
+        return false;
+    }
+    member = word;
+    return true;
+}
+
 //! Replaces points with count vertices read from the buffer.
 bool ReadPoints(FF::utils::IBuffer* buffer, int count, std::vector<QPoint>& points) {
     points.assign(static_cast<size_t>(count), QPoint());
@@ -81,26 +91,12 @@ bool ReadPoints(FF::utils::IBuffer* buffer, int count, std::vector<QPoint>& poin
 
 bool CDrawPoly::deserialize(FF::utils::IBuffer* buffer) {
     return kv::LoadRecordFramed(*this, buffer, kPolyInfo, [this](FF::utils::IBuffer* b) {
-        uint16_t count = 0;
-        uint16_t reserved = 0;
-        uint16_t closed = 0;
-        if (!kv::ReadValue(b, &count)) {
-            return false;
-        }
-        m_nPointCount = count;
-        if (!kv::ReadValue(b, &reserved)) {
-            return false;
-        }
-        m_nPolyReserved = reserved;
-        if (!kv::ReadValue(b, &closed)) {
-            return false;
-        }
-        m_bClosed = closed;
-        if (!HasRoomForPoints(b, count)) {
+        if (!ReadWord(b, m_nPointCount) || !ReadWord(b, m_nPolyReserved) ||
+            !ReadWord(b, m_bClosed) || !HasRoomForPoints(b, m_nPointCount)) {
             return false;
         }
         try {
-            return ReadPoints(b, count, m_vecPoints);
+            return ReadPoints(b, m_nPointCount, m_vecPoints);
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -184,22 +180,13 @@ void CDrawPoly::Draw(QPainter* painter) {
 
 bool CDrawGuan::deserialize(FF::utils::IBuffer* buffer) {
     return kv::LoadRecordFramed(*this, buffer, kGuanInfo, [this](FF::utils::IBuffer* b) {
-        uint16_t width = 0;
-        uint16_t count = 0;
-        if (!kv::ReadValue(b, &width)) {
-            return false;
-        }
-        m_nPipeWidth = width;
-        if (!kv::ReadValue(b, &count)) {
-            return false;
-        }
-        m_nPointCount = count;
-        if (!HasRoomForPoints(b, count)) {
+        if (!ReadWord(b, m_nPipeWidth) || !ReadWord(b, m_nPointCount) ||
+            !HasRoomForPoints(b, m_nPointCount)) {
             return false;
         }
         try {
-            m_vecPoints.assign(2 * static_cast<size_t>(count), QPoint());
-            return ReadPoints(b, count, m_vecCenter);
+            m_vecPoints.assign(2 * static_cast<size_t>(m_nPointCount), QPoint());
+            return ReadPoints(b, m_nPointCount, m_vecCenter);
         } catch (const std::bad_alloc&) {
             return false;
         }

@@ -23,31 +23,19 @@ const ShapeInfo kEllipseInfo   = {"CDrawEllipse",   159,  __LINE__, 0,    0}; //
 const ShapeInfo kArcInfo       = {"CDrawArc",       167,  __LINE__, 166,  __LINE__};
 // clang-format on
 
-// The rectangle of the rectangle and the ellipse: inside the pen with the line on; with the line
-// off one pixel short of the exclusive edge on the right and bottom.
-QRect InsetRect(const CDrawObj& object, const QPainter* painter) {
-    const Rect32& r = object.m_rect;
-    if (!object.m_bPen) {
-        return QRect(QPoint(r.left, r.top), QPoint(r.right - 2, r.bottom - 2));
-    }
-    const kv::PenInset in = kv::PenInsetOf(painter);
-    return QRect(QPoint(r.left + in.nearSide, r.top + in.nearSide),
-                 QPoint(r.right - 1 - in.farSide, r.bottom - 1 - in.farSide));
-}
-
 } // namespace
 
 void CDrawRect::Draw(QPainter* painter) {
     kv::DrawFramed(*this, painter, kRectInfo, FrameStyle().withJoin(Qt::MiterJoin),
                    [this](QPainter* p, const QBrush&) {
-                       const QRect rect = InsetRect(*this, p);
+                       const QRect rect = kv::InsetBox(*this, p);
                        p->drawRects(&rect, 1);
                    });
 }
 
 void CDrawEllipse::Draw(QPainter* painter) {
     kv::DrawFramed(*this, painter, kEllipseInfo, FrameStyle(),
-                   [this](QPainter* p, const QBrush&) { p->drawEllipse(InsetRect(*this, p)); });
+                   [this](QPainter* p, const QBrush&) { p->drawEllipse(kv::InsetBox(*this, p)); });
 }
 
 void CDrawRoundRect::Draw(QPainter* painter) {

@@ -29,6 +29,16 @@ PenInset PenInsetOf(const QPainter* painter) {
     return inset;
 }
 
+QRect InsetBox(const CDrawObj& object, const QPainter* painter) {
+    const Rect32& r = object.m_rect;
+    if (!object.m_bPen) {
+        return QRect(QPoint(r.left, r.top), QPoint(r.right - 2, r.bottom - 2));
+    }
+    const PenInset in = PenInsetOf(painter);
+    return QRect(QPoint(r.left + in.nearSide, r.top + in.nearSide),
+                 QPoint(r.right - 1 - in.farSide, r.bottom - 1 - in.farSide));
+}
+
 void NormalizeRect(Rect32& rect) {
     if (rect.left > rect.right) {
         std::swap(rect.left, rect.right);

@@ -7,6 +7,7 @@
 #include <QBrush>
 #include <QPainter>
 #include <QPen>
+#include <QRect>
 
 #include <initializer_list>
 
@@ -53,6 +54,11 @@ struct FrameStyle {
         setJoin = true, join = j;
         return *this;
     }
+    //! For geometry that sets its own brush and pen: the frame leaves both alone.
+    FrameStyle& withoutPaint() {
+        brush = NoBrushStep, pen = NoPenStep;
+        return *this;
+    }
 };
 
 //! Pen inset: a stroked outline kept inside the rectangle moves left and top in by near and
@@ -63,6 +69,11 @@ struct PenInset {
     int farSide = 0;
 };
 PenInset PenInsetOf(const QPainter* painter);
+
+//! The box a framed rectangle strokes (the rectangle, the ellipse, the text plug-in's frame):
+//! inside the pen with the line on; with the line off one pixel short of the exclusive edge on
+//! the right and bottom.
+QRect InsetBox(const CDrawObj& object, const QPainter* painter);
 
 //! The 32-bit product of two record values: geometry wraps as the stored values always have,
 //! without the undefined behaviour of a signed overflow.

@@ -7,6 +7,8 @@
 #include <QRadialGradient>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 
 namespace {
 
@@ -16,9 +18,17 @@ const kv::ShapeInfo kCircle3DInfo{"CDrawCircle3D", 163, 2747, 162, 2712};
 const kv::ShapeInfo kPentagon3DInfo{"CDrawPentagon3D", 165, 2901, 164, 2866};
 const kv::ShapeInfo kCubeInfo{"CDrawCube", 180, 3795, 179, 3757};
 
-//! a * b wrapped to 32 bits, as the record arithmetic has it.
-int32_t Mul32(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+constexpr int kMaxNestedOutlines = 32769;
+
+// (int) of a double, truncating, defined for every value: a damaged rectangle can make a
+// translation far beyond the int range, where it saturates (and moves the drawing off any
+// device all the same).
+int TruncToInt(double value) {
+    if (std::isnan(value)) {
+        return 0;
+    }
+    return static_cast<int>(
+        std::clamp(std::trunc(value), static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
 }
 
 QColor ColorOf(uint32_t word) {
@@ -100,9 +110,7 @@ bool CDrawBall3D::deserialize(FF::utils::IBuffer* buffer) {
 }
 
 void CDrawBall3D::Draw(QPainter* painter) {
-    kv::FrameStyle style;
-    style.brush = kv::FrameStyle::NoBrushStep;
-    style.pen = kv::FrameStyle::NoPenStep;
+    const kv::FrameStyle style = kv::FrameStyle().withoutPaint();
     kv::DrawFramed(*this, painter, kBall3DInfo, style, [this](QPainter* p, const QBrush&) {
         DrawBall(p, m_rect.left, m_rect.top, m_rect.right - 1, m_rect.bottom - 1);
     });
@@ -181,8 +189,8 @@ void CDrawCircle3D::DrawRing(QPainter* p, int x1, int y1, int x2, int y2) {
     const int hc = y2 - y1 + 1;
     const double fx = x0;
     const double fy = T;
-    int tx = static_cast<int>(Mul32(wc, m_nRingWidth) / 1000.0);
-    int ty = static_cast<int>(Mul32(hc, m_nRingWidth) / 1000.0);
+    int tx = static_cast<int>(kv::Mul32(wc, m_nRingWidth) / 1000.0);
+    int ty = static_cast<int>(kv::Mul32(hc, m_nRingWidth) / 1000.0);
     tx = tx == 0 ? 1 : tx; // a ring is never thinner than a pixel
     ty = ty == 0 ? 1 : ty;
     const int ix = x0 + tx;
@@ -205,15 +213,13 @@ void CDrawCircle3D::DrawRing(QPainter* p, int x1, int y1, int x2, int y2) {
     if (wc > hc && hc > 0) {
         gradient = QRadialGradient(centre, wc / 2);
         p->scale(1, static_cast<double>(hc) / wc);
-        p->translate(
-            QPointF(0, static_cast<int>((static_cast<double>(wc) / hc - 1) * (hc / 2 + T))));
+        p->translate(QPointF(0, TruncToInt((static_cast<double>(wc) / hc - 1) * (hc / 2 + T))));
         path.addEllipse(QRectF(ix, iy - (wi - hi) / 2, wi, wi - 1));
         path.addEllipse(QRectF(x0, T - (wc - hc) / 2, wc, wc - 1));
     } else if (hc > wc && wc > 0) {
         gradient = QRadialGradient(centre, hc / 2);
         p->scale(static_cast<double>(wc) / hc, 1);
-        p->translate(
-            QPointF(static_cast<int>((static_cast<double>(hc) / wc - 1) * (wc / 2 + x0)), 0));
+        p->translate(QPointF(TruncToInt((static_cast<double>(hc) / wc - 1) * (wc / 2 + x0)), 0));
         path.addEllipse(QRectF(x0 - (hc - wc) / 2 + 1, T - 1, hc - 1, hc));
         path.addEllipse(QRectF(ix - (hi - wi) / 2 + 1, iy - 1, hi - 1, hi));
     } else {
@@ -234,9 +240,7 @@ bool CDrawPentagon3D::deserialize(FF::utils::IBuffer* buffer) {
 }
 
 void CDrawPentagon3D::Draw(QPainter* painter) {
-    kv::FrameStyle style;
-    style.brush = kv::FrameStyle::NoBrushStep;
-    style.pen = kv::FrameStyle::NoPenStep;
+    const kv::FrameStyle style = kv::FrameStyle().withoutPaint();
     kv::DrawFramed(*this, painter, kPentagon3DInfo, style, [this](QPainter* p, const QBrush&) {
         p->setBrush(Qt::NoBrush);
         const int L = m_rect.left;
@@ -254,7 +258,7 @@ void CDrawPentagon3D::Draw(QPainter* painter) {
             const int brush = static_cast<int>((m_logBrush.color >> (8 * b)) & 0xFF);
             step[b] = MulDiv(brush - pen[b], 200, E);
         }
-        auto percentOf = [this](int length) { return Mul32(length, m_nPercent) / 100; };
+        auto percentOf = [this](int length) { return kv::Mul32(length, m_nPercent) / 100; };
         QPoint P[5];
         switch (dir) {
         case 0: // up
@@ -296,7 +300,11 @@ void CDrawPentagon3D::Draw(QPainter* painter) {
             {{0, -1}, {0, 1}}, // left
         };
         int sum[3] = {0, 0, 0};
-        for (int k = 0; k <= E / 2 + 1; ++k) {
+        // One outline per pixel of half the extent; no device is wider than 32767 pixels, so
+        // past 32769 outlines (an extent of 65534) a damaged rectangle would only ask for
+        // millions of draws nobody sees.
+        const int outlines = std::min(E / 2 + 2, kMaxNestedOutlines);
+        for (int k = 0; k < outlines; ++k) {
             uint32_t word = 0;
             for (int b = 0; b < 3; ++b) {
                 const int byte = std::clamp(pen[b] + sum[b] / 100, 0, 255);
@@ -338,8 +346,8 @@ void CDrawCube::Draw(QPainter* painter) {
         const int x2 = m_rect.right - 1;
         const int y2 = m_rect.bottom - 1;
         const int height = m_rect.bottom - m_rect.top;
-        const int d = Mul32(height, m_nPercent) / 100; // front face size
-        const int s = height - d;                      // depth offset
+        const int d = kv::Mul32(height, m_nPercent) / 100; // front face size
+        const int s = height - d;                          // depth offset
         QPoint P[9];
         if (!m_bFrontBottom && m_bFrontLeft) { // front top-left
             const QPoint table[9] = {{x1, y1 + d - 1},     {x1 + s, y2},     {x2, y2},

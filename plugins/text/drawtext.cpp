@@ -23,18 +23,6 @@ constexpr int kDefaultFontSize = 14;
 // A record may carry any word: only the alignment bits reach Qt, never its other text flags.
 constexpr int kAlignmentBits = Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask;
 
-// The box as CDrawRect draws it: inside the pen with the line on; with the line off one pixel
-// short of the exclusive edge on the right and bottom.
-QRect BoxRect(const CDrawObj& object, const QPainter* painter) {
-    const Rect32& r = object.m_rect;
-    if (!object.m_bPen) {
-        return QRect(QPoint(r.left, r.top), QPoint(r.right - 2, r.bottom - 2));
-    }
-    const kv::PenInset in = kv::PenInsetOf(painter);
-    return QRect(QPoint(r.left + in.nearSide, r.top + in.nearSide),
-                 QPoint(r.right - 1 - in.farSide, r.bottom - 1 - in.farSide));
-}
-
 } // namespace
 
 CDrawText::CDrawText() {
@@ -46,7 +34,7 @@ void CDrawText::Draw(QPainter* painter) {
                    [this](QPainter* p, const QBrush&) {
                        // Without outline and fill the box would draw nothing.
                        if (m_bPen || m_bBrush) {
-                           const QRect box = BoxRect(*this, p);
+                           const QRect box = kv::InsetBox(*this, p);
                            p->drawRects(&box, 1);
                        }
                        QFont font;

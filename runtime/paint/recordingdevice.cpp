@@ -12,6 +12,13 @@ int toMillimetres(int pixels) {
     return qRound(pixels * 25.4 / kDpi);
 }
 
+//! QRectF(rect) without QRect::width(), whose int arithmetic overflows for the far-apart
+//! corners that a damaged record can give a shape.
+QRectF exactRect(const QRect& rect) {
+    return QRectF(rect.left(), rect.top(), static_cast<double>(rect.right()) - rect.left() + 1,
+                  static_cast<double>(rect.bottom()) - rect.top() + 1);
+}
+
 //! Combines a clip update into the clip in force. Regions stay regions, so that a rectangular
 //! clip can be read back as rectangles; once a path takes part the clip is a path.
 void combine(ClipState& clip, Qt::ClipOperation operation, const QRegion* region,
@@ -140,7 +147,7 @@ PaintRecord& RecordingEngine::add(PaintKind kind, bool integer) {
 void RecordingEngine::drawRects(const QRect* rects, int count) {
     PaintRecord& r = add(PaintKind::Rects, true);
     for (int i = 0; i < count; ++i) {
-        r.rects.append(QRectF(rects[i]));
+        r.rects.append(exactRect(rects[i]));
     }
 }
 
@@ -166,7 +173,7 @@ void RecordingEngine::drawLines(const QLineF* lines, int count) {
 }
 
 void RecordingEngine::drawEllipse(const QRect& rect) {
-    add(PaintKind::Ellipse, true).rects.append(QRectF(rect));
+    add(PaintKind::Ellipse, true).rects.append(exactRect(rect));
 }
 
 void RecordingEngine::drawEllipse(const QRectF& rect) {

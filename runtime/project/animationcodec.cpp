@@ -5,8 +5,6 @@
 #include "runtime/script/compiler.h"
 
 #include <cstring>
-#include <limits>
-#include <type_traits>
 
 namespace kestro {
 
@@ -95,24 +93,19 @@ void dumpProgramSlot(JsonOut& out, const std::string& program, const std::string
     }
 }
 
-namespace {
-
 // ---- field reads and writes ----
 
-template <class T>
-void readInt(const Node& node, const char* key, T* field) {
-    static_assert(std::is_integral_v<T>);
-    const Node value = node[key];
-    if (value.exists()) {
-        *field = static_cast<T>(
-            value.toInteger(std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
-    }
-}
-
-void readFloat(const Node& node, const char* key, float* field) {
+void readField(const Node& node, const char* key, float* field) {
     const Node value = node[key];
     if (value.exists()) {
         *field = value.toFloat32();
+    }
+}
+
+void readField(const Node& node, const char* key, std::string* field) {
+    const Node value = node[key];
+    if (value.exists()) {
+        *field = value.toRecordText();
     }
 }
 
@@ -123,21 +116,16 @@ void readColor(const Node& node, const char* key, uint32_t* field) {
     }
 }
 
-void readText(const Node& node, const char* key, std::string* field) {
-    const Node value = node[key];
-    if (value.exists()) {
-        *field = value.toRecordText();
-    }
-}
+namespace {
 
 template <class T>
-void writeInt(JsonOut& out, const char* key, T value, T standard) {
+void writeField(JsonOut& out, const char* key, T value, T standard) {
     if (value != standard) {
         out.add(key, JsonOut::integer(value));
     }
 }
 
-void writeFloat(JsonOut& out, const char* key, float value, float standard) {
+void writeField(JsonOut& out, const char* key, float value, float standard) {
     if (std::memcmp(&value, &standard, sizeof value) != 0) {
         out.add(key, JsonOut::float32(value));
     }
@@ -196,40 +184,95 @@ std::vector<std::string> withHeaderKeys(std::initializer_list<const char*> own) 
     return keys;
 }
 
-// Every kind: its own fields in both directions, with the record its defaults start from.
+// The kinds whose own fields are all plain values list each field once, in record order, in a
+// table: fields(walk) calls walk.field (or walk.color) with the key and the record member. The
+// key list, the read and the write are walks over that table.
 
-struct VisibleCodec {
-    using Record = VisibleRecord;
-    static Record defaults() { return {}; }
-    static std::vector<std::string> keys() { return withHeaderKeys({"showType"}); }
-    static void read(const Node& n, Record& r, const ScreenContext&) {
-        readInt(n, "showType", &r.showType);
+struct KeyWalk {
+    std::vector<std::string> keys = kHeaderKeys;
+    template <class Member>
+    void field(const char* key, Member) {
+        keys.emplace_back(key);
     }
-    static void write(JsonOut& o, const Record& r, const ScreenContext&) {
-        writeInt(o, "showType", r.showType, defaults().showType);
+    template <class Member>
+    void color(const char* key, Member) {
+        keys.emplace_back(key);
     }
 };
 
-struct BlinkCodec {
-    using Record = BlinkRecord;
-    static Record defaults() { return {}; }
+template <class Record>
+struct ReadWalk {
+    const Node& node;
+    Record& record;
+    template <class Member>
+    void field(const char* key, Member member) {
+        readField(node, key, &(record.*member));
+    }
+    template <class Member>
+    void color(const char* key, Member member) {
+        readColor(node, key, &(record.*member));
+    }
+};
+
+// A value equal to the kind's default is left out; an empty text always is.
+template <class Record>
+struct WriteWalk {
+    JsonOut& out;
+    const Record& record;
+    const Record& standard;
+    template <class Member>
+    void field(const char* key, Member member) {
+        writeField(out, key, record.*member, standard.*member);
+    }
+    template <class Owner>
+    void field(const char* key, std::string Owner::*member) {
+        writeText(out, key, record.*member);
+    }
+    template <class Member>
+    void color(const char* key, Member member) {
+        writeColor(out, key, record.*member, standard.*member);
+    }
+};
+
+// The codec of such a kind; Codec gives defaults() and the table.
+template <class Codec, class RecordType>
+struct TableCodec {
+    using Record = RecordType;
     static std::vector<std::string> keys() {
-        return withHeaderKeys({"extra", "blinkType", "textColor", "penColor", "brushColor"});
+        KeyWalk walk;
+        Codec::fields(walk);
+        return walk.keys;
     }
     static void read(const Node& n, Record& r, const ScreenContext&) {
-        readInt(n, "extra", &r.blinkExtra);
-        readInt(n, "blinkType", &r.blinkType);
-        readColor(n, "textColor", &r.blinkTextColor);
-        readColor(n, "penColor", &r.blinkPenColor);
-        readColor(n, "brushColor", &r.blinkBrushColor);
+        ReadWalk<Record> walk{n, r};
+        Codec::fields(walk);
     }
     static void write(JsonOut& o, const Record& r, const ScreenContext&) {
-        const Record d = defaults();
-        writeInt(o, "extra", r.blinkExtra, d.blinkExtra);
-        writeInt(o, "blinkType", r.blinkType, d.blinkType);
-        writeColor(o, "textColor", r.blinkTextColor, d.blinkTextColor);
-        writeColor(o, "penColor", r.blinkPenColor, d.blinkPenColor);
-        writeColor(o, "brushColor", r.blinkBrushColor, d.blinkBrushColor);
+        const Record d = Codec::defaults();
+        WriteWalk<Record> walk{o, r, d};
+        Codec::fields(walk);
+    }
+};
+
+// Every kind: its own fields in both directions, with the record its defaults start from.
+
+struct VisibleCodec : TableCodec<VisibleCodec, VisibleRecord> {
+    static Record defaults() { return {}; }
+    template <class Walk>
+    static void fields(Walk& w) {
+        w.field("showType", &Record::showType);
+    }
+};
+
+struct BlinkCodec : TableCodec<BlinkCodec, BlinkRecord> {
+    static Record defaults() { return {}; }
+    template <class Walk>
+    static void fields(Walk& w) {
+        w.field("extra", &Record::blinkExtra);
+        w.field("blinkType", &Record::blinkType);
+        w.color("textColor", &Record::blinkTextColor);
+        w.color("penColor", &Record::blinkPenColor);
+        w.color("brushColor", &Record::blinkBrushColor);
     }
 };
 
@@ -264,60 +307,37 @@ struct ColorTableCodec {
 };
 
 template <class MoveKind>
-struct MoveCodec {
-    using Record = MoveKind;
-    static Record defaults() {
-        Record r;
+struct MoveCodec : TableCodec<MoveCodec<MoveKind>, MoveKind> {
+    static MoveKind defaults() {
+        MoveKind r;
         r.maxOffset = 100;
         r.maxValue = 100.0f;
         return r;
     }
-    static std::vector<std::string> keys() {
-        return withHeaderKeys({"minOffset", "maxOffset", "minValue", "maxValue"});
-    }
-    static void read(const Node& n, Record& r, const ScreenContext&) {
-        readInt(n, "minOffset", &r.minOffset);
-        readInt(n, "maxOffset", &r.maxOffset);
-        readFloat(n, "minValue", &r.minValue);
-        readFloat(n, "maxValue", &r.maxValue);
-    }
-    static void write(JsonOut& o, const Record& r, const ScreenContext&) {
-        const Record d = defaults();
-        writeInt(o, "minOffset", r.minOffset, d.minOffset);
-        writeInt(o, "maxOffset", r.maxOffset, d.maxOffset);
-        writeFloat(o, "minValue", r.minValue, d.minValue);
-        writeFloat(o, "maxValue", r.maxValue, d.maxValue);
+    template <class Walk>
+    static void fields(Walk& w) {
+        w.field("minOffset", &MoveKind::minOffset);
+        w.field("maxOffset", &MoveKind::maxOffset);
+        w.field("minValue", &MoveKind::minValue);
+        w.field("maxValue", &MoveKind::maxValue);
     }
 };
 
-struct SizeCodec {
-    using Record = SizeRecord;
+struct SizeCodec : TableCodec<SizeCodec, SizeRecord> {
     static Record defaults() {
         Record r;
         r.maxValue = 100.0f;
         r.maxPercent = 100;
         return r;
     }
-    static std::vector<std::string> keys() {
-        return withHeaderKeys(
-            {"sizeType", "minValue", "minPercent", "maxValue", "maxPercent", "sizeMode"});
-    }
-    static void read(const Node& n, Record& r, const ScreenContext&) {
-        readInt(n, "sizeType", &r.sizeType);
-        readFloat(n, "minValue", &r.minValue);
-        readInt(n, "minPercent", &r.minPercent);
-        readFloat(n, "maxValue", &r.maxValue);
-        readInt(n, "maxPercent", &r.maxPercent);
-        readInt(n, "sizeMode", &r.sizeMode);
-    }
-    static void write(JsonOut& o, const Record& r, const ScreenContext&) {
-        const Record d = defaults();
-        writeInt(o, "sizeType", r.sizeType, d.sizeType);
-        writeFloat(o, "minValue", r.minValue, d.minValue);
-        writeInt(o, "minPercent", r.minPercent, d.minPercent);
-        writeFloat(o, "maxValue", r.maxValue, d.maxValue);
-        writeInt(o, "maxPercent", r.maxPercent, d.maxPercent);
-        writeInt(o, "sizeMode", r.sizeMode, d.sizeMode);
+    template <class Walk>
+    static void fields(Walk& w) {
+        w.field("sizeType", &Record::sizeType);
+        w.field("minValue", &Record::minValue);
+        w.field("minPercent", &Record::minPercent);
+        w.field("maxValue", &Record::maxValue);
+        w.field("maxPercent", &Record::maxPercent);
+        w.field("sizeMode", &Record::sizeMode);
     }
 };
 
@@ -355,8 +375,8 @@ struct ClickCodec {
         if (n["params"].exists()) {
             r.params = readInts(n["params"]);
         }
-        readInt(n, "keyCode", &r.keyCode);
-        readInt(n, "keyFlags", &r.keyFlags);
+        readField(n, "keyCode", &r.keyCode);
+        readField(n, "keyFlags", &r.keyFlags);
     }
     static void write(JsonOut& o, const Record& r, const ScreenContext&) {
         JsonOut texts = JsonOut::array();
@@ -365,38 +385,25 @@ struct ClickCodec {
         }
         o.add("texts", std::move(texts));
         o.add("flags", intArray(r.flags)).add("params", intArray(r.params));
-        writeInt(o, "keyCode", r.keyCode, 0);
-        writeInt(o, "keyFlags", r.keyFlags, 0);
+        writeField(o, "keyCode", r.keyCode, 0);
+        writeField(o, "keyFlags", r.keyFlags, 0);
     }
 };
 
-struct OutputCodec {
-    using Record = OutputRecord;
+struct OutputCodec : TableCodec<OutputCodec, OutputRecord> {
     static Record defaults() {
         Record r;
         r.outputType = 1;
         return r;
     }
-    static std::vector<std::string> keys() {
-        return withHeaderKeys(
-            {"offText", "onText", "outputType", "decimals", "intDigits", "extra"});
-    }
-    static void read(const Node& n, Record& r, const ScreenContext&) {
-        readText(n, "offText", &r.offText);
-        readText(n, "onText", &r.onText);
-        readInt(n, "outputType", &r.outputType);
-        readInt(n, "decimals", &r.decimals);
-        readInt(n, "intDigits", &r.intDigits);
-        readInt(n, "extra", &r.outputExtra);
-    }
-    static void write(JsonOut& o, const Record& r, const ScreenContext&) {
-        const Record d = defaults();
-        writeText(o, "offText", r.offText);
-        writeText(o, "onText", r.onText);
-        writeInt(o, "outputType", r.outputType, d.outputType);
-        writeInt(o, "decimals", r.decimals, d.decimals);
-        writeInt(o, "intDigits", r.intDigits, d.intDigits);
-        writeInt(o, "extra", r.outputExtra, d.outputExtra);
+    template <class Walk>
+    static void fields(Walk& w) {
+        w.field("offText", &Record::offText);
+        w.field("onText", &Record::onText);
+        w.field("outputType", &Record::outputType);
+        w.field("decimals", &Record::decimals);
+        w.field("intDigits", &Record::intDigits);
+        w.field("extra", &Record::outputExtra);
     }
 };
 
@@ -443,10 +450,10 @@ struct InputCodec {
                                      const ScreenContext& context, const std::string& where) {
         CompiledAnimation compiled;
         Record r = defaults();
-        readInt(n, "inputType", &r.inputType);
-        readText(n, "prompt", &r.prompt);
-        readText(n, "switchText1", &r.switchText1);
-        readText(n, "switchText2", &r.switchText2);
+        readField(n, "inputType", &r.inputType);
+        readField(n, "prompt", &r.prompt);
+        readField(n, "switchText1", &r.switchText1);
+        readField(n, "switchText2", &r.switchText2);
         readLimit(n["upper"], &r.upper, true, context, where, &compiled.limits);
         readLimit(n["lower"], &r.lower, false, context, where, &compiled.limits);
         const Node var = n["var"];
@@ -459,10 +466,10 @@ struct InputCodec {
                 var.fail("unknown tag '" + var.toText() + "'");
             }
         } else {
-            readInt(n, "var", &r.varId);
+            readField(n, "var", &r.varId);
         }
-        readInt(n, "keyCode", &r.keyCode);
-        readInt(n, "keyFlags", &r.keyFlags);
+        readField(n, "keyCode", &r.keyCode);
+        readField(n, "keyFlags", &r.keyFlags);
 
         const bool hasProgram = r.upper.isProgram || r.lower.isProgram;
         const Node version = n["version"];
@@ -493,7 +500,7 @@ struct InputCodec {
                            const std::vector<LimitSource>& sources, bool upper,
                            const ScreenContext& context) {
         if (!limit.isProgram) {
-            writeFloat(o, key, limit.value, standard);
+            writeField(o, key, limit.value, standard);
             return;
         }
         std::string source;
@@ -514,7 +521,7 @@ struct InputCodec {
     static void write(JsonOut& o, const Record& r, const std::vector<LimitSource>& sources,
                       const ScreenContext& context) {
         const Record d = defaults();
-        writeInt(o, "inputType", r.inputType, d.inputType);
+        writeField(o, "inputType", r.inputType, d.inputType);
         writeText(o, "prompt", r.prompt);
         writeText(o, "switchText1", r.switchText1);
         writeText(o, "switchText2", r.switchText2);
@@ -522,9 +529,9 @@ struct InputCodec {
         writeLimit(o, "lower", r.lower, d.lower.value, sources, false, context);
         const std::string tag = context.tags ? context.tags->name(r.varId) : std::string();
         o.add("var", tag.empty() ? JsonOut::integer(r.varId) : JsonOut::string(tag));
-        writeInt(o, "noCurrentValue", r.noCurrentValue, 0);
-        writeInt(o, "keyCode", r.keyCode, 0);
-        writeInt(o, "keyFlags", r.keyFlags, 0);
+        writeField(o, "noCurrentValue", r.noCurrentValue, 0);
+        writeField(o, "keyCode", r.keyCode, 0);
+        writeField(o, "keyFlags", r.keyFlags, 0);
     }
 };
 
@@ -543,7 +550,7 @@ AnimationHeader compileHeader(const Node& n, const ScreenContext& context, const
             headerSource.failAtKey("'headerSource' belongs to the old animation header of "
                                    "projects before version 3.2.5.1841");
         }
-        readInt(n, "version", &header.version);
+        readField(n, "version", &header.version);
     } else {
         if (version.exists()) {
             version.failAtKey("the old animation header of projects before version "
@@ -557,7 +564,7 @@ AnimationHeader compileHeader(const Node& n, const ScreenContext& context, const
 void dumpHeader(JsonOut& o, const AnimationHeader& header, const std::string& source,
                 uint8_t standardVersion, const ScreenContext& context) {
     if (header.form == AnimationHeader::Form::Current) {
-        writeInt<int>(o, "version", header.version, standardVersion);
+        writeField<int>(o, "version", header.version, standardVersion);
     }
     dumpProgramSlot(o, header.program, source, "expression", "program", context);
     if (header.form == AnimationHeader::Form::Old && header.source != source) {

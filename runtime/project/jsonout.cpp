@@ -2,6 +2,7 @@
 #include "runtime/project/jsonout.h"
 
 #include "runtime/project/jsonsource.h"
+#include "runtime/textformat.h"
 
 #include <QByteArray>
 
@@ -91,35 +92,7 @@ JsonOut& JsonOut::push(JsonOut value) {
 namespace {
 
 void writeString(std::string& out, const std::string& text) {
-    out += '"';
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            if (c < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", c);
-                out += escape;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    out += '"';
+    out += quotedText(text.data(), text.size(), ControlEscape::Unicode);
 }
 
 } // namespace

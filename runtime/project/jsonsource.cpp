@@ -194,13 +194,10 @@ private:
     }
 
     void object(JsonSpan* span, int depth) {
-        ++m_pos;
-        skipBlanks();
-        if (at('}')) {
-            ++m_pos;
+        if (!opens('}')) {
             return;
         }
-        for (;;) {
+        do {
             if (!at('"')) {
                 throw SourceFailure(m_pos, "expected a member name in double quotes");
             }
@@ -221,43 +218,45 @@ private:
             skipBlanks();
             value(&member, depth + 1);
             span->members.emplace_back(std::move(name), std::move(member));
-            skipBlanks();
-            if (at(',')) {
-                ++m_pos;
-                skipBlanks();
-                continue;
-            }
-            if (at('}')) {
-                ++m_pos;
-                return;
-            }
-            throw SourceFailure(m_pos, "expected ',' or '}' after an object member");
-        }
+        } while (another('}', "expected ',' or '}' after an object member"));
     }
 
     void array(JsonSpan* span, int depth) {
-        ++m_pos;
-        skipBlanks();
-        if (at(']')) {
-            ++m_pos;
+        if (!opens(']')) {
             return;
         }
-        for (;;) {
+        do {
             JsonSpan item;
             value(&item, depth + 1);
             span->items.push_back(std::move(item));
-            skipBlanks();
-            if (at(',')) {
-                ++m_pos;
-                skipBlanks();
-                continue;
-            }
-            if (at(']')) {
-                ++m_pos;
-                return;
-            }
-            throw SourceFailure(m_pos, "expected ',' or ']' after an array item");
+        } while (another(']', "expected ',' or ']' after an array item"));
+    }
+
+    // Past the opening bracket of an object or array: false when it closes at once.
+    bool opens(char close) {
+        ++m_pos;
+        skipBlanks();
+        if (at(close)) {
+            ++m_pos;
+            return false;
         }
+        return true;
+    }
+
+    // After a member or an item: true when a comma brings another, false at the closing
+    // bracket.
+    bool another(char close, const char* failure) {
+        skipBlanks();
+        if (at(',')) {
+            ++m_pos;
+            skipBlanks();
+            return true;
+        }
+        if (at(close)) {
+            ++m_pos;
+            return false;
+        }
+        throw SourceFailure(m_pos, failure);
     }
 
     void digits(const char* what) {

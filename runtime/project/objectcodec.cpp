@@ -5,7 +5,6 @@
 #include "runtime/streamform.h"
 
 #include <cstdio>
-#include <limits>
 #include <optional>
 #include <type_traits>
 
@@ -58,22 +57,6 @@ JsonOut flagJson(uint8_t flag) {
     return flag <= 1 ? JsonOut::boolean(flag == 1) : JsonOut::integer(flag);
 }
 
-template <class T>
-void readMember(const Node& node, const char* key, T* field) {
-    const Node value = node[key];
-    if (value.exists()) {
-        *field = static_cast<T>(
-            value.toInteger(std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
-    }
-}
-
-void readColorMember(const Node& node, const char* key, uint32_t* field) {
-    const Node value = node[key];
-    if (value.exists()) {
-        *field = value.toColor();
-    }
-}
-
 // false, true, a colour, or the record's members.
 template <class Record>
 Record readPenOrBrush(const Node& node, const std::vector<std::string>& keys, const char* what) {
@@ -90,14 +73,14 @@ Record readPenOrBrush(const Node& node, const std::vector<std::string>& keys, co
         if (node["on"].exists()) {
             record.on = readFlag(node["on"]);
         }
-        readMember(node, "highByte", &record.highByte);
-        readMember(node, "style", &record.style);
-        readColorMember(node, "color", &record.color);
+        readField(node, "highByte", &record.highByte);
+        readField(node, "style", &record.style);
+        readColor(node, "color", &record.color);
         if constexpr (std::is_same_v<Record, Outline>) {
-            readMember(node, "width", &record.width);
-            readMember(node, "widthY", &record.widthY);
+            readField(node, "width", &record.width);
+            readField(node, "widthY", &record.widthY);
         } else {
-            readMember(node, "hatch", &record.hatch);
+            readField(node, "hatch", &record.hatch);
         }
     } else {
         node.fail("'" + node.label() + "' must be true, false, a colour or an object, found " +
@@ -535,16 +518,16 @@ ObjectDef compileObject(const Node& n, const ScreenContext& context, const std::
                              classLabel(object.classNumber));
 
     ObjectRecord record;
-    readMember(n, "version", &record.version);
+    readField(n, "version", &record.version);
     const Node wordA = n["wordA"];
     const Node wordB = n["wordB"];
     const Node operLog = n["operLog"];
     if (n["id"].exists() && (wordA.exists() || wordB.exists())) {
         n["id"].failAtKey("'id' is also given by 'wordA' and 'wordB': give one or the other");
     }
-    readMember(n, "id", &record.objectId);
-    readMember(n, "wordALow", &record.wordALow);
-    readMember(n, "wordBLow", &record.wordBLow);
+    readField(n, "id", &record.objectId);
+    readField(n, "wordALow", &record.wordALow);
+    readField(n, "wordBLow", &record.wordBLow);
     if (record.wordALow & kOperLogBit) {
         n["wordALow"].fail("bit 0x100 of word A announces the operation-log block: give "
                            "'operLog' instead");
@@ -571,8 +554,8 @@ ObjectDef compileObject(const Node& n, const ScreenContext& context, const std::
         OperLogBlock block;
         if (operLog.isObject()) {
             operLog.allowOnly({"reserved", "on", "text"}, "the operation-log block");
-            readMember(operLog, "reserved", &block.reserved);
-            readMember(operLog, "on", &block.operLog);
+            readField(operLog, "reserved", &block.reserved);
+            readField(operLog, "on", &block.operLog);
             if (operLog["text"].exists()) {
                 block.text = operLog["text"].toRecordText();
             }
@@ -614,13 +597,13 @@ ObjectDef compileObject(const Node& n, const ScreenContext& context, const std::
     record.brushStyle = fill.style;
     record.brushColor = fill.color;
     record.brushHatch = fill.hatch;
-    readMember(n, "attr", &record.attr);
-    readMember(n, "reserved", &record.reserved);
+    readField(n, "attr", &record.attr);
+    readField(n, "reserved", &record.reserved);
     if (n["name"].exists()) {
         record.name = n["name"].toRecordText();
     }
-    readMember(n, "value1", &record.value1);
-    readMember(n, "value2", &record.value2);
+    readField(n, "value1", &record.value1);
+    readField(n, "value2", &record.value2);
 
     if (n["events"].exists()) {
         const std::vector<Node> events = n["events"].items();

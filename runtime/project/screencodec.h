@@ -8,8 +8,10 @@
 #include "runtime/project/project.h"
 #include "runtime/streamreader.h"
 
+#include <limits>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace kestro {
@@ -77,6 +79,21 @@ ProgramSlot compileProgramSlot(const Node& owner, const char* sourceKey, const c
                                const ScreenContext& context, const std::string& where);
 void dumpProgramSlot(JsonOut& out, const std::string& program, const std::string& source,
                      const char* sourceKey, const char* programKey, const ScreenContext& context);
+
+//! Optional members of an object node: each reader leaves field as it is when node has no
+//! member key. Integers must lie in the field type's range; texts are record texts.
+template <class T>
+void readField(const Node& node, const char* key, T* field) {
+    static_assert(std::is_integral_v<T>);
+    const Node value = node[key];
+    if (value.exists()) {
+        *field = static_cast<T>(
+            value.toInteger(std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
+    }
+}
+void readField(const Node& node, const char* key, float* field);
+void readField(const Node& node, const char* key, std::string* field);
+void readColor(const Node& node, const char* key, uint32_t* field);
 
 //! Serialises json, reads it back and hands the root node to check; false when the text does
 //! not parse or check throws.

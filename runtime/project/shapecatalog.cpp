@@ -134,23 +134,22 @@ const StructLayout<ArcFields> kArc({}, {{"endXPercent", &ArcFields::endXPercent}
                                         {"endYPercent", &ArcFields::endYPercent},
                                         {"startXPercent", &ArcFields::startXPercent},
                                         {"startYPercent", &ArcFields::startYPercent}});
-PD percentDirection(int32_t percent) {
+// The percent layouts differ only in the default percent.
+StructLayout<PD> percentDirectionLayout(int32_t percent) {
     PD fields;
     fields.percent = percent;
-    return fields;
+    return StructLayout<PD>(fields, {{"percent", &PD::percent}, {"direction", &PD::direction}});
 }
-const StructLayout<PD> kPercent25Direction(percentDirection(25), {{"percent", &PD::percent},
-                                                                  {"direction", &PD::direction}});
-const StructLayout<PD> kPercent30Direction(percentDirection(30), {{"percent", &PD::percent},
-                                                                  {"direction", &PD::direction}});
-const StructLayout<PD> kPercent40Direction(percentDirection(40), {{"percent", &PD::percent},
-                                                                  {"direction", &PD::direction}});
-const StructLayout<PD> kPercent50Direction(percentDirection(50), {{"percent", &PD::percent},
-                                                                  {"direction", &PD::direction}});
-const StructLayout<PercentFields> kPercent30(PercentFields{30},
-                                             {{"percent", &PercentFields::percent}});
-const StructLayout<PercentFields> kPercent50(PercentFields{50},
-                                             {{"percent", &PercentFields::percent}});
+StructLayout<PercentFields> percentLayout(int32_t percent) {
+    return StructLayout<PercentFields>(PercentFields{percent},
+                                       {{"percent", &PercentFields::percent}});
+}
+const StructLayout<PD> kPercent25Direction = percentDirectionLayout(25);
+const StructLayout<PD> kPercent30Direction = percentDirectionLayout(30);
+const StructLayout<PD> kPercent40Direction = percentDirectionLayout(40);
+const StructLayout<PD> kPercent50Direction = percentDirectionLayout(50);
+const StructLayout<PercentFields> kPercent30 = percentLayout(30);
+const StructLayout<PercentFields> kPercent50 = percentLayout(50);
 const StructLayout<DirectionFields> kDirection({}, {{"direction", &DirectionFields::direction}});
 const StructLayout<PolyFields> kPoly({}, {{"pointCount", &PolyFields::pointCount},
                                           {"polyReserved", &PolyFields::reserved},

@@ -6,7 +6,9 @@
 #include "runtime/script/lexer.h"
 #include "runtime/script/program.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <map>
 
 namespace kestro::script {
@@ -154,6 +156,18 @@ std::string argumentCount(int count) {
     return std::to_string(count) + (count == 1 ? " argument" : " arguments");
 }
 
+// The binary operators by level, loosest first.
+struct BinaryOperator {
+    Tok token;
+    uint8_t opcode;
+};
+constexpr BinaryOperator kEquality[] = {{Tok::Eq, OpEq}, {Tok::Ne, OpNe}};
+constexpr BinaryOperator kRelational[] = {
+    {Tok::Lt, OpLt}, {Tok::Le, OpLe}, {Tok::Gt, OpGt}, {Tok::Ge, OpGe}};
+constexpr BinaryOperator kAdditive[] = {{Tok::Plus, OpAdd}, {Tok::Minus, OpSub}};
+constexpr BinaryOperator kMultiplicative[] = {
+    {Tok::Star, OpMul}, {Tok::Slash, OpDiv}, {Tok::Percent, OpMod}};
+
 class Parser {
 public:
     Parser(const std::string& source, const Resolver& resolver)
@@ -249,75 +263,25 @@ private:
         m_out.land(skip, at);
     }
 
-    void equality() {
-        relational();
+    void equality() { binaryLevel(kEquality, &Parser::relational); }
+    void relational() { binaryLevel(kRelational, &Parser::additive); }
+    void additive() { binaryLevel(kAdditive, &Parser::multiplicative); }
+    void multiplicative() { binaryLevel(kMultiplicative, &Parser::unary); }
+
+    // One level of left-associative binary operators over the next tighter level.
+    template <size_t N>
+    void binaryLevel(const BinaryOperator (&operators)[N], void (Parser::*operand)()) {
+        (this->*operand)();
         for (;;) {
-            const Tok kind = m_tok.kind;
-            if (kind != Tok::Eq && kind != Tok::Ne) {
+            const BinaryOperator* found = std::find_if(
+                std::begin(operators), std::end(operators),
+                [this](const BinaryOperator& candidate) { return candidate.token == m_tok.kind; });
+            if (found == std::end(operators)) {
                 return;
             }
             advance();
-            relational();
-            binary(kind == Tok::Eq ? OpEq : OpNe);
-        }
-    }
-
-    void relational() {
-        additive();
-        for (;;) {
-            uint8_t opcode;
-            switch (m_tok.kind) {
-            case Tok::Lt:
-                opcode = OpLt;
-                break;
-            case Tok::Le:
-                opcode = OpLe;
-                break;
-            case Tok::Gt:
-                opcode = OpGt;
-                break;
-            case Tok::Ge:
-                opcode = OpGe;
-                break;
-            default:
-                return;
-            }
-            advance();
-            additive();
-            binary(opcode);
-        }
-    }
-
-    void additive() {
-        multiplicative();
-        while (m_tok.kind == Tok::Plus || m_tok.kind == Tok::Minus) {
-            const uint8_t opcode = m_tok.kind == Tok::Plus ? OpAdd : OpSub;
-            advance();
-            multiplicative();
-            binary(opcode);
-        }
-    }
-
-    void multiplicative() {
-        unary();
-        for (;;) {
-            uint8_t opcode;
-            switch (m_tok.kind) {
-            case Tok::Star:
-                opcode = OpMul;
-                break;
-            case Tok::Slash:
-                opcode = OpDiv;
-                break;
-            case Tok::Percent:
-                opcode = OpMod;
-                break;
-            default:
-                return;
-            }
-            advance();
-            unary();
-            binary(opcode);
+            (this->*operand)();
+            binary(found->opcode);
         }
     }
 

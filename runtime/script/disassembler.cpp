@@ -3,45 +3,13 @@
 
 #include "runtime/script/numbers.h"
 #include "runtime/script/program.h"
+#include "runtime/textformat.h"
 
 #include <cstdio>
 
 namespace kestro::script {
 
 namespace {
-
-std::string quote(const char* text, size_t length) {
-    std::string out = "\"";
-    for (size_t i = 0; i < length; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-                out += escaped;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
 
 std::string constantText(const Constant& c) {
     char buffer[kNumberTextSize];
@@ -57,7 +25,7 @@ std::string constantText(const Constant& c) {
         return text;
     }
     default:
-        return quote(c.text, c.length);
+        return quotedText(c.text, c.length, ControlEscape::Hex);
     }
 }
 

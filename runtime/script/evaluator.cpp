@@ -89,6 +89,11 @@ std::string numberText(double value) {
     return std::string(buffer, formatNumber(value, buffer));
 }
 
+// Strings are copied as they are pushed and joined. Without a bound, a program of a few hundred
+// kilobytes that pushes one long constant again and again, joining it onto itself, builds
+// gigabytes in quadratic time; the bytes of text one run may build are bounded instead.
+constexpr size_t kTextBudget = size_t{16} << 20;
+
 // One run. Failures build their message only when they happen.
 class Machine {
 public:
@@ -103,6 +108,15 @@ private:
             *m_reason = std::move(message);
         }
         return false;
+    }
+    //! Counts bytes of text about to be built; false once the run's budget is spent.
+    bool chargeText(size_t bytes) {
+        m_textBytes += bytes;
+        if (m_textBytes > kTextBudget) {
+            return fail("text too long: one run builds at most " + std::to_string(kTextBudget) +
+                        " bytes of text");
+        }
+        return true;
     }
     bool typeError(const std::string& what, const Value& got) {
         return fail("type error: " + what + " needs a number, got " + kindName(got));
@@ -132,6 +146,7 @@ private:
     const ProgramView& m_program;
     Script::IHost* m_host;
     std::string* m_reason;
+    size_t m_textBytes = 0;
 };
 
 bool Machine::load(uint32_t index, Value& into) {
@@ -156,13 +171,17 @@ bool Machine::load(uint32_t index, Value& into) {
     default:
         into.kind = Value::String;
         into.text = value.getString();
-        return true;
+        return chargeText(into.text.size());
     }
 }
 
 bool Machine::arithmetic(uint8_t op, Value& a, Value& b) {
     if (op == OpAdd && (!a.isNumber() || !b.isNumber())) {
-        // Concatenation; a number on either side joins in its text form.
+        // Concatenation; a number on either side joins in its text form. Appending is what
+        // costs: a number's text is short, a string's is charged.
+        if (!chargeText(b.kind == Value::String ? b.text.size() : 0)) {
+            return false;
+        }
         if (a.kind == Value::String) {
             appendText(a.text, b);
         } else {
@@ -510,6 +529,9 @@ bool Machine::run(Script::ValueType& result) {
             } else if (c.tag == ConstFloat) {
                 v.setFloat(c.number);
             } else {
+                if (!chargeText(c.length)) {
+                    return false;
+                }
                 v.kind = Value::String;
                 v.text.assign(c.text, c.length);
             }

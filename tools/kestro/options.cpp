@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace kestro::cli {
 
@@ -85,6 +86,13 @@ int usageError(const std::string& command, const std::string& message, const cha
     return Usage;
 }
 
+int projectFailure(const std::string& command, ProjectError error, const std::string& file) {
+    if (error.file.empty()) {
+        error.file = file;
+    }
+    return fail(command, error.text());
+}
+
 bool parseSize(const std::string& text, QSize* size) {
     const size_t x = text.find('x');
     if (x == std::string::npos) {
@@ -134,10 +142,7 @@ bool loadProject(const std::string& command, const Arguments& args, Project* pro
     }
     *sourceName = args.positional().front();
     if (!loadProjectFile(*sourceName, project, &error)) {
-        if (error.file.empty()) {
-            error.file = *sourceName;
-        }
-        fail(command, error.text());
+        projectFailure(command, error, *sourceName);
         return false;
     }
     return true;
@@ -206,6 +211,40 @@ bool prepareSession(const std::string& command, const Arguments& args, const Pro
             return false;
         }
     }
+    return true;
+}
+
+bool parsePlayerArguments(const std::string& command, const std::vector<std::string>& argv,
+                          std::vector<OptionDef> own, const char* usage, Arguments* args) {
+    std::string error;
+    if (!args->parse(argv, playerOptions(std::move(own)), &error)) {
+        usageError(command, error, usage);
+        return false;
+    }
+    if (args->positional().size() > 1) {
+        usageError(command, "one project file at most", usage);
+        return false;
+    }
+    return true;
+}
+
+bool atSeconds(const std::string& command, const Arguments& args, const char* usage,
+               double* seconds) {
+    *seconds = 0.0;
+    if (args.has("--at") && !parseSeconds(args.value("--at"), seconds)) {
+        usageError(command, "--at takes seconds, not \"" + args.value("--at") + "\"", usage);
+        return false;
+    }
+    return true;
+}
+
+bool loadPlayer(const std::string& command, const Arguments& args, Player* player) {
+    if (!sessionOptions(command, args, &player->options) ||
+        !loadProject(command, args, &player->project, &player->source) ||
+        !loadPlugins(command, args, &player->plugins)) {
+        return false;
+    }
+    player->options.plugins = &player->plugins;
     return true;
 }
 

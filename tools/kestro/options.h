@@ -3,6 +3,7 @@
 #pragma once
 
 #include "runtime/project/project.h"
+#include "runtime/project/projectio.h"
 #include "runtime/session/pluginloader.h"
 #include "runtime/session/session.h"
 
@@ -47,6 +48,8 @@ private:
 int fail(const std::string& command, const std::string& message);
 //! Prints the message and the command's usage line on stderr and returns Usage.
 int usageError(const std::string& command, const std::string& message, const char* usage);
+//! Prints a project's error as fail does, naming file where the error names none.
+int projectFailure(const std::string& command, ProjectError error, const std::string& file);
 
 bool parseSize(const std::string& text, QSize* size);
 bool parseSeconds(const std::string& text, double* seconds);
@@ -65,5 +68,25 @@ bool prepareSession(const std::string& command, const Arguments& args, const Pro
                     Session* session);
 //! The session options from --refresh (and the capture path, where the command has one).
 bool sessionOptions(const std::string& command, const Arguments& args, SessionOptions* options);
+
+//! Parses the arguments of a player command (its own options and the player options), at most
+//! one project file; on a mistake prints it with the usage line and returns false.
+bool parsePlayerArguments(const std::string& command, const std::vector<std::string>& argv,
+                          std::vector<OptionDef> own, const char* usage, Arguments* args);
+//! The moment --at names, in seconds (0 without it); on a bad value prints it with the usage
+//! line and returns false.
+bool atSeconds(const std::string& command, const Arguments& args, const char* usage,
+               double* seconds);
+
+//! What a player command plays, and the options of its session, which point at its plug-ins.
+struct Player {
+    SessionOptions options;
+    Project project;
+    std::string source; //!< the project's file name, or the demo's
+    PluginSet plugins;
+};
+//! sessionOptions, loadProject and loadPlugins, in this order, into player; options set
+//! beforehand (the capture path) stay. False after printing why.
+bool loadPlayer(const std::string& command, const Arguments& args, Player* player);
 
 } // namespace kestro::cli

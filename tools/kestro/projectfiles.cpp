@@ -27,17 +27,29 @@ bool writeFile(const std::string& path, const std::string& bytes) {
            file.flush();
 }
 
+//! The arguments of a command on one project file with -o; on a mistake prints it with the
+//! usage line and returns false.
+bool parseFileArguments(const std::string& command, const Args& argv, const char* usage,
+                        Arguments* args) {
+    std::string error;
+    if (!args->parse(argv, {{"--output", "-o", true, false}}, &error)) {
+        usageError(command, error, usage);
+        return false;
+    }
+    if (args->positional().size() != 1) {
+        usageError(command, "one project file expected", usage);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int compileCommand(const Args& argv) {
     const std::string command = "compile";
     Arguments args;
-    std::string error;
-    if (!args.parse(argv, {{"--output", "-o", true, false}}, &error)) {
-        return usageError(command, error, kCompileUsage);
-    }
-    if (args.positional().size() != 1) {
-        return usageError(command, "one project file expected", kCompileUsage);
+    if (!parseFileArguments(command, argv, kCompileUsage, &args)) {
+        return Usage;
     }
     const std::string output = args.value("--output");
     if (output.empty()) {
@@ -52,10 +64,7 @@ int compileCommand(const Args& argv) {
     Project project;
     ProjectError projectError;
     if (!compileProjectJson(json, input, &project, &projectError)) {
-        if (projectError.file.empty()) {
-            projectError.file = input;
-        }
-        return fail(command, projectError.text());
+        return projectFailure(command, projectError, input);
     }
     if (!writeFile(output, writeKvs(project))) {
         return fail(command, "cannot write " + output);
@@ -66,21 +75,14 @@ int compileCommand(const Args& argv) {
 int dumpCommand(const Args& argv) {
     const std::string command = "dump";
     Arguments args;
-    std::string error;
-    if (!args.parse(argv, {{"--output", "-o", true, false}}, &error)) {
-        return usageError(command, error, kDumpUsage);
-    }
-    if (args.positional().size() != 1) {
-        return usageError(command, "one project file expected", kDumpUsage);
+    if (!parseFileArguments(command, argv, kDumpUsage, &args)) {
+        return Usage;
     }
     const std::string input = args.positional().front();
     Project project;
     ProjectError projectError;
     if (!loadProjectFile(input, &project, &projectError)) {
-        if (projectError.file.empty()) {
-            projectError.file = input;
-        }
-        return fail(command, projectError.text());
+        return projectFailure(command, projectError, input);
     }
     if (!writeFile(args.value("--output"), dumpProjectJson(project))) {
         return fail(command, "cannot write " + args.value("--output"));

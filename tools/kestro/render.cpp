@@ -13,16 +13,12 @@ const char* const kRenderUsage =
 int renderCommand(const Args& argv) {
     const std::string command = "render";
     Arguments args;
-    std::string error;
-    if (!args.parse(argv,
-                    playerOptions({{"--output", "-o", true, false},
-                                   {"--size", nullptr, true, false},
-                                   {"--at", nullptr, true, false}}),
-                    &error)) {
-        return usageError(command, error, kRenderUsage);
-    }
-    if (args.positional().size() > 1) {
-        return usageError(command, "one project file at most", kRenderUsage);
+    if (!parsePlayerArguments(command, argv,
+                              {{"--output", "-o", true, false},
+                               {"--size", nullptr, true, false},
+                               {"--at", nullptr, true, false}},
+                              kRenderUsage, &args)) {
+        return Usage;
     }
     if (args.value("--output").empty()) {
         return usageError(command, "the output file is missing (-o OUT.png)", kRenderUsage);
@@ -33,29 +29,21 @@ int renderCommand(const Args& argv) {
                           kRenderUsage);
     }
     double at = 0.0;
-    if (args.has("--at") && !parseSeconds(args.value("--at"), &at)) {
-        return usageError(command, "--at takes seconds, not \"" + args.value("--at") + "\"",
-                          kRenderUsage);
+    if (!atSeconds(command, args, kRenderUsage, &at)) {
+        return Usage;
     }
-    SessionOptions options;
-    if (!sessionOptions(command, args, &options)) {
-        return Failed;
-    }
-
-    Project project;
-    std::string source;
-    PluginSet plugins;
-    if (!loadProject(command, args, &project, &source) || !loadPlugins(command, args, &plugins)) {
+    Player player;
+    if (!loadPlayer(command, args, &player)) {
         return Failed;
     }
     int result = Ok;
     {
-        options.plugins = &plugins;
-        Session session(options);
-        if (!prepareSession(command, args, project, &session)) {
+        Session session(player.options);
+        if (!prepareSession(command, args, player.project, &session)) {
             return Failed;
         }
         session.advance(at);
+        std::string error;
         if (!session.savePng(args.value("--output"), size, &error)) {
             result = fail(command, error);
         }

@@ -110,16 +110,12 @@ private:
 int runCommand(const Args& argv) {
     const std::string command = "run";
     Arguments args;
-    std::string error;
-    if (!args.parse(argv,
-                    playerOptions({{"--events", nullptr, true, false},
-                                   {"--output", "-o", true, false},
-                                   {"--capture", nullptr, true, false}}),
-                    &error)) {
-        return usageError(command, error, kRunUsage);
-    }
-    if (args.positional().size() > 1) {
-        return usageError(command, "one project file at most", kRunUsage);
+    if (!parsePlayerArguments(command, argv,
+                              {{"--events", nullptr, true, false},
+                               {"--output", "-o", true, false},
+                               {"--capture", nullptr, true, false}},
+                              kRunUsage, &args)) {
+        return Usage;
     }
     const std::string scriptPath = args.value("--events");
     if (scriptPath.empty()) {
@@ -135,16 +131,9 @@ int runCommand(const Args& argv) {
         return fail(command, scriptPath + ":" + std::to_string(scriptError.line) + ":" +
                                  std::to_string(scriptError.column) + ": " + scriptError.message);
     }
-    SessionOptions options;
-    options.capturePath = args.value("--capture");
-    if (!sessionOptions(command, args, &options)) {
-        return Failed;
-    }
-
-    Project project;
-    std::string source;
-    PluginSet plugins;
-    if (!loadProject(command, args, &project, &source) || !loadPlugins(command, args, &plugins)) {
+    Player player;
+    player.options.capturePath = args.value("--capture");
+    if (!loadPlayer(command, args, &player)) {
         return Failed;
     }
     LineWriter out;
@@ -152,9 +141,8 @@ int runCommand(const Args& argv) {
         return fail(command, "cannot write " + args.value("--output"));
     }
 
-    options.plugins = &plugins;
-    Session session(options);
-    if (!prepareSession(command, args, project, &session)) {
+    Session session(player.options);
+    if (!prepareSession(command, args, player.project, &session)) {
         return Failed;
     }
     Reporter reporter(session);
@@ -163,7 +151,7 @@ int runCommand(const Args& argv) {
     QJsonObject first = reporter.line(mark);
     first[QStringLiteral("step")] = 0;
     first[QStringLiteral("event")] = QStringLiteral("load");
-    first[QStringLiteral("project")] = QString::fromStdString(source);
+    first[QStringLiteral("project")] = QString::fromStdString(player.source);
     QJsonArray problems;
     for (const LoadProblem& problem : session.problems()) {
         problems.append(toJson(problem));
@@ -208,11 +196,13 @@ int runCommand(const Args& argv) {
                                          std::to_string(session.currentWindow()));
             }
             break;
-        case ScriptEvent::Kind::Set:
+        case ScriptEvent::Kind::Set: {
+            std::string error;
             if (!session.setTag(event.name, event.text, &error)) {
                 return fail(command, where + error);
             }
             break;
+        }
         case ScriptEvent::Kind::Key:
             session.queueKeyboardAnswer(event.text, true);
             break;

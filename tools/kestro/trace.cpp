@@ -18,36 +18,21 @@ const char* const kTraceUsage =
 int traceCommand(const Args& argv) {
     const std::string command = "trace";
     Arguments args;
-    std::string error;
-    if (!args.parse(
-            argv, playerOptions({{"--output", "-o", true, false}, {"--at", nullptr, true, false}}),
-            &error)) {
-        return usageError(command, error, kTraceUsage);
-    }
-    if (args.positional().size() > 1) {
-        return usageError(command, "one project file at most", kTraceUsage);
-    }
     double at = 0.0;
-    if (args.has("--at") && !parseSeconds(args.value("--at"), &at)) {
-        return usageError(command, "--at takes seconds, not \"" + args.value("--at") + "\"",
-                          kTraceUsage);
+    if (!parsePlayerArguments(command, argv,
+                              {{"--output", "-o", true, false}, {"--at", nullptr, true, false}},
+                              kTraceUsage, &args) ||
+        !atSeconds(command, args, kTraceUsage, &at)) {
+        return Usage;
     }
-    SessionOptions options;
-    if (!sessionOptions(command, args, &options)) {
-        return Failed;
-    }
-
-    Project project;
-    std::string source;
-    PluginSet plugins;
-    if (!loadProject(command, args, &project, &source) || !loadPlugins(command, args, &plugins)) {
+    Player player;
+    if (!loadPlayer(command, args, &player)) {
         return Failed;
     }
     QByteArray json;
     {
-        options.plugins = &plugins;
-        Session session(options);
-        if (!prepareSession(command, args, project, &session)) {
+        Session session(player.options);
+        if (!prepareSession(command, args, player.project, &session)) {
             return Failed;
         }
         session.advance(at);
