@@ -4,6 +4,7 @@
 // exit code: 0 done, 1 failed (with a message on stderr), 2 wrong usage.
 #include "tools/kestro/commands.h"
 #include "tools/kestro/options.h"
+#include "tools/kestro/play.h"
 
 #include <QGuiApplication>
 #include <QString>
@@ -33,8 +34,7 @@ struct Command {
     int (*run)(const Args& args);
 };
 
-// The table of commands. `kestro play` (the player in a Qt Widgets window, Application::Own)
-// and `kestro gallery` join here when they exist; until then they are unknown commands.
+// The table of commands.
 const Command kCommands[] = {
     {"render", &kRenderUsage, "paint the current window at a moment of the virtual clock, as PNG",
      Application::Gui, renderCommand},
@@ -46,6 +46,10 @@ const Command kCommands[] = {
      compileCommand},
     {"dump", &kDumpUsage, "write a project (.kvs or project file) back as a project file",
      Application::Gui, dumpCommand},
+    {"play", &kPlayUsage, "play a project in a window: clicks, keys, keyboards, captures, tags",
+     Application::Own, playCommand},
+    {"gallery", &kGalleryUsage, "every shape class in its orientations and parameters, as PNG",
+     Application::Gui, galleryCommand},
 };
 
 QtMessageHandler g_qtHandler = nullptr;
