@@ -7,11 +7,8 @@
 
 namespace kestro::cli {
 
-//! The built-in examples/plant.json when kestro was built with it, else a small plant of
-//! kestro's own. sourceName says which.
+//! Compiles examples/plant.json, built into kestro as a resource. sourceName names it; false
+//! with the reason when it does not compile or kestro was built without it.
 bool demoProject(Project* project, std::string* sourceName, ProjectError* error);
-
-//! The small plant of kestro's own, built in code.
-Project fallbackDemo();
 
 } // namespace kestro::cli
