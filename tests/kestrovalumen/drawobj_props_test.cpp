@@ -3,6 +3,8 @@
 #include "kestrovalumen/drawobj.h"
 #include "runtime/logger.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/printers.h"
+#include "tests/support/reports.h"
 
 #include <gtest/gtest.h>
 
@@ -16,22 +18,11 @@ constexpr int kInt = prop_value_c::TypeInt;
 constexpr int kFloat = prop_value_c::TypeFloat;
 constexpr int kString = prop_value_c::TypeString;
 
-Rect32 RectOf(int left, int top, int right, int bottom) {
-    Rect32 r;
-    r.left = left, r.top = top, r.right = right, r.bottom = bottom;
-    return r;
-}
-
-std::string Str(const Rect32& r) {
-    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
-           std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
-}
-
 class PropertyTest : public HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
-        obj.m_rect = RectOf(10, 20, 31, 41);
+        obj.m_rect = {10, 20, 31, 41};
         obj.m_strName = "Pump-1";
     }
     CDrawObj obj;
@@ -98,39 +89,39 @@ struct SetCase {
 
 // Start: rectangle (10,20)-(31,41), name "Pump-1".
 const SetCase kSetCases[] = {
-    {"x int", 1, kInt, 100, 0, 11, true, RectOf(100, 20, 121, 41), 11},
-    {"x 5.7 truncates", 1, kFloat, 0, 5.7, 11, true, RectOf(5, 20, 26, 41), 11},
-    {"x -0.5 truncates to 0", 1, kFloat, 0, -0.5, 11, true, RectOf(0, 20, 21, 41), 11},
-    {"x -2.9 truncates to -2", 1, kFloat, 0, -2.9, 11, true, RectOf(-2, 20, 19, 41), 11},
-    {"y int", 2, kInt, -5, 0, 11, true, RectOf(10, -5, 31, 16), 11},
-    {"y float", 2, kFloat, 0, 2.9, 11, true, RectOf(10, 2, 31, 23), 11},
-    {"width 50", 3, kInt, 50, 0, 11, true, RectOf(10, 20, 60, 41), 11},
-    {"width 0", 3, kInt, 0, 0, 11, true, RectOf(10, 20, 10, 41), 11},
-    {"width -1 ignored", 3, kInt, -1, 0, 11, true, RectOf(10, 20, 31, 41), 11},
-    {"width 2.9", 3, kFloat, 0, 2.9, 11, true, RectOf(10, 20, 12, 41), 11},
-    {"height 7", 4, kInt, 7, 0, 11, true, RectOf(10, 20, 31, 27), 11},
-    {"height -3 ignored", 4, kInt, -3, 0, 11, true, RectOf(10, 20, 31, 41), 11},
-    {"height -0.5 is 0", 4, kFloat, 0, -0.5, 11, true, RectOf(10, 20, 31, 20), 11},
-    {"visible 0.4 hides", 6, kFloat, 0, 0.4, 11, true, RectOf(10, 20, 31, 41), 10},
-    {"visible 1.0 shows", 6, kFloat, 0, 1.0, 10, true, RectOf(10, 20, 31, 41), 11},
-    {"visible 5 shows", 6, kInt, 5, 0, 20, true, RectOf(10, 20, 31, 41), 21},
-    {"visible 0 keeps tens", 6, kInt, 0, 0, 21, true, RectOf(10, 20, 31, 41), 20},
-    {"visible -1 shows", 6, kInt, -1, 0, 0, true, RectOf(10, 20, 31, 41), 1},
-    {"name ignored", 0, kString, 0, 0, 11, true, RectOf(10, 20, 31, 41), 11},
-    {"name with int ignored", 0, kInt, 3, 0, 11, true, RectOf(10, 20, 31, 41), 11},
-    {"reserved ignored", 5, kInt, 9, 0, 11, true, RectOf(10, 20, 31, 41), 11},
-    {"reserved without type", 5, 0, 9, 0, 11, true, RectOf(10, 20, 31, 41), 11},
-    {"x from a string", 1, kString, 100, 100, 11, false, RectOf(10, 20, 31, 41), 11},
-    {"width without type", 3, 0, 100, 100, 11, false, RectOf(10, 20, 31, 41), 11},
-    {"visible from a string", 6, kString, 0, 0, 11, false, RectOf(10, 20, 31, 41), 11},
-    {"visible of type 4", 6, 4, 0, 0, 11, false, RectOf(10, 20, 31, 41), 11},
+    {"x int", 1, kInt, 100, 0, 11, true, {100, 20, 121, 41}, 11},
+    {"x 5.7 truncates", 1, kFloat, 0, 5.7, 11, true, {5, 20, 26, 41}, 11},
+    {"x -0.5 truncates to 0", 1, kFloat, 0, -0.5, 11, true, {0, 20, 21, 41}, 11},
+    {"x -2.9 truncates to -2", 1, kFloat, 0, -2.9, 11, true, {-2, 20, 19, 41}, 11},
+    {"y int", 2, kInt, -5, 0, 11, true, {10, -5, 31, 16}, 11},
+    {"y float", 2, kFloat, 0, 2.9, 11, true, {10, 2, 31, 23}, 11},
+    {"width 50", 3, kInt, 50, 0, 11, true, {10, 20, 60, 41}, 11},
+    {"width 0", 3, kInt, 0, 0, 11, true, {10, 20, 10, 41}, 11},
+    {"width -1 ignored", 3, kInt, -1, 0, 11, true, {10, 20, 31, 41}, 11},
+    {"width 2.9", 3, kFloat, 0, 2.9, 11, true, {10, 20, 12, 41}, 11},
+    {"height 7", 4, kInt, 7, 0, 11, true, {10, 20, 31, 27}, 11},
+    {"height -3 ignored", 4, kInt, -3, 0, 11, true, {10, 20, 31, 41}, 11},
+    {"height -0.5 is 0", 4, kFloat, 0, -0.5, 11, true, {10, 20, 31, 20}, 11},
+    {"visible 0.4 hides", 6, kFloat, 0, 0.4, 11, true, {10, 20, 31, 41}, 10},
+    {"visible 1.0 shows", 6, kFloat, 0, 1.0, 10, true, {10, 20, 31, 41}, 11},
+    {"visible 5 shows", 6, kInt, 5, 0, 20, true, {10, 20, 31, 41}, 21},
+    {"visible 0 keeps tens", 6, kInt, 0, 0, 21, true, {10, 20, 31, 41}, 20},
+    {"visible -1 shows", 6, kInt, -1, 0, 0, true, {10, 20, 31, 41}, 1},
+    {"name ignored", 0, kString, 0, 0, 11, true, {10, 20, 31, 41}, 11},
+    {"name with int ignored", 0, kInt, 3, 0, 11, true, {10, 20, 31, 41}, 11},
+    {"reserved ignored", 5, kInt, 9, 0, 11, true, {10, 20, 31, 41}, 11},
+    {"reserved without type", 5, 0, 9, 0, 11, true, {10, 20, 31, 41}, 11},
+    {"x from a string", 1, kString, 100, 100, 11, false, {10, 20, 31, 41}, 11},
+    {"width without type", 3, 0, 100, 100, 11, false, {10, 20, 31, 41}, 11},
+    {"visible from a string", 6, kString, 0, 0, 11, false, {10, 20, 31, 41}, 11},
+    {"visible of type 4", 6, 4, 0, 0, 11, false, {10, 20, 31, 41}, 11},
 };
 
 TEST_F(PropertyTest, Set) {
     for (const SetCase& c : kSetCases) {
         SCOPED_TRACE(c.name);
         CDrawObj target;
-        target.m_rect = RectOf(10, 20, 31, 41);
+        target.m_rect = {10, 20, 31, 41};
         target.m_strName = "Pump-1";
         target.m_nShowState = c.startState;
         prop_value_c prop;
@@ -141,7 +132,7 @@ TEST_F(PropertyTest, Set) {
         prop.strValue = "Renamed";
         EXPECT_EQ(target.SvrSetProp(&prop), c.result);
         EXPECT_EQ(prop.bHandled, 1);
-        EXPECT_EQ(Str(target.m_rect), Str(c.rect));
+        EXPECT_EQ(target.m_rect, c.rect);
         EXPECT_EQ(target.m_nShowState, c.showState);
         EXPECT_STREQ(target.GetName(), "Pump-1");
     }
@@ -172,19 +163,10 @@ TEST_F(PropertyTest, UnknownIdsAreLoggedNotMonitored) {
         prop.nValue = 3;
         EXPECT_FALSE(c.set ? obj.SvrSetProp(&prop) : obj.SvrGetProp(&prop));
         EXPECT_EQ(prop.bHandled, 1);
-        EXPECT_EQ(Str(obj.m_rect), Str(RectOf(10, 20, 31, 41)));
+        EXPECT_EQ(obj.m_rect, (Rect32{10, 20, 31, 41}));
         EXPECT_TRUE(HostLog::instance().monitor().empty());
-        ASSERT_EQ(HostLog::instance().logs().size(), 1u);
-        const kestro::LogRecord& log = HostLog::instance().logs()[0];
-        EXPECT_EQ(log.module, 10);
-        EXPECT_EQ(log.function, c.function);
-        EXPECT_EQ(log.file, "drawobj");
-        EXPECT_EQ(log.line, c.line);
-        EXPECT_EQ(log.flags, 0);
-        EXPECT_EQ(log.level, 2);
-        EXPECT_EQ(log.tag, "DrawObj");
-        EXPECT_EQ(log.format, "%u,此属性不是构件的公共属性");
-        EXPECT_EQ(log.text, c.text);
+        kvtest::expectLog(
+            {c.function, "drawobj", c.line, 2, "DrawObj", c.text, "%u,此属性不是构件的公共属性"});
     }
 }
 
@@ -205,22 +187,8 @@ TEST_F(PropertyTest, NullRecordIsReportedTwice) {
         SCOPED_TRACE(c.function);
         HostLog::instance().clear();
         EXPECT_FALSE(c.set ? obj.SvrSetProp(nullptr) : obj.SvrGetProp(nullptr));
-        ASSERT_EQ(HostLog::instance().monitor().size(), 1u);
-        const kestro::MonitorRecord& fault = HostLog::instance().monitor()[0];
-        EXPECT_EQ(fault.module, 10);
-        EXPECT_EQ(fault.code, c.code);
-        EXPECT_EQ(fault.message, c.message);
-        EXPECT_EQ(fault.kind, 1);
-        ASSERT_EQ(HostLog::instance().logs().size(), 1u);
-        const kestro::LogRecord& log = HostLog::instance().logs()[0];
-        EXPECT_EQ(log.module, 10);
-        EXPECT_EQ(log.function, c.function);
-        EXPECT_EQ(log.file, "drawobj");
-        EXPECT_EQ(log.line, c.line);
-        EXPECT_EQ(log.flags, 0);
-        EXPECT_EQ(log.level, 1);
-        EXPECT_EQ(log.tag, c.tag);
-        EXPECT_EQ(log.text, "The para is null!");
+        kvtest::expectFault(c.code, c.message,
+                            {c.function, "drawobj", c.line, 1, c.tag, "The para is null!"});
     }
 }
 

@@ -9,7 +9,10 @@
 #include "kestrovalumen/drawobj.h"
 #include "runtime/streamwriter.h"
 #include "tests/kestrovalumen/streamtestutil.h"
+#include "tests/support/allocations.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/printers.h"
+#include "tests/support/reports.h"
 
 #include <cstdio>
 #include <memory>
@@ -18,39 +21,11 @@
 
 using kestro::HostLog;
 using kestro::StreamWriter;
+using kvtest::failNthNothrowAllocation;
+using kvtest::monitorCodes;
 using namespace streamtest;
 
-// ---- a switch that makes one of the next non-throwing allocations fail ----
-
 namespace {
-int g_failNothrowAfter = 0; // 0: off; n: the n-th non-throwing allocation from now fails
-int g_nothrowSeen = 0;
-
-void failNthNothrowAllocation(int n) {
-    g_failNothrowAfter = n;
-    g_nothrowSeen = 0;
-}
-} // namespace
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    if (g_failNothrowAfter > 0 && ++g_nothrowSeen == g_failNothrowAfter) {
-        g_failNothrowAfter = 0;
-        return nullptr;
-    }
-    try {
-        return ::operator new(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-namespace {
-
-std::string bytesOf(const FF::utils::MemoryBuffer& buffer) {
-    return buffer.length() ? std::string(reinterpret_cast<const char*>(buffer.data()),
-                                         static_cast<size_t>(buffer.length()))
-                           : std::string();
-}
 
 // The record up to and including the name and the two values, written item by item.
 struct Head {
@@ -201,15 +176,11 @@ TEST_F(ObjectStream, OutlineStylesOtherThan015BecomeSolid) {
     }
 }
 
-TEST_F(ObjectStream, EmptyListsLoad) {
+TEST_F(ObjectStream, EmptyListsLoadANullBufferFails) {
     CDrawObj object;
     ASSERT_TRUE(load(object, writeHead(Head()).i32(0).i32(0).take()));
     EXPECT_TRUE(object.m_arrayEvent.empty());
     EXPECT_EQ(object.AnimationCount(), 0);
-}
-
-TEST_F(ObjectStream, NullBufferFails) {
-    CDrawObj object;
     EXPECT_FALSE(object.deserialize(nullptr));
 }
 
@@ -286,23 +257,9 @@ TEST_F(ObjectStream, UnknownAnimationTypeIsReported) {
     EXPECT_NE(object.AnimationAt(0), nullptr);
     EXPECT_EQ(object.AnimationAt(1), nullptr);
 
-    const auto& monitor = HostLog::instance().monitor();
-    ASSERT_EQ(monitor.size(), 1u);
-    EXPECT_EQ(monitor[0].module, 10);
-    EXPECT_EQ(monitor[0].code, 2);
-    EXPECT_EQ(monitor[0].message, "Create Animation obj is fail");
-    EXPECT_EQ(monitor[0].kind, 1);
-    const auto& logs = HostLog::instance().logs();
-    ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(logs[0].module, 10);
-    EXPECT_EQ(logs[0].function, "deserialize");
-    EXPECT_EQ(logs[0].file, "drawobj");
-    EXPECT_EQ(logs[0].line, 1020);
-    EXPECT_EQ(logs[0].flags, 0);
-    EXPECT_EQ(logs[0].level, 1);
-    EXPECT_EQ(logs[0].tag, "Drawobj Create animation property is error");
-    EXPECT_EQ(logs[0].format, "%u");
-    EXPECT_EQ(logs[0].text, "12300");
+    kvtest::expectFault(2, "Create Animation obj is fail",
+                        {"deserialize", "drawobj", 1020, 1,
+                         "Drawobj Create animation property is error", "12300", "%u"});
 }
 
 TEST_F(ObjectStream, FailedAnimationRecordIsReportedAfterTheAnimationsOwnReport) {
@@ -312,15 +269,8 @@ TEST_F(ObjectStream, FailedAnimationRecordIsReportedAfterTheAnimationsOwnReport)
     EXPECT_FALSE(load(object, bytes));
     EXPECT_EQ(monitorCodes(), (std::vector<int>{30, 3}));
     EXPECT_EQ(HostLog::instance().monitor()[1].message, "m_arrayAnimate Serialize is fail");
-    const auto& logs = HostLog::instance().logs();
-    ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(logs[0].function, "deserialize");
-    EXPECT_EQ(logs[0].file, "drawobj");
-    EXPECT_EQ(logs[0].line, 1032);
-    EXPECT_EQ(logs[0].flags, 0);
-    EXPECT_EQ(logs[0].level, 1);
-    EXPECT_EQ(logs[0].tag, "DrawObj");
-    EXPECT_EQ(logs[0].text, "animation serialize is error");
+    kvtest::expectLog(
+        {"deserialize", "drawobj", 1032, 1, "DrawObj", "animation serialize is error"});
 }
 
 TEST_F(ObjectStream, EventThatCannotBeAllocatedIsReportedWithItsIndex) {
@@ -339,19 +289,9 @@ TEST_F(ObjectStream, EventThatCannotBeAllocatedIsReportedWithItsIndex) {
     EXPECT_NE(object.m_arrayEvent[0], nullptr);
     EXPECT_EQ(object.m_arrayEvent[1], nullptr);
 
-    const auto& monitor = HostLog::instance().monitor();
-    ASSERT_EQ(monitor.size(), 1u);
-    EXPECT_EQ(monitor[0].code, 1);
-    EXPECT_EQ(monitor[0].message, "Create m_arrayEvent obj is fail");
-    const auto& logs = HostLog::instance().logs();
-    ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(logs[0].function, "deserialize");
-    EXPECT_EQ(logs[0].file, "drawobj");
-    EXPECT_EQ(logs[0].line, 985);
-    EXPECT_EQ(logs[0].level, 1);
-    EXPECT_EQ(logs[0].tag, "Drawobj Create Event is error");
-    EXPECT_EQ(logs[0].format, "%d");
-    EXPECT_EQ(logs[0].text, "1");
+    kvtest::expectFault(
+        1, "Create m_arrayEvent obj is fail",
+        {"deserialize", "drawobj", 985, 1, "Drawobj Create Event is error", "1", "%d"});
 }
 
 TEST_F(ObjectStream, AnimationThatCannotBeAllocatedIsReportedAsUnknown) {

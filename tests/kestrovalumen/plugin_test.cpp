@@ -175,15 +175,6 @@ TEST(ClassDescriptor, TypeTestsOfEveryClassAgainstEveryDescriptor) {
     }
 }
 
-TEST(ClassDescriptor, GuanIsNotAPolyToTheTypeTests) {
-    std::unique_ptr<rtti::object_c> guan(CDrawGuan::static_clazz()->create_object());
-    std::unique_ptr<rtti::object_c> line(CDrawLine::static_clazz()->create_object());
-    EXPECT_FALSE(guan->is_kind_of(CDrawPoly::static_clazz()));
-    EXPECT_FALSE(guan->is_kind_of(draw_object_c::static_clazz()));
-    EXPECT_TRUE(guan->is_kind_of(CDrawObj::static_clazz()));
-    EXPECT_TRUE(line->is_kind_of(draw_object_c::static_clazz()));
-}
-
 TEST(PluginEntry, WritesExactlyTheIdentifier) {
     unsigned char buffer[64];
     std::memset(buffer, 0xAA, sizeof buffer);
@@ -212,8 +203,6 @@ TEST(PluginEntry, RegistersInTableOrderAndUnregistersTheSameInstances) {
         EXPECT_TRUE(registered[i].accepted);
         ASSERT_NE(registered[i].descriptor, nullptr);
         EXPECT_EQ(registered[i].descriptor, kRegistered[i].descriptor());
-        EXPECT_EQ(registered[i].descriptor->class_name(), kRegistered[i].name);
-        EXPECT_EQ(registered[i].descriptor->class_id(), kRegistered[i].number);
         EXPECT_EQ(registry.classes()[i], registered[i].descriptor);
         EXPECT_NE(registered[i].descriptor, CDrawObj::static_clazz());
     }

@@ -1,10 +1,11 @@
 // Helpers of the loader tests: buffers over byte strings, a buffer that throws at a chosen
-// position, a switch that makes the next non-throwing allocation fail, and report lookups.
+// position, the project version that picks the animation header form, and report lookups.
 #pragma once
 
 #include "kestrovalumen/host/utils.h"
 #include "runtime/gui.h"
 #include "runtime/logger.h"
+#include "tests/support/reports.h"
 
 #include <cstring>
 #include <string>
@@ -15,6 +16,13 @@ namespace streamtest {
 
 inline FF::utils::MemoryBuffer bufferOf(const std::string& bytes) {
     return FF::utils::MemoryBuffer(bytes.data(), bytes.size());
+}
+
+//! What a buffer holds, as bytes.
+inline std::string bytesOf(const FF::utils::MemoryBuffer& buffer) {
+    return buffer.length() ? std::string(reinterpret_cast<const char*>(buffer.data()),
+                                         static_cast<size_t>(buffer.length()))
+                           : std::string();
 }
 
 //! Serves bytes like a memory buffer but throws the given exception from the read that starts
@@ -58,12 +66,6 @@ inline void setVersion(int major, int minor, int build, int revision) {
     kestro::Gui::instance().setProjectVersion(version);
 }
 
-inline std::vector<int> monitorCodes() {
-    std::vector<int> codes;
-    for (const kestro::MonitorRecord& record : kestro::HostLog::instance().monitor()) {
-        codes.push_back(record.code);
-    }
-    return codes;
-}
+using kvtest::monitorCodes;
 
 } // namespace streamtest

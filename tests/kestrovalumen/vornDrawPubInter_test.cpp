@@ -3,6 +3,7 @@
 #include "kestrovalumen/vornDrawPubInter.h"
 #include "runtime/logger.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/reports.h"
 
 #include <QBrush>
 #include <QColor>
@@ -41,6 +42,10 @@ TEST_F(PubInterTest, MulDivRoundsHalfAwayFromZero) {
         {7, 0, 10000, 0},
         {46340, 46340, 46340, 46340}, // largest square that fits 32 bits
         {-46340, 46340, -1, 2147395600},
+        // The product wraps in 32 bits before the division: 4.9e9 - 2^32 = 605032704.
+        {70000, 70000, 100, 6050327},
+        {65536, 65536, 1, 0},
+        {50000, 50000, 1, -1794967296}, // 2.5e9 - 2^32
     };
     for (const Case& c : cases) {
         EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.expected) << c.a << " * " << c.b << " / " << c.c;
@@ -56,17 +61,8 @@ TEST_F(PubInterTest, MulDivByZeroLogsAndGivesMinusOne) {
         HostLog::instance().clear();
         EXPECT_EQ(MulDiv(c.a, c.b, 0), -1);
         EXPECT_TRUE(HostLog::instance().monitor().empty());
-        ASSERT_EQ(HostLog::instance().logs().size(), 1u);
-        const kestro::LogRecord& log = HostLog::instance().logs()[0];
-        EXPECT_EQ(log.module, 10);
-        EXPECT_EQ(log.function, "MulDiv");
-        EXPECT_EQ(log.file, "vornDrawPubInter");
-        EXPECT_EQ(log.line, 52);
-        EXPECT_EQ(log.flags, 4);
-        EXPECT_EQ(log.level, 2);
-        EXPECT_EQ(log.tag, "DrawObj");
-        EXPECT_EQ(log.format, "height = %d");
-        EXPECT_EQ(log.text, "height = 0");
+        kvtest::expectLog(
+            {"MulDiv", "vornDrawPubInter", 52, 2, "DrawObj", "height = 0", "height = %d", 4});
     }
 }
 

@@ -5,6 +5,7 @@
 #include "runtime/gui.h"
 #include "runtime/streamform.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/keyboard.h"
 
 #include <gtest/gtest.h>
 
@@ -101,34 +102,14 @@ TEST_F(GuiTest, RecordsEveryArgumentAndThePresetText) {
     EXPECT_STREQ(buffer.text, "1");
 
     ASSERT_EQ(gui.keyboardCalls().size(), 1u);
-    const KeyboardCall& call = gui.keyboardCalls()[0];
-    EXPECT_FALSE(call.customised);
-    EXPECT_EQ(call.kind, 2);
-    EXPECT_EQ(call.preset, "0");
-    EXPECT_EQ(call.mode, -1);
-    EXPECT_EQ(call.prompt, "Pump");
-    EXPECT_TRUE(call.hasText2);
-    EXPECT_EQ(call.text2, "Off");
-    EXPECT_TRUE(call.hasText3);
-    EXPECT_EQ(call.text3, "On");
-    EXPECT_EQ(call.reserved, 0);
-    EXPECT_EQ(call.code, 0);
-    EXPECT_EQ(call.value1, 0);
-    EXPECT_EQ(call.value2, 0);
-}
+    kvtest::expectKeyboardCall(gui.keyboardCalls()[0],
+                               {false, 2, "0", -1, "Pump", true, "Off", true, "On", 0, 0, 0, 0});
 
-TEST_F(GuiTest, NullTextsAreRecordedAsAbsent) {
-    KeyboardBuffer buffer;
-    __gui_input_dialog_open(0, buffer.text, 0, nullptr, nullptr, nullptr, 7, 8, 9, 10);
-    const KeyboardCall& call = gui.keyboardCalls().at(0);
-    EXPECT_EQ(call.prompt, "");
-    EXPECT_FALSE(call.hasText2);
-    EXPECT_FALSE(call.hasText3);
-    EXPECT_EQ(call.preset, "");
-    EXPECT_EQ(call.reserved, 7);
-    EXPECT_EQ(call.code, 8);
-    EXPECT_EQ(call.value1, 9);
-    EXPECT_EQ(call.value2, 10);
+    // Null texts are recorded as absent.
+    KeyboardBuffer empty;
+    __gui_input_dialog_open(0, empty.text, 0, nullptr, nullptr, nullptr, 7, 8, 9, 10);
+    kvtest::expectKeyboardCall(gui.keyboardCalls().at(1),
+                               {false, 0, "", 0, "", false, "", false, "", 7, 8, 9, 10});
 }
 
 TEST_F(GuiTest, AnswersAreUsedInOrderThenTheKeyboardStaysClosed) {
@@ -197,19 +178,8 @@ TEST_F(GuiTest, TheCustomisedKeyboardIsRecordedWithItsSettingAndTexts) {
     KeyboardBuffer buffer("3");
     EXPECT_TRUE(__gui_open_customed_input(1, buffer.text, 1, "Speed", 42, "A", nullptr, 5, 6, 7));
     EXPECT_STREQ(buffer.text, "7");
-    const KeyboardCall& call = gui.keyboardCalls().at(0);
-    EXPECT_TRUE(call.customised);
-    EXPECT_EQ(call.kind, 1);
-    EXPECT_EQ(call.preset, "3");
-    EXPECT_EQ(call.mode, 1);
-    EXPECT_EQ(call.prompt, "Speed");
-    EXPECT_EQ(call.reserved, 42);
-    EXPECT_TRUE(call.hasText2);
-    EXPECT_EQ(call.text2, "A");
-    EXPECT_FALSE(call.hasText3);
-    EXPECT_EQ(call.code, 5);
-    EXPECT_EQ(call.value1, 6);
-    EXPECT_EQ(call.value2, 7);
+    kvtest::expectKeyboardCall(gui.keyboardCalls().at(0),
+                               {true, 1, "3", 1, "Speed", true, "A", false, "", 42, 5, 6, 7});
 }
 
 TEST_F(GuiTest, ClearForgetsAnswersAndTheHandler) {
@@ -299,12 +269,6 @@ TEST(CEventDispatchRecord, AnEmptyProgramAndANegativeCode) {
     ASSERT_TRUE(record.deserialize(&buffer));
     EXPECT_EQ(record.m_nEventCode, -1);
     EXPECT_EQ(record.m_program.length(), 0u);
-}
-
-TEST(CEventDispatchRecord, TheWriterMakesTheSameBytes) {
-    std::string written;
-    kestro::appendEventRecord(written, 11111, std::string("\x01\x02\x03", 3));
-    EXPECT_EQ(written, std::string("\x67\x2B\x00\x00\x03\x00\x00\x00\x01\x02\x03", 11));
 }
 
 struct BadRecord {

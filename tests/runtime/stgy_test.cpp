@@ -36,20 +36,21 @@ TEST_F(StrategiesTest, RunsTheRegisteredStrategyAndRecordsEveryRun) {
     }
 }
 
-TEST_F(StrategiesTest, ALaterDefinitionReplacesTheEarlier) {
+TEST_F(StrategiesTest, ALaterDefinitionReplacesTheEarlierAndClearForgetsThem) {
     int which = 0;
     Strategies::instance().define(1, "a", [&] { which = 1; });
     Strategies::instance().define(1, "b", [&] { which = 2; });
+    Strategies::instance().define(3, "without an action", nullptr);
     EXPECT_EQ(Strategies::instance().nameOf(1), "b");
     EXPECT_EQ(Strategies::instance().nameOf(2), "");
     Vorn_Stgy_RunUserStgy(1, 0);
     EXPECT_EQ(which, 2);
-}
-
-TEST_F(StrategiesTest, AStrategyWithoutAnActionStillRuns) {
-    Strategies::instance().define(3, "nothing", nullptr);
     EXPECT_EQ(Vorn_Stgy_RunUserStgy(3, 0), 0);
-    EXPECT_TRUE(Strategies::instance().runs().at(0).known);
+    EXPECT_TRUE(Strategies::instance().runs().at(1).known);
+
+    Strategies::instance().clear();
+    EXPECT_TRUE(Strategies::instance().runs().empty());
+    EXPECT_EQ(Vorn_Stgy_RunUserStgy(1, 0), -1);
 }
 
 TEST_F(StrategiesTest, AStrategyMayRedefineOrRunOthers) {
@@ -63,14 +64,6 @@ TEST_F(StrategiesTest, AStrategyMayRedefineOrRunOthers) {
     EXPECT_EQ(inner, 1);
     EXPECT_EQ(Strategies::instance().nameOf(1), "replaced");
     EXPECT_EQ(Strategies::instance().runs().size(), 2u);
-}
-
-TEST_F(StrategiesTest, ClearForgetsStrategiesAndRuns) {
-    Strategies::instance().define(1, "a", nullptr);
-    Vorn_Stgy_RunUserStgy(1, 0);
-    Strategies::instance().clear();
-    EXPECT_TRUE(Strategies::instance().runs().empty());
-    EXPECT_EQ(Vorn_Stgy_RunUserStgy(1, 0), -1);
 }
 
 } // namespace

@@ -118,50 +118,6 @@ TEST(StreamReader, EventRecordsAndCounts) {
     }
 }
 
-TEST(StreamReader, WorkedExamplesOfTheAnimationRecords) {
-    {
-        // Fill colour: limits 1.0 and -2.5, one colour, blue.
-        const std::string data = bytes("0a 00 00 00 00 02 00 00 00 00 00 80 3f 00 00 20 c0 01 00 "
-                                       "00 00 00 00 ff 00");
-        StreamReader in(data);
-        BrushRecord record;
-        ASSERT_TRUE(readRecord(in, AnimationHeader::Form::Current, &record));
-        EXPECT_TRUE(in.atEnd());
-        EXPECT_EQ(record.header.version, 10);
-        EXPECT_EQ(record.header.program, "");
-        EXPECT_EQ(record.values, (std::vector<float>{1.0f, -2.5f}));
-        EXPECT_EQ(record.colors, (std::vector<uint32_t>{0x000000FF}));
-    }
-    {
-        // Value input, version 11: string input, no current value, upper limit program 55,
-        // lower limit 2.0, variable 7.
-        const std::string data = bytes("0b 00 00 00 00 05 00 00 00 02 00 00 00 00 00 00 01 00 00 "
-                                       "00 55 00 00 00 40 07 00 00 00 00 00 00 00 00 00 00 00");
-        StreamReader in(data);
-        InputRecord record;
-        ASSERT_TRUE(readRecord(in, AnimationHeader::Form::Current, &record));
-        EXPECT_TRUE(in.atEnd());
-        EXPECT_EQ(record.header.version, 11);
-        EXPECT_EQ(record.noCurrentValue, 1);
-        EXPECT_EQ(record.inputType, 2);
-        EXPECT_TRUE(record.upper.isProgram);
-        EXPECT_EQ(record.upper.program, "\x55");
-        EXPECT_FALSE(record.lower.isProgram);
-        EXPECT_EQ(record.lower.value, 2.0f);
-        EXPECT_EQ(record.varId, 7);
-    }
-    {
-        // Old header: the source "ab", no program.
-        const std::string data = bytes("02 61 62 00 00 00 00");
-        StreamReader in(data);
-        AnimationHeader h;
-        ASSERT_TRUE(readHeader(in, AnimationHeader::Form::Old, &h));
-        EXPECT_EQ(h.source, "ab");
-        EXPECT_EQ(h.version, 10);
-        EXPECT_TRUE(in.atEnd());
-    }
-}
-
 // Every kind of record, written by the stream writer, reads back into the same struct, uses up
 // exactly its bytes, and refuses every shorter stream.
 TEST(StreamReader, EveryAnimationKindReadsBackWhatTheWriterWrote) {
@@ -362,6 +318,9 @@ void expectReadsBack(const Fields& fields, const std::string& expectedHex) {
 
 TEST(StreamReader, ShapeFieldsInStreamOrder) {
     expectReadsBack(NoShapeFields{}, "");
+    EXPECT_EQ(encodeFields(DrawRectFields{}), "");
+    EXPECT_EQ(encodeFields(DrawLineFields{}), "");
+    EXPECT_EQ(encodeFields(DrawPlane3Fields{}), "");
     expectReadsBack(RoundRectFields{21, 10}, "15 00 00 00 0a 00 00 00");
     // The arc's end pair comes first.
     expectReadsBack(ArcFields{1, 2, 3, 4}, "03 00 00 00 04 00 00 00 01 00 00 00 02 00 00 00");
@@ -395,13 +354,27 @@ TEST(StreamReader, ShapeFieldsInStreamOrder) {
 }
 
 TEST(StreamReader, PointCountsBeyondTheBytesAreRefused) {
+    // A count that does not match the vertices, as damaged records have it.
     PolyFields poly;
+    poly.reserved = 0xBEEF;
+    poly.closed = 1;
+    poly.pointCount = 0xFFFF;
+    EXPECT_EQ(hex(encodeFields(poly)), "ff ff ef be 01 00");
     poly.pointCount = 3;
     poly.points = {{0, 0}, {1, 1}};
-    const std::string data = encodeFields(poly);
-    StreamReader in(data);
-    PolyFields back;
-    EXPECT_FALSE(readFields(in, &back));
+    GuanFields band;
+    band.pipeWidth = 6;
+    band.pointCount = 9;
+    band.path = {{3, 4}};
+    EXPECT_EQ(hex(encodeFields(band).substr(0, 4)), "06 00 09 00");
+    const std::string polyData = encodeFields(poly);
+    StreamReader polyIn(polyData);
+    PolyFields polyBack;
+    EXPECT_FALSE(readFields(polyIn, &polyBack));
+    const std::string bandData = encodeFields(band);
+    StreamReader bandIn(bandData);
+    GuanFields bandBack;
+    EXPECT_FALSE(readFields(bandIn, &bandBack));
 }
 
 } // namespace

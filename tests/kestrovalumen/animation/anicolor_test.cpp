@@ -7,65 +7,13 @@
 #include "kestrovalumen/animation/anicolortable.h"
 #include "kestrovalumen/animation/anipen.h"
 #include "kestrovalumen/animation/anitextcolor.h"
-#include "runtime/logger.h"
-#include "runtime/script.h"
 #include "tests/kestrovalumen/animation/anitestsupport.h"
-#include "tests/support/hostfixture.h"
 
-#include <cmath>
-#include <cstdlib>
 #include <limits>
-#include <memory>
-#include <new>
-#include <vector>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define KV_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KV_SANITIZED 1
-#endif
-#endif
-
-#ifndef KV_SANITIZED
-namespace {
-thread_local bool t_counting = false;
-thread_local long t_allocations = 0;
-} // namespace
-
-// Counts heap allocations on the asking thread; the sanitizer keeps its own allocator.
-void* operator new(std::size_t size) {
-    if (t_counting) {
-        ++t_allocations;
-    }
-    if (void* p = std::malloc(size ? size : 1)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return ::operator new(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-#endif
 
 namespace {
 
 using kestro::HostLog;
-using kestro::Rtdb;
-using kestro::ScriptService;
-using kestro::VarType;
 
 constexpr uint32_t kOwnPen = 0x102030;
 constexpr uint32_t kOwnBrush = 0xC0C0C0;
@@ -81,14 +29,11 @@ enum class Target { Pen, Brush, Text };
 struct ColourClass {
     const char* name;
     Target target;
-    uint32_t typeId;
 };
 
 const ColourClass kClasses[] = {
-    {"CAniPen", Target::Pen, KV_ANI_PEN},
-    {"CAniBrush", Target::Brush, KV_ANI_BRUSH},
-    {"CAniTextColor", Target::Text, KV_ANI_TEXTCOLOR},
-};
+    {"CAniPen", Target::Pen}, {"CAniBrush", Target::Brush}, {"CAniTextColor", Target::Text}};
+const ColourClass kPenAndBrush[] = {kClasses[0], kClasses[1]};
 
 kestro::ColorTableRecord table(const std::vector<float>& limits,
                                const std::vector<uint32_t>& colors,
@@ -100,24 +45,23 @@ kestro::ColorTableRecord table(const std::vector<float>& limits,
     return record;
 }
 
+template <class Record>
+kestro::AnimationEntry entryAs(const kestro::ColorTableRecord& table) {
+    Record record;
+    static_cast<kestro::ColorTableRecord&>(record) = table;
+    return kestro::animationEntry(record);
+}
+
 kestro::AnimationEntry entryOf(Target target, const kestro::ColorTableRecord& record) {
     switch (target) {
-    case Target::Pen: {
-        kestro::PenRecord pen;
-        static_cast<kestro::ColorTableRecord&>(pen) = record;
-        return kestro::animationEntry(pen);
-    }
-    case Target::Brush: {
-        kestro::BrushRecord brush;
-        static_cast<kestro::ColorTableRecord&>(brush) = record;
-        return kestro::animationEntry(brush);
-    }
+    case Target::Pen:
+        return entryAs<kestro::PenRecord>(record);
+    case Target::Brush:
+        return entryAs<kestro::BrushRecord>(record);
     case Target::Text:
         break;
     }
-    kestro::TextColorRecord text;
-    static_cast<kestro::ColorTableRecord&>(text) = record;
-    return kestro::animationEntry(text);
+    return entryAs<kestro::TextColorRecord>(record);
 }
 
 //! The colour the class writes into its owner.
@@ -133,42 +77,39 @@ uint32_t applied(Target target, const CDrawObj& owner) {
     return owner.m_crText;
 }
 
-//! An owner with outline and fill off, in its own colours; no blink animation.
-kestro::ObjectRecord ownerRecord() {
-    kestro::ObjectRecord record = anitest::Record(0, 0, 40, 30);
-    record.pen = 0;
-    record.penColor = kOwnPen;
-    record.brush = 0;
-    record.brushColor = kOwnBrush;
-    return record;
+uint32_t ownColour(Target target) {
+    return target == Target::Pen ? kOwnPen : target == Target::Brush ? kOwnBrush : kOwnText;
 }
 
-class AniColorTest : public HostTest {
+class AniColorTest : public anitest::AnimationTest {
 protected:
     void SetUp() override {
-        HostTest::SetUp();
-        level = Rtdb::instance().define("Level", VarType::Float);
-        alarm = Rtdb::instance().define("Alarm", VarType::Int);
-        zero = Rtdb::instance().define("Zero", VarType::Int);
-        ASSERT_EQ(Rtdb::instance().setInt(zero, 0), kestro::RtdbOk);
-        ASSERT_EQ(Rtdb::instance().setInt(alarm, 0), kestro::RtdbOk);
-        setLevel(0.0);
+        AnimationTest::SetUp();
+        level = define("Level", kestro::VarType::Float);
+        alarm = define("Alarm", kestro::VarType::Int);
+        setInt(define("Zero", kestro::VarType::Int), 0);
+        setInt(alarm, 0);
+        set(level, 0.0);
     }
 
-    //! A fresh owner loaded with the given animations: a text owner of textKind, or a plain
-    //! drawing object for kNoText. The text colour is set before loading so that InitObj sees it.
+    //! A fresh owner, outline and fill off in its own colours, loaded with the animations: a
+    //! text owner of textKind, or a plain drawing object for kNoText. The text colour is set
+    //! before loading so that InitObj sees it.
     static constexpr int kNoText = -1;
-    CDrawObj& makeOwner(std::vector<kestro::AnimationEntry> animations, int textKind = kNoText) {
+    CDrawObj& makeOwner(const std::vector<kestro::AnimationEntry>& animations,
+                        int textKind = kNoText) {
         if (textKind == kNoText) {
             owner = std::make_unique<CDrawObj>();
         } else {
             owner = std::make_unique<anitest::TextOwner>(textKind);
         }
         owner->m_crText = kOwnText;
-        kestro::ObjectRecord record = ownerRecord();
-        record.animations = std::move(animations);
-        anitest::Load(*owner, record);
-        owner->SetScriptHost(&host);
+        kestro::ObjectRecord record = anitest::Record(0, 0, 40, 30);
+        record.pen = 0;
+        record.penColor = kOwnPen;
+        record.brush = 0;
+        record.brushColor = kOwnBrush;
+        attach<CAniObj>(*owner, record, animations);
         return *owner;
     }
 
@@ -178,10 +119,6 @@ protected:
             makeOwner({entryOf(c.target, record)}, c.target == Target::Text ? 2 : kNoText);
         EXPECT_EQ(target.AnimationCount(), 1);
         return target.AnimationCount() == 1 ? target.AnimationAt(0) : nullptr;
-    }
-
-    void setLevel(double value) {
-        ASSERT_EQ(Rtdb::instance().setFloat(level, value), kestro::RtdbOk);
     }
 
     static kestro::AnimationEntry blinkEntry() {
@@ -194,11 +131,9 @@ protected:
         return kestro::animationEntry(blink);
     }
 
-    kestro::RtdbScriptHost host;
     std::unique_ptr<CDrawObj> owner;
     int level = -1;
     int alarm = -1;
-    int zero = -1;
 };
 
 // ---- the segment rule ----
@@ -269,37 +204,17 @@ TEST_F(AniColorTest, EachClassColoursItsOwnerBySegment) {
             SCOPED_TRACE(std::string(c.name) + " " + std::to_string(k.value));
             CAniObj* animation = load(c, table({10, 20, 30}, {kA, kB, kC}));
             ASSERT_NE(animation, nullptr);
-            setLevel(k.value);
+            set(level, k.value);
             EXPECT_EQ(animation->Run(0), 1);
             EXPECT_EQ(applied(c.target, *owner), k.color);
             // Each class switches on its own part and leaves the others alone.
             EXPECT_EQ(owner->m_bPen, c.target == Target::Pen ? 1 : 0);
             EXPECT_EQ(owner->m_bBrush, c.target == Target::Brush ? 1 : 0);
-            if (c.target != Target::Pen) {
-                EXPECT_EQ(owner->m_logPen.color, kOwnPen);
+            for (Target other : {Target::Pen, Target::Brush, Target::Text}) {
+                if (other != c.target) {
+                    EXPECT_EQ(applied(other, *owner), ownColour(other));
+                }
             }
-            if (c.target != Target::Brush) {
-                EXPECT_EQ(owner->m_logBrush.color, kOwnBrush);
-            }
-            if (c.target != Target::Text) {
-                EXPECT_EQ(owner->m_crText, kOwnText);
-            }
-        }
-    }
-}
-
-TEST_F(AniColorTest, ASingleLimitGivesItsColourToEveryValue) {
-    for (const ColourClass& c : kClasses) {
-        SCOPED_TRACE(c.name);
-        CAniObj* animation = load(c, table({50}, {kA}));
-        ASSERT_NE(animation, nullptr);
-        setLevel(-1e6);
-        EXPECT_EQ(animation->Run(0), 1);
-        for (double value : {49.9, 50.0, 1e6, -1e6}) {
-            SCOPED_TRACE(value);
-            setLevel(value);
-            EXPECT_EQ(animation->Run(0), 0);
-            EXPECT_EQ(applied(c.target, *owner), kA);
         }
     }
 }
@@ -319,126 +234,89 @@ TEST_F(AniColorTest, TheSameColourAgainIsNoChange) {
         ASSERT_NE(animation, nullptr);
         for (const Step& step : steps) {
             SCOPED_TRACE(step.value);
-            setLevel(step.value);
+            set(level, step.value);
             EXPECT_EQ(animation->Run(0), step.result);
             EXPECT_EQ(applied(c.target, *owner), step.color);
         }
         // The owner reports the change of its animation.
-        setLevel(25);
+        set(level, 25);
         EXPECT_TRUE(owner->Run(0));
         EXPECT_FALSE(owner->Run(0));
     }
 }
 
-TEST_F(AniColorTest, AnEmptyLimitTableChangesNothing) {
+TEST_F(AniColorTest, AValueWithoutAColourChangesNothing) {
+    struct Case {
+        const char* name;
+        kestro::ColorTableRecord table;
+        std::vector<double> values;
+    };
+    const Case cases[] = {
+        {"no limits", table({}, {kA, kB}), {-5.0, 0.0, 5.0}},
+        {"no colour for the upper segments", table({10, 20, 30}, {kA, kB}), {25.0, 30.0, 1000.0}},
+        {"no colours at all", table({10}, {}), {5.0}},
+    };
     for (const ColourClass& c : kClasses) {
-        SCOPED_TRACE(c.name);
-        CAniObj* animation = load(c, table({}, {kA, kB}));
-        ASSERT_NE(animation, nullptr);
-        const uint32_t before = applied(c.target, *owner);
-        const unsigned long long runsBefore = ScriptService::instance().runs();
-        for (double value : {-5.0, 0.0, 5.0}) {
-            setLevel(value);
-            EXPECT_EQ(animation->Run(0), 0);
+        for (const Case& k : cases) {
+            SCOPED_TRACE(std::string(c.name) + ": " + k.name);
+            CAniObj* animation = load(c, k.table);
+            ASSERT_NE(animation, nullptr);
+            const unsigned long long runsBefore = scriptRuns();
+            for (double value : k.values) {
+                set(level, value);
+                EXPECT_EQ(animation->Run(0), 0);
+                EXPECT_EQ(applied(c.target, *owner), ownColour(c.target));
+                EXPECT_EQ(owner->m_bPen, 0);
+                EXPECT_EQ(owner->m_bBrush, 0);
+            }
+            // The expression still runs first: only its value has nowhere to go.
+            EXPECT_EQ(scriptRuns(), runsBefore + k.values.size());
         }
-        // The expression still runs first: only its value has nowhere to go.
-        EXPECT_EQ(ScriptService::instance().runs(), runsBefore + 3);
-        EXPECT_EQ(applied(c.target, *owner), before);
-        EXPECT_EQ(owner->m_bPen, 0);
-        EXPECT_EQ(owner->m_bBrush, 0);
-    }
-}
-
-TEST_F(AniColorTest, SegmentsWithoutAColourChangeNothing) {
-    for (const ColourClass& c : kClasses) {
-        SCOPED_TRACE(c.name);
+        // After a coloured segment, one without a colour keeps the colour.
         CAniObj* animation = load(c, table({10, 20, 30}, {kA, kB}));
-        ASSERT_NE(animation, nullptr);
-        const uint32_t before = applied(c.target, *owner);
-        for (double value : {25.0, 30.0, 1000.0}) {
-            SCOPED_TRACE(value);
-            setLevel(value);
-            EXPECT_EQ(animation->Run(0), 0);
-            EXPECT_EQ(applied(c.target, *owner), before);
-            EXPECT_EQ(owner->m_bPen, 0);
-            EXPECT_EQ(owner->m_bBrush, 0);
-        }
-        setLevel(15);
+        set(level, 15);
         EXPECT_EQ(animation->Run(0), 1);
-        EXPECT_EQ(applied(c.target, *owner), kB);
-        setLevel(25);
+        set(level, 25);
         EXPECT_EQ(animation->Run(0), 0);
         EXPECT_EQ(applied(c.target, *owner), kB);
-
-        // Limits but no colours at all.
-        animation = load(c, table({10}, {}));
-        ASSERT_NE(animation, nullptr);
-        setLevel(5);
-        EXPECT_EQ(animation->Run(0), 0);
-        EXPECT_EQ(applied(c.target, *owner), c.target == Target::Pen     ? kOwnPen
-                                             : c.target == Target::Brush ? kOwnBrush
-                                                                         : kOwnText);
     }
-}
-
-TEST_F(AniColorTest, OnlyTheRefreshRunsThem) {
-    for (const ColourClass& c : kClasses) {
-        SCOPED_TRACE(c.name);
-        CAniObj* animation = load(c, table({10}, {kA}));
-        ASSERT_NE(animation, nullptr);
-        const unsigned long long runsBefore = ScriptService::instance().runs();
-        for (int event : {-1, 1, 2, 3, 4, 5, 11111, 88888}) {
-            SCOPED_TRACE(event);
-            EXPECT_EQ(animation->Run(event), 0);
-        }
-        EXPECT_EQ(ScriptService::instance().runs(), runsBefore);
-        EXPECT_NE(applied(c.target, *owner), kA);
-    }
-}
-
-TEST_F(AniColorTest, NoneMarksItsOwnerAnimated) {
-    CDrawObj& target = makeOwner({entryOf(Target::Pen, table({10}, {kA})),
-                                  entryOf(Target::Brush, table({10}, {kA})),
-                                  entryOf(Target::Text, table({10}, {kA}))});
-    EXPECT_EQ(target.AnimationCount(), 3);
-    EXPECT_EQ(target.m_bAnimated, 0);
 }
 
 // ---- outline and fill: the current colour and the blink sibling ----
 
 TEST_F(AniColorTest, WithoutABlinkTheOwnersColourIsTheCurrentOne) {
-    for (const ColourClass& c : {kClasses[0], kClasses[1]}) {
+    for (const ColourClass& c : kPenAndBrush) {
         SCOPED_TRACE(c.name);
-        const uint32_t own = c.target == Target::Pen ? kOwnPen : kOwnBrush;
+        const uint32_t own = ownColour(c.target);
         CAniObj* animation = load(c, table({10, 20}, {own, kB}));
         ASSERT_NE(animation, nullptr);
-        setLevel(5); // the owner's own colour: no change, and the part stays off
+        set(level, 5); // the owner's own colour: no change, and the part stays off
         EXPECT_EQ(animation->Run(0), 0);
         EXPECT_EQ(owner->m_bPen, 0);
         EXPECT_EQ(owner->m_bBrush, 0);
-        setLevel(15);
+        set(level, 15);
         EXPECT_EQ(animation->Run(0), 1);
         EXPECT_EQ(applied(c.target, *owner), kB);
-        setLevel(5);
+        set(level, 5);
         EXPECT_EQ(animation->Run(0), 1);
         EXPECT_EQ(applied(c.target, *owner), own);
     }
 }
 
 TEST_F(AniColorTest, WithABlinkTheCurrentColourStartsAtBlack) {
-    for (const ColourClass& c : {kClasses[0], kClasses[1]}) {
+    for (const ColourClass& c : kPenAndBrush) {
         SCOPED_TRACE(c.name);
-        const uint32_t own = c.target == Target::Pen ? kOwnPen : kOwnBrush;
+        const uint32_t own = ownColour(c.target);
         // The blink comes after the colour animation: InitObj runs once all are loaded.
         CDrawObj& target = makeOwner(
             {entryOf(c.target, table({10, 20}, {0x000000, own})), blinkEntry(), blinkEntry()});
         CAniObj* animation = target.AnimationAt(0);
-        setLevel(5); // black is taken as already applied
+        set(level, 5); // black is taken as already applied
         EXPECT_EQ(animation->Run(0), 0);
         EXPECT_EQ(target.m_bPen, 0);
         EXPECT_EQ(target.m_bBrush, 0);
         EXPECT_EQ(applied(c.target, target), own);
-        setLevel(15); // the owner's own colour is a change
+        set(level, 15); // the owner's own colour is a change
         EXPECT_EQ(animation->Run(0), 1);
         EXPECT_EQ(target.m_bPen, c.target == Target::Pen ? 1 : 0);
         EXPECT_EQ(target.m_bBrush, c.target == Target::Brush ? 1 : 0);
@@ -461,10 +339,18 @@ TEST_F(AniColorTest, InitObjFindsTheFirstBlink) {
     EXPECT_EQ(pen->m_crCurrent, 0u);
     EXPECT_EQ(brush->m_crCurrent, 0u);
     EXPECT_EQ(pen->m_pDrawObj, &target);
+    EXPECT_EQ(target.m_bAnimated, 1); // by the blinks: the colour classes do not mark it
 
     // Attached to an owner without a blink, they take its colour instead.
     CDrawObj plain;
-    anitest::Load(plain, ownerRecord());
+    kestro::ObjectRecord record = anitest::Record(0, 0, 40, 30);
+    record.penColor = kOwnPen;
+    record.brushColor = kOwnBrush;
+    record.animations = {entryOf(Target::Pen, table({10}, {kA})),
+                         entryOf(Target::Brush, table({10}, {kA})),
+                         entryOf(Target::Text, table({10}, {kA}))};
+    anitest::Load(plain, record);
+    EXPECT_EQ(plain.m_bAnimated, 0);
     pen->InitObj(&plain);
     brush->InitObj(&plain);
     EXPECT_EQ(pen->m_pBlink, nullptr);
@@ -474,12 +360,11 @@ TEST_F(AniColorTest, InitObjFindsTheFirstBlink) {
 }
 
 TEST_F(AniColorTest, AColourChangeBecomesTheBlinksOwnLook) {
-    for (const ColourClass& c : {kClasses[0], kClasses[1]}) {
+    for (const ColourClass& c : kPenAndBrush) {
         SCOPED_TRACE(c.name);
         const bool pen = c.target == Target::Pen;
-        const uint32_t own = pen ? kOwnPen : kOwnBrush;
         const uint32_t blinkColour = pen ? 0xFF0000 : 0x00FF00;
-        ASSERT_EQ(Rtdb::instance().setInt(alarm, 0), kestro::RtdbOk);
+        setInt(alarm, 0);
         CDrawObj& target = makeOwner({blinkEntry(), entryOf(c.target, table({10, 20}, {kA, kB}))});
         auto* blink = dynamic_cast<CAniBlink*>(target.AnimationAt(0));
         ASSERT_NE(blink, nullptr);
@@ -487,16 +372,16 @@ TEST_F(AniColorTest, AColourChangeBecomesTheBlinksOwnLook) {
         const int32_t& savedFlag = pen ? blink->m_bSavedPen : blink->m_bSavedBrush;
         const uint32_t& savedColour = pen ? blink->m_crSavedPen : blink->m_crSavedBrush;
         ASSERT_EQ(savedFlag, 0);
-        ASSERT_EQ(savedColour, own);
+        ASSERT_EQ(savedColour, ownColour(c.target));
 
-        setLevel(5);
+        set(level, 5);
         EXPECT_TRUE(target.Run(0));
         EXPECT_EQ(savedColour, kA);
         EXPECT_EQ(savedFlag, 1);
 
         // Blinking: the blink colour and the animated colour take turns; the animation does not
         // fight the blink colour while its own colour is unchanged.
-        ASSERT_EQ(Rtdb::instance().setInt(alarm, 1), kestro::RtdbOk);
+        setInt(alarm, 1);
         EXPECT_TRUE(target.Run(1));
         EXPECT_EQ(applied(c.target, target), blinkColour);
         EXPECT_FALSE(target.Run(0));
@@ -507,12 +392,12 @@ TEST_F(AniColorTest, AColourChangeBecomesTheBlinksOwnLook) {
         EXPECT_EQ(applied(c.target, target), blinkColour);
 
         // The end of the blink brings back the animated colour, not the loaded one.
-        ASSERT_EQ(Rtdb::instance().setInt(alarm, 0), kestro::RtdbOk);
+        setInt(alarm, 0);
         EXPECT_TRUE(target.Run(1));
         EXPECT_EQ(applied(c.target, target), kA);
         EXPECT_EQ(flag, 1);
 
-        setLevel(15);
+        set(level, 15);
         EXPECT_TRUE(target.Run(0));
         EXPECT_EQ(savedColour, kB);
     }
@@ -538,28 +423,28 @@ TEST_F(AniColorTest, TextColourOnAKind2Owner) {
     const Step steps[] = {{5, 0, kOwnText}, {15, 1, kB}, {15, 0, kB}, {5, 1, kOwnText}};
     for (const Step& step : steps) {
         SCOPED_TRACE(step.value);
-        setLevel(step.value);
+        set(level, step.value);
         EXPECT_EQ(text->Run(0), step.result);
         EXPECT_EQ(target.m_crText, step.text);
         EXPECT_EQ(text->m_crCurrent, step.text);
     }
     // The blink is not told: its saved text colour stays the loaded one.
-    setLevel(15);
+    set(level, 15);
     EXPECT_EQ(text->Run(0), 1);
     EXPECT_EQ(blink->m_crSavedText, kOwnText);
     EXPECT_EQ(target.m_bPen, 0);
     EXPECT_EQ(target.m_bBrush, 0);
 }
 
-TEST_F(AniColorTest, TextColourOnAKind1OwnerIsAppliedOnEveryRefresh) {
+TEST_F(AniColorTest, TextColourOnAKind1OwnerIsAppliedOnEveryRefreshButNeverColourOne) {
     CDrawObj& target = makeOwner({entryOf(Target::Text, table({10, 20}, {kOwnText, kB}))}, 1);
     auto* text = dynamic_cast<CAniTextColor*>(target.AnimationAt(0));
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->m_crCurrent, kOwnText);
 
-    setLevel(5); // the owner's colour: no change yet
+    set(level, 5); // the owner's colour: no change yet
     EXPECT_EQ(text->Run(0), 0);
-    setLevel(15);
+    set(level, 15);
     EXPECT_EQ(text->Run(0), 1);
     EXPECT_EQ(target.m_crText, kB);
     EXPECT_EQ(text->m_crCurrent, 1u);
@@ -567,22 +452,19 @@ TEST_F(AniColorTest, TextColourOnAKind1OwnerIsAppliedOnEveryRefresh) {
     target.m_crText = 0x999999;
     EXPECT_EQ(text->Run(0), 1);
     EXPECT_EQ(target.m_crText, kB);
-    setLevel(5);
+    set(level, 5);
     EXPECT_EQ(text->Run(0), 1);
     EXPECT_EQ(target.m_crText, kOwnText);
     EXPECT_EQ(text->m_crCurrent, 1u);
-}
 
-TEST_F(AniColorTest, TextColourOnAKind1OwnerNeverAppliesTheColourOne) {
-    CDrawObj& target = makeOwner({entryOf(Target::Text, table({10, 20}, {0x000001, kB}))}, 1);
-    auto* text = dynamic_cast<CAniTextColor*>(target.AnimationAt(0));
-    ASSERT_NE(text, nullptr);
-    setLevel(15);
+    // The colour 1 equals the current "colour" 1.
+    CDrawObj& other = makeOwner({entryOf(Target::Text, table({10, 20}, {0x000001, kB}))}, 1);
+    text = dynamic_cast<CAniTextColor*>(other.AnimationAt(0));
+    set(level, 15);
     EXPECT_EQ(text->Run(0), 1);
-    ASSERT_EQ(text->m_crCurrent, 1u);
-    setLevel(5); // colour 1 equals the current "colour" 1
+    set(level, 5);
     EXPECT_EQ(text->Run(0), 0);
-    EXPECT_EQ(target.m_crText, kB);
+    EXPECT_EQ(other.m_crText, kB);
 }
 
 TEST_F(AniColorTest, TextColourOnOtherKindsOnlyReportsTheTopSegment) {
@@ -603,51 +485,47 @@ TEST_F(AniColorTest, TextColourOnOtherKindsOnlyReportsTheTopSegment) {
                               {15, 0},   {5, 0},    {-1000, 0}, {30.5, 1}};
         for (const Step& step : steps) {
             SCOPED_TRACE(step.value);
-            setLevel(step.value);
+            set(level, step.value);
             EXPECT_EQ(text->Run(0), step.result);
             EXPECT_EQ(shape.m_crText, kOwnText);
             EXPECT_EQ(text->m_crCurrent, 0u);
         }
     }
-}
-
-TEST_F(AniColorTest, TextColourOnAShapeWithABlackOrMissingTopColourReportsNothing) {
-    CDrawObj& withBlack = makeOwner({entryOf(Target::Text, table({10, 20}, {kA, 0x000000}))});
-    setLevel(1000);
-    EXPECT_EQ(withBlack.AnimationAt(0)->Run(0), 0);
-
-    CDrawObj& withoutColour = makeOwner({entryOf(Target::Text, table({10, 20}, {kA}))});
-    EXPECT_EQ(withoutColour.AnimationAt(0)->Run(0), 0);
-    EXPECT_EQ(withoutColour.m_crText, kOwnText);
+    // A black or missing top colour reports nothing.
+    set(level, 1000);
+    for (const std::vector<uint32_t>& colours : {std::vector<uint32_t>{kA, 0}, {kA}}) {
+        CDrawObj& shape = makeOwner({entryOf(Target::Text, table({10, 20}, colours))});
+        EXPECT_EQ(shape.AnimationAt(0)->Run(0), 0);
+        EXPECT_EQ(shape.m_crText, kOwnText);
+    }
 }
 
 // ---- reports ----
 
 struct ReportCase {
     ColourClass cls;
-    int runCode;
-    const char* runMessage;
-    const char* file;
-    size_t fileSize;
-    int line;
-    const char* tag;
-    const char* text;
-    int initCode;
-    const char* initMessage;
-};
-
-const ReportCase kReports[] = {
-    {kClasses[0], 25, "CAniPen expressFloat run error", "animation\\anipen", 16, 114, "CAniPen",
-     "CAniPen ExpressFloat errorCode", 24, "CAniPen::InitObj failed！para is null!"},
-    {kClasses[1], 15, "CAnibrush expressFloat run error", "animation\\anibrush", 18, 112,
-     "CAnibrush ExpressFloat errorCod", "erro!", 14, "CAniBrush::InitObj failed！para is null!"},
-    {kClasses[2], 46, "CAniTextColor--script_SvrRunExpressFloat retrun error!",
-     "animation\\anitextcolor", 22, 117, "CAniTextColor", "script_SvrRunExpressFloat retrun error!",
-     45, "CAniTextColor::InitObj failed！para is null!"},
+    int code;
+    const char* message;
+    kvtest::Log log;
 };
 
 TEST_F(AniColorTest, ExpressionFailureReportsAndKeepsTheOwner) {
-    for (const ReportCase& r : kReports) {
+    const ReportCase reports[] = {
+        {kClasses[0],
+         25,
+         "CAniPen expressFloat run error",
+         {"Run", "animation\\anipen", 114, 2, "CAniPen", "CAniPen ExpressFloat errorCode"}},
+        {kClasses[1],
+         15,
+         "CAnibrush expressFloat run error",
+         {"Run", "animation\\anibrush", 112, 2, "CAnibrush ExpressFloat errorCod", "erro!"}},
+        {kClasses[2],
+         46,
+         "CAniTextColor--script_SvrRunExpressFloat retrun error!",
+         {"Run", "animation\\anitextcolor", 117, 2, "CAniTextColor",
+          "script_SvrRunExpressFloat retrun error!"}},
+    };
+    for (const ReportCase& r : reports) {
         SCOPED_TRACE(r.cls.name);
         for (bool emptyTable : {false, true}) {
             SCOPED_TRACE(emptyTable);
@@ -656,61 +534,22 @@ TEST_F(AniColorTest, ExpressionFailureReportsAndKeepsTheOwner) {
                                        : table({10, 20}, {kA, kB}, "Level / Zero"));
             ASSERT_NE(animation, nullptr);
             HostLog::instance().clear();
-            setLevel(15);
+            set(level, 15);
             EXPECT_EQ(animation->Run(0), 0);
             EXPECT_EQ(owner->m_bPen, 0);
             EXPECT_EQ(owner->m_bBrush, 0);
-            EXPECT_EQ(owner->m_logPen.color, kOwnPen);
-            EXPECT_EQ(owner->m_logBrush.color, kOwnBrush);
-            EXPECT_EQ(owner->m_crText, kOwnText);
-
-            const auto& monitor = HostLog::instance().monitor();
-            ASSERT_EQ(monitor.size(), 1u);
-            EXPECT_EQ(monitor[0].module, 10);
-            EXPECT_EQ(monitor[0].code, r.runCode);
-            EXPECT_EQ(monitor[0].message, r.runMessage);
-            EXPECT_EQ(monitor[0].kind, 1);
-            const auto& logs = HostLog::instance().logs();
-            ASSERT_EQ(logs.size(), 1u);
-            EXPECT_EQ(logs[0].module, 10);
-            EXPECT_EQ(logs[0].function, "Run");
-            EXPECT_EQ(logs[0].file, r.file);
-            EXPECT_EQ(logs[0].file.size(), r.fileSize); // one backslash
-            EXPECT_EQ(logs[0].line, r.line);
-            EXPECT_EQ(logs[0].flags, 0);
-            EXPECT_EQ(logs[0].level, 2);
-            EXPECT_EQ(logs[0].tag, r.tag);
-            EXPECT_EQ(logs[0].text, r.text);
+            for (Target part : {Target::Pen, Target::Brush, Target::Text}) {
+                EXPECT_EQ(applied(part, *owner), ownColour(part));
+            }
+            kvtest::expectFault(r.code, r.message, r.log);
         }
     }
 }
 
-TEST_F(AniColorTest, InitObjWithoutOwnerReportsAndStaysUnattached) {
-    for (const ReportCase& r : kReports) {
-        SCOPED_TRACE(r.cls.name);
-        HostLog::instance().clear();
-        std::unique_ptr<CAniObj> animation(CreateAnimation(r.cls.typeId));
-        ASSERT_NE(animation, nullptr);
-        animation->InitObj(nullptr);
-        EXPECT_EQ(animation->m_pDrawObj, nullptr);
-        const auto& monitor = HostLog::instance().monitor();
-        ASSERT_EQ(monitor.size(), 1u);
-        EXPECT_EQ(monitor[0].module, 10);
-        EXPECT_EQ(monitor[0].code, r.initCode);
-        EXPECT_EQ(monitor[0].message, r.initMessage);
-        EXPECT_EQ(monitor[0].kind, 1);
-        EXPECT_TRUE(HostLog::instance().logs().empty());
-        EXPECT_EQ(animation->Run(0), 0);
-    }
-    EXPECT_EQ(ScriptService::instance().runs(), 0u);
-}
-
-// ---- no heap allocation on a refresh ----
-
 TEST_F(AniColorTest, RefreshAllocatesNothing) {
-#ifdef KV_SANITIZED
-    GTEST_SKIP() << "allocation counting needs the plain allocator";
-#else
+    if (!kvtest::allocationsCounted()) {
+        GTEST_SKIP() << "allocation counting needs the plain allocator";
+    }
     for (const ColourClass& c : kClasses) {
         SCOPED_TRACE(c.name);
         // With a blink sibling, so that a change also re-attaches the blink.
@@ -719,16 +558,11 @@ TEST_F(AniColorTest, RefreshAllocatesNothing) {
         CAniObj* animation = target.AnimationAt(1);
         int changes = 0;
         for (double value : {5.0, 5.0, 15.0, 15.0, 5.0}) {
-            setLevel(value);
-            t_allocations = 0;
-            t_counting = true;
-            changes += animation->Run(0);
-            t_counting = false;
-            EXPECT_EQ(t_allocations, 0) << value;
+            set(level, value);
+            EXPECT_EQ(kvtest::allocationsOf([&] { changes += animation->Run(0); }), 0) << value;
         }
         EXPECT_EQ(changes, 3);
     }
-#endif
 }
 
 } // namespace

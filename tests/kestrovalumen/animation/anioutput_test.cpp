@@ -4,14 +4,8 @@
 // the reuse of the last text, the failure reports and the settings no record carries.
 #include "kestrovalumen/animation/anioutput.h"
 #include "runtime/linguist.h"
-#include "runtime/logger.h"
-#include "runtime/rtdb.h"
-#include "runtime/script.h"
 #include "tests/kestrovalumen/animation/anitestsupport.h"
-#include "tests/support/hostfixture.h"
 
-#include <memory>
-#include <string>
 #include <type_traits>
 
 using kestro::HostLog;
@@ -28,12 +22,12 @@ public:
     void SetText(std::string) override { ++setTextCalls; }
 };
 
-class AniOutputTest : public HostTest {
+class AniOutputTest : public anitest::AnimationTest {
 protected:
     void SetUp() override {
-        HostTest::SetUp();
-        number = Rtdb::instance().define("Val", VarType::Float);
-        text = Rtdb::instance().define("Txt", VarType::String);
+        AnimationTest::SetUp();
+        number = define("Val", VarType::Float);
+        text = define("Txt", VarType::String);
     }
 
     //! An owner of the given kind holding one value output of the record, driven by source.
@@ -48,7 +42,7 @@ protected:
             owner = std::make_unique<Owner>();
         }
         anitest::Load(*owner, object);
-        owner->SetScriptHost(&scriptHost);
+        owner->SetScriptHost(&host);
         output = anitest::Animation<CAniOutput>(*owner);
         ASSERT_NE(output, nullptr);
     }
@@ -65,23 +59,11 @@ protected:
 
     int number = -1;
     int text = -1;
-    kestro::RtdbScriptHost scriptHost;
     std::unique_ptr<anitest::TextOwner> owner;
     CAniOutput* output = nullptr;
 };
 
 // ---- events, owner kinds, attaching ----
-
-TEST_F(AniOutputTest, OnlyRefreshAndForcedUpdateAreHandled) {
-    makeNumber(2, 5);
-    setNumber(1.5);
-    for (int event : {-1, 1, 2, 3, 5, 11111, 12345, 88887}) {
-        EXPECT_EQ(output->Run(event), 0) << event;
-    }
-    EXPECT_EQ(ScriptService::instance().runs(), 0u);
-    EXPECT_EQ(owner->setTextCalls, 0);
-    EXPECT_EQ(output->m_nIntDigits, 5);
-}
 
 TEST_F(AniOutputTest, OwnerOfAnotherKindOnlyGetsOne) {
     for (int kind : {0, 1, 3}) {
@@ -96,7 +78,7 @@ TEST_F(AniOutputTest, OwnerOfAnotherKindOnlyGetsOne) {
         EXPECT_EQ(output->Run(88888), 1);
         EXPECT_EQ(owner->setTextCalls, 0);
         // Nothing ran: no evaluation, no clamping of the stored settings.
-        EXPECT_EQ(ScriptService::instance().runs(), 0u);
+        EXPECT_EQ(scriptRuns(), 0u);
         EXPECT_EQ(output->m_nIntDigits, 5);
         EXPECT_EQ(output->m_dLastValue, static_cast<double>(-923112.3f));
     }
@@ -112,10 +94,10 @@ TEST_F(AniOutputTest, PlainShapeOwnerGetsOne) {
     anitest::Load(shape, object);
     EXPECT_EQ(shape.m_bAnimated, 1);
     EXPECT_TRUE(shape.Run(0));
-    EXPECT_EQ(ScriptService::instance().runs(), 0u);
+    EXPECT_EQ(scriptRuns(), 0u);
 }
 
-TEST_F(AniOutputTest, InitObjMarksTheOwnerAnimated) {
+TEST_F(AniOutputTest, InitObjMarksTheOwnerAnimatedAndANullOwnerKeepsTheFormerOne) {
     makeNumber(-1, 0);
     EXPECT_EQ(owner->m_bAnimated, 1);
     EXPECT_EQ(output->m_pDrawObj, owner.get());
@@ -124,27 +106,16 @@ TEST_F(AniOutputTest, InitObjMarksTheOwnerAnimated) {
     output->InitObj(&other);
     EXPECT_EQ(output->m_pDrawObj, &other);
     EXPECT_EQ(other.m_bAnimated, 1);
-    EXPECT_TRUE(HostLog::instance().monitor().empty());
-}
+    EXPECT_TRUE(kvtest::nothingReported());
 
-TEST_F(AniOutputTest, InitObjWithoutOwnerReports) {
-    makeNumber(-1, 0);
     output->InitObj(nullptr);
-    EXPECT_EQ(output->m_pDrawObj, owner.get());
-    const auto& monitor = HostLog::instance().monitor();
-    ASSERT_EQ(monitor.size(), 1u);
-    EXPECT_EQ(monitor[0].module, 10);
-    EXPECT_EQ(monitor[0].code, 22);
-    EXPECT_EQ(monitor[0].message, "CAniOutput::InitObj failed！para is null!");
-    EXPECT_EQ(monitor[0].kind, 1);
-    EXPECT_TRUE(HostLog::instance().logs().empty());
-}
+    EXPECT_EQ(output->m_pDrawObj, &other);
+    kvtest::expectMonitorOnly(22, "CAniOutput::InitObj failed！para is null!");
 
-TEST_F(AniOutputTest, UnattachedOutputDoesNothing) {
+    // Unattached, even a forced update does nothing.
     CAniOutput detached;
-    EXPECT_EQ(detached.Run(0), 0);
     EXPECT_EQ(detached.Run(88888), 0);
-    EXPECT_EQ(ScriptService::instance().runs(), 0u);
+    EXPECT_EQ(scriptRuns(), 0u);
 }
 
 // ---- switch kind ----
@@ -242,6 +213,7 @@ TEST_F(AniOutputTest, FixedDecimalsAreTruncated) {
         {2, 1e-7, "0.00"},
         // A value that prints as zero keeps its sign.
         {2, -0.001, "-0.00"},
+        {2, -1e-7, "-0.00"}, // "-0.000000" from the formatter
         {4, -0.0, "0.0000"},
         {2, 0.0, "0.00"},
         // Decimals above six are cut to six.
@@ -256,17 +228,11 @@ TEST_F(AniOutputTest, FixedDecimalsAreTruncated) {
         EXPECT_EQ(owner->text(), c.shown);
         EXPECT_EQ(output->m_strLastText.str(), c.shown);
         EXPECT_EQ(output->m_dLastValue, c.value);
-        // The record's integer digits give way to one digit without leading zeros.
+        // The record's integer digits give way to one digit without leading zeros; decimals
+        // above six are stored back as six.
         EXPECT_EQ(output->m_nIntDigits, 1);
+        EXPECT_EQ(output->m_nDecimals, c.decimals > 6 ? 6 : c.decimals);
     }
-}
-
-TEST_F(AniOutputTest, DecimalsAboveSixAreStoredBack) {
-    makeNumber(9, 0);
-    setNumber(1.0);
-    output->Run(0);
-    EXPECT_EQ(output->m_nDecimals, 6);
-    EXPECT_EQ(owner->text(), "1.000000");
 }
 
 TEST_F(AniOutputTest, DecimalsBelowMinusOneTurnAutomaticAfterTheFirstValue) {
@@ -459,22 +425,13 @@ TEST_F(AniOutputTest, FailedEvaluationReportsByKind) {
         EXPECT_EQ(owner->setTextCalls, 0);
         EXPECT_EQ(output->m_dLastValue, static_cast<double>(-923112.3f));
 
-        const auto& monitor = HostLog::instance().monitor();
-        ASSERT_EQ(monitor.size(), 2u);
-        EXPECT_EQ(monitor[0].module, 10);
-        EXPECT_EQ(monitor[0].code, c.code);
-        EXPECT_EQ(monitor[0].message, c.message);
-        EXPECT_EQ(monitor[0].kind, 1);
-        const auto& logs = HostLog::instance().logs();
-        ASSERT_EQ(logs.size(), 2u);
-        EXPECT_EQ(logs[0].module, 10);
-        EXPECT_EQ(logs[0].function, "Run");
-        EXPECT_EQ(logs[0].file, "animation\\anioutput");
-        EXPECT_EQ(logs[0].line, c.line);
-        EXPECT_EQ(logs[0].flags, 0);
-        EXPECT_EQ(logs[0].level, 2);
-        EXPECT_EQ(logs[0].tag, "CAniOutput");
-        EXPECT_EQ(logs[0].text, c.text);
+        // One report per run, the second like the first.
+        EXPECT_EQ(kvtest::monitorCodes(), (std::vector<int>{c.code, c.code}));
+        ASSERT_EQ(HostLog::instance().logs().size(), 2u);
+        HostLog::instance().clear();
+        output->Run(0);
+        kvtest::expectFault(c.code, c.message,
+                            {"Run", "animation\\anioutput", c.line, 2, "CAniOutput", c.text});
     }
 }
 

@@ -1,18 +1,25 @@
 // Owners for animation tests: real drawing objects loaded from records written by the stream
-// writer, and small text-bearing owners of the kinds no shape of the module reports.
+// writer, small text-bearing owners of the kinds no shape of the module reports, and a fixture
+// whose database tags the compiled programs read.
 #pragma once
 
 #include "kestrovalumen/animation/aniobj.h"
 #include "kestrovalumen/drawobj.h"
 #include "runtime/rtdb.h"
+#include "runtime/script.h"
 #include "runtime/script/compiler.h"
 #include "runtime/script/rtdbhost.h"
 #include "runtime/streamwriter.h"
+#include "tests/support/allocations.h"
+#include "tests/support/hostfixture.h"
+#include "tests/support/printers.h"
+#include "tests/support/reports.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace anitest {
 
@@ -77,5 +84,36 @@ T* Animation(const CDrawObj& owner) {
     }
     return nullptr;
 }
+
+//! Tags in the database and owners that read them through the database's expression host.
+class AnimationTest : public HostTest {
+protected:
+    int define(const std::string& name, kestro::VarType type) {
+        return kestro::Rtdb::instance().define(name, type);
+    }
+    void set(int tag, double value) {
+        ASSERT_EQ(kestro::Rtdb::instance().setFloat(tag, value), kestro::RtdbOk);
+    }
+    void setInt(int tag, int value) {
+        ASSERT_EQ(kestro::Rtdb::instance().setInt(tag, value), kestro::RtdbOk);
+    }
+
+    //! Loads target from the record with these animations added and gives it the database as
+    //! its expression host; returns its first animation of type T.
+    template <class T>
+    T* attach(CDrawObj& target, kestro::ObjectRecord record,
+              const std::vector<kestro::AnimationEntry>& animations) {
+        record.animations.insert(record.animations.end(), animations.begin(), animations.end());
+        Load(target, record);
+        target.SetScriptHost(&host);
+        T* animation = Animation<T>(target);
+        EXPECT_NE(animation, nullptr);
+        return animation;
+    }
+
+    static unsigned long long scriptRuns() { return kestro::ScriptService::instance().runs(); }
+
+    kestro::RtdbScriptHost host;
+};
 
 } // namespace anitest

@@ -117,28 +117,6 @@ TEST_F(PolylineTest, GuanRecordCutOrOverlongFails) {
     EXPECT_TRUE(guan.m_vecCenter.empty());
 }
 
-TEST_F(PolylineTest, FailedCommonRecordIsReportedUnderEachClassesCode) {
-    {
-        CDrawPoly poly;
-        EXPECT_FALSE(load(poly, brokenCommonRecord()));
-        expectFault(147, "CDrawPoly CDrawObj Serialize error!", "deserialize", "CDrawPoly");
-    }
-    kestro::HostLog::instance().clear();
-    {
-        // The band reads the common record itself, not through the polyline's loader.
-        CDrawGuan guan;
-        EXPECT_FALSE(load(guan, brokenCommonRecord()));
-        expectFault(207, "CDrawGuan CDrawObj Serialize error!", "deserialize", "CDrawGuan");
-    }
-}
-
-TEST_F(PolylineTest, NullBufferFails) {
-    CDrawPoly poly;
-    CDrawGuan guan;
-    EXPECT_FALSE(poly.deserialize(nullptr));
-    EXPECT_FALSE(guan.deserialize(nullptr));
-}
-
 // ---- ratios -------------------------------------------------------------------------------
 
 TEST_F(PolylineTest, FirstToAbsoluteComputesTheRatiosOnce) {
@@ -335,27 +313,6 @@ TEST_F(PolylineTest, PolylineWithAnEmptyRectangleIsDrawnUnlessBlinkedOff) {
     EXPECT_TRUE(paint(poly).empty());
 }
 
-TEST_F(PolylineTest, PolylineClipsTwoPixelsWiderThanOtherShapes) {
-    CDrawPoly poly;
-    loadedPoly(poly, 0, {{0, 0}, {10, 10}}, {0, 0, 10, 10});
-    placeAbsolute(poly, 0, 0, 10, 10);
-    clipTo(poly, 5, 6, 50, 60);
-    const PaintRecords records = paint(poly);
-    const PaintRecords clips = ofKind(records, PaintKind::Clip);
-    ASSERT_EQ(clips.size(), 2u);
-    EXPECT_EQ(clips[0].clipOperation, Qt::ReplaceClip);
-    ASSERT_EQ(clips[0].rects.size(), 1);
-    EXPECT_EQ(clips[0].rects[0], QRectF(5, 6, 47, 56)); // (5,6)-(51,61) inclusive
-    EXPECT_EQ(clips[1].clipOperation, Qt::NoClip);
-    EXPECT_EQ(records.back().kind, PaintKind::Clip);
-}
-
-TEST_F(PolylineTest, PolylineNullPainterIsReported) {
-    CDrawPoly poly;
-    poly.Draw(nullptr);
-    expectFault(149, "CDrawPoly painter is NULL!", "Draw", "CDrawPoly");
-}
-
 // ---- bounds -------------------------------------------------------------------------------
 
 TEST_F(PolylineTest, BoundRectWidensByHalfThePenWhetherOrNotTheLineIsOn) {
@@ -472,13 +429,6 @@ TEST_F(PolylineTest, BandWithoutRoomOrSegmentsDrawsNothingAtAll) {
     EXPECT_TRUE(nothingReported());
 }
 
-TEST_F(PolylineTest, BandHiddenOrBlinkedOffDrawsNothing) {
-    CDrawGuan guan;
-    loadedGuan(guan, 4, {{10, 10}, {60, 10}, {60, 40}}, {10, 10, 60, 40});
-    guan.SetShown(false);
-    EXPECT_TRUE(paint(guan).empty());
-}
-
 TEST_F(PolylineTest, BandBeforeItsRatiosDrawsNothing) {
     CDrawGuan guan;
     kestro::ObjectRecord record = objectOn(10, 10, 60, 40);
@@ -489,21 +439,6 @@ TEST_F(PolylineTest, BandBeforeItsRatiosDrawsNothing) {
     EXPECT_TRUE(drawings(records).empty());
     EXPECT_EQ(clipOps(records), (std::vector<Qt::ClipOperation>{Qt::ReplaceClip, Qt::NoClip}));
     EXPECT_EQ(guan.m_vecCenter, (std::vector<QPoint>{{10, 10}, {60, 10}})); // untouched
-}
-
-TEST_F(PolylineTest, BandClipsLikeTheOtherShapes) {
-    CDrawGuan guan;
-    loadedGuan(guan, 4, {{10, 10}, {60, 10}, {60, 40}}, {10, 10, 60, 40});
-    clipTo(guan, 5, 6, 50, 60);
-    const PaintRecords clips = ofKind(paint(guan), PaintKind::Clip);
-    ASSERT_EQ(clips.size(), 2u);
-    EXPECT_EQ(clips[0].rects.value(0), QRectF(5, 6, 45, 54)); // (5,6)-(49,59) inclusive
-}
-
-TEST_F(PolylineTest, BandNullPainterIsReported) {
-    CDrawGuan guan;
-    guan.Draw(nullptr);
-    expectFault(208, "CDrawGuan painter is NULL!", "Draw", "CDrawGuan");
 }
 
 } // namespace

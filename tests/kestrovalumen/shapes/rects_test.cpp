@@ -41,18 +41,6 @@ QRectF corners(int x1, int y1, int x2, int y2) {
     return QRectF(QRect(QPoint(x1, y1), QPoint(x2, y2)));
 }
 
-//! Draws with a clip already in force, so that the shape's own clip arrives as it was given.
-PaintRecords paintInsideClip(CDrawObj& object) {
-    kestro::RecordingDevice device(800, 600);
-    QPainter painter(&device);
-    painter.setClipRect(QRect(0, 0, 800, 600));
-    object.Draw(&painter);
-    painter.end();
-    PaintRecords records = device.records();
-    records.erase(records.begin()); // the clip set above
-    return records;
-}
-
 class RectsTest : public HostTest {};
 
 // ---- rectangle and ellipse ------------------------------------------------------------------
@@ -422,112 +410,19 @@ TEST_F(RectsTest, ArcPenHasRoundCapsAndTheBrushIsLeftAlone) {
     painter.end();
 }
 
-// ---- frame behaviour shared by the five --------------------------------------------------
-
-struct ClassCase {
-    const char* name;
-    std::function<std::unique_ptr<CDrawObj>()> make;
-    int drawCode;
-    int loadCode; // 0: the base record alone, without a report
-};
-
-template <class T>
-std::unique_ptr<CDrawObj> make() {
-    return std::make_unique<T>();
-}
-
-const ClassCase kClasses[] = {
-    {"CDrawLine", make<CDrawLine>, 153, 152},
-    {"CDrawRect", make<CDrawRect>, 154, 0},
-    {"CDrawRoundRect", make<CDrawRoundRect>, 156, 155},
-    {"CDrawEllipse", make<CDrawEllipse>, 159, 0},
-    {"CDrawArc", make<CDrawArc>, 167, 166},
-};
-
-TEST_F(RectsTest, NullPainterIsReportedUnderTheClassDrawCode) {
-    for (const ClassCase& c : kClasses) {
-        SCOPED_TRACE(c.name);
-        kestro::resetHost();
-        std::unique_ptr<CDrawObj> object = c.make();
-        object->m_rect = {10, 20, 110, 70};
-        object->Draw(nullptr);
-        expectFault(c.drawCode, std::string(c.name) + " painter is NULL!", "Draw", c.name);
-    }
-}
-
-TEST_F(RectsTest, HiddenShapesDrawNothing) {
-    for (const ClassCase& c : kClasses) {
-        if (std::string(c.name) == "CDrawLine") {
-            continue; // its own rule, above
-        }
-        SCOPED_TRACE(c.name);
-        std::unique_ptr<CDrawObj> object = c.make();
-        object->m_rect = {10, 20, 110, 70};
-        object->m_bPen = 1;
-        EXPECT_EQ(kestro::drawings(paint(*object)).size(), 1u);
-        object->m_nShowState = 1;
-        EXPECT_TRUE(paint(*object).empty());
-        object->m_nShowState = 11;
-        object->m_rect = {10, 20, 10, 70};
-        EXPECT_TRUE(paint(*object).empty());
-        object->m_rect = {10, 20, 110, 20};
-        EXPECT_TRUE(paint(*object).empty());
-    }
-    EXPECT_TRUE(nothingReported());
-}
-
-TEST_F(RectsTest, ClipIntersectsWithTheInclusiveClipRectangleThenEnds) {
-    for (const ClassCase& c : kClasses) {
-        SCOPED_TRACE(c.name);
-        std::unique_ptr<CDrawObj> object = c.make();
-        object->m_rect = {10, 20, 110, 70};
-        clipTo(*object, 5, 6, 50, 60);
-        const PaintRecords records = paintInsideClip(*object);
-        ASSERT_EQ(records.size(), 3u) << kestro::dump(records).toStdString();
-        EXPECT_EQ(records[0].kind, PaintKind::Clip);
-        EXPECT_EQ(records[0].clipOperation, Qt::IntersectClip);
-        EXPECT_EQ(records[0].rects, QList<QRectF>{corners(5, 6, 49, 59)});
-        EXPECT_NE(records[1].kind, PaintKind::Clip);
-        EXPECT_EQ(records[2].kind, PaintKind::Clip);
-        EXPECT_EQ(records[2].clipOperation, Qt::NoClip);
-
-        object->m_bClip = 0; // the rectangle alone does not clip
-        EXPECT_EQ(paintInsideClip(*object).size(), 1u);
-    }
-}
-
-TEST_F(RectsTest, FailedBaseRecordIsReportedUnderTheClassLoadCode) {
-    for (const ClassCase& c : kClasses) {
-        SCOPED_TRACE(c.name);
-        kestro::resetHost();
-        std::unique_ptr<CDrawObj> object = c.make();
-        EXPECT_FALSE(load(*object, brokenCommonRecord()));
-        if (c.loadCode == 0) {
-            EXPECT_TRUE(nothingReported());
-        } else {
-            expectFault(c.loadCode, std::string(c.name) + " CDrawObj Serialize error!",
-                        "deserialize", c.name);
-        }
-    }
-}
-
-TEST_F(RectsTest, NullBufferIsAFailedBaseRecord) {
-    CDrawArc arc;
-    EXPECT_FALSE(arc.deserialize(nullptr));
-    expectFault(166, "CDrawArc CDrawObj Serialize error!", "deserialize", "CDrawArc");
-}
-
 // ---- records -------------------------------------------------------------------------------
 
 TEST_F(RectsTest, PlainRecordsLoadWithTheCommonRecordOnly) {
-    for (const ClassCase& c : kClasses) {
-        if (c.name == std::string("CDrawRoundRect") || c.name == std::string("CDrawArc")) {
-            continue;
-        }
-        SCOPED_TRACE(c.name);
-        std::unique_ptr<CDrawObj> object = c.make();
-        EXPECT_TRUE(load(*object, withExtra(objectOn(1, 2, 3, 4), "")));
-        EXPECT_EQ(object->m_rect, (Rect32{1, 2, 3, 4}));
+    CDrawRect rect;
+    CDrawEllipse ellipse;
+    CDrawLine line;
+    for (CDrawObj* object : std::initializer_list<CDrawObj*>{&rect, &ellipse, &line}) {
+        // Anything after the common record is not the shape's.
+        FF::utils::MemoryBuffer buffer =
+            streamtest::bufferOf(withExtra(objectOn(90, 80, 10, 20), "xyz"));
+        EXPECT_TRUE(object->deserialize(&buffer));
+        EXPECT_EQ(buffer.length() - buffer.position(), 3u);
+        EXPECT_EQ(object->m_rect, (Rect32{90, 80, 10, 20}));
     }
     EXPECT_TRUE(nothingReported());
 }
@@ -538,8 +433,6 @@ TEST_F(RectsTest, RoundRectangleRecordHoldsWidthThenHeight) {
         load(round, withExtra(objectOn(0, 0, 10, 10), StreamWriter().i32(21).i32(-10).take())));
     EXPECT_EQ(round.m_nCornerWidth, 21);
     EXPECT_EQ(round.m_nCornerHeight, -10);
-    EXPECT_EQ(kestro::encodeFields(kestro::RoundRectFields{21, -10}),
-              StreamWriter().i32(21).i32(-10).take());
 }
 
 TEST_F(RectsTest, RoundRectangleRecordCutAfterTheWidthKeepsTheWidth) {
@@ -579,16 +472,6 @@ TEST_F(RectsTest, ArcRecordCutInsideTheStartPairKeepsWhatWasRead) {
     EXPECT_EQ(arc.m_nEndYPercent, 2);
     EXPECT_EQ(arc.m_nStartXPercent, 3);
     EXPECT_EQ(arc.m_nStartYPercent, 66);
-}
-
-TEST_F(RectsTest, LineRecordIsTheCommonRecordAlone) {
-    CDrawLine line;
-    // Anything after the common record is not the line's.
-    EXPECT_TRUE(load(line, withExtra(objectOn(90, 80, 10, 20), "")));
-    EXPECT_EQ(line.m_rect, (Rect32{90, 80, 10, 20}));
-    FF::utils::MemoryBuffer buffer = streamtest::bufferOf(withExtra(objectOn(0, 0, 1, 1), "xyz"));
-    EXPECT_TRUE(line.deserialize(&buffer));
-    EXPECT_EQ(buffer.length() - buffer.position(), 3u);
 }
 
 } // namespace

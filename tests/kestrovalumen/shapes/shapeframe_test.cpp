@@ -1,19 +1,25 @@
 // ctest-label: shapes
 // The drawing frame and the record frame shared by every shape: pen inset, hiding, clip, brush,
-// pen, the order of the steps, and the record frame's report and field reads.
+// pen, the order of the steps, the record frame's report and field reads; and the frame as each
+// of the 33 classes uses it, with its own report codes.
+#include "kestrovalumen/shapes/pipes.h"
+#include "kestrovalumen/shapes/polygons.h"
+#include "kestrovalumen/shapes/polylines.h"
+#include "kestrovalumen/shapes/rects.h"
 #include "kestrovalumen/shapes/shapeframe.h"
+#include "kestrovalumen/shapes/solids.h"
 #include "runtime/shaperecords.h"
 #include "tests/kestrovalumen/shapes/shapepainttest.h"
-#include "tests/support/hostfixture.h"
 
-#include <gtest/gtest.h>
-
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
 using kestro::PaintKind;
+using kestro::PaintRecord;
 using kestro::PaintRecords;
 using kestro::StreamWriter;
 using kv::FrameStyle;
@@ -370,6 +376,165 @@ TEST_F(ShapeFrameTest, FramedReaderRunsOnlyAfterTheBaseRecordAndGivesItsResult) 
         return true;
     }));
     EXPECT_EQ(calls, 0);
+}
+
+// ---- the frame as every class uses it ----------------------------------------------------------
+
+enum class ClipForm { Inclusive, Polyline };
+
+struct ShapeClass {
+    const char* name;
+    std::function<std::unique_ptr<CDrawObj>()> make;
+    int drawCode;
+    int drawLine; // -1: any fixed line
+    int loadCode; // 0: the base record alone, without a report
+    int loadLine;
+    ClipForm clip;
+    bool emptyRectDraws; // lines and polylines are hidden only by their blink phase
+    void (*prepare)(CDrawObj&) = nullptr; //!< vertices for the shapes that need them to draw
+};
+
+void twoVertices(CDrawObj& object) {
+    auto& poly = static_cast<CDrawPoly&>(object);
+    poly.m_nPointCount = 2;
+    poly.m_vecRatioX = {0.0, 1.0};
+    poly.m_vecRatioY = {0.0, 1.0};
+}
+
+void twoVertexBand(CDrawObj& object) {
+    auto& band = static_cast<CDrawGuan&>(object);
+    band.m_nPointCount = 2;
+    band.m_vecCenter = {{10, 10}, {60, 40}};
+    band.m_vecPoints.assign(4, QPoint());
+    band.Run(-1);
+}
+
+template <class T>
+std::unique_ptr<CDrawObj> make() {
+    return std::make_unique<T>();
+}
+
+constexpr ClipForm kIn = ClipForm::Inclusive;
+
+// clang-format off
+const ShapeClass kShapes[] = {
+    {"CDrawLine",              make<CDrawLine>,              153, -1,   152, -1,   kIn, true},
+    {"CDrawRect",              make<CDrawRect>,              154, -1,   0,   0,    kIn, false},
+    {"CDrawRoundRect",         make<CDrawRoundRect>,         156, -1,   155, -1,   kIn, false},
+    {"CDrawEllipse",           make<CDrawEllipse>,           159, -1,   0,   0,    kIn, false},
+    {"CDrawArc",               make<CDrawArc>,               167, -1,   166, -1,   kIn, false},
+    {"CDrawPoly",              make<CDrawPoly>,              149, -1,   147, -1,   ClipForm::Polyline, true, twoVertices},
+    {"CDrawGuan",              make<CDrawGuan>,              208, -1,   207, -1,   kIn, false, twoVertexBand},
+    {"CDrawParallelogram",     make<CDrawParallelogram>,     169, -1,   168, -1,   kIn, false},
+    {"CDrawTrapezoid",         make<CDrawTrapezoid>,         171, -1,   170, -1,   kIn, false},
+    {"CDrawDiamond",           make<CDrawDiamond>,           172, -1,   0,   0,    kIn, false},
+    {"CDrawOctagon",           make<CDrawOctagon>,           174, -1,   173, -1,   kIn, false},
+    {"CDrawCross",             make<CDrawCross>,             178, -1,   177, -1,   kIn, false},
+    {"CDrawPentagon",          make<CDrawPentagon>,          182, -1,   181, -1,   kIn, false},
+    {"CDrawHexagon",           make<CDrawHexagon>,           184, -1,   183, -1,   kIn, false},
+    {"CDrawIsoscelestriangle", make<CDrawIsoscelestriangle>, 186, -1,   185, -1,   kIn, false},
+    {"CDrawRighttrigngle",     make<CDrawRighttrigngle>,     188, -1,   187, -1,   kIn, false},
+    {"CDrawStar",              make<CDrawStar>,              190, -1,   189, -1,   kIn, false},
+    {"CDrawSeal",              make<CDrawSeal>,              191, -1,   0,   0,    kIn, false},
+    {"CDrawArrow1",            make<CDrawArrow1>,            193, -1,   192, -1,   kIn, false},
+    {"CDrawArrow2",            make<CDrawArrow2>,            195, -1,   194, -1,   kIn, false},
+    {"CDrawArrow3",            make<CDrawArrow3>,            197, -1,   196, -1,   kIn, false},
+    {"CDrawHalfBox",           make<CDrawHalfBox>,           158, -1,   157, -1,   kIn, false},
+    {"CDrawBall3D",            make<CDrawBall3D>,            161, -1,   160, -1,   kIn, false},
+    {"CDrawCircle3D",          make<CDrawCircle3D>,          163, -1,   162, -1,   kIn, false},
+    {"CDrawPentagon3D",        make<CDrawPentagon3D>,        165, -1,   164, -1,   kIn, false},
+    {"CDrawCube",              make<CDrawCube>,              180, -1,   179, -1,   kIn, false},
+    {"CDrawBalloon",           make<CDrawBalloon>,           176, 2335, 175, 2302, kIn, false},
+    {"CDrawPlane1",            make<CDrawPlane1>,            198, 4651, 0,   0,    kIn, false},
+    {"CDrawPlane2",            make<CDrawPlane2>,            199, 4724, 0,   0,    kIn, false},
+    {"CDrawPlane3",            make<CDrawPlane3>,            200, 4797, 0,   0,    kIn, false},
+    {"CDrawPipe1",             make<CDrawPipe1>,             202, 4898, 201, 4874, kIn, false},
+    {"CDrawPipe2",             make<CDrawPipe2>,             204, 5013, 203, 4990, kIn, false},
+    {"CDrawPipe3",             make<CDrawPipe3>,             206, 5146, 205, 5109, kIn, false},
+};
+// clang-format on
+
+TEST_F(ShapeFrameTest, EveryClassReportsANullPainterUnderItsDrawCode) {
+    for (const ShapeClass& c : kShapes) {
+        SCOPED_TRACE(c.name);
+        kestro::resetHost();
+        std::unique_ptr<CDrawObj> object = c.make();
+        object->m_rect = {10, 20, 110, 70};
+        object->Draw(nullptr);
+        expectFault(c.drawCode, std::string(c.name) + " painter is NULL!", "Draw", c.name,
+                    c.drawLine);
+    }
+}
+
+TEST_F(ShapeFrameTest, EveryClassReportsAFailedBaseRecordUnderItsLoadCode) {
+    for (const ShapeClass& c : kShapes) {
+        SCOPED_TRACE(c.name);
+        for (bool nullBuffer : {false, true}) {
+            kestro::resetHost();
+            std::unique_ptr<CDrawObj> object = c.make();
+            EXPECT_FALSE(nullBuffer ? object->deserialize(nullptr)
+                                    : load(*object, brokenCommonRecord()));
+            if (c.loadCode == 0) {
+                EXPECT_TRUE(nothingReported());
+            } else {
+                expectFault(c.loadCode, std::string(c.name) + " CDrawObj Serialize error!",
+                            "deserialize", c.name, c.loadLine);
+            }
+        }
+    }
+}
+
+TEST_F(ShapeFrameTest, EveryClassDrawsNothingWhenHidden) {
+    for (const ShapeClass& c : kShapes) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> object = c.make();
+        clipTo(*object, 0, 0, 100, 100);
+        object->m_bPen = 1;
+        object->m_bBrush = 1;
+        object->m_rect = {110, 70, 10, 20};
+        object->SetShown(false);
+        EXPECT_TRUE(paint(*object).empty());
+        EXPECT_EQ(object->m_rect, (Rect32{110, 70, 10, 20})); // not even normalised
+        object->SetShown(true);
+        for (const Rect32& empty : {Rect32{10, 10, 10, 50}, Rect32{10, 10, 50, 10}}) {
+            object->m_rect = empty;
+            if (c.prepare) {
+                c.prepare(*object);
+            }
+            EXPECT_EQ(paint(*object).empty(), !c.emptyRectDraws);
+        }
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(ShapeFrameTest, EveryClassClipsAroundItsDrawingAndResets) {
+    for (const ShapeClass& c : kShapes) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> object = c.make();
+        object->m_rect = {10, 10, 70, 50};
+        object->m_bPen = 1;
+        object->m_bBrush = 1;
+        clipTo(*object, 5, 6, 30, 40);
+        if (c.prepare) {
+            c.prepare(*object);
+        }
+        const PaintRecords records = paint(*object);
+        EXPECT_FALSE(kestro::drawings(records).empty());
+        // (5, 6)-(29, 39) inclusive, or two pixels wider for polylines: (5, 6)-(31, 41).
+        const QRectF expected = c.clip == kIn ? QRectF(5, 6, 25, 34) : QRectF(5, 6, 27, 36);
+        ASSERT_GE(records.size(), 2u) << kestro::dump(records).toStdString();
+        EXPECT_EQ(records.front().kind, PaintKind::Clip);
+        EXPECT_EQ(records.front().clipOperation, Qt::ReplaceClip);
+        EXPECT_EQ(records.front().rects, QList<QRectF>{expected});
+        EXPECT_EQ(records.back().kind, PaintKind::Clip);
+        EXPECT_EQ(records.back().clipOperation, Qt::NoClip);
+        for (size_t i = 1; i + 1 < records.size(); ++i) {
+            EXPECT_NE(records[i].kind, PaintKind::Clip);
+            EXPECT_TRUE(records[i].state.clip.active());
+        }
+        object->m_bClip = 0; // the rectangle alone does not clip
+        EXPECT_TRUE(clipOps(paint(*object)).empty());
+    }
 }
 
 } // namespace

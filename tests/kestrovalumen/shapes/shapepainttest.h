@@ -7,6 +7,9 @@
 #include "runtime/paint/recordingdevice.h"
 #include "runtime/streamwriter.h"
 #include "tests/kestrovalumen/streamtestutil.h"
+#include "tests/support/hostfixture.h"
+#include "tests/support/printers.h"
+#include "tests/support/reports.h"
 
 #include <QGradient>
 #include <QPainter>
@@ -101,30 +104,10 @@ inline std::vector<Qt::ClipOperation> clipOps(const kestro::PaintRecords& record
 //! The one monitor report and the one log line of a failure, as the shape frame words them.
 inline void expectFault(int code, const std::string& message, const std::string& function,
                         const std::string& tag, int line = -1) {
-    const auto& monitor = kestro::HostLog::instance().monitor();
-    ASSERT_EQ(monitor.size(), 1u);
-    EXPECT_EQ(monitor[0].module, 10);
-    EXPECT_EQ(monitor[0].code, code);
-    EXPECT_EQ(monitor[0].message, message);
-    EXPECT_EQ(monitor[0].kind, 1);
-    const auto& logs = kestro::HostLog::instance().logs();
-    ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(logs[0].module, 10);
-    EXPECT_EQ(logs[0].function, function);
-    EXPECT_EQ(logs[0].file, "kestrovalumen");
-    if (line >= 0) {
-        EXPECT_EQ(logs[0].line, line);
-    }
-    EXPECT_EQ(logs[0].flags, 0);
-    EXPECT_EQ(logs[0].level, 2);
-    EXPECT_EQ(logs[0].tag, tag);
-    EXPECT_EQ(logs[0].format, message);
-    EXPECT_EQ(logs[0].text, message);
+    kvtest::expectFault(code, message,
+                        {function, "kestrovalumen", line, 2, tag, message, message.c_str()});
 }
 
-inline bool nothingReported() {
-    return kestro::HostLog::instance().monitor().empty() &&
-           kestro::HostLog::instance().logs().empty();
-}
+using kvtest::nothingReported;
 
 } // namespace shapetest

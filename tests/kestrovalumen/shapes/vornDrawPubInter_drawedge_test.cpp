@@ -5,6 +5,7 @@
 #include "runtime/logger.h"
 #include "runtime/paint/recordingdevice.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/reports.h"
 
 #include <QPainter>
 
@@ -141,17 +142,8 @@ TEST_F(DrawEdgeTest, UnknownStyleLogsDrawsNothingAndLeavesThePen) {
         EXPECT_TRUE(device.records().empty()) << device.dump().toStdString();
 
         EXPECT_TRUE(kestro::HostLog::instance().monitor().empty());
-        const auto& logs = kestro::HostLog::instance().logs();
-        ASSERT_EQ(logs.size(), 1u);
-        EXPECT_EQ(logs[0].module, 10);
-        EXPECT_EQ(logs[0].function, "DrawEdge");
-        EXPECT_EQ(logs[0].file, "vornDrawPubInter");
-        EXPECT_EQ(logs[0].line, 172);
-        EXPECT_EQ(logs[0].flags, 0);
-        EXPECT_EQ(logs[0].level, 4);
-        EXPECT_EQ(logs[0].tag, "DrawObj");
-        EXPECT_EQ(logs[0].format, "nEdge = %u");
-        EXPECT_EQ(logs[0].text, u.text);
+        kvtest::expectLog(
+            {"DrawEdge", "vornDrawPubInter", 172, 4, "DrawObj", u.text, "nEdge = %u"});
     }
 }
 

@@ -3,57 +3,12 @@
 // run one on every refresh of every object.
 #include "runtime/rtdb.h"
 #include "runtime/script/rtdbhost.h"
+#include "tests/support/allocations.h"
 #include "tests/support/hostfixture.h"
 
 #include "scripttest.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <new>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define KV_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KV_SANITIZED 1
-#endif
-#endif
-
-namespace {
-// Counted only on the thread that asks for it, so that other threads of the test program
-// cannot disturb the count.
-thread_local bool t_counting = false;
-thread_local long t_allocations = 0;
-} // namespace
-
-#ifndef KV_SANITIZED
-// The sanitizer brings its own allocator; replacing it there would conflict.
-void* operator new(std::size_t size) {
-    if (t_counting) {
-        ++t_allocations;
-    }
-    if (void* p = std::malloc(size ? size : 1)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return ::operator new(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-#endif
 
 namespace {
 
@@ -61,20 +16,18 @@ class ScriptAllocation : public HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
-#ifdef KV_SANITIZED
-        GTEST_SKIP() << "allocation counting needs the plain allocator";
-#endif
+        if (!kvtest::allocationsCounted()) {
+            GTEST_SKIP() << "allocation counting needs the plain allocator";
+        }
     }
 
     // Allocations made by one run of bytes.
     long allocations(const std::vector<unsigned char>& bytes, Script::IHost* host, bool* ok) {
         Script::ValueType result; // on the stack, as the animations hold it
-        t_allocations = 0;
-        t_counting = true;
-        *ok =
-            script_SvrRunProg(bytes.data(), static_cast<unsigned int>(bytes.size()), result, host);
-        t_counting = false;
-        return t_allocations;
+        return kvtest::allocationsOf([&] {
+            *ok = script_SvrRunProg(bytes.data(), static_cast<unsigned int>(bytes.size()), result,
+                                    host);
+        });
     }
 };
 

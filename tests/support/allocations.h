@@ -1,0 +1,39 @@
+// Heap allocations of a test program: counted on request, and a non-throwing one made to fail.
+// Every test program carries the replaced operator new (allocations.cpp); it does nothing
+// unless a test asks for it.
+#pragma once
+
+#include <utility>
+
+namespace kvtest {
+
+//! False under the address sanitizer, which brings its own operator new: nothing is counted.
+bool allocationsCounted();
+
+//! Counts the allocations of the current thread while it lives.
+class AllocationCount {
+public:
+    AllocationCount();
+    ~AllocationCount();
+    AllocationCount(const AllocationCount&) = delete;
+    AllocationCount& operator=(const AllocationCount&) = delete;
+
+    long value() const { return m_count; }
+
+private:
+    long m_count = 0;
+    long* m_previous;
+};
+
+//! The allocations that f makes on this thread.
+template <class F>
+long allocationsOf(F&& f) {
+    AllocationCount count;
+    std::forward<F>(f)();
+    return count.value();
+}
+
+//! The n-th non-throwing allocation from now returns null; 0 switches this off.
+void failNthNothrowAllocation(int n);
+
+} // namespace kvtest

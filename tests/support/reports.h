@@ -1,0 +1,83 @@
+// What the module left in the host's monitor and logger, checked field by field.
+#pragma once
+
+#include "runtime/logger.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kvtest {
+
+//! One logger line as the module writes it (module 10).
+struct Log {
+    std::string function;
+    std::string file;
+    int line; //!< -1: any
+    int level;
+    std::string tag;
+    std::string text;
+    const char* format = nullptr; //!< checked when given
+    int flags = 0;
+};
+
+inline void expectLogLine(const kestro::LogRecord& actual, const Log& expected) {
+    EXPECT_EQ(actual.module, 10);
+    EXPECT_EQ(actual.function, expected.function);
+    EXPECT_EQ(actual.file, expected.file);
+    if (expected.line >= 0) {
+        EXPECT_EQ(actual.line, expected.line);
+    }
+    EXPECT_EQ(actual.flags, expected.flags);
+    EXPECT_EQ(actual.level, expected.level);
+    EXPECT_EQ(actual.tag, expected.tag);
+    if (expected.format != nullptr) {
+        EXPECT_EQ(actual.format, expected.format);
+    }
+    EXPECT_EQ(actual.text, expected.text);
+}
+
+//! The logger holds exactly this one line.
+inline void expectLog(const Log& expected) {
+    const auto& logs = kestro::HostLog::instance().logs();
+    ASSERT_EQ(logs.size(), 1u);
+    expectLogLine(logs[0], expected);
+}
+
+//! The monitor holds exactly one fault report (module 10, kind 1) of this code and message.
+inline void expectMonitor(int code, const std::string& message) {
+    const auto& monitor = kestro::HostLog::instance().monitor();
+    ASSERT_EQ(monitor.size(), 1u);
+    EXPECT_EQ(monitor[0].module, 10);
+    EXPECT_EQ(monitor[0].code, code);
+    EXPECT_EQ(monitor[0].message, message);
+    EXPECT_EQ(monitor[0].kind, 1);
+}
+
+//! A monitor report and nothing in the logger.
+inline void expectMonitorOnly(int code, const std::string& message) {
+    expectMonitor(code, message);
+    EXPECT_TRUE(kestro::HostLog::instance().logs().empty());
+}
+
+//! The monitor report and the logger line of one double report.
+inline void expectFault(int code, const std::string& message, const Log& log) {
+    expectMonitor(code, message);
+    expectLog(log);
+}
+
+inline bool nothingReported() {
+    return kestro::HostLog::instance().monitor().empty() &&
+           kestro::HostLog::instance().logs().empty();
+}
+
+inline std::vector<int> monitorCodes() {
+    std::vector<int> codes;
+    for (const kestro::MonitorRecord& record : kestro::HostLog::instance().monitor()) {
+        codes.push_back(record.code);
+    }
+    return codes;
+}
+
+} // namespace kvtest
