@@ -29,7 +29,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
 demo: build
-	$(BUILD)/bin/kestro-demo $(BUILD)/lib/libkestrovalumen.so
+	bash scripts/demo.sh $(BUILD)
 
 # The same tests built with clang, AddressSanitizer and UndefinedBehaviorSanitizer.
 $(ASAN_BUILD)/build.ninja:
