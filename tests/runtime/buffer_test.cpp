@@ -192,14 +192,4 @@ TEST(StringFormat, AppliesTheArguments) {
     EXPECT_EQ(FF::utils::String::format("<%s>", longText.c_str()), "<" + longText + ">");
 }
 
-TEST(DeserializeBlockError, IsALogicErrorWithItsText) {
-    try {
-        throw FF::utils::deserialize_block_error("bad block");
-    } catch (const std::logic_error& error) {
-        EXPECT_STREQ(error.what(), "bad block");
-        return;
-    }
-    FAIL() << "not caught as std::logic_error";
-}
-
 } // namespace

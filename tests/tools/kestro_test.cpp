@@ -101,6 +101,7 @@ struct BadCall {
 };
 
 TEST_F(KestroCli, BadCallsSayWhatIsWrong) {
+    // clang-format off
     const BadCall calls[] = {
         {"no output", {"render"}, 2, "the output file is missing (-o OUT.png)"},
         {"bad size", {"render", "-o", "x.png", "--size", "0x5"}, 2, "--size takes WxH"},
@@ -113,18 +114,15 @@ TEST_F(KestroCli, BadCallsSayWhatIsWrong) {
         {"unknown window", {"render", "-o", "x.png", "--window", "99"}, 1, "no window 99"},
         {"unknown tag", {"render", "-o", "x.png", "--set", "Nope=1"}, 1, "unknown tag \"Nope\""},
         {"set without value", {"render", "-o", "x.png", "--set", "Nope"}, 1, "TAG=VALUE"},
-        {"no plug-in directory",
-         {"render", "-o", "x.png", "--plugins", "nowhere"},
-         1,
+        {"no plug-in directory", {"render", "-o", "x.png", "--plugins", "nowhere"}, 1,
          "cannot read the plug-in directory nowhere"},
         {"unwritable output", {"render", "-o", "no/such/dir/x.png"}, 1, "cannot write"},
         {"bad refresh", {"render", "-o", "x.png", "--refresh", "0"}, 1, "--refresh takes"},
         {"compile without output", {"compile", "a.json"}, 2, "-o FILE.kvs"},
-        {"compile missing file",
-         {"compile", "gone.json", "-o", "x.kvs"},
-         1,
+        {"compile missing file", {"compile", "gone.json", "-o", "x.kvs"}, 1,
          "cannot read gone.json"},
     };
+    // clang-format on
     QDir(m_dir.path()).mkdir("empty");
     for (const BadCall& c : calls) {
         const Result r = run(c.args);

@@ -336,23 +336,15 @@ struct VariableCase {
 
 TEST_F(ClickTest, SlotSevenSetsResetsAndToggles) {
     const int kOk = kestro::RtdbOk, kWrong = kestro::RtdbWrongType;
+    // clang-format off
     const VariableCase cases[] = {
         {"set an integer", VarType::Int, {}, 0x100, {{VarType::Int, 1, kOk}}},
-        {"set a float: the integer write is refused",
-         VarType::Float,
-         {},
-         0x100,
+        {"set a float: the integer write is refused", VarType::Float, {}, 0x100,
          {{VarType::Int, 1, kWrong}, {VarType::Float, 1.0, kOk}}},
-        {"set a string: both writes refused",
-         VarType::String,
-         {},
-         0x100,
+        {"set a string: both writes refused", VarType::String, {}, 0x100,
          {{VarType::Int, 1, kWrong}, {VarType::Float, 1.0, kWrong}}},
         {"reset an integer", VarType::Int, 1, 1, {{VarType::Int, 0, kOk}}},
-        {"reset a float",
-         VarType::Float,
-         2.5,
-         0x301,
+        {"reset a float", VarType::Float, 2.5, 0x301,
          {{VarType::Int, 0, kWrong}, {VarType::Float, 0.0, kOk}}},
         {"toggle integer 5", VarType::Int, 5, 2, {{VarType::Int, 0, kOk}}},
         {"toggle integer 0", VarType::Int, 0, 2, {{VarType::Int, 1, kOk}}},
@@ -363,6 +355,7 @@ TEST_F(ClickTest, SlotSevenSetsResetsAndToggles) {
         {"0xFF does nothing", VarType::Int, 0, 0x1FF, {}},
         {"switched off", VarType::Int, 0, 0, {}},
     };
+    // clang-format on
     for (const VariableCase& c : cases) {
         SCOPED_TRACE(c.what);
         kestro::resetHost();

@@ -306,16 +306,14 @@ TEST_F(MoveTest, ExpressionFailureReportsAndKeepsTheOwner) {
         const char* message;
         kvtest::Log log;
     };
+    // clang-format off
     const Case cases[] = {
-        {&h(),
-         19,
-         "CAniHMove expressFloat run error",
+        {&h(), 19, "CAniHMove expressFloat run error",
          {"Run", "animation\\anihmove", 98, 2, "CAniHMove ExpressFloat errorCod", "error"}},
-        {&v(),
-         36,
-         "CAniVMove expressFloat run error",
+        {&v(), 36, "CAniVMove expressFloat run error",
          {"Run", "animation\\anivmove", 94, 2, "CAniVMove", "CAniVMove ExpressFloat error"}},
     };
+    // clang-format on
     // Level has no value yet: the program cannot read it.
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);

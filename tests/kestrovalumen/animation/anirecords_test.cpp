@@ -176,15 +176,10 @@ std::vector<ColorClass> colorClasses() {
 
 TEST_F(AniRecord, ColorTableReadsLimitsAndColours) {
     // Three limits, two colours: nothing ties the counts together.
-    const std::string bytes = header()
-                                  .i32(3)
-                                  .f32(10.0f)
-                                  .f32(20.5f)
-                                  .f32(-0.1f)
-                                  .i32(2)
-                                  .u32(0x000000FF)
-                                  .u32(0x00123456)
-                                  .take();
+    StreamWriter out = header();
+    out.i32(3).f32(10.0f).f32(20.5f).f32(-0.1f);
+    out.i32(2).u32(0x000000FF).u32(0x00123456);
+    const std::string bytes = out.take();
     for (const ColorClass& c : colorClasses()) {
         SCOPED_TRACE(c.name);
         auto animation = c.make();
@@ -326,19 +321,12 @@ TEST_F(AniRecord, SizeReadsSixItemsAndOrdersTheRange) {
 // ---- click actions ----
 
 TEST_F(AniRecord, ClickReadsItsThreeArraysAndCombinesTheKey) {
-    const std::string bytes = header()
-                                  .i32(2)
-                                  .hostString("打印当前屏幕")
-                                  .hostString("")
-                                  .i32(3)
-                                  .i32(1)
-                                  .i32(0)
-                                  .i32(0x100)
-                                  .i32(1)
-                                  .i32(0x10005)
-                                  .i32(0x41)
-                                  .i32(0x02)
-                                  .take();
+    StreamWriter out = header();
+    out.i32(2).hostString("打印当前屏幕").hostString("");
+    out.i32(3).i32(1).i32(0).i32(0x100);
+    out.i32(1).i32(0x10005);
+    out.i32(0x41).i32(0x02);
+    const std::string bytes = out.take();
     CAniClick click;
     ASSERT_TRUE(load(click, bytes));
     ASSERT_EQ(click.m_arrText.GetSize(), 2);
@@ -417,17 +405,9 @@ TEST_F(AniRecord, ClickStringExceptionsReachTheCaller) {
 // ---- value input ----
 
 std::string inputVersion10(StreamWriter head, int32_t varId) {
-    return head.i32(1)
-        .hostString("Prompt")
-        .hostString("On")
-        .hostString("Off")
-        .f32(100.5f)
-        .f32(-2.0f)
-        .i32(varId)
-        .i32(1)
-        .i32(0x141)
-        .i32(0x302)
-        .take();
+    head.i32(1).hostString("Prompt").hostString("On").hostString("Off");
+    head.f32(100.5f).f32(-2.0f).i32(varId).i32(1).i32(0x141).i32(0x302);
+    return head.take();
 }
 
 TEST_F(AniRecord, InputVersion10) {
@@ -463,18 +443,10 @@ TEST_F(AniRecord, InputOldHeaderReadsVersion10) {
 
 TEST_F(AniRecord, InputVersion11WithConstantLimits) {
     // Flag bits beyond the three known ones are ignored.
-    const std::string bytes = header(11)
-                                  .i32(0x7FFFFFF8 | 0x1)
-                                  .i32(2)
-                                  .hostString("p")
-                                  .hostString("a")
-                                  .hostString("b")
-                                  .f32(10.0f)
-                                  .f32(100.0f)
-                                  .i32(-1)
-                                  .i32(65)
-                                  .i32(0)
-                                  .take();
+    StreamWriter out = header(11);
+    out.i32(0x7FFFFFF8 | 0x1).i32(2).hostString("p").hostString("a").hostString("b");
+    out.f32(10.0f).f32(100.0f).i32(-1).i32(65).i32(0);
+    const std::string bytes = out.take();
     CAniInput input;
     ASSERT_TRUE(load(input, bytes));
     EXPECT_EQ(input.m_byVersion, 11);
@@ -491,20 +463,10 @@ TEST_F(AniRecord, InputVersion11WithConstantLimits) {
 
 TEST_F(AniRecord, InputVersion11WithProgramLimits) {
     // Bit 2 upper program, bit 1 lower program; upper comes first in the record.
-    const std::string bytes = header(11)
-                                  .i32(0x6)
-                                  .i32(1)
-                                  .hostString("")
-                                  .hostString("")
-                                  .hostString("")
-                                  .i32(3)
-                                  .raw("UPP")
-                                  .i32(2)
-                                  .raw("LO")
-                                  .i32(17)
-                                  .i32(0)
-                                  .i32(0)
-                                  .take();
+    StreamWriter out = header(11);
+    out.i32(0x6).i32(1).hostString("").hostString("").hostString("");
+    out.i32(3).raw("UPP").i32(2).raw("LO").i32(17).i32(0).i32(0);
+    const std::string bytes = out.take();
     CAniInput input;
     ASSERT_TRUE(load(input, bytes));
     EXPECT_EQ(input.m_bNoCurrentValue, 0);
@@ -575,19 +537,10 @@ TEST_F(AniRecord, InputStringGuard) {
     ThrowingBuffer<FF::utils::deserialize_block_error> block(bytes, kHeaderSize + 4);
     EXPECT_THROW(input.deserialize(&block), FF::utils::deserialize_block_error);
     // A limit program is not a string: its exceptions pass.
-    const std::string v11 = header(11)
-                                .i32(0x4)
-                                .i32(1)
-                                .hostString("")
-                                .hostString("")
-                                .hostString("")
-                                .i32(1)
-                                .raw("U")
-                                .f32(0)
-                                .i32(0)
-                                .i32(0)
-                                .i32(0)
-                                .take();
+    StreamWriter out = header(11);
+    out.i32(0x4).i32(1).hostString("").hostString("").hostString("");
+    out.i32(1).raw("U").f32(0).i32(0).i32(0).i32(0);
+    const std::string v11 = out.take();
     // Upper limit length at 17, its program byte at 21.
     for (uint64_t at : {uint64_t(17), uint64_t(21)}) {
         ThrowingBuffer<std::runtime_error> atProgram(v11, at);

@@ -64,31 +64,78 @@ struct DirectionCase {
     Points points;
 };
 
-TEST(PolygonVertices, Parallelogram) {
-    const DirectionCase cases[] = {
-        {0, {{10, 20}, {76, 20}, {109, 69}, {43, 69}}},
-        {1, {{43, 20}, {109, 20}, {76, 69}, {10, 69}}},
-        {2, {{10, 20}, {109, 36}, {109, 69}, {10, 53}}},
-        {3, {{10, 36}, {109, 20}, {109, 53}, {10, 69}}},
-    };
-    for (const DirectionCase& c : cases) {
-        SCOPED_TRACE(c.direction);
-        EXPECT_EQ(drawn<CDrawParallelogram>(33, c.direction), c.points);
-    }
-}
+using Drawn = std::optional<Points> (*)(int percent, int direction, Rect32 rect);
 
-TEST(PolygonVertices, TrapezoidTakesHalfThePercentageOffEachEnd) {
-    // 3300 / 200 = 16 on the width, 1650 / 200 = 8 on the height.
-    const DirectionCase cases[] = {
-        {0, {{10, 20}, {109, 20}, {93, 69}, {26, 69}}},
-        {1, {{10, 28}, {109, 20}, {109, 69}, {10, 61}}},
-        {2, {{26, 20}, {93, 20}, {109, 69}, {10, 69}}},
-        {3, {{10, 20}, {109, 28}, {109, 61}, {10, 69}}},
+struct ShapeDirectionCase {
+    const char* shape;
+    Drawn draw;
+    int percent;
+    int direction;
+    Points points;
+};
+
+TEST(PolygonVertices, EachDirection) {
+    const Drawn parallelogram = drawn<CDrawParallelogram>, trapezoid = drawn<CDrawTrapezoid>,
+                pentagon = drawn<CDrawPentagon>, rightTriangle = drawn<CDrawRighttrigngle>,
+                arrow1 = drawn<CDrawArrow1>, arrow2 = drawn<CDrawArrow2>,
+                arrow3 = drawn<CDrawArrow3>;
+    // clang-format off
+    const ShapeDirectionCase cases[] = {
+        {"parallelogram", parallelogram, 33, 0, {{10, 20}, {76, 20}, {109, 69}, {43, 69}}},
+        {"parallelogram", parallelogram, 33, 1, {{43, 20}, {109, 20}, {76, 69}, {10, 69}}},
+        {"parallelogram", parallelogram, 33, 2, {{10, 20}, {109, 36}, {109, 69}, {10, 53}}},
+        {"parallelogram", parallelogram, 33, 3, {{10, 36}, {109, 20}, {109, 53}, {10, 69}}},
+        // Half the percentage off each end: 3300 / 200 = 16 on the width, 1650 / 200 = 8 on
+        // the height.
+        {"trapezoid", trapezoid, 33, 0, {{10, 20}, {109, 20}, {93, 69}, {26, 69}}},
+        {"trapezoid", trapezoid, 33, 1, {{10, 28}, {109, 20}, {109, 69}, {10, 61}}},
+        {"trapezoid", trapezoid, 33, 2, {{26, 20}, {93, 20}, {109, 69}, {10, 69}}},
+        {"trapezoid", trapezoid, 33, 3, {{10, 20}, {109, 28}, {109, 61}, {10, 69}}},
+        // mx = 10 + 100 / 2 = 60, my = 20 + 50 / 2 = 45.
+        {"pentagon", pentagon, 33, 0, {{10, 69}, {10, 36}, {60, 20}, {109, 36}, {109, 69}}},
+        {"pentagon", pentagon, 33, 1, {{10, 20}, {76, 20}, {109, 45}, {76, 69}, {10, 69}}},
+        {"pentagon", pentagon, 33, 2, {{109, 20}, {109, 53}, {60, 69}, {10, 53}, {10, 20}}},
+        {"pentagon", pentagon, 33, 3, {{109, 69}, {43, 69}, {10, 45}, {43, 20}, {109, 20}}},
+        // The right angle in the named corner.
+        {"right triangle", rightTriangle, 0, 0, {{10, 20}, {109, 20}, {10, 69}}},
+        {"right triangle", rightTriangle, 0, 1, {{109, 20}, {109, 69}, {10, 20}}},
+        {"right triangle", rightTriangle, 0, 2, {{109, 69}, {10, 69}, {109, 20}}},
+        {"right triangle", rightTriangle, 0, 3, {{10, 69}, {10, 20}, {109, 69}}},
+        // Block arrows narrow the shaft by an eighth or a quarter. mx = 59, my = 44; heads at
+        // y 36 and 53, x 76 and 43. CDrawArrow1: e = 100 / 8 = 12 across, 50 / 8 = 6 along y.
+        {"arrow1", arrow1, 33, 0,
+         {{59, 20}, {109, 36}, {97, 36}, {97, 69}, {22, 69}, {22, 36}, {10, 36}}},
+        {"arrow1", arrow1, 33, 1,
+         {{109, 44}, {76, 69}, {76, 63}, {10, 63}, {10, 26}, {76, 26}, {76, 20}}},
+        {"arrow1", arrow1, 33, 2,
+         {{59, 69}, {10, 53}, {22, 53}, {22, 20}, {97, 20}, {97, 53}, {109, 53}}},
+        {"arrow1", arrow1, 33, 3,
+         {{10, 44}, {43, 20}, {43, 26}, {109, 26}, {109, 63}, {43, 63}, {43, 69}}},
+        // CDrawArrow2: e = 25 and 12.
+        {"arrow2", arrow2, 33, 0,
+         {{59, 20}, {109, 36}, {84, 36}, {84, 69}, {35, 69}, {35, 36}, {10, 36}}},
+        {"arrow2", arrow2, 33, 1,
+         {{109, 44}, {76, 69}, {76, 57}, {10, 57}, {10, 32}, {76, 32}, {76, 20}}},
+        {"arrow2", arrow2, 33, 2,
+         {{59, 69}, {10, 53}, {35, 53}, {35, 20}, {84, 20}, {84, 53}, {109, 53}}},
+        {"arrow2", arrow2, 33, 3,
+         {{10, 44}, {43, 20}, {43, 32}, {109, 32}, {109, 57}, {43, 57}, {43, 69}}},
+        // The notch a third from the back.
+        {"arrow3", arrow3, 0, 0, {{10, 69}, {59, 20}, {109, 69}, {59, 52}}},  // (20 + 138) / 3
+        {"arrow3", arrow3, 0, 1, {{10, 20}, {109, 44}, {10, 69}, {43, 44}}},  // (109 + 20) / 3
+        {"arrow3", arrow3, 0, 2, {{109, 20}, {59, 69}, {10, 20}, {59, 36}}},  // (69 + 40) / 3
+        {"arrow3", arrow3, 0, 3, {{109, 69}, {10, 44}, {109, 20}, {76, 44}}}, // (10 + 218) / 3
     };
-    for (const DirectionCase& c : cases) {
-        SCOPED_TRACE(c.direction);
-        EXPECT_EQ(drawn<CDrawTrapezoid>(33, c.direction), c.points);
+    // clang-format on
+    for (const ShapeDirectionCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.shape << " " << c.direction);
+        EXPECT_EQ(c.draw(c.percent, c.direction, kRect), c.points);
     }
+    EXPECT_EQ(pentagon(40, 0, {0, 0, 100, 50}),
+              (Points{{0, 49}, {0, 20}, {50, 0}, {99, 20}, {99, 49}}));
+    // Head at hx = 99 - 30 = 69, inset e = 40 / 4 = 10.
+    EXPECT_EQ(arrow2(30, 1, {0, 0, 100, 40}),
+              (Points{{99, 19}, {69, 39}, {69, 29}, {0, 29}, {0, 10}, {69, 10}, {69, 0}}));
 }
 
 TEST(PolygonVertices, Diamond) {
@@ -151,22 +198,6 @@ TEST(PolygonVertices, CrossNotchesTheFourCorners) {
     }
 }
 
-TEST(PolygonVertices, Pentagon) {
-    // mx = 10 + 100 / 2 = 60, my = 20 + 50 / 2 = 45.
-    const DirectionCase cases[] = {
-        {0, {{10, 69}, {10, 36}, {60, 20}, {109, 36}, {109, 69}}},
-        {1, {{10, 20}, {76, 20}, {109, 45}, {76, 69}, {10, 69}}},
-        {2, {{109, 20}, {109, 53}, {60, 69}, {10, 53}, {10, 20}}},
-        {3, {{109, 69}, {43, 69}, {10, 45}, {43, 20}, {109, 20}}},
-    };
-    for (const DirectionCase& c : cases) {
-        SCOPED_TRACE(c.direction);
-        EXPECT_EQ(drawn<CDrawPentagon>(33, c.direction), c.points);
-    }
-    EXPECT_EQ(drawn<CDrawPentagon>(40, 0, {0, 0, 100, 50}),
-              (Points{{0, 49}, {0, 20}, {50, 0}, {99, 20}, {99, 49}}));
-}
-
 TEST(PolygonVertices, HexagonTellsOnlyZeroFromNonZero) {
     // hw = 50, hh = 25; pointed top: a = 825 / 100 = 8; pointed sides: a = 1650 / 100 = 16.
     const Points pointedTop{{60, 20}, {109, 28}, {109, 61}, {60, 69}, {10, 61}, {10, 28}};
@@ -175,58 +206,6 @@ TEST(PolygonVertices, HexagonTellsOnlyZeroFromNonZero) {
     for (int direction : {1, 2, 3, 4, -1}) {
         SCOPED_TRACE(direction);
         EXPECT_EQ(drawn<CDrawHexagon>(33, direction), pointedTop);
-    }
-}
-
-TEST(PolygonVertices, RightTriangleHasItsRightAngleInTheNamedCorner) {
-    const DirectionCase cases[] = {
-        {0, {{10, 20}, {109, 20}, {10, 69}}},
-        {1, {{109, 20}, {109, 69}, {10, 20}}},
-        {2, {{109, 69}, {10, 69}, {109, 20}}},
-        {3, {{10, 69}, {10, 20}, {109, 69}}},
-    };
-    for (const DirectionCase& c : cases) {
-        SCOPED_TRACE(c.direction);
-        EXPECT_EQ(drawn<CDrawRighttrigngle>(0, c.direction), c.points);
-    }
-}
-
-TEST(PolygonVertices, BlockArrowsNarrowTheShaftByAnEighthOrAQuarter) {
-    // mx = 59, my = 44; heads at y 36 and 53, x 76 and 43.
-    // CDrawArrow1: e = 100 / 8 = 12 across, 50 / 8 = 6 along y.
-    const DirectionCase arrow1[] = {
-        {0, {{59, 20}, {109, 36}, {97, 36}, {97, 69}, {22, 69}, {22, 36}, {10, 36}}},
-        {1, {{109, 44}, {76, 69}, {76, 63}, {10, 63}, {10, 26}, {76, 26}, {76, 20}}},
-        {2, {{59, 69}, {10, 53}, {22, 53}, {22, 20}, {97, 20}, {97, 53}, {109, 53}}},
-        {3, {{10, 44}, {43, 20}, {43, 26}, {109, 26}, {109, 63}, {43, 63}, {43, 69}}},
-    };
-    // CDrawArrow2: e = 25 and 12.
-    const DirectionCase arrow2[] = {
-        {0, {{59, 20}, {109, 36}, {84, 36}, {84, 69}, {35, 69}, {35, 36}, {10, 36}}},
-        {1, {{109, 44}, {76, 69}, {76, 57}, {10, 57}, {10, 32}, {76, 32}, {76, 20}}},
-        {2, {{59, 69}, {10, 53}, {35, 53}, {35, 20}, {84, 20}, {84, 53}, {109, 53}}},
-        {3, {{10, 44}, {43, 20}, {43, 32}, {109, 32}, {109, 57}, {43, 57}, {43, 69}}},
-    };
-    for (int d = 0; d < 4; ++d) {
-        SCOPED_TRACE(d);
-        EXPECT_EQ(drawn<CDrawArrow1>(33, d), arrow1[d].points);
-        EXPECT_EQ(drawn<CDrawArrow2>(33, d), arrow2[d].points);
-    }
-    // Head at hx = 99 - 30 = 69, inset e = 40 / 4 = 10.
-    EXPECT_EQ(drawn<CDrawArrow2>(30, 1, {0, 0, 100, 40}),
-              (Points{{99, 19}, {69, 39}, {69, 29}, {0, 29}, {0, 10}, {69, 10}, {69, 0}}));
-}
-
-TEST(PolygonVertices, NotchedArrowHasItsNotchAThirdFromTheBack) {
-    const DirectionCase cases[] = {
-        {0, {{10, 69}, {59, 20}, {109, 69}, {59, 52}}},  // (20 + 138) / 3
-        {1, {{10, 20}, {109, 44}, {10, 69}, {43, 44}}},  // (109 + 20) / 3
-        {2, {{109, 20}, {59, 69}, {10, 20}, {59, 36}}},  // (69 + 40) / 3
-        {3, {{109, 69}, {10, 44}, {109, 20}, {76, 44}}}, // (10 + 218) / 3
-    };
-    for (const DirectionCase& c : cases) {
-        SCOPED_TRACE(c.direction);
-        EXPECT_EQ(drawn<CDrawArrow3>(0, c.direction), c.points);
     }
 }
 

@@ -366,24 +366,18 @@ TEST_F(PolylineTest, BandOutlineRunsBesideThePathAndBackAlongIt) {
         Rect32 rect;
         std::vector<QPoint> outline;
     };
+    // clang-format off
     const Case cases[] = {
-        {"right then down",
-         {{10, 10}, {60, 10}, {60, 40}},
-         {10, 10, 60, 40},
+        {"right then down", {{10, 10}, {60, 10}, {60, 40}}, {10, 10, 60, 40},
          {{10, 14}, {56, 14}, {56, 40}, {60, 40}, {60, 10}, {10, 10}}},
-        {"left then up",
-         {{60, 40}, {10, 40}, {10, 10}},
-         {10, 10, 60, 40},
+        {"left then up", {{60, 40}, {10, 40}, {10, 10}}, {10, 10, 60, 40},
          {{60, 36}, {14, 36}, {14, 10}, {10, 10}, {10, 40}, {60, 40}}},
-        {"down then right",
-         {{10, 10}, {10, 40}, {60, 40}},
-         {10, 10, 60, 40},
+        {"down then right", {{10, 10}, {10, 40}, {60, 40}}, {10, 10, 60, 40},
          {{6, 10}, {6, 44}, {60, 44}, {60, 40}, {10, 40}, {10, 10}}},
-        {"slanted counts as vertical",
-         {{10, 10}, {40, 30}},
-         {10, 10, 40, 30},
+        {"slanted counts as vertical", {{10, 10}, {40, 30}}, {10, 10, 40, 30},
          {{6, 10}, {6, 30}, {40, 30}, {10, 10}}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         CDrawGuan guan;
         loadedGuan(guan, 4, c.path, c.rect);
