@@ -1,6 +1,7 @@
 # kestro: the kestrovalumen plug-in and its reference host.
 #   make demo   install what is missing, build, run the main job
 #   make test   install what is missing, build, run every test
+#   make bench  build, run the benchmarks and print their table (docs/performance.md)
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -10,7 +11,7 @@ CTEST_ARGS ?=
 
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: all deps configure build test demo asan test-asan format format-check clean
+.PHONY: all deps configure build test demo asan test-asan bench format format-check clean
 
 all: build
 
@@ -43,6 +44,11 @@ test-asan: asan
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+# The benchmark table of docs/performance.md (kvbench; BENCH_ARGS go to Google Benchmark).
+BENCH_ARGS ?= --benchmark_repetitions=3
+bench: build
+	$(BUILD)/bin/kvbench $(BENCH_ARGS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -13,6 +13,24 @@
 class QRegion;
 class CAniObj;
 
+namespace kv {
+
+//! An owned array in the four-word form (data, size, capacity, growth step); nothing fills the
+//! two of CDrawObj, which only free their data with array delete.
+struct FourWordArray {
+    void** m_pData = nullptr;
+    int32_t m_nSize = 0;
+    int32_t m_nMaxSize = 0;
+    int32_t m_nGrowBy = 0;
+
+    FourWordArray() = default;
+    ~FourWordArray() { delete[] m_pData; }
+    FourWordArray(const FourWordArray&) = delete;
+    FourWordArray& operator=(const FourWordArray&) = delete;
+};
+
+} // namespace kv
+
 //! Drawing-object class numbers.
 enum : uint32_t {
     KV_CLASS_DRAW_OBJECT_IFACE = 0x5000,
@@ -105,8 +123,8 @@ public:
     uint32_t m_crText = 0; // text kinds give it its real first value
     uint8_t m_byVersion = 10;
     CObArray m_arrayAnimate;
-    CObArray m_arrayReservedA;
-    CObArray m_arrayReservedB;
+    kv::FourWordArray m_arrayReservedA;
+    kv::FourWordArray m_arrayReservedB;
     CString m_strName;
     uint8_t m_byReserved2 = 0;
     int32_t m_nReserved4 = 0;

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace kv {
 
@@ -21,7 +22,7 @@ bool ReadGuardedString(FF::utils::IBuffer* buffer, CString& out) {
     } catch (...) {
         return false;
     }
-    out = text;
+    out = std::move(text);
     return true;
 }
 

@@ -23,6 +23,7 @@ int MulDiv(int a, int b, int c) {
 namespace {
 
 Qt::PenStyle PenStyleOf(uint32_t code) {
+    // clang-format off
     switch (code) {
     case 1: return Qt::DashLine;
     case 2: return Qt::DotLine;
@@ -31,6 +32,7 @@ Qt::PenStyle PenStyleOf(uint32_t code) {
     case 5: return Qt::NoPen;
     default: return Qt::SolidLine; // 0, 6, 7, 8 and every unknown code
     }
+    // clang-format on
 }
 
 Qt::BrushStyle BrushStyleOf(uint32_t code) {
@@ -71,8 +73,10 @@ void ApplyLogBrush(QBrush& brush, const LogBrush& rec) {
 }
 
 bool DrawEdge(QPainter* painter, int left, int top, int right, int bottom, unsigned nEdge) {
+    // clang-format off
     enum Line { OuterTop, OuterLeft, OuterBottom, OuterRight, InnerTop, InnerLeft, InnerBottom,
                 InnerRight };
+    // clang-format on
     struct Stroke {
         QRgb color;
         Line lines[4];
@@ -93,6 +97,7 @@ bool DrawEdge(QPainter* painter, int left, int top, int right, int bottom, unsig
 
     const Stroke* strokes = nullptr;
     int strokeCount = 0;
+    // clang-format off
     switch (nEdge) {
     case 5: strokes = kStyle5, strokeCount = 1; break;
     case 6: strokes = kStyle6, strokeCount = 4; break;
@@ -102,21 +107,33 @@ bool DrawEdge(QPainter* painter, int left, int top, int right, int bottom, unsig
         kv::Log({"DrawEdge", "vornDrawPubInter", 172, 4, "DrawObj"}, "nEdge = %u", nEdge);
         return false;
     }
+    // clang-format on
 
     const int L = left, T = top, R = right, B = bottom;
+    // clang-format off
     const QLine lines[] = {
         QLine(L, T, R, T),                 QLine(L, T, L, B),
         QLine(L, B, R, B),                 QLine(R, T, R, B),
         QLine(L + 1, T + 1, R - 1, T + 1), QLine(L + 1, T + 1, L + 1, B - 1),
         QLine(L + 1, B - 1, R - 1, B - 1), QLine(R - 1, T + 1, R - 1, B - 1),
     };
+    // clang-format on
+
+    // Cosmetic pens (one pixel whatever the transform) of the four colours, built once.
+    static const QRgb kColors[] = {kWhite, kLight, kDark, kMid};
+    static const QPen kPens[] = {QPen(QBrush(QColor(kWhite)), 0), QPen(QBrush(QColor(kLight)), 0),
+                                 QPen(QBrush(QColor(kDark)), 0), QPen(QBrush(QColor(kMid)), 0)};
+    const auto penOf = [](QRgb color) -> const QPen& {
+        int i = 0;
+        while (i < 3 && color != kColors[i]) {
+            ++i;
+        }
+        return kPens[i];
+    };
 
     const QPen saved = painter->pen();
-    QPen pen;
-    pen.setWidth(0); // cosmetic: one pixel whatever the transform
     for (int s = 0; s < strokeCount; ++s) {
-        pen.setColor(QColor(strokes[s].color));
-        painter->setPen(pen);
+        painter->setPen(penOf(strokes[s].color));
         for (int i = 0; i < strokes[s].count; ++i) {
             painter->drawLines(&lines[strokes[s].lines[i]], 1);
         }

@@ -5,14 +5,50 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace FF {
 namespace utils {
 
-MemoryBuffer::MemoryBuffer() = default;
+MemoryBuffer::MemoryBuffer() : m_data(m_inline) {}
 
-MemoryBuffer::MemoryBuffer(const void* bytes, uint64_t count) {
+MemoryBuffer::MemoryBuffer(const void* bytes, uint64_t count) : m_data(m_inline) {
     assign(bytes, count);
+}
+
+MemoryBuffer::MemoryBuffer(const MemoryBuffer& other) : m_data(m_inline) {
+    replace(other.m_data, other.m_size);
+    m_position = other.m_position;
+}
+
+MemoryBuffer& MemoryBuffer::operator=(const MemoryBuffer& other) {
+    if (this != &other) {
+        replace(other.m_data, other.m_size);
+        m_position = other.m_position;
+    }
+    return *this;
+}
+
+void MemoryBuffer::release() {
+    if (m_data != m_inline) {
+        delete[] m_data;
+    }
+}
+
+void MemoryBuffer::replace(const unsigned char* bytes, uint64_t count) {
+    // The new content is in place before the old block goes (the bytes may lie in it), and a
+    // failed allocation changes nothing.
+    unsigned char* block = m_inline;
+    if (count > kInline) {
+        block = new unsigned char[static_cast<size_t>(count)];
+        std::memcpy(block, bytes, static_cast<size_t>(count));
+    } else if (count > 0) {
+        std::memmove(m_inline, bytes, static_cast<size_t>(count));
+    }
+    release();
+    m_data = block;
+    m_size = count;
+    m_position = 0;
 }
 
 bool MemoryBuffer::from(IBuffer* source, unsigned long long count) {
@@ -25,31 +61,39 @@ bool MemoryBuffer::from(IBuffer* source, unsigned long long count) {
     if (consumed > total || count > total - consumed) {
         return false;
     }
-    std::vector<unsigned char> bytes(static_cast<size_t>(count));
-    if (count > 0 && !source->read(bytes.data(), count)) {
+    // Read aside first: a failed read leaves the content as it was.
+    if (count <= kInline) {
+        unsigned char bytes[kInline];
+        if (count > 0 && !source->read(bytes, count)) {
+            return false;
+        }
+        replace(bytes, count);
+        return true;
+    }
+    std::unique_ptr<unsigned char[]> block(new unsigned char[static_cast<size_t>(count)]);
+    if (!source->read(block.get(), count)) {
         return false;
     }
-    m_bytes.swap(bytes);
+    release();
+    m_data = block.release();
+    m_size = count;
     m_position = 0;
     return true;
 }
 
 void MemoryBuffer::assign(const void* bytes, uint64_t count) {
-    if (!bytes || count == 0) {
-        m_bytes.clear();
-    } else {
-        const auto* first = static_cast<const unsigned char*>(bytes);
-        m_bytes.assign(first, first + count);
+    if (!bytes) {
+        count = 0;
     }
-    m_position = 0;
+    replace(static_cast<const unsigned char*>(bytes), count);
 }
 
 const unsigned char* MemoryBuffer::data() const {
-    return m_bytes.empty() ? nullptr : m_bytes.data();
+    return m_size == 0 ? nullptr : m_data;
 }
 
 bool MemoryBuffer::seek(uint64_t position) {
-    if (position > m_bytes.size()) {
+    if (position > m_size) {
         return false;
     }
     m_position = position;
@@ -57,7 +101,7 @@ bool MemoryBuffer::seek(uint64_t position) {
 }
 
 bool MemoryBuffer::readBytes(void* destination, uint64_t count) {
-    if (count > m_bytes.size() - m_position) {
+    if (count > m_size - m_position) {
         return false;
     }
     if (count == 0) {
@@ -66,17 +110,9 @@ bool MemoryBuffer::readBytes(void* destination, uint64_t count) {
     if (!destination) {
         return false;
     }
-    std::memcpy(destination, m_bytes.data() + m_position, static_cast<size_t>(count));
+    std::memcpy(destination, m_data + m_position, static_cast<size_t>(count));
     m_position += count;
     return true;
-}
-
-uint64_t MemoryBuffer::byteCount() const {
-    return m_bytes.size();
-}
-
-uint64_t MemoryBuffer::readPosition() const {
-    return m_position;
 }
 
 std::string String::format(const char* format, ...) {

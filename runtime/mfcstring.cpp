@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <utility>
 
 // ---- CString ----
 
@@ -23,6 +24,8 @@ CString::CString(const char* bytes, int count) {
 
 CString::CString(const CString& other) = default;
 
+CString::CString(CString&& other) noexcept = default;
+
 CString::~CString() = default;
 
 CString& CString::operator=(const char* text) {
@@ -33,6 +36,11 @@ CString& CString::operator=(const char* text) {
 
 CString& CString::operator=(const CString& other) {
     m_text = other.m_text;
+    return *this;
+}
+
+CString& CString::operator=(CString&& other) noexcept {
+    m_text = std::move(other.m_text);
     return *this;
 }
 
@@ -203,15 +211,39 @@ bool reserveFor(T*& data, int& size, int& capacity, int& growBy, int count, int 
 
 } // namespace
 
-CObArray::CObArray() : m_pData(nullptr), m_nSize(0), m_nMaxSize(0), m_nGrowBy(0) {}
+CObArray::CObArray() : m_pData(nullptr), m_nSize(0), m_nMaxSize(0), m_nGrowBy(0), m_inline() {}
 
 CObArray::~CObArray() {
-    delete[] m_pData;
+    Release();
+}
+
+void CObArray::Release() {
+    if (m_pData != m_inline) {
+        delete[] m_pData;
+    }
 }
 
 void CObArray::SetSize(int count, int growBy) {
-    if (!reserveFor(m_pData, m_nSize, m_nMaxSize, m_nGrowBy, count, growBy)) {
+    if (growBy >= 0) {
+        m_nGrowBy = growBy;
+    }
+    if (count <= 0) {
+        Release();
+        m_pData = nullptr;
+        m_nSize = m_nMaxSize = 0;
         return;
+    }
+    if (m_pData == nullptr && count <= kInline) {
+        // A small array lives in its inline entries.
+        m_pData = m_inline;
+        m_nMaxSize = kInline;
+    } else if (count > m_nMaxSize) {
+        const int grown = grownCapacity(m_nSize, m_nMaxSize, m_nGrowBy, count);
+        void** block = new void*[static_cast<size_t>(grown)];
+        std::copy(m_pData, m_pData + m_nSize, block);
+        Release();
+        m_pData = block;
+        m_nMaxSize = grown;
     }
     if (count > m_nSize) {
         std::fill(m_pData + m_nSize, m_pData + count, nullptr);

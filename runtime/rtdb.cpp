@@ -84,10 +84,7 @@ int readStatus(const Variable* v) {
 
 } // namespace
 
-Rtdb& Rtdb::instance() {
-    static Rtdb rtdb;
-    return rtdb;
-}
+Rtdb Rtdb::s_instance;
 
 int Rtdb::define(const std::string& name, VarType type) {
     if (name.empty() || indexOf(name) >= 0) {
@@ -107,10 +104,6 @@ int Rtdb::indexOf(const std::string& name) const {
         }
     }
     return -1;
-}
-
-const Variable* Rtdb::variable(int index) const {
-    return find(index);
 }
 
 Variable* Rtdb::find(int index) {

@@ -57,13 +57,15 @@ struct RtdbWrite {
 
 class Rtdb {
 public:
-    static Rtdb& instance();
+    static Rtdb& instance() { return s_instance; }
 
     //! Defines a variable and returns its index; -1 when the name is taken or empty.
     int define(const std::string& name, VarType type);
     //! Index of the named variable, or -1.
     int indexOf(const std::string& name) const;
-    const Variable* variable(int index) const;
+    const Variable* variable(int index) const {
+        return index >= 0 && index < count() ? &m_vars[static_cast<size_t>(index)] : nullptr;
+    }
     int count() const { return static_cast<int>(m_vars.size()); }
     //! Forgets every variable and every write record.
     void clear() {
@@ -85,6 +87,8 @@ public:
 
 private:
     Rtdb() = default;
+    // Every expression run reads it: a plain object, not a function-local static behind a guard.
+    static Rtdb s_instance;
     Variable* find(int index);
     const Variable* find(int index) const;
     int record(RtdbWrite write, int result);

@@ -76,10 +76,7 @@ IHost::~IHost() = default;
 
 namespace kestro {
 
-ScriptService& ScriptService::instance() {
-    static ScriptService service;
-    return service;
-}
+ScriptService ScriptService::s_instance;
 
 void ScriptService::clear() {
     m_queued.clear();
@@ -97,26 +94,39 @@ bool ScriptService::takeQueued(ScriptResult* out) {
 
 } // namespace kestro
 
+namespace {
+
+// Module tests script the engine's answers; a queued result stands in for any program.
+bool runQueued(kestro::ScriptService& service, Script::ValueType& result) {
+    kestro::ScriptResult queued;
+    service.takeQueued(&queued);
+    switch (queued.kind) {
+    case kestro::ScriptResult::Number:
+        result.setFloat(queued.number);
+        return true;
+    case kestro::ScriptResult::Text:
+        result.setString(queued.text);
+        return true;
+    case kestro::ScriptResult::Failure:
+        break;
+    }
+    result.clear();
+    service.setLastError("scripted failure");
+    return false;
+}
+
+} // namespace
+
 bool script_SvrRunProg(const unsigned char* program, unsigned int length, Script::ValueType& result,
                        Script::IHost* host) {
     kestro::ScriptService& service = kestro::ScriptService::instance();
     service.countRun();
-    service.setLastError({});
-    // Module tests script the engine's answers; a queued result stands in for any program.
-    kestro::ScriptResult queued;
-    if (service.takeQueued(&queued)) {
-        switch (queued.kind) {
-        case kestro::ScriptResult::Number:
-            result.setFloat(queued.number);
-            return true;
-        case kestro::ScriptResult::Text:
-            result.setString(queued.text);
-            return true;
-        case kestro::ScriptResult::Failure:
-            result.clear();
-            service.setLastError("scripted failure");
-            return false;
-        }
+    // Runs come by the thousand on every refresh: nothing is built or emptied that is empty.
+    if (!service.lastError().empty()) {
+        service.setLastError({});
+    }
+    if (service.hasQueued()) {
+        return runQueued(service, result);
     }
     std::string reason;
     if (kestro::script::run(program, length, result, host, &reason)) {

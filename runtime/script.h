@@ -19,7 +19,7 @@ struct ScriptResult {
 
 class ScriptService {
 public:
-    static ScriptService& instance();
+    static ScriptService& instance() { return s_instance; }
 
     //! The next runs return these results, in order, whatever program they are given.
     void queueResult(ScriptResult result) { m_queued.push_back(std::move(result)); }
@@ -34,9 +34,12 @@ public:
     bool takeQueued(ScriptResult* out);
     void countRun() { ++m_runs; }
     void setLastError(std::string reason) { m_lastError = std::move(reason); }
+    bool hasQueued() const { return !m_queued.empty(); }
 
 private:
     ScriptService() = default;
+    // Reached on every run: a plain object, not a function-local static behind a guard.
+    static ScriptService s_instance;
     std::deque<ScriptResult> m_queued;
     unsigned long long m_runs = 0;
     std::string m_lastError;

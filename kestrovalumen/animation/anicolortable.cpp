@@ -13,36 +13,6 @@ bool ReadColorTable(FF::utils::IBuffer* buf, std::vector<double>& values,
            ReadCountedRun<uint32_t>(buf, colors, ColorRefToRgb);
 }
 
-size_t SegmentIndex(const std::vector<double>& limits, double value) {
-    const size_t last = limits.size() - 1;
-    if (value >= limits[last]) {
-        return last;
-    }
-    for (size_t i = 0; i < last; ++i) {
-        if (value <= limits[i]) {
-            return i;
-        }
-    }
-    // Below the last limit but above all others: only the last limit is not exceeded. NaN
-    // compares false with everything and finds no segment.
-    return value <= limits[last] ? last : limits.size();
-}
-
-bool SegmentColor(const std::vector<double>& limits, const std::vector<uint32_t>& colors,
-                  double value, uint32_t& color) {
-    if (limits.empty()) {
-        return false;
-    }
-    // The record does not tie the two counts together: a segment past the end of the colours
-    // has no colour, and the owner keeps the one it has.
-    const size_t index = SegmentIndex(limits, value);
-    if (index >= colors.size()) {
-        return false;
-    }
-    color = colors[index];
-    return true;
-}
-
 int32_t& PartFlag(CDrawObj& owner, OwnerPart part) {
     return part == OwnerPart::Outline ? owner.m_bPen : owner.m_bBrush;
 }

@@ -23,13 +23,38 @@ bool ReadColorTable(FF::utils::IBuffer* buf, std::vector<double>& values,
 
 //! Segment of value among non-empty limits: the last one when value is at or above the last
 //! limit, else the first limit that value does not exceed. limits.size() when there is none,
-//! which only a NaN value can give.
-size_t SegmentIndex(const std::vector<double>& limits, double value);
+//! which only a NaN value can give. Inline: every colour animation looks it up on every refresh.
+inline size_t SegmentIndex(const std::vector<double>& limits, double value) {
+    const size_t last = limits.size() - 1;
+    if (value >= limits[last]) {
+        return last;
+    }
+    for (size_t i = 0; i < last; ++i) {
+        if (value <= limits[i]) {
+            return i;
+        }
+    }
+    // Below the last limit but above all others: only the last limit is not exceeded. NaN
+    // compares false with everything and finds no segment.
+    return value <= limits[last] ? last : limits.size();
+}
 
 //! The colour of value's segment into color. False when there are no limits or the segment has
 //! no colour; the caller then leaves its owner as it is.
-bool SegmentColor(const std::vector<double>& limits, const std::vector<uint32_t>& colors,
-                  double value, uint32_t& color);
+inline bool SegmentColor(const std::vector<double>& limits, const std::vector<uint32_t>& colors,
+                         double value, uint32_t& color) {
+    if (limits.empty()) {
+        return false;
+    }
+    // The record does not tie the two counts together: a segment past the end of the colours
+    // has no colour, and the owner keeps the one it has.
+    const size_t index = SegmentIndex(limits, value);
+    if (index >= colors.size()) {
+        return false;
+    }
+    color = colors[index];
+    return true;
+}
 
 //! The owner's first animation that answers IsBlink, or null.
 CAniObj* FindBlinkSibling(const CDrawObj& owner);

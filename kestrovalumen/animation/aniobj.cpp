@@ -52,6 +52,18 @@ constexpr FactoryEntry kFactory[] = {
     {KV_ANI_SIZE, Make<CAniSize>},       {KV_ANI_TEXTCOLOR, Make<CAniTextColor>},
     {KV_ANI_VISIBLE, Make<CAniVisible>},
 };
+constexpr size_t kFactorySize = sizeof kFactory / sizeof kFactory[0];
+
+// The ids are consecutive, so the factory is looked up by index rather than searched.
+constexpr bool IdsFollowOneAnother() {
+    for (size_t i = 0; i < kFactorySize; ++i) {
+        if (kFactory[i].typeId != KV_ANI_BLINK + i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(IdsFollowOneAnother(), "kFactory is indexed by type id - KV_ANI_BLINK");
 
 } // namespace
 
@@ -114,14 +126,14 @@ bool CAniObj::Attach(CDrawObj* owner, int faultCode, const char* faultText) {
 }
 
 CAniObj* CreateAnimation(uint32_t typeId) {
-    for (const FactoryEntry& entry : kFactory) {
-        if (entry.typeId == typeId) {
-            CAniObj* animation = entry.make();
-            if (animation != nullptr) {
-                animation->m_nAniType = typeId;
-            }
-            return animation;
-        }
+    // Unsigned: an id below the first wraps to a huge index.
+    const uint32_t index = typeId - KV_ANI_BLINK;
+    if (index >= kFactorySize) {
+        return nullptr;
     }
-    return nullptr;
+    CAniObj* animation = kFactory[index].make();
+    if (animation != nullptr) {
+        animation->m_nAniType = typeId;
+    }
+    return animation;
 }

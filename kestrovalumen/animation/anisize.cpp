@@ -136,14 +136,14 @@ int CAniSize::Run(int nEvent) {
         return 1;
     }
 
-    // The new clip rectangle is made before the comparison, so an allocation failure leaves
+    // An unchanged clip is kept without allocating: Run allocates only when the clip changes.
+    if (owner.m_pClipRect != nullptr && *owner.m_pClipRect == r) {
+        return 0;
+    }
+    // The new clip rectangle is made before the old one goes, so an allocation failure leaves
     // the owner exactly as it was.
     Rect32* clip = new (std::nothrow) Rect32(r);
     if (clip == nullptr) {
-        return 0;
-    }
-    if (owner.m_pClipRect != nullptr && *owner.m_pClipRect == *clip) {
-        delete clip;
         return 0;
     }
     delete owner.m_pClipRect;

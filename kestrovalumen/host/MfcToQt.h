@@ -18,10 +18,12 @@ public:
     CString(const char* text);
     CString(const char* bytes, int count);
     CString(const CString& other);
+    CString(CString&& other) noexcept;
     ~CString();
 
     CString& operator=(const char* text);
     CString& operator=(const CString& other);
+    CString& operator=(CString&& other) noexcept;
     CString& operator+=(const char* text);
     CString& operator+=(const CString& other);
     friend KV_HOST_API CString operator+(const char* left, const CString& right);
@@ -56,7 +58,9 @@ private:
     std::string m_text;
 };
 
-//! Array of object pointers; entries are not owned.
+//! Array of object pointers; entries are not owned. The first few entries sit inside the array
+//! itself: a drawing object's few animations are then read where the object is, not from a
+//! block that may lie anywhere in the heap.
 class KV_HOST_API CObArray {
 public:
     CObArray();
@@ -79,10 +83,16 @@ public:
     void RemoveAll() { SetSize(0); }
 
 private:
-    void** m_pData;
+    static constexpr int kInline = 4;
+
+    //! Frees a heap block (not the inline entries).
+    void Release();
+
+    void** m_pData; //!< null, m_inline or a heap block of m_nMaxSize entries
     int m_nSize;
     int m_nMaxSize;
     int m_nGrowBy;
+    void* m_inline[kInline];
 };
 
 //! Array of CString.

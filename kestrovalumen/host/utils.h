@@ -25,13 +25,17 @@ public:
 
 //! A growable byte buffer with a read position, held by value.
 //
-// The virtual operations are defined here, forwarding to the host's out-of-line functions, so
-// that every user carries the class's type record (the host matches buffers by it).
+// The virtual operations are defined here, so that every user carries the class's type record
+// (the host matches buffers by it). Reads are what loaders do most, a few bytes at a time, so
+// the common read is done here too; everything else is the host's, out of line. Small contents
+// (an animation's compiled expression) sit inside the buffer itself, without a heap block.
 class KV_HOST_API MemoryBuffer : public IBuffer {
 public:
     MemoryBuffer();
     MemoryBuffer(const void* bytes, uint64_t count);
-    ~MemoryBuffer() override {}
+    MemoryBuffer(const MemoryBuffer& other);
+    MemoryBuffer& operator=(const MemoryBuffer& other);
+    ~MemoryBuffer() override { release(); }
 
     //! Replaces the content with the next count bytes of source and rewinds; false (content
     //! unchanged, source not moved) when source is null or holds fewer bytes.
@@ -41,20 +45,56 @@ public:
     //! The bytes (null when empty).
     const unsigned char* data() const;
 
-    bool read(void* destination, uint64_t count) override { return readBytes(destination, count); }
-    uint64_t length() const override { return byteCount(); }
-    uint64_t position() const override { return readPosition(); }
+    bool read(void* destination, uint64_t count) override {
+        // Record fields are a few bytes wide: their copies compile to plain moves here, and
+        // every other read goes to the host.
+        if (destination == nullptr || count > m_size - m_position) {
+            return readBytes(destination, count);
+        }
+        const unsigned char* from = m_data + m_position;
+        switch (count) {
+        case 1:
+            __builtin_memcpy(destination, from, 1);
+            break;
+        case 2:
+            __builtin_memcpy(destination, from, 2);
+            break;
+        case 4:
+            __builtin_memcpy(destination, from, 4);
+            break;
+        case 8:
+            __builtin_memcpy(destination, from, 8);
+            break;
+        case 16:
+            __builtin_memcpy(destination, from, 16);
+            break;
+        default:
+            return readBytes(destination, count);
+        }
+        m_position += count;
+        return true;
+    }
+    uint64_t length() const override { return m_size; }
+    uint64_t position() const override { return m_position; }
 
     //! Moves the read position; false when it lies beyond the end.
     bool seek(uint64_t position);
 
 private:
-    bool readBytes(void* destination, uint64_t count);
-    uint64_t byteCount() const;
-    uint64_t readPosition() const;
+    //! Contents up to this size are kept inline.
+    static constexpr uint64_t kInline = 32;
 
-    std::vector<unsigned char> m_bytes;
+    //! Every read that the inline copies above do not cover, the refused ones included.
+    bool readBytes(void* destination, uint64_t count);
+    //! Frees a heap block; the content is left dangling for the caller to replace.
+    void release();
+    //! Takes bytes as the content (copied inline when small, else into a new block).
+    void replace(const unsigned char* bytes, uint64_t count);
+
+    unsigned char* m_data; //!< m_inline or a heap block of m_size bytes
+    uint64_t m_size = 0;
     uint64_t m_position = 0;
+    unsigned char m_inline[kInline];
 };
 
 //! printf-style formatting into a std::string.

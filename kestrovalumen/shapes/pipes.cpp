@@ -11,6 +11,8 @@
 
 namespace {
 
+using PipeGradient = kv::DrawCache<QBrush, 6>;
+
 const kv::ShapeInfo kBalloonInfo{"CDrawBalloon", 176, 2335, 175, 2302};
 const kv::ShapeInfo kPlane1Info{"CDrawPlane1", 198, 4651, 0, 0};
 const kv::ShapeInfo kPlane2Info{"CDrawPlane2", 199, 4724, 0, 0};
@@ -21,35 +23,44 @@ const kv::ShapeInfo kPipe3Info{"CDrawPipe3", 206, 5146, 205, 5109};
 
 //! Sets the pipe gradient from one point to another as the brush and returns it: outline
 //! colour at both walls, fill colour along the middle, whatever the line and fill flags say.
-QBrush SetPipeGradient(QPainter* p, const CDrawObj& pipe, const QPointF& from, const QPointF& to) {
-    QLinearGradient gradient(from, to);
-    gradient.setColorAt(0.0, QColor(QRgb(pipe.m_logPen.color)));
-    gradient.setColorAt(0.5, QColor(QRgb(pipe.m_logBrush.color)));
-    gradient.setColorAt(1.0, QColor(QRgb(pipe.m_logPen.color)));
-    const QBrush brush(gradient);
+//! The brush is kept between draws while its points and colours stay.
+const QBrush& SetPipeGradient(QPainter* p, const CDrawObj& pipe, const QPointF& from,
+                              const QPointF& to, PipeGradient& cache) {
+    const uint32_t pen = pipe.m_logPen.color;
+    const uint32_t fill = pipe.m_logBrush.color;
+    const QBrush& brush = cache.Get(
+        {from.x(), from.y(), to.x(), to.y(), static_cast<double>(pen), static_cast<double>(fill)},
+        [&] {
+            QLinearGradient gradient(from, to);
+            gradient.setColorAt(0.0, QColor(QRgb(pen)));
+            gradient.setColorAt(0.5, QColor(QRgb(fill)));
+            gradient.setColorAt(1.0, QColor(QRgb(pen)));
+            return QBrush(gradient);
+        });
     p->setBrush(brush);
     return brush;
 }
 
 //! The straight pipe of both registered kinds.
 void DrawStraightPipe(const CDrawObj& pipe, bool horizontal, QPainter* painter,
-                      const kv::ShapeInfo& info) {
+                      const kv::ShapeInfo& info, PipeGradient& cache) {
     const kv::FrameStyle style = kv::FrameStyle().withoutPaint();
-    kv::DrawFramed(pipe, painter, info, style, [&pipe, horizontal](QPainter* p, const QBrush&) {
-        const int L = pipe.m_rect.left;
-        const int T = pipe.m_rect.top;
-        const int x2 = pipe.m_rect.right - 1;
-        const int y2 = pipe.m_rect.bottom - 1;
-        // The coordinate along the run does not change the colours.
-        if (horizontal) {
-            SetPipeGradient(p, pipe, QPointF(L + x2 / 2, T), QPointF(L + x2 / 2, y2));
-        } else {
-            SetPipeGradient(p, pipe, QPointF(L, T + y2 / 2), QPointF(x2, T + y2 / 2));
-        }
-        p->setPen(Qt::NoPen);
-        const QRect body(QPoint(L, T), QPoint(pipe.m_rect.right - 2, pipe.m_rect.bottom - 2));
-        p->drawRects(&body, 1);
-    });
+    kv::DrawFramed(
+        pipe, painter, info, style, [&pipe, horizontal, &cache](QPainter* p, const QBrush&) {
+            const int L = pipe.m_rect.left;
+            const int T = pipe.m_rect.top;
+            const int x2 = pipe.m_rect.right - 1;
+            const int y2 = pipe.m_rect.bottom - 1;
+            // The coordinate along the run does not change the colours.
+            if (horizontal) {
+                SetPipeGradient(p, pipe, QPointF(L + x2 / 2, T), QPointF(L + x2 / 2, y2), cache);
+            } else {
+                SetPipeGradient(p, pipe, QPointF(L, T + y2 / 2), QPointF(x2, T + y2 / 2), cache);
+            }
+            p->setPen(Qt::NoPen);
+            const QRect body(QPoint(L, T), QPoint(pipe.m_rect.right - 2, pipe.m_rect.bottom - 2));
+            p->drawRects(&body, 1);
+        });
 }
 
 //! The flat panel of the three plane kinds, which differ only in the frame's edge style.
@@ -88,7 +99,7 @@ bool CDrawPipe1::deserialize(FF::utils::IBuffer* buffer) {
 }
 
 void CDrawPipe1::Draw(QPainter* painter) {
-    DrawStraightPipe(*this, m_bHorizontal != 0, painter, kPipe1Info);
+    DrawStraightPipe(*this, m_bHorizontal != 0, painter, kPipe1Info, m_gradient);
 }
 
 bool CDrawPipe2::deserialize(FF::utils::IBuffer* buffer) {
@@ -96,7 +107,7 @@ bool CDrawPipe2::deserialize(FF::utils::IBuffer* buffer) {
 }
 
 void CDrawPipe2::Draw(QPainter* painter) {
-    DrawStraightPipe(*this, m_bHorizontal != 0, painter, kPipe2Info);
+    DrawStraightPipe(*this, m_bHorizontal != 0, painter, kPipe2Info, m_gradient);
 }
 
 // ---- CDrawPipe3 ---------------------------------------------------------------------------
@@ -146,40 +157,47 @@ void CDrawPipe3::Draw(QPainter* painter) {
         // The horizontal leg first: the vertical leg's slanted end mitres over it.
         QRect leg;
         if (elbow <= 1) { // along the top
-            SetPipeGradient(p, *this, QPointF(xm, T - 1), QPointF(xm, T + ty));
+            SetPipeGradient(p, *this, QPointF(xm, T - 1), QPointF(xm, T + ty), m_legGradient);
             leg = QRect(QPoint(L, T - 1), QPoint(R - 2, T - 1 + ty));
         } else { // along the bottom
-            SetPipeGradient(p, *this, QPointF(xm, y2 - ty), QPointF(xm, B));
+            SetPipeGradient(p, *this, QPointF(xm, y2 - ty), QPointF(xm, B), m_legGradient);
             leg = QRect(QPoint(L, y2 - ty), QPoint(R - 2, y2));
         }
         p->drawRects(&leg, 1);
 
         const bool leftLeg = elbow == 0 || elbow == 3;
-        const QBrush across =
-            leftLeg ? SetPipeGradient(p, *this, QPointF(L - 1, ym), QPointF(L + tx, ym))
-                    : SetPipeGradient(p, *this, QPointF(x2 - tx, ym), QPointF(R, ym));
-        QPolygonF outline;
+        const QBrush& across = leftLeg ? SetPipeGradient(p, *this, QPointF(L - 1, ym),
+                                                         QPointF(L + tx, ym), m_acrossGradient)
+                                       : SetPipeGradient(p, *this, QPointF(x2 - tx, ym),
+                                                         QPointF(R, ym), m_acrossGradient);
+        QPointF outline[4];
         switch (elbow) {
         case 0: // left leg, top elbow
-            outline << QPointF(L - 1, T - 2) << QPointF(L + tx, T + ty) << QPointF(L + tx, y2)
-                    << QPointF(L - 1, y2);
+            outline[0] = QPointF(L - 1, T - 2), outline[1] = QPointF(L + tx, T + ty);
+            outline[2] = QPointF(L + tx, y2), outline[3] = QPointF(L - 1, y2);
             break;
         case 1: // right leg, top elbow
-            outline << QPointF(R, T - 2) << QPointF(R, y2) << QPointF(R - tx - 1, y2)
-                    << QPointF(R - tx - 1, T + ty);
+            outline[0] = QPointF(R, T - 2), outline[1] = QPointF(R, y2);
+            outline[2] = QPointF(R - tx - 1, y2), outline[3] = QPointF(R - tx - 1, T + ty);
             break;
         case 2: // right leg, bottom elbow
-            outline << QPointF(R, B) << QPointF(R, T) << QPointF(x2 - tx, T)
-                    << QPointF(x2 - tx, y2 - ty);
+            outline[0] = QPointF(R, B), outline[1] = QPointF(R, T);
+            outline[2] = QPointF(x2 - tx, T), outline[3] = QPointF(x2 - tx, y2 - ty);
             break;
         default: // 3: left leg, bottom elbow
-            outline << QPointF(L - 1, T) << QPointF(L + tx, T) << QPointF(L + tx, y2 - ty)
-                    << QPointF(L - 1, B);
+            outline[0] = QPointF(L - 1, T), outline[1] = QPointF(L + tx, T);
+            outline[2] = QPointF(L + tx, y2 - ty), outline[3] = QPointF(L - 1, B);
             break;
         }
-        QPainterPath path;
-        path.addPolygon(outline);
-        path.closeSubpath();
+        const QPainterPath& path =
+            m_outline.Get({outline[0].x(), outline[0].y(), outline[1].x(), outline[1].y(),
+                           outline[2].x(), outline[2].y(), outline[3].x(), outline[3].y()},
+                          [&outline] {
+                              QPainterPath built;
+                              built.addPolygon(QPolygonF(QList<QPointF>(outline, outline + 4)));
+                              built.closeSubpath();
+                              return built;
+                          });
         p->fillPath(path, across);
     });
 }
@@ -316,20 +334,35 @@ void CDrawBalloon::Draw(QPainter* painter) {
             return;
         }
         if (m_bBrush) {
-            QBrush brush;
-            ApplyLogBrush(brush, m_logBrush);
-            // Anticlockwise from the top edge's right end, corner arcs in 90-degree steps.
-            QPainterPath path;
-            path.moveTo(s.OnEdge(Top, s.StraightHigh(Top)));
-            AddEdge(path, s, Top, false);
-            path.arcTo(s.CornerTopLeft(), 90, 90);
-            AddEdge(path, s, Left, true);
-            path.arcTo(s.CornerBottomLeft(), 180, 90);
-            AddEdge(path, s, Bottom, true);
-            path.arcTo(s.CornerBottomRight(), 270, 90);
-            AddEdge(path, s, Right, false);
-            path.arcTo(s.CornerTopRight(), 0, 90);
-            path.closeSubpath();
+            const QBrush& brush = m_fillBrush.Get(
+                {static_cast<double>(m_logBrush.style), static_cast<double>(m_logBrush.color)},
+                [this] {
+                    QBrush built;
+                    ApplyLogBrush(built, m_logBrush);
+                    return built;
+                });
+            // The shape follows from these fields alone: the path is kept while they stay.
+            const QPainterPath& path = m_fillPath.Get(
+                {static_cast<double>(m_rect.left), static_cast<double>(m_rect.top),
+                 static_cast<double>(m_rect.right), static_cast<double>(m_rect.bottom),
+                 static_cast<double>(m_nTailSide), static_cast<double>(m_bTailAtEnd),
+                 static_cast<double>(m_nTailPos)},
+                [&s] {
+                    // Anticlockwise from the top edge's right end, corner arcs in 90-degree
+                    // steps.
+                    QPainterPath built;
+                    built.moveTo(s.OnEdge(Top, s.StraightHigh(Top)));
+                    AddEdge(built, s, Top, false);
+                    built.arcTo(s.CornerTopLeft(), 90, 90);
+                    AddEdge(built, s, Left, true);
+                    built.arcTo(s.CornerBottomLeft(), 180, 90);
+                    AddEdge(built, s, Bottom, true);
+                    built.arcTo(s.CornerBottomRight(), 270, 90);
+                    AddEdge(built, s, Right, false);
+                    built.arcTo(s.CornerTopRight(), 0, 90);
+                    built.closeSubpath();
+                    return built;
+                });
             p->fillPath(path, brush);
         }
 

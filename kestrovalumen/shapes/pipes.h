@@ -2,6 +2,10 @@
 #pragma once
 
 #include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/shapes/drawcache.h"
+
+#include <QBrush>
+#include <QPainterPath>
 
 //! A straight pipe shaded across its run.
 class CDrawPipe1 : public CDrawObj {
@@ -11,6 +15,9 @@ public:
     bool deserialize(FF::utils::IBuffer* buffer) override;
 
     int32_t m_bHorizontal = 0; //!< nonzero: runs left to right
+
+private:
+    kv::DrawCache<QBrush, 6> m_gradient;
 };
 
 //! The same straight pipe, registered as a second kind.
@@ -21,6 +28,9 @@ public:
     bool deserialize(FF::utils::IBuffer* buffer) override;
 
     int32_t m_bHorizontal = 0;
+
+private:
+    kv::DrawCache<QBrush, 6> m_gradient;
 };
 
 //! A pipe elbow: a horizontal and a vertical leg meeting in one corner.
@@ -37,6 +47,11 @@ public:
     uint8_t m_bFirstAbsolute = 1; //!< design rectangle still to come from the first ToAbsolute
     Rect32 m_rcDesign;
     int32_t m_nElbowType = 0; //!< corner code 0 to 3
+
+private:
+    kv::DrawCache<QBrush, 6> m_legGradient;
+    kv::DrawCache<QBrush, 6> m_acrossGradient;
+    kv::DrawCache<QPainterPath, 8> m_outline;
 };
 
 //! A flat panel with an etched frame.
@@ -70,4 +85,8 @@ public:
     int32_t m_bTailAtEnd = 0;
     int32_t m_nTailPos = 0;  //!< tail tip along its side, in 1/200 of the side
     int32_t m_nTailSide = 0; //!< 0 bottom, 1 left, 2 top, 3 right
+
+private:
+    kv::DrawCache<QPainterPath, 7> m_fillPath; //!< by the rectangle and the tail fields
+    kv::DrawCache<QBrush, 2> m_fillBrush;      //!< by the fill record's style and colour
 };

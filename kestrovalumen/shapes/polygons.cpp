@@ -437,11 +437,19 @@ void CDrawIsoscelestriangle::Draw(QPainter* painter) {
                            return;
                        }
                        const QPoint* v = outline.points.data();
-                       QPainterPath path;
-                       path.moveTo(v[0]);
-                       path.lineTo(v[1]);
-                       path.lineTo(v[2]);
-                       path.lineTo(v[0]); // back to the start by a line, the subpath stays open
+                       const QPainterPath& path = m_path.Get(
+                           {static_cast<double>(v[0].x()), static_cast<double>(v[0].y()),
+                            static_cast<double>(v[1].x()), static_cast<double>(v[1].y()),
+                            static_cast<double>(v[2].x()), static_cast<double>(v[2].y())},
+                           [v] {
+                               QPainterPath built;
+                               built.moveTo(v[0]);
+                               built.lineTo(v[1]);
+                               built.lineTo(v[2]);
+                               // Back to the start by a line: the subpath stays open.
+                               built.lineTo(v[0]);
+                               return built;
+                           });
                        p->fillPath(path, brush);
                        p->drawPath(path);
                    });

@@ -2,6 +2,9 @@
 #pragma once
 
 #include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/shapes/drawcache.h"
+
+#include <QPainterPath>
 
 class CDrawParallelogram : public CDrawObj {
     KV_DECLARE_DYNAMIC(CDrawParallelogram)
@@ -75,6 +78,9 @@ public:
 
     int32_t m_nPercent = 0;
     int32_t m_nDirection = 0;
+
+private:
+    kv::DrawCache<QPainterPath, 6> m_path; //!< by the three vertices
 };
 
 class CDrawRighttrigngle : public CDrawObj {

@@ -11,6 +11,59 @@ namespace kv {
 
 namespace {
 
+//! Pens and brushes the frame built before, by the record values they were built from. A draw
+//! with the same values reuses the object instead of allocating a new one, and the painter
+//! sees the very pen or brush it already holds. One small table per thread: painters of
+//! different threads never share one.
+template <class Key, class Value>
+class BuiltTable {
+public:
+    template <class Build>
+    const Value& Get(const Key& key, Build&& build) {
+        Slot& slot = m_slots[key.Hash() % kSlots];
+        if (!slot.valid || !(slot.key == key)) {
+            slot.value = build();
+            slot.key = key;
+            slot.valid = true;
+        }
+        return slot.value;
+    }
+
+private:
+    static constexpr uint32_t kSlots = 16;
+    struct Slot {
+        Key key{};
+        bool valid = false;
+        Value value;
+    };
+    Slot m_slots[kSlots];
+};
+
+struct PenKey {
+    uint32_t style;
+    int32_t width;
+    uint32_t color;
+    int32_t cap;  //!< -1: Qt's default stays
+    int32_t join; //!< -1: Qt's default stays
+
+    bool operator==(const PenKey& o) const {
+        return style == o.style && width == o.width && color == o.color && cap == o.cap &&
+               join == o.join;
+    }
+    uint32_t Hash() const {
+        return color * 31u + style * 7u + static_cast<uint32_t>(width) * 13u +
+               static_cast<uint32_t>(cap) * 3u + static_cast<uint32_t>(join);
+    }
+};
+
+struct BrushKey {
+    uint32_t style;
+    uint32_t color;
+
+    bool operator==(const BrushKey& o) const { return style == o.style && color == o.color; }
+    uint32_t Hash() const { return color * 31u + style; }
+};
+
 QRect ClipRectOf(const Rect32& r, FrameStyle::Clip clip) {
     // Polylines clip two pixels wider on the right and bottom than the other shapes.
     if (clip == FrameStyle::ClipPolyline) {
@@ -74,22 +127,34 @@ void ClipOff(const CDrawObj& object, QPainter* painter, FrameStyle::Clip clip) {
     }
 }
 
-QBrush ApplyFrameBrush(const CDrawObj& object, QPainter* painter, FrameStyle::Brush mode) {
-    QBrush brush;
+const QBrush& ApplyFrameBrush(const CDrawObj& object, QPainter* painter, FrameStyle::Brush mode) {
     if (object.m_bBrush) {
-        ApplyLogBrush(brush, object.m_logBrush);
+        thread_local BuiltTable<BrushKey, QBrush> built;
+        const LogBrush& rec = object.m_logBrush;
+        const QBrush& brush = built.Get({rec.style, rec.color}, [&rec] {
+            QBrush b;
+            ApplyLogBrush(b, rec);
+            return b;
+        });
         painter->setBrush(brush);
-    } else if (mode == FrameStyle::BrushInvalidWhenOff) {
+        return brush;
+    }
+    if (mode == FrameStyle::BrushInvalidWhenOff) {
         // The default no-fill style with an invalid colour whose alpha is 0 (a plain QColor()
         // would say 255).
-        QColor none;
-        none.setAlpha(0);
-        brush.setColor(none);
-        painter->setBrush(brush);
-    } else {
-        painter->setBrush(Qt::NoBrush);
+        static const QBrush kNone = [] {
+            QColor none;
+            none.setAlpha(0);
+            QBrush b;
+            b.setColor(none);
+            return b;
+        }();
+        painter->setBrush(kNone);
+        return kNone;
     }
-    return brush;
+    static const QBrush kDefault;
+    painter->setBrush(Qt::NoBrush);
+    return kDefault;
 }
 
 void ApplyFramePen(const CDrawObj& object, QPainter* painter, const FrameStyle& style) {
@@ -97,15 +162,21 @@ void ApplyFramePen(const CDrawObj& object, QPainter* painter, const FrameStyle& 
         painter->setPen(Qt::NoPen);
         return;
     }
-    QPen pen;
-    ApplyLogPen(pen, object.m_logPen);
-    if (style.setCap) {
-        pen.setCapStyle(style.cap);
-    }
-    if (style.setJoin) {
-        pen.setJoinStyle(style.join);
-    }
-    painter->setPen(pen);
+    thread_local BuiltTable<PenKey, QPen> built;
+    const LogPen& rec = object.m_logPen;
+    const PenKey key{rec.style, rec.widthX, rec.color, style.setCap ? style.cap : -1,
+                     style.setJoin ? style.join : -1};
+    painter->setPen(built.Get(key, [&rec, &style] {
+        QPen pen;
+        ApplyLogPen(pen, rec);
+        if (style.setCap) {
+            pen.setCapStyle(style.cap);
+        }
+        if (style.setJoin) {
+            pen.setJoinStyle(style.join);
+        }
+        return pen;
+    }));
 }
 
 bool LoadBaseRecord(CDrawObj& object, FF::utils::IBuffer* buffer, const ShapeInfo& info) {

@@ -93,9 +93,10 @@ void ClipOn(const CDrawObj& object, QPainter* painter,
 //! Frame step 7: resets the clip set by ClipOn.
 void ClipOff(const CDrawObj& object, QPainter* painter,
              FrameStyle::Clip clip = FrameStyle::ClipInclusive);
-//! Frame step 4: the brush from the fill flag and record; returns the brush it built.
-QBrush ApplyFrameBrush(const CDrawObj& object, QPainter* painter,
-                       FrameStyle::Brush mode = FrameStyle::BrushFromFlags);
+//! Frame step 4: the brush from the fill flag and record; returns the brush it set (a default
+//! one when it set Qt::NoBrush), valid until the next draw on this thread.
+const QBrush& ApplyFrameBrush(const CDrawObj& object, QPainter* painter,
+                              FrameStyle::Brush mode = FrameStyle::BrushFromFlags);
 //! Frame step 5: the pen from the outline flag and record, with the shape's cap and join.
 void ApplyFramePen(const CDrawObj& object, QPainter* painter, const FrameStyle& style);
 
@@ -107,10 +108,11 @@ void DrawFramed(const CDrawObj& object, QPainter* painter, const ShapeInfo& info
         return;
     }
     ClipOn(object, painter, style.clip);
-    QBrush brush;
-    if (style.brush != FrameStyle::NoBrushStep) {
-        brush = ApplyFrameBrush(object, painter, style.brush);
-    }
+    static const QBrush kNoStep;
+    // A copy (a reference count): a nested draw may reuse the slot the frame's brush sits in.
+    const QBrush brush = style.brush != FrameStyle::NoBrushStep
+                             ? ApplyFrameBrush(object, painter, style.brush)
+                             : kNoStep;
     if (style.pen != FrameStyle::NoPenStep) {
         ApplyFramePen(object, painter, style);
     }

@@ -75,30 +75,43 @@ void CDrawHalfBox::DrawBox(QPainter* p, int x1, int y1, int x2, int y2) {
     const double rx = 0.5 * m_nCornerWidth;
     const double ry = 0.5 * m_nCornerHeight;
     const QRectF box(x1, y1, W - 1, H - 1);
-    QPainterPath outline;
-    outline.addRoundedRect(box, rx, ry, Qt::AbsoluteSize);
 
-    QRectF cut;
+    const bool vertical = m_bVerticalSplit != 0;
+    const bool other = m_bOtherHalf != 0;
     QLine divider;
-    if (!m_bVerticalSplit && !m_bOtherHalf) { // bottom half filled
-        cut = QRectF(x1, y1, W, H / 2 + 1);
+    if (!vertical && !other) { // bottom half filled
         divider = QLine(x1, y1 + H / 2 + m, x1 + W, y1 + H / 2 + m);
-    } else if (!m_bVerticalSplit) { // top half filled
-        cut = QRectF(x1, y1 + H / 2, W, H / 2);
+    } else if (!vertical) { // top half filled
         divider = QLine(x1, y1 + H / 2 - m, x1 + W, y1 + H / 2 - m);
-    } else if (!m_bOtherHalf) { // left half filled
-        cut = QRectF(x1 + W / 2 + 1, y1, W / 2, H);
-        divider = QLine(x1 + W / 2 + m, y1, x1 + W / 2 + m, y1 + H);
-    } else { // right half filled
-        cut = QRectF(x1, y1, W / 2 + 1, H);
+    } else { // left or right half filled
         divider = QLine(x1 + W / 2 + m, y1, x1 + W / 2 + m, y1 + H);
     }
-    QPainterPath cutPath;
-    cutPath.addRect(cut);
-    outline -= cutPath;
+    // The clipped outline is the dear part of the draw: kept while its inputs stay.
+    const QPainterPath& outline =
+        m_outline.Get({static_cast<double>(x1), static_cast<double>(y1), static_cast<double>(W),
+                       static_cast<double>(H), rx, ry, vertical ? 1.0 : 0.0, other ? 1.0 : 0.0},
+                      [&] {
+                          QRectF cut;
+                          if (!vertical && !other) {
+                              cut = QRectF(x1, y1, W, H / 2 + 1);
+                          } else if (!vertical) {
+                              cut = QRectF(x1, y1 + H / 2, W, H / 2);
+                          } else if (!other) {
+                              cut = QRectF(x1 + W / 2 + 1, y1, W / 2, H);
+                          } else {
+                              cut = QRectF(x1, y1, W / 2 + 1, H);
+                          }
+                          QPainterPath result;
+                          result.addRoundedRect(box, rx, ry, Qt::AbsoluteSize);
+                          QPainterPath cutPath;
+                          cutPath.addRect(cut);
+                          result -= cutPath;
+                          return result;
+                      });
     p->fillPath(outline, brush);
 
-    p->setBrush(QBrush(Qt::transparent, Qt::SolidPattern));
+    static const QBrush kTransparent(Qt::transparent, Qt::SolidPattern);
+    p->setBrush(kTransparent);
     p->drawRoundedRect(box, rx, ry, Qt::AbsoluteSize);
     p->drawLines(&divider, 1);
 }
@@ -182,6 +195,22 @@ void CDrawCircle3D::Draw(QPainter* painter) {
 }
 
 void CDrawCircle3D::DrawRing(QPainter* p, int x1, int y1, int x2, int y2) {
+    // The scale, the ring's path and its gradient depend on nothing else: kept between draws.
+    const Ring& ring =
+        m_ring.Get({static_cast<double>(x1), static_cast<double>(y1), static_cast<double>(x2),
+                    static_cast<double>(y2), static_cast<double>(m_nRingWidth),
+                    static_cast<double>(m_logPen.color), static_cast<double>(m_logBrush.color)},
+                   [&] { return RingOf(x1, y1, x2, y2); });
+    p->save();
+    if (ring.scaled) {
+        p->scale(ring.sx, ring.sy);
+        p->translate(ring.shift);
+    }
+    p->fillPath(ring.path, ring.brush);
+    p->restore();
+}
+
+CDrawCircle3D::Ring CDrawCircle3D::RingOf(int x1, int y1, int x2, int y2) const {
     // One pixel to the left of the rectangle.
     const int x0 = x1 - 1;
     const int T = y1;
@@ -206,20 +235,24 @@ void CDrawCircle3D::DrawRing(QPainter* p, int x1, int y1, int x2, int y2) {
         g.setColorAt(1, ColorOf(m_logPen.color));
     };
 
-    p->save();
+    Ring ring;
     const QPointF centre(fx + wc / 2, fy + hc / 2);
     QRadialGradient gradient;
-    QPainterPath path;
+    QPainterPath& path = ring.path;
     if (wc > hc && hc > 0) {
         gradient = QRadialGradient(centre, wc / 2);
-        p->scale(1, static_cast<double>(hc) / wc);
-        p->translate(QPointF(0, TruncToInt((static_cast<double>(wc) / hc - 1) * (hc / 2 + T))));
+        ring.scaled = true;
+        ring.sx = 1;
+        ring.sy = static_cast<double>(hc) / wc;
+        ring.shift = QPointF(0, TruncToInt((static_cast<double>(wc) / hc - 1) * (hc / 2 + T)));
         path.addEllipse(QRectF(ix, iy - (wi - hi) / 2, wi, wi - 1));
         path.addEllipse(QRectF(x0, T - (wc - hc) / 2, wc, wc - 1));
     } else if (hc > wc && wc > 0) {
         gradient = QRadialGradient(centre, hc / 2);
-        p->scale(static_cast<double>(wc) / hc, 1);
-        p->translate(QPointF(TruncToInt((static_cast<double>(hc) / wc - 1) * (wc / 2 + x0)), 0));
+        ring.scaled = true;
+        ring.sx = static_cast<double>(wc) / hc;
+        ring.sy = 1;
+        ring.shift = QPointF(TruncToInt((static_cast<double>(hc) / wc - 1) * (wc / 2 + x0)), 0);
         path.addEllipse(QRectF(x0 - (hc - wc) / 2 + 1, T - 1, hc - 1, hc));
         path.addEllipse(QRectF(ix - (hi - wi) / 2 + 1, iy - 1, hi - 1, hi));
     } else {
@@ -229,8 +262,8 @@ void CDrawCircle3D::DrawRing(QPainter* p, int x1, int y1, int x2, int y2) {
     }
     shade(gradient);
     path.setFillRule(Qt::OddEvenFill); // the inner ellipse is the hole
-    p->fillPath(path, QBrush(gradient));
-    p->restore();
+    ring.brush = QBrush(gradient);
+    return ring;
 }
 
 // ---- CDrawPentagon3D ----------------------------------------------------------------------

@@ -2,6 +2,11 @@
 #pragma once
 
 #include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/shapes/drawcache.h"
+
+#include <QBrush>
+#include <QPainterPath>
+#include <QPointF>
 
 //! A rounded box with one half filled and a divider.
 class CDrawHalfBox : public CDrawObj {
@@ -17,6 +22,8 @@ public:
 
 private:
     void DrawBox(QPainter* painter, int x1, int y1, int x2, int y2);
+
+    kv::DrawCache<QPainterPath, 8> m_outline; //!< the filled half, clipped
 };
 
 //! An ellipse filled with a radial gradient from the fill colour to the outline colour.
@@ -44,7 +51,19 @@ public:
     int32_t m_nCircleReserved = 0;
 
 private:
+    //! The ring as drawn: the scale that makes it round, its two ellipses and its gradient.
+    struct Ring {
+        bool scaled = false;
+        double sx = 1;
+        double sy = 1;
+        QPointF shift;
+        QPainterPath path;
+        QBrush brush;
+    };
     void DrawRing(QPainter* painter, int x1, int y1, int x2, int y2);
+    Ring RingOf(int x1, int y1, int x2, int y2) const;
+
+    kv::DrawCache<Ring, 7> m_ring;
 };
 
 //! A pentagon shaded by nested outlines running from the outline to the fill colour.

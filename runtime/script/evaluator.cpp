@@ -1,4 +1,5 @@
-// The evaluator: a verified program runs on a fixed-size value stack on the C++ stack.
+// The evaluator: a verified program runs on a value stack on the C++ stack, as deep as the
+// verifier found the program to need.
 #include "runtime/script/evaluator.h"
 
 #include "runtime/script/numbers.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <new>
 
 namespace kestro::script {
 
@@ -100,7 +102,8 @@ public:
     Machine(const ProgramView& program, Script::IHost* host, std::string* reason)
         : m_program(program), m_host(host), m_reason(reason) {}
 
-    bool run(Script::ValueType& result);
+    //! Runs on a stack of at least the verified depth.
+    bool run(Script::ValueType& result, Value* stack);
 
 private:
     bool fail(std::string message) {
@@ -162,12 +165,14 @@ bool Machine::load(uint32_t index, Value& into) {
     case Script::ValueType::Integer:
         into.setInteger(value.integer());
         return true;
-    case Script::ValueType::Float:
-        if (!std::isfinite(value.getFloat())) {
+    case Script::ValueType::Float: {
+        const double number = value.getFloat();
+        if (!std::isfinite(number)) {
             return fail("variable " + std::to_string(index) + " holds no finite number");
         }
-        into.setFloat(value.getFloat());
+        into.setFloat(number);
         return true;
+    }
     default:
         into.kind = Value::String;
         into.text = value.getString();
@@ -508,8 +513,7 @@ bool Machine::mathFunction(uint8_t function, Value* args) {
     return true;
 }
 
-bool Machine::run(Script::ValueType& result) {
-    Value stack[kMaxStack];
+bool Machine::run(Script::ValueType& result, Value* stack) {
     int sp = 0;
     const unsigned char* code = m_program.code;
     const uint32_t length = m_program.codeLength;
@@ -644,14 +648,41 @@ bool Machine::run(Script::ValueType& result) {
     return true;
 }
 
+// Room for a program's values; only as many as it reaches are constructed (each holds a
+// string, whose set-up and tear-down would otherwise cost more than most programs).
+constexpr int kShallowStack = 8;
+
+template <int N>
+class ValueStack {
+public:
+    explicit ValueStack(int depth) : m_depth(depth) {
+        for (int i = 0; i < m_depth; ++i) {
+            new (m_storage + i * sizeof(Value)) Value;
+        }
+    }
+    ~ValueStack() {
+        for (int i = 0; i < m_depth; ++i) {
+            values()[i].~Value();
+        }
+    }
+    ValueStack(const ValueStack&) = delete;
+    ValueStack& operator=(const ValueStack&) = delete;
+
+    Value* values() { return std::launder(reinterpret_cast<Value*>(m_storage)); }
+
+private:
+    alignas(Value) unsigned char m_storage[N * sizeof(Value)];
+    int m_depth;
+};
+
 } // namespace
 
 bool run(const unsigned char* program, size_t length, Script::ValueType& result,
          Script::IHost* host, std::string* reason) {
-    result.clear();
     ProgramView view;
     VerifyError error;
     if (!verify(program, length, &view, &error)) {
+        result.clear();
         if (reason) {
             *reason = describe(error);
         }
@@ -659,8 +690,18 @@ bool run(const unsigned char* program, size_t length, Script::ValueType& result,
     }
     try {
         Machine machine(view, host, reason);
-        if (machine.run(result)) {
-            return true;
+        // Every value carries a string, so a stack is only as deep as the verifier found the
+        // program to need: most programs reach a few values, never all of kMaxStack.
+        if (view.maxStack <= kShallowStack) {
+            ValueStack<kShallowStack> stack(view.maxStack);
+            if (machine.run(result, stack.values())) {
+                return true;
+            }
+        } else {
+            ValueStack<kMaxStack> stack(view.maxStack);
+            if (machine.run(result, stack.values())) {
+                return true;
+            }
         }
     } catch (const std::exception& e) {
         // Out of memory while building a string, or a host that throws from getVariable.

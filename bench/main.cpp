@@ -1,0 +1,274 @@
+// kvbench: how close the module comes to what Qt itself allows. Runs every benchmark, then
+// prints one table of figures and ratios (docs/performance.md explains it).
+//
+//   kvbench [Google Benchmark flags]        the benchmarks and the table
+//   kvbench --profile NAME [ITERATIONS]     one workload only, for callgrind (bench/profile.sh)
+#include "bench/benches.h"
+#include "bench/heapcount.h"
+#include "bench/table.h"
+#include "bench/world.h"
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+namespace kvbench {
+
+namespace {
+
+std::map<std::string, std::vector<std::string>>& sections() {
+    static std::map<std::string, std::vector<std::string>> all;
+    return all;
+}
+
+std::string number(double value, int decimals = 0) {
+    if (std::isnan(value)) {
+        return "n/a";
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string ratio(double a, double b) {
+    if (std::isnan(a) || std::isnan(b) || b <= 0) {
+        return "n/a";
+    }
+    return number(a / b, 2) + "x";
+}
+
+double ns(const std::string& name) {
+    const Measured& m = measured(name);
+    return m.present ? m.nsPerIteration : std::nan("");
+}
+
+const char* verdict(bool met) {
+    return met ? "yes" : "**no**";
+}
+
+void printPainting() {
+    const std::vector<std::string>& classes = rows("paint");
+    if (classes.empty()) {
+        return;
+    }
+    std::printf("\n### Painting: one Draw on a 1920x1080 ARGB32_Premultiplied image\n\n");
+    std::printf("| class | Draw ns | direct Qt calls ns | Draw / direct | within 1.10x |\n");
+    std::printf("|---|---:|---:|---:|:---:|\n");
+    for (const std::string& name : classes) {
+        const double module = ns("paint/" + name + "/module");
+        const double direct = ns("paint/" + name + "/direct");
+        std::string note = verdict(module <= direct * 1.10);
+        if (fact("paint/" + name + "/replay-differs") == 1) {
+            note += " (replay differs in pixels)";
+        }
+        std::printf("| %s | %s | %s | %s | %s |\n", name.c_str(), number(module).c_str(),
+                    number(direct).c_str(), ratio(module, direct).c_str(), note.c_str());
+    }
+}
+
+void printGrid() {
+    const std::vector<std::string>& shapes = rows("grid");
+    if (shapes.empty()) {
+        return;
+    }
+    std::printf("\n### Plain shapes: 100 objects against a QGraphicsScene of 100 equivalent "
+                "items (ns per object)\n\n");
+    std::printf("| class | host paint (save, Draw, restore) | QGraphicsScene::render | "
+                "scene / Draw | faster than the scene |\n");
+    std::printf("|---|---:|---:|---:|:---:|\n");
+    for (const std::string& name : shapes) {
+        const double module = ns("grid/" + name + "/module") / 100;
+        const double scene = ns("grid/" + name + "/scene") / 100;
+        std::printf("| %s | %s | %s | %s | %s |\n", name.c_str(), number(module).c_str(),
+                    number(scene).c_str(), ratio(scene, module).c_str(), verdict(module < scene));
+    }
+}
+
+void printWindow() {
+    if (rows("window").empty()) {
+        return;
+    }
+    std::printf("\n### A whole window: examples/plant.json through the session\n\n");
+    std::printf("| window | Session::paint us | direct Qt calls us | paint / direct |\n");
+    std::printf("|---|---:|---:|---:|\n");
+    for (const std::string& name : rows("window")) {
+        const double module = ns("window/" + name + "/module");
+        const double direct = ns("window/" + name + "/direct");
+        std::printf("| %s | %s | %s | %s |\n", name.c_str(), number(module / 1000, 1).c_str(),
+                    number(direct / 1000, 1).c_str(), ratio(module, direct).c_str());
+    }
+}
+
+void printRefresh() {
+    if (rows("refresh").empty()) {
+        return;
+    }
+    std::printf("\n### Refresh: Run(0) over 10,000 objects with two animations each "
+                "(ns per animation)\n\n");
+    std::printf("| animations | values | Run(0) | bare evaluation | Run / bare | "
+                "within 1.3x and 50 ns | heap allocations per refresh |\n");
+    std::printf("|---|---|---:|---:|---:|:---:|---:|\n");
+    for (const std::string& name : rows("refresh")) {
+        for (const char* values : {"unchanged", "changing"}) {
+            const std::string base = "refresh/" + name + "/" + values;
+            const double run = ns(base + "/run") / 20000;
+            const double bare = ns(base + "/bare") / 20000;
+            const bool target = std::string(values) == "unchanged";
+            std::printf("| %s | %s | %s | %s | %s | %s | %s |\n", name.c_str(), values,
+                        number(run, 1).c_str(), number(bare, 1).c_str(), ratio(run, bare).c_str(),
+                        target ? verdict(run <= bare * 1.3 && run <= 50) : "-",
+                        number(fact("refresh/" + name + "/allocations-" + values)).c_str());
+        }
+    }
+}
+
+void printLoad() {
+    if (rows("load").empty()) {
+        return;
+    }
+    const double bytes = fact("load/large/bytes");
+    const double objects = fact("load/large/objects");
+    std::printf("\n### Loading: %s objects (every class of examples/all-classes.json, two "
+                "animations each), %s bytes of records\n\n",
+                number(objects).c_str(), number(bytes).c_str());
+    std::printf("| | MB/s | memcpy MB/s | load / memcpy | at least 300 MB/s | heap bytes per "
+                "object | allocations per object |\n");
+    std::printf("|---|---:|---:|---:|:---:|---:|---:|\n");
+    for (const std::string& name : rows("load")) {
+        const double module = bytes / ns("load/" + name + "/module") * 1e3;
+        const double copy = bytes / ns("load/" + name + "/memcpy") * 1e3;
+        std::printf("| %s | %s | %s | %s | %s | %s | %s |\n", name.c_str(), number(module).c_str(),
+                    number(copy).c_str(), number(module / copy, 4).c_str(), verdict(module >= 300),
+                    number(fact("memory/bytes-per-object")).c_str(),
+                    number(fact("memory/allocations-per-object"), 1).c_str());
+    }
+}
+
+void printAllocations() {
+    if (rows("allocations").empty()) {
+        return;
+    }
+    std::printf("\n### Heap allocations per Run, most seen (after the first refresh)\n\n");
+    std::printf("| animation | refresh, values unchanged | refresh, values changing | blink "
+                "ticks | may allocate |\n");
+    std::printf("|---|---:|---:|---:|---|\n");
+    for (const std::string& kind : rows("allocations")) {
+        const std::string key = "allocations/" + kind;
+        std::string may = fact(key + "/exempt") == 1 ? "text path" : "no";
+        if (kind == "size (clip mode)") {
+            may = "when the clip changes";
+        }
+        std::printf("| %s | %s | %s | %s | %s |\n", kind.c_str(),
+                    number(fact(key + "/refresh-unchanged")).c_str(),
+                    number(fact(key + "/refresh-changing")).c_str(),
+                    number(fact(key + "/blink")).c_str(), may.c_str());
+    }
+}
+
+} // namespace
+
+void addRow(const std::string& section, const std::string& row) {
+    sections()[section].push_back(row);
+}
+
+const std::vector<std::string>& rows(const std::string& section) {
+    return sections()[section];
+}
+
+// Kept out of line so that callgrind can collect this function alone (bench/profile.sh).
+__attribute__((noinline)) void profiledIteration(const Workload& workload) {
+    workload.run();
+}
+
+int profile(const std::string& name, int iterations) {
+    const Workload* workload = findWorkload(name);
+    if (workload == nullptr) {
+        std::fprintf(stderr, "kvbench: no workload %s; there are:\n", name.c_str());
+        for (const Workload& w : workloads()) {
+            std::fprintf(stderr, "  %s\n", w.name.c_str());
+        }
+        return 2;
+    }
+    if (workload->prepare) {
+        workload->prepare();
+    }
+    // One iteration first: what is made once (caches, the first refresh) is not counted.
+    for (int i = 0; i <= iterations; ++i) {
+        if (i == 0) {
+            workload->run();
+        } else {
+            profiledIteration(*workload);
+        }
+        if (workload->after) {
+            workload->after();
+        }
+    }
+    std::printf("%s: %d iterations\n", name.c_str(), iterations);
+    dropStage();
+    clearWorkloads();
+    return 0;
+}
+
+void printTable() {
+    std::printf("\n## kvbench results (CPU time of the fastest repetition)\n");
+    printPainting();
+    printGrid();
+    printWindow();
+    printRefresh();
+    printLoad();
+    printAllocations();
+    if (!heapCounted()) {
+        std::printf("\n(heap use is not counted in this build: the sanitizer owns the "
+                    "allocator)\n");
+    }
+    std::fflush(stdout);
+}
+
+} // namespace kvbench
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    if (argc >= 3 && std::string(argv[1]) == "--profile") {
+        // Only the group of the workload is set up: under callgrind every set-up is slow.
+        const std::string name = argv[2];
+        const auto group = [&](const char* prefix) { return name.rfind(prefix, 0) == 0; };
+        if (group("paint/") || group("grid/") || group("window/")) {
+            kvbench::registerPaintBenchmarks();
+        } else if (group("refresh/")) {
+            kvbench::registerRefreshBenchmarks();
+        } else if (group("load/")) {
+            kvbench::registerLoadBenchmarks();
+        } else {
+            kvbench::registerPaintBenchmarks();
+            kvbench::registerRefreshBenchmarks();
+            kvbench::registerLoadBenchmarks();
+        }
+        return kvbench::profile(name, argc >= 4 ? std::atoi(argv[3]) : 10);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    kvbench::registerPaintBenchmarks();
+    kvbench::registerRefreshBenchmarks();
+    kvbench::registerLoadBenchmarks();
+    kvbench::countRefreshAllocations();
+    kvbench::countLoadMemory();
+
+    kvbench::CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    kvbench::dropStage();
+    kvbench::printTable();
+    kvbench::clearWorkloads();
+    benchmark::Shutdown();
+    return 0;
+}
