@@ -8,10 +8,11 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 CTEST_ARGS ?=
+FUZZ_SECONDS ?= 60
 
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: all deps configure build test demo asan test-asan bench format format-check clean
+.PHONY: all deps configure build test demo asan test-asan fuzz valgrind bench format format-check clean
 
 all: build
 
@@ -32,9 +33,12 @@ test: build
 demo: build
 	bash scripts/demo.sh $(BUILD)
 
-# The same tests built with clang, AddressSanitizer and UndefinedBehaviorSanitizer.
+# The same tests built with clang, AddressSanitizer and UndefinedBehaviorSanitizer. The fuzz
+# targets share this build (one clang build instead of two): everything is compiled with
+# coverage feedback for libFuzzer too.
 $(ASAN_BUILD)/build.ninja:
-	CXX=clang++ cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON $(CMAKE_ARGS)
+	CXX=clang++ cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON \
+	  -DKV_FUZZ=ON $(CMAKE_ARGS)
 
 asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
@@ -44,6 +48,16 @@ test-asan: asan
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+# Every fuzz target for FUZZ_SECONDS on the seeds written from the examples (fuzz/run.sh).
+fuzz: deps $(ASAN_BUILD)/build.ninja
+	cmake -S . -B $(ASAN_BUILD) -DKV_FUZZ=ON > /dev/null
+	cmake --build $(ASAN_BUILD) -j $(JOBS) --target fuzzers
+	bash fuzz/run.sh $(ASAN_BUILD) $(FUZZ_SECONDS)
+
+# The test suite under valgrind memcheck: no invalid access, no leak (tests/valgrind.supp).
+valgrind: build
+	cd $(BUILD) && bash $(CURDIR)/tests/reliability/valgrind.sh -j $(JOBS) $(CTEST_ARGS)
 
 # The benchmark table of docs/performance.md (kvbench; BENCH_ARGS go to Google Benchmark).
 BENCH_ARGS ?= --benchmark_repetitions=3

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The test suite under valgrind memcheck, run from a build directory (make valgrind):
+#
+#   bash tests/reliability/valgrind.sh [CTEST_ARGS...]
+#
+# Every test program runs under memcheck; an invalid read or write, a use of an uninitialised
+# value, a mismatched free or a definite or indirect leak fails the test. The suppressions
+# (tests/valgrind.supp) cover system libraries only. The plain build is used: valgrind and the
+# sanitizers do not mix.
+#
+# somalloc=nouserintercepts: the test programs replace operator new themselves (to count
+# allocations and to make one fail); valgrind must watch the allocator underneath, not replace
+# theirs.
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+
+options=(
+  --error-exitcode=99
+  --leak-check=full
+  --show-leak-kinds=definite,indirect
+  --errors-for-leak-kinds=definite,indirect
+  --soname-synonyms=somalloc=nouserintercepts
+  --suppressions="$root/tests/valgrind.supp"
+  --num-callers=40
+  --gen-suppressions=all
+)
+
+export QT_QPA_PLATFORM=offscreen
+rm -f Testing/Temporary/MemoryChecker.*.log
+# plugin.exports runs cmake on the plug-in, not a program of ours.
+ctest -T memcheck -E '^plugin\.exports$' --output-on-failure \
+  --overwrite MemoryCheckCommand="$(command -v valgrind)" \
+  --overwrite "MemoryCheckCommandOptions=${options[*]}" "$@"
+status=$?
+
+# ctest names the defects; the logs say where they are.
+shopt -s nullglob
+for log in Testing/Temporary/MemoryChecker.*.log; do
+  if grep -qE 'ERROR SUMMARY: [1-9]|definitely lost: [1-9]|indirectly lost: [1-9]' "$log"; then
+    echo "==== $log"
+    cat "$log"
+  fi
+done
+exit $status
