@@ -16,6 +16,7 @@
 #include "runtime/streamwriter.h"
 #include "tests/support/allocations.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/reports.h"
 
 #include <gtest/gtest.h>
 
@@ -241,47 +242,34 @@ TEST_F(AllocationFailure, NothingFailsWithoutTheSwitch) {
     EXPECT_TRUE(outcome.monitor.empty());
 }
 
+// A failed load is reported once to the monitor and once to the logger, and the scenario made
+// no allocation after it.
+void expectFailedLoad(const Outcome& outcome, int code, const std::string& message,
+                      const kvtest::Log& log) {
+    EXPECT_FALSE(outcome.loaded);
+    EXPECT_FALSE(outcome.probeFailed);
+    ASSERT_EQ(outcome.monitor.size(), 1u);
+    kvtest::expectMonitorRecord(outcome.monitor[0], code, message);
+    ASSERT_EQ(outcome.logs.size(), 1u);
+    kvtest::expectLogLine(outcome.logs[0], log);
+}
+
 TEST_F(AllocationFailure, EventHandlerFailsTheLoadWithItsReport) {
     for (int i = 0; i < kEvents; ++i) {
         SCOPED_TRACE("event " + std::to_string(i));
-        const Outcome outcome = scenario(i + 1);
-        EXPECT_FALSE(outcome.loaded);
-        EXPECT_FALSE(outcome.probeFailed);
-        ASSERT_EQ(outcome.monitor.size(), 1u);
-        EXPECT_EQ(outcome.monitor[0].module, 10);
-        EXPECT_EQ(outcome.monitor[0].code, 1);
-        EXPECT_EQ(outcome.monitor[0].message, "Create m_arrayEvent obj is fail");
-        EXPECT_EQ(outcome.monitor[0].kind, 1);
-        ASSERT_EQ(outcome.logs.size(), 1u);
-        const kestro::LogRecord& log = outcome.logs[0];
-        EXPECT_EQ(log.function, "deserialize");
-        EXPECT_EQ(log.file, "drawobj");
-        EXPECT_EQ(log.line, 985);
-        EXPECT_EQ(log.level, 1);
-        EXPECT_EQ(log.tag, "Drawobj Create Event is error");
-        EXPECT_EQ(log.text, std::to_string(i));
+        expectFailedLoad(
+            scenario(i + 1), 1, "Create m_arrayEvent obj is fail",
+            {"deserialize", "drawobj", 985, 1, "Drawobj Create Event is error", std::to_string(i)});
     }
 }
 
 TEST_F(AllocationFailure, AnimationFailsTheLoadWithItsReport) {
     for (int i = 0; i < kAnimations; ++i) {
         SCOPED_TRACE("animation " + std::to_string(i));
-        const Outcome outcome = scenario(kEvents + i + 1);
-        EXPECT_FALSE(outcome.loaded);
-        EXPECT_FALSE(outcome.probeFailed);
-        ASSERT_EQ(outcome.monitor.size(), 1u);
-        EXPECT_EQ(outcome.monitor[0].module, 10);
-        EXPECT_EQ(outcome.monitor[0].code, 2);
-        EXPECT_EQ(outcome.monitor[0].message, "Create Animation obj is fail");
-        EXPECT_EQ(outcome.monitor[0].kind, 1);
-        ASSERT_EQ(outcome.logs.size(), 1u);
-        const kestro::LogRecord& log = outcome.logs[0];
-        EXPECT_EQ(log.function, "deserialize");
-        EXPECT_EQ(log.file, "drawobj");
-        EXPECT_EQ(log.line, 1020);
-        EXPECT_EQ(log.level, 1);
-        EXPECT_EQ(log.tag, "Drawobj Create animation property is error");
-        EXPECT_EQ(log.text, std::to_string(kAnimationTypes[static_cast<size_t>(i)]));
+        expectFailedLoad(scenario(kEvents + i + 1), 2, "Create Animation obj is fail",
+                         {"deserialize", "drawobj", 1020, 1,
+                          "Drawobj Create animation property is error",
+                          std::to_string(kAnimationTypes[static_cast<size_t>(i)])});
     }
 }
 

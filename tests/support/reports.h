@@ -45,14 +45,20 @@ inline void expectLog(const Log& expected) {
     expectLogLine(logs[0], expected);
 }
 
+//! A fault report of the module (module 10, kind 1) of this code and message.
+inline void expectMonitorRecord(const kestro::MonitorRecord& actual, int code,
+                                const std::string& message) {
+    EXPECT_EQ(actual.module, 10);
+    EXPECT_EQ(actual.code, code);
+    EXPECT_EQ(actual.message, message);
+    EXPECT_EQ(actual.kind, 1);
+}
+
 //! The monitor holds exactly one fault report (module 10, kind 1) of this code and message.
 inline void expectMonitor(int code, const std::string& message) {
     const auto& monitor = kestro::HostLog::instance().monitor();
     ASSERT_EQ(monitor.size(), 1u);
-    EXPECT_EQ(monitor[0].module, 10);
-    EXPECT_EQ(monitor[0].code, code);
-    EXPECT_EQ(monitor[0].message, message);
-    EXPECT_EQ(monitor[0].kind, 1);
+    expectMonitorRecord(monitor[0], code, message);
 }
 
 //! A monitor report and nothing in the logger.
