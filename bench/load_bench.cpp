@@ -6,8 +6,8 @@
 #include "bench/world.h"
 
 #include "kestrovalumen/host/gui.h"
-#include "runtime/gui.h"
-#include "runtime/registry.h"
+#include "runtime/host/gui.h"
+#include "runtime/host/registry.h"
 
 #include <QJsonArray>
 

@@ -6,9 +6,9 @@
 #include "bench/world.h"
 
 #include "kestrovalumen/host/script.h"
-#include "runtime/rtdb.h"
+#include "runtime/host/rtdb.h"
+#include "runtime/host/rtdbhost.h"
 #include "runtime/script/compiler.h"
-#include "runtime/script/rtdbhost.h"
 #include "runtime/session/session.h"
 
 #include <QJsonArray>

@@ -1,9 +1,9 @@
 #include "bench/world.h"
 
 #include "kestrovalumen/host/gui.h"
-#include "runtime/host.h"
+#include "runtime/host/host.h"
+#include "runtime/host/registry.h"
 #include "runtime/project/projectio.h"
-#include "runtime/registry.h"
 #include "runtime/session/pluginloader.h"
 
 #include <QJsonDocument>

@@ -4,10 +4,10 @@
 #include "fuzz/fuzzsupport.h"
 
 #include "kestrovalumen/host/script.h"
-#include "runtime/script.h"
+#include "runtime/host/rtdbhost.h"
+#include "runtime/host/script.h"
 #include "runtime/script/compiler.h"
 #include "runtime/script/disassembler.h"
-#include "runtime/script/rtdbhost.h"
 
 #include <cstddef>
 #include <cstdint>

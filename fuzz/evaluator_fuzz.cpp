@@ -4,8 +4,8 @@
 #include "fuzz/fuzzsupport.h"
 
 #include "kestrovalumen/host/script.h"
+#include "runtime/host/rtdbhost.h"
 #include "runtime/script/disassembler.h"
-#include "runtime/script/rtdbhost.h"
 
 #include <cmath>
 #include <cstddef>

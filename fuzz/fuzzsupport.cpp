@@ -1,12 +1,12 @@
 #include "fuzz/fuzzsupport.h"
 
 #include "kestrovalumen/host/rtti.h"
-#include "runtime/gui.h"
-#include "runtime/host.h"
-#include "runtime/linguist.h"
-#include "runtime/registry.h"
-#include "runtime/rtdb.h"
-#include "runtime/stgy.h"
+#include "runtime/host/gui.h"
+#include "runtime/host/host.h"
+#include "runtime/host/linguist.h"
+#include "runtime/host/registry.h"
+#include "runtime/host/rtdb.h"
+#include "runtime/host/stgy.h"
 
 #include <QGuiApplication>
 

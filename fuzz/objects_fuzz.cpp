@@ -9,12 +9,12 @@
 #include "fuzz/fuzzsupport.h"
 
 #include "kestrovalumen/animation/aniclick.h"
-#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/host/rtti.h"
 #include "kestrovalumen/host/utils.h"
-#include "runtime/gui.h"
+#include "runtime/host/gui.h"
+#include "runtime/host/rtdbhost.h"
 #include "runtime/paint/recordingdevice.h"
-#include "runtime/script/rtdbhost.h"
 
 #include <QPainter>
 #include <QRegion>

@@ -13,10 +13,11 @@
 #include "fuzz/fuzzsupport.h"
 
 #include "kestrovalumen/host/rtti.h"
+#include "runtime/host/rtdbhost.h"
 #include "runtime/project/projectio.h"
 #include "runtime/project/shapecatalog.h"
 #include "runtime/script/compiler.h"
-#include "runtime/streamwriter.h"
+#include "runtime/stream/writer.h"
 
 #include <cstdio>
 #include <filesystem>

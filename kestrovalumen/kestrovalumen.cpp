@@ -1,5 +1,5 @@
 // Plug-in entry points and the class descriptors of the module.
-#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/host/gui.h"
 #include "kestrovalumen/host/rtti.h"
 #include "kestrovalumen/host/utils.h"

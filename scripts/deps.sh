@@ -10,6 +10,7 @@ packages=(
   libbenchmark-dev
   libclang-rt-14-dev
   valgrind
+  ccache
   fonts-wqy-microhei # a small font with Chinese glyphs, for the screens' Chinese texts
 )
 

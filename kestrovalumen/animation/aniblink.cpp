@@ -1,9 +1,9 @@
 #include "kestrovalumen/animation/aniblink.h"
 
 #include "kestrovalumen/animation/aniexpr.h"
-#include "kestrovalumen/drawobj.h"
-#include "kestrovalumen/drawobj_stream.h"
-#include "kestrovalumen/vornDrawPubInter.h"
+#include "kestrovalumen/core/drawobj.h"
+#include "kestrovalumen/core/drawobj_stream.h"
+#include "kestrovalumen/core/vornDrawPubInter.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "kestrovalumen/animation/aniclick.h"
 
-#include "kestrovalumen/drawobj.h"
-#include "kestrovalumen/drawobj_stream.h"
+#include "kestrovalumen/core/drawobj.h"
+#include "kestrovalumen/core/drawobj_stream.h"
+#include "kestrovalumen/core/report.h"
 #include "kestrovalumen/host/gui.h"
 #include "kestrovalumen/host/rtdb.h"
 #include "kestrovalumen/host/stgy.h"
-#include "kestrovalumen/report.h"
 
 #include <QCoreApplication>
 #include <QString>

@@ -1,9 +1,9 @@
 #include "kestrovalumen/animation/anicolortable.h"
 
 #include "kestrovalumen/animation/aniobj.h"
-#include "kestrovalumen/drawobj.h"
-#include "kestrovalumen/drawobj_stream.h"
-#include "kestrovalumen/vornDrawPubInter.h"
+#include "kestrovalumen/core/drawobj.h"
+#include "kestrovalumen/core/drawobj_stream.h"
+#include "kestrovalumen/core/vornDrawPubInter.h"
 
 namespace kv {
 

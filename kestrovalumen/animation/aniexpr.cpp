@@ -1,6 +1,6 @@
 #include "kestrovalumen/animation/aniexpr.h"
 
-#include "kestrovalumen/report.h"
+#include "kestrovalumen/core/report.h"
 
 namespace kv {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "kestrovalumen/animation/aniobj.h"
-#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/host/script.h"
 #include "kestrovalumen/host/utils.h"
 

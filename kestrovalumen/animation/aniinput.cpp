@@ -2,12 +2,12 @@
 
 #include "kestrovalumen/animation/aniexpr.h"
 #include "kestrovalumen/animation/anioutput.h"
-#include "kestrovalumen/drawobj.h"
-#include "kestrovalumen/drawobj_stream.h"
+#include "kestrovalumen/core/drawobj.h"
+#include "kestrovalumen/core/drawobj_stream.h"
+#include "kestrovalumen/core/report.h"
 #include "kestrovalumen/host/gui.h"
 #include "kestrovalumen/host/rtdb.h"
 #include "kestrovalumen/host/script.h"
-#include "kestrovalumen/report.h"
 
 #include <QByteArray>
 #include <QString>

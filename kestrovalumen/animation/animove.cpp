@@ -1,7 +1,7 @@
 #include "kestrovalumen/animation/animove.h"
 
-#include "kestrovalumen/drawobj.h"
-#include "kestrovalumen/drawobj_stream.h"
+#include "kestrovalumen/core/drawobj.h"
+#include "kestrovalumen/core/drawobj_stream.h"
 #include "kestrovalumen/host/toolscom.h"
 
 #include <cmath>

@@ -11,9 +11,9 @@
 #include "kestrovalumen/animation/anitextcolor.h"
 #include "kestrovalumen/animation/anivisible.h"
 #include "kestrovalumen/animation/anivmove.h"
-#include "kestrovalumen/drawobj_stream.h"
+#include "kestrovalumen/core/drawobj_stream.h"
+#include "kestrovalumen/core/report.h"
 #include "kestrovalumen/host/gui.h"
-#include "kestrovalumen/report.h"
 
 #include <new>
 #include <string>

@@ -1,8 +1,8 @@
 #include "kestrovalumen/animation/anioutput.h"
 
 #include "kestrovalumen/animation/aniexpr.h"
-#include "kestrovalumen/drawobj.h"
-#include "kestrovalumen/drawobj_stream.h"
+#include "kestrovalumen/core/drawobj.h"
+#include "kestrovalumen/core/drawobj_stream.h"
 #include "kestrovalumen/host/linguist.h"
 #include "kestrovalumen/host/script.h"
 

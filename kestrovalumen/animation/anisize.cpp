@@ -2,8 +2,8 @@
 
 #include "kestrovalumen/animation/aniexpr.h"
 #include "kestrovalumen/animation/animove.h"
-#include "kestrovalumen/drawobj.h"
-#include "kestrovalumen/drawobj_stream.h"
+#include "kestrovalumen/core/drawobj.h"
+#include "kestrovalumen/core/drawobj_stream.h"
 #include "kestrovalumen/host/toolscom.h"
 
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "kestrovalumen/animation/anitextcolor.h"
 
 #include "kestrovalumen/animation/anicolortable.h"
-#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/core/drawobj.h"
 
 namespace {
 

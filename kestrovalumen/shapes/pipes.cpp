@@ -1,6 +1,6 @@
 #include "kestrovalumen/shapes/pipes.h"
 
-#include "kestrovalumen/shapes/shapeframe.h"
+#include "kestrovalumen/core/shapeframe.h"
 
 #include <QLinearGradient>
 #include <QPainterPath>

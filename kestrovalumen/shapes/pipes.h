@@ -1,8 +1,8 @@
 // Pipes, planes and balloon.
 #pragma once
 
-#include "kestrovalumen/drawobj.h"
-#include "kestrovalumen/shapes/drawcache.h"
+#include "kestrovalumen/core/drawcache.h"
+#include "kestrovalumen/core/drawobj.h"
 
 #include <QBrush>
 #include <QPainterPath>

@@ -1,6 +1,6 @@
 #include "kestrovalumen/shapes/polygons.h"
 
-#include "kestrovalumen/shapes/shapeframe.h"
+#include "kestrovalumen/core/shapeframe.h"
 
 #include <QPainterPath>
 #include <QPoint>

@@ -1,8 +1,8 @@
 // Polygons and symbols: one closed polygon inscribed in the object's rectangle.
 #pragma once
 
-#include "kestrovalumen/drawobj.h"
-#include "kestrovalumen/shapes/drawcache.h"
+#include "kestrovalumen/core/drawcache.h"
+#include "kestrovalumen/core/drawobj.h"
 
 #include <QPainterPath>
 

@@ -1,7 +1,7 @@
 #include "kestrovalumen/shapes/polylines.h"
 
-#include "kestrovalumen/report.h"
-#include "kestrovalumen/shapes/shapeframe.h"
+#include "kestrovalumen/core/report.h"
+#include "kestrovalumen/core/shapeframe.h"
 
 #include <QVarLengthArray>
 

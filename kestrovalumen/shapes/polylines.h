@@ -1,7 +1,7 @@
 // Polylines: a free list of vertices placed by ratios of the object's rectangle.
 #pragma once
 
-#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/core/drawobj.h"
 
 #include <QPoint>
 

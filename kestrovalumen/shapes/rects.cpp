@@ -1,6 +1,6 @@
 #include "kestrovalumen/shapes/rects.h"
 
-#include "kestrovalumen/shapes/shapeframe.h"
+#include "kestrovalumen/core/shapeframe.h"
 
 #include <QLine>
 #include <QRect>

@@ -1,7 +1,7 @@
 // Rectangles, ellipses, lines and arcs.
 #pragma once
 
-#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/core/drawobj.h"
 
 class CDrawRect : public CDrawObj {
     KV_DECLARE_DYNAMIC(CDrawRect)

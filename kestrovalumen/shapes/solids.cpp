@@ -1,6 +1,6 @@
 #include "kestrovalumen/shapes/solids.h"
 
-#include "kestrovalumen/shapes/shapeframe.h"
+#include "kestrovalumen/core/shapeframe.h"
 
 #include <QLine>
 #include <QPainterPath>

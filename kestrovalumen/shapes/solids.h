@@ -1,8 +1,8 @@
 // Shaded solids: shapes drawn with depth, shaded from the outline colour to the fill colour.
 #pragma once
 
-#include "kestrovalumen/drawobj.h"
-#include "kestrovalumen/shapes/drawcache.h"
+#include "kestrovalumen/core/drawcache.h"
+#include "kestrovalumen/core/drawobj.h"
 
 #include <QBrush>
 #include <QPainterPath>

@@ -1,8 +1,8 @@
 #include "plugins/text/drawtext.h"
 
 #include "kestrovalumen/animation/aniobj.h"
-#include "kestrovalumen/drawobj_stream.h"
-#include "kestrovalumen/shapes/shapeframe.h"
+#include "kestrovalumen/core/drawobj_stream.h"
+#include "kestrovalumen/core/shapeframe.h"
 
 #include <QColor>
 #include <QFont>

@@ -2,7 +2,7 @@
 // text-colour animations act on.
 #pragma once
 
-#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/core/drawobj.h"
 
 #include <QtCore/qnamespace.h>
 

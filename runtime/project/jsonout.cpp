@@ -1,8 +1,8 @@
 // The dump's JSON writer.
 #include "runtime/project/jsonout.h"
 
+#include "runtime/host/textformat.h"
 #include "runtime/project/jsonsource.h"
-#include "runtime/textformat.h"
 
 #include <QByteArray>
 

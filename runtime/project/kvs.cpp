@@ -4,7 +4,7 @@
 #include "runtime/project/projectcheck.h"
 #include "runtime/project/projectio.h"
 #include "runtime/project/screencodec.h"
-#include "runtime/streamform.h"
+#include "runtime/stream/forms.h"
 
 #include <cmath>
 #include <cstring>

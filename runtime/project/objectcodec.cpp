@@ -2,7 +2,7 @@
 #include "runtime/project/screencodec.h"
 
 #include "runtime/project/shapecatalog.h"
-#include "runtime/streamform.h"
+#include "runtime/stream/forms.h"
 
 #include <cstdio>
 #include <optional>

@@ -3,8 +3,8 @@
 // project file (JSON); the .kvs container stores it.
 #pragma once
 
-#include "runtime/gui.h"
-#include "runtime/rtdb.h"
+#include "runtime/host/gui.h"
+#include "runtime/host/rtdb.h"
 
 #include <cstdint>
 #include <map>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "runtime/project/project.h"
-#include "runtime/streamwriter.h"
+#include "runtime/stream/writer.h"
 
 #include <string>
 

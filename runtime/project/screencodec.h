@@ -6,7 +6,7 @@
 #include "runtime/project/jsonout.h"
 #include "runtime/project/jsonsource.h"
 #include "runtime/project/project.h"
-#include "runtime/streamreader.h"
+#include "runtime/stream/reader.h"
 
 #include <limits>
 #include <map>

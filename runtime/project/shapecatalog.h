@@ -4,8 +4,8 @@
 // one table.
 #pragma once
 
-#include "runtime/shaperecords.h"
-#include "runtime/streamreader.h"
+#include "runtime/stream/reader.h"
+#include "runtime/stream/shaperecords.h"
 
 #include <cstdint>
 #include <map>

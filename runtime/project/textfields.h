@@ -2,8 +2,8 @@
 // reads after the common object record.
 #pragma once
 
-#include "runtime/streamreader.h"
-#include "runtime/streamwriter.h"
+#include "runtime/stream/reader.h"
+#include "runtime/stream/writer.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,6 @@
 // Compiler of the expression language: a recursive-descent parser that emits code as it goes.
 #include "runtime/script/compiler.h"
 
-#include "runtime/rtdb.h"
 #include "runtime/script/format.h"
 #include "runtime/script/lexer.h"
 #include "runtime/script/program.h"
@@ -462,10 +461,6 @@ CompileResult compile(const std::string& source, const Resolver& resolver) {
         result.error = errorAt(source, e.offset, e.what());
     }
     return result;
-}
-
-CompileResult compile(const std::string& source) {
-    return compile(source, [](const std::string& tag) { return Rtdb::instance().indexOf(tag); });
 }
 
 } // namespace kestro::script

@@ -29,7 +29,5 @@ struct CompileResult {
 using Resolver = std::function<int(const std::string& tag)>;
 
 CompileResult compile(const std::string& source, const Resolver& resolver);
-//! Compiles with the tags of the reference real-time database (Rtdb::instance().indexOf).
-CompileResult compile(const std::string& source);
 
 } // namespace kestro::script

@@ -1,9 +1,9 @@
 // Listing of compiled expression programs.
 #include "runtime/script/disassembler.h"
 
+#include "runtime/host/textformat.h"
 #include "runtime/script/numbers.h"
 #include "runtime/script/program.h"
-#include "runtime/textformat.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // Reading a drawing object of our plug-ins through CDrawObj.
 #include "runtime/session/drawobjaccess.h"
 
-#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/core/drawobj.h"
 #include "runtime/session/session.h"
 
 namespace kestro {

@@ -1,7 +1,7 @@
 // Plug-in loading of the reference host.
 #include "runtime/session/pluginloader.h"
 
-#include "runtime/registry.h"
+#include "runtime/host/registry.h"
 
 #include <dlfcn.h>
 

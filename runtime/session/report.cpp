@@ -1,7 +1,7 @@
 // JSON forms of what a session shows.
 #include "runtime/session/report.h"
 
-#include "runtime/rtdb.h"
+#include "runtime/host/rtdb.h"
 
 namespace kestro {
 

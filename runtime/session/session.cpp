@@ -3,10 +3,10 @@
 
 #include "kestrovalumen/host/gui.h"
 #include "kestrovalumen/host/utils.h"
-#include "runtime/host.h"
-#include "runtime/linguist.h"
+#include "runtime/host/host.h"
+#include "runtime/host/linguist.h"
+#include "runtime/host/registry.h"
 #include "runtime/paint/recordingdevice.h"
-#include "runtime/registry.h"
 #include "runtime/session/drawobjaccess.h"
 #include "runtime/session/pluginloader.h"
 #include "runtime/session/simulation.h"

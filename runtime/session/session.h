@@ -19,14 +19,14 @@
 // records) while it lives: only one session at a time.
 #pragma once
 
-#include "runtime/gui.h"
-#include "runtime/logger.h"
+#include "runtime/host/gui.h"
+#include "runtime/host/logger.h"
+#include "runtime/host/rtdb.h"
+#include "runtime/host/rtdbhost.h"
+#include "runtime/host/stgy.h"
 #include "runtime/paint/paintrecord.h"
 #include "runtime/project/project.h"
-#include "runtime/rtdb.h"
-#include "runtime/script/rtdbhost.h"
 #include "runtime/session/clock.h"
-#include "runtime/stgy.h"
 
 #include <QImage>
 #include <QSize>

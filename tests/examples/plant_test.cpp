@@ -4,7 +4,7 @@
 // answers the operator's clicks and entries.
 #include "runtime/project/projectcheck.h"
 #include "runtime/project/projectio.h"
-#include "runtime/streamreader.h"
+#include "runtime/stream/reader.h"
 #include "tests/runtime/session/sessiontest.h"
 
 #include <QImage>

@@ -1,12 +1,12 @@
 // ctest-label: base
 // The plug-in entry points, the class descriptors and the type tests of every class.
-#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/shapes/pipes.h"
 #include "kestrovalumen/shapes/polygons.h"
 #include "kestrovalumen/shapes/polylines.h"
 #include "kestrovalumen/shapes/rects.h"
 #include "kestrovalumen/shapes/solids.h"
-#include "runtime/registry.h"
+#include "runtime/host/registry.h"
 
 #include <gtest/gtest.h>
 

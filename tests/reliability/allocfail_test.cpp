@@ -6,14 +6,14 @@
 // those allocations failing. Each failure must end in the reported false of the loader, or in
 // the size animation leaving the owner's clip as it was; the sanitizer build and valgrind check
 // that nothing leaks on the way.
-#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/shapes/rects.h"
-#include "runtime/gui.h"
-#include "runtime/logger.h"
-#include "runtime/rtdb.h"
+#include "runtime/host/gui.h"
+#include "runtime/host/logger.h"
+#include "runtime/host/rtdb.h"
+#include "runtime/host/rtdbhost.h"
 #include "runtime/script/compiler.h"
-#include "runtime/script/rtdbhost.h"
-#include "runtime/streamwriter.h"
+#include "runtime/stream/writer.h"
 #include "tests/support/allocations.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/reports.h"

@@ -1,11 +1,11 @@
 // ctest-label: animation
 // Animation faults that fuzzing found, each with the smallest record that shows it.
-#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/shapes/rects.h"
-#include "runtime/gui.h"
-#include "runtime/rtdb.h"
-#include "runtime/script/rtdbhost.h"
-#include "runtime/streamwriter.h"
+#include "runtime/host/gui.h"
+#include "runtime/host/rtdb.h"
+#include "runtime/host/rtdbhost.h"
+#include "runtime/stream/writer.h"
 #include "tests/reliability/memoryguard.h"
 #include "tests/support/hostfixture.h"
 

@@ -2,7 +2,7 @@
 // Expression-engine faults found while checking that no program bytes make it hang or allocate
 // beyond what they describe.
 #include "kestrovalumen/host/script.h"
-#include "runtime/script.h"
+#include "runtime/host/script.h"
 #include "tests/reliability/memoryguard.h"
 #include "tests/support/hostfixture.h"
 

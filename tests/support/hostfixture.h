@@ -1,7 +1,7 @@
 // Fixture that gives each test a host in its start-up state.
 #pragma once
 
-#include "runtime/host.h"
+#include "runtime/host/host.h"
 
 #include <gtest/gtest.h>
 

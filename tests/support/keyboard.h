@@ -1,7 +1,7 @@
 // A keyboard call of the reference host, compared field by field.
 #pragma once
 
-#include "runtime/gui.h"
+#include "runtime/host/gui.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Readable failure output for the module's value types.
 #pragma once
 
-#include "kestrovalumen/vornDrawPubInter.h"
+#include "kestrovalumen/core/vornDrawPubInter.h"
 
 #include <ostream>
 

@@ -1,7 +1,7 @@
 // What the module left in the host's monitor and logger, checked field by field.
 #pragma once
 
-#include "runtime/logger.h"
+#include "runtime/host/logger.h"
 
 #include <gtest/gtest.h>
 

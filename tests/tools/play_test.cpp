@@ -9,8 +9,8 @@
 #include "tools/kestro/playkeys.h"
 #include "tools/kestro/playwindow.h"
 
-#include "runtime/gui.h"
-#include "runtime/stgy.h"
+#include "runtime/host/gui.h"
+#include "runtime/host/stgy.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -2,8 +2,8 @@
 // class it registers, shows how each answers the host's type tests, and unloads it again.
 #include "kestrovalumen/host/gui.h"
 #include "kestrovalumen/host/rtti.h"
-#include "runtime/logger.h"
-#include "runtime/registry.h"
+#include "runtime/host/logger.h"
+#include "runtime/host/registry.h"
 
 #include <QByteArray>
 #include <QtGlobal>

@@ -2,8 +2,8 @@
 #include "tools/kestro/gallery.h"
 
 #include "runtime/project/shapecatalog.h"
-#include "runtime/shaperecords.h"
-#include "runtime/streamwriter.h"
+#include "runtime/stream/shaperecords.h"
+#include "runtime/stream/writer.h"
 
 #include <QFont>
 #include <QFontMetrics>

@@ -9,7 +9,7 @@
 #pragma once
 
 #include "runtime/session/session.h"
-#include "runtime/streamwriter.h"
+#include "runtime/stream/writer.h"
 
 #include <QImage>
 #include <QRect>

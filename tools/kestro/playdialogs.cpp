@@ -1,7 +1,7 @@
 // The keyboards of the value input as dialogs of the play window.
 #include "tools/kestro/playdialogs.h"
 
-#include "runtime/linguist.h"
+#include "runtime/host/linguist.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

@@ -17,7 +17,7 @@
 // is not opened (false), and the value input reports it as such.
 #pragma once
 
-#include "runtime/gui.h"
+#include "runtime/host/gui.h"
 
 class QWidget;
 

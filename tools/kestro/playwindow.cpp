@@ -1,9 +1,9 @@
 // The player in a window.
 #include "tools/kestro/playwindow.h"
 
-#include "runtime/gui.h"
+#include "runtime/host/gui.h"
+#include "runtime/host/rtdb.h"
 #include "runtime/project/projectio.h"
-#include "runtime/rtdb.h"
 #include "tools/kestro/playdialogs.h"
 #include "tools/kestro/playkeys.h"
 

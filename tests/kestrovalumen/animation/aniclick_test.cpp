@@ -2,10 +2,10 @@
 // Click actions: which events a click animation accepts, and the actions of its slots (run a
 // strategy, open a window, print the screen, stop, set a variable, close a window), in order.
 #include "kestrovalumen/animation/aniclick.h"
-#include "runtime/gui.h"
-#include "runtime/logger.h"
-#include "runtime/rtdb.h"
-#include "runtime/stgy.h"
+#include "runtime/host/gui.h"
+#include "runtime/host/logger.h"
+#include "runtime/host/rtdb.h"
+#include "runtime/host/stgy.h"
 #include "tests/kestrovalumen/animation/anitestsupport.h"
 
 #include <memory>

@@ -4,7 +4,7 @@
 // log, the limit expressions, the synchronised values and the settings no record carries.
 #include "kestrovalumen/animation/aniinput.h"
 #include "kestrovalumen/animation/anioutput.h"
-#include "runtime/gui.h"
+#include "runtime/host/gui.h"
 #include "tests/kestrovalumen/animation/anitestsupport.h"
 #include "tests/support/keyboard.h"
 

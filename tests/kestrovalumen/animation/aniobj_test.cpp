@@ -15,7 +15,7 @@
 #include "kestrovalumen/animation/anivisible.h"
 #include "kestrovalumen/animation/anivmove.h"
 #include "tests/kestrovalumen/animation/anitestsupport.h"
-#include "tests/kestrovalumen/streamtestutil.h"
+#include "tests/support/streamtestutil.h"
 
 #include <cfenv>
 #include <limits>

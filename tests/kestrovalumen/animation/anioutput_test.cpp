@@ -3,7 +3,7 @@
 // numeric and string kinds, with the truncating decimal steps, the clamps kept between runs,
 // the reuse of the last text, the failure reports and the settings no record carries.
 #include "kestrovalumen/animation/anioutput.h"
-#include "runtime/linguist.h"
+#include "runtime/host/linguist.h"
 #include "tests/kestrovalumen/animation/anitestsupport.h"
 
 #include <type_traits>

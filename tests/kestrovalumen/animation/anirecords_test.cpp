@@ -13,9 +13,9 @@
 #include "kestrovalumen/animation/anitextcolor.h"
 #include "kestrovalumen/animation/anivisible.h"
 #include "kestrovalumen/animation/anivmove.h"
-#include "runtime/streamwriter.h"
-#include "tests/kestrovalumen/streamtestutil.h"
+#include "runtime/stream/writer.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/streamtestutil.h"
 
 #include <cfloat>
 #include <functional>

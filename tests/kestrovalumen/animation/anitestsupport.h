@@ -4,12 +4,12 @@
 #pragma once
 
 #include "kestrovalumen/animation/aniobj.h"
-#include "kestrovalumen/drawobj.h"
-#include "runtime/rtdb.h"
-#include "runtime/script.h"
+#include "kestrovalumen/core/drawobj.h"
+#include "runtime/host/rtdb.h"
+#include "runtime/host/rtdbhost.h"
+#include "runtime/host/script.h"
 #include "runtime/script/compiler.h"
-#include "runtime/script/rtdbhost.h"
-#include "runtime/streamwriter.h"
+#include "runtime/stream/writer.h"
 #include "tests/support/allocations.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/printers.h"

@@ -3,7 +3,7 @@
 // inset, pen and brush, hiding, clipping, the reports and the records.
 #include "kestrovalumen/animation/aniobj.h"
 #include "kestrovalumen/shapes/rects.h"
-#include "runtime/shaperecords.h"
+#include "runtime/stream/shaperecords.h"
 #include "tests/kestrovalumen/shapes/shapepainttest.h"
 #include "tests/support/hostfixture.h"
 

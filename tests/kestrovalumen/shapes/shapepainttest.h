@@ -2,14 +2,14 @@
 // device, and the reports a shape leaves in the host log.
 #pragma once
 
-#include "kestrovalumen/drawobj.h"
-#include "runtime/logger.h"
+#include "kestrovalumen/core/drawobj.h"
+#include "runtime/host/logger.h"
 #include "runtime/paint/recordingdevice.h"
-#include "runtime/streamwriter.h"
-#include "tests/kestrovalumen/streamtestutil.h"
+#include "runtime/stream/writer.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/printers.h"
 #include "tests/support/reports.h"
+#include "tests/support/streamtestutil.h"
 
 #include <QGradient>
 #include <QPainter>

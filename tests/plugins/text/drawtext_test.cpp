@@ -4,18 +4,18 @@
 // value-output and text-colour animations acting on it. The object is reached through CDrawObj,
 // the base it shares with the plug-in, as the host reaches it; the class's own fields show in what
 // it draws.
-#include "kestrovalumen/drawobj.h"
+#include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/host/utils.h"
-#include "runtime/logger.h"
+#include "runtime/host/logger.h"
+#include "runtime/host/registry.h"
+#include "runtime/host/rtdb.h"
+#include "runtime/host/rtdbhost.h"
 #include "runtime/paint/recordingdevice.h"
 #include "runtime/project/textfields.h"
-#include "runtime/registry.h"
-#include "runtime/rtdb.h"
 #include "runtime/script/compiler.h"
-#include "runtime/script/rtdbhost.h"
 #include "runtime/session/pluginloader.h"
-#include "runtime/shaperecords.h"
-#include "runtime/streamwriter.h"
+#include "runtime/stream/shaperecords.h"
+#include "runtime/stream/writer.h"
 #include "tests/support/hostfixture.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 // raw bytes where their fields cannot say the same thing.
 #include "runtime/project/projectio.h"
 
-#include "runtime/shaperecords.h"
-#include "runtime/streamwriter.h"
+#include "runtime/stream/shaperecords.h"
+#include "runtime/stream/writer.h"
 #include "tests/runtime/project/projecttestutil.h"
 
 #include <gtest/gtest.h>

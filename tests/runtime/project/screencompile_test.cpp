@@ -4,13 +4,13 @@
 // expressions find their tags, and the plug-in loading every record of the example projects.
 #include "runtime/project/projectio.h"
 
-#include "kestrovalumen/drawobj.h"
-#include "runtime/gui.h"
-#include "runtime/registry.h"
-#include "runtime/rtdb.h"
+#include "kestrovalumen/core/drawobj.h"
+#include "runtime/host/gui.h"
+#include "runtime/host/registry.h"
+#include "runtime/host/rtdb.h"
 #include "runtime/script/compiler.h"
-#include "runtime/shaperecords.h"
-#include "runtime/streamform.h"
+#include "runtime/stream/forms.h"
+#include "runtime/stream/shaperecords.h"
 #include "tests/runtime/project/projecttestutil.h"
 #include "tests/support/hostfixture.h"
 

@@ -1,8 +1,8 @@
 // ctest-label: stream
 // A program of numbers and variables runs without a single heap allocation: the animations
 // run one on every refresh of every object.
-#include "runtime/rtdb.h"
-#include "runtime/script/rtdbhost.h"
+#include "runtime/host/rtdb.h"
+#include "runtime/host/rtdbhost.h"
 #include "tests/support/allocations.h"
 #include "tests/support/hostfixture.h"
 

@@ -5,7 +5,7 @@
 #include "runtime/script/program.h"
 #include "tests/support/hostfixture.h"
 
-#include "runtime/rtdb.h"
+#include "runtime/host/rtdb.h"
 #include "scripttest.h"
 
 #include <gtest/gtest.h>

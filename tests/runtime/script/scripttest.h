@@ -2,7 +2,7 @@
 #pragma once
 
 #include "kestrovalumen/host/script.h"
-#include "runtime/script.h"
+#include "runtime/host/script.h"
 #include "runtime/script/compiler.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // ctest-label: stream
 // The result holder's conversions, the scripted-result test seam and the expression host over
 // the real-time database.
-#include "runtime/rtdb.h"
-#include "runtime/script/rtdbhost.h"
+#include "runtime/host/rtdb.h"
+#include "runtime/host/rtdbhost.h"
 #include "tests/support/hostfixture.h"
 
 #include "scripttest.h"

@@ -3,7 +3,7 @@
 #include "runtime/session/pluginloader.h"
 
 #include "kestrovalumen/host/rtti.h"
-#include "runtime/registry.h"
+#include "runtime/host/registry.h"
 
 #include <gtest/gtest.h>
 

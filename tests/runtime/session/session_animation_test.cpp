@@ -5,8 +5,8 @@
 #include "tests/runtime/session/sessiontest.h"
 
 #include "kestrovalumen/host/rtti.h"
-#include "runtime/gui.h"
-#include "runtime/logger.h"
+#include "runtime/host/gui.h"
+#include "runtime/host/logger.h"
 #include "runtime/project/textfields.h"
 
 #include <QColor>

@@ -3,8 +3,8 @@
 // drawing-object base, database, languages, strategies, and damaged records skipped and named.
 #include "tests/runtime/session/sessiontest.h"
 
-#include "runtime/gui.h"
-#include "runtime/linguist.h"
+#include "runtime/host/gui.h"
+#include "runtime/host/linguist.h"
 
 #include <QColor>
 #include <QImage>

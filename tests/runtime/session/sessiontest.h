@@ -2,13 +2,13 @@
 // and a small builder of projects whose records are encoded with the host's stream writer.
 #pragma once
 
+#include "runtime/host/registry.h"
 #include "runtime/project/project.h"
-#include "runtime/registry.h"
 #include "runtime/script/compiler.h"
 #include "runtime/session/pluginloader.h"
 #include "runtime/session/session.h"
-#include "runtime/shaperecords.h"
-#include "runtime/streamwriter.h"
+#include "runtime/stream/shaperecords.h"
+#include "runtime/stream/writer.h"
 #include "tests/support/hostfixture.h"
 
 #include <gtest/gtest.h>

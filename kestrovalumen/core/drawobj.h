@@ -1,0 +1,143 @@
+// CDrawObj: the base of every drawing object of the module.
+#pragma once
+
+#include "kestrovalumen/core/rtticlass.h"
+#include "kestrovalumen/core/vornDrawPubInter.h"
+#include "kestrovalumen/host/MfcToQt.h"
+#include "kestrovalumen/host/gui.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QRegion;
+class CAniObj;
+
+namespace kv {
+
+//! An owned array in the four-word form (data, size, capacity, growth step); nothing fills the
+//! two of CDrawObj, which only free their data with array delete.
+struct FourWordArray {
+    void** m_pData = nullptr;
+    int32_t m_nSize = 0;
+    int32_t m_nMaxSize = 0;
+    int32_t m_nGrowBy = 0;
+
+    FourWordArray() = default;
+    ~FourWordArray() { delete[] m_pData; }
+    FourWordArray(const FourWordArray&) = delete;
+    FourWordArray& operator=(const FourWordArray&) = delete;
+};
+
+} // namespace kv
+
+//! Drawing-object class numbers.
+enum : uint32_t {
+    KV_CLASS_DRAW_OBJECT_IFACE = 0x5000,
+    KV_CLASS_DRAW_OBJ = 0x5037,
+};
+
+class CDrawObj : public draw_object_c {
+    KV_DECLARE_DYNAMIC(CDrawObj)
+
+public:
+    CDrawObj();
+    ~CDrawObj() override;
+    CDrawObj(const CDrawObj&) = delete;
+    CDrawObj& operator=(const CDrawObj&) = delete;
+
+    // Operations declared by draw_object_c, in its table order.
+    void Draw(QPainter* painter) override;
+    void GetBoundRect(int* left, int* top, int* right, int* bottom) const override;
+    void SetBounds(int left, int top, int right, int bottom) override;
+    int GetAttr() const override;
+    bool Run(int nEvent, int = 0, int = 0) override;
+    void ToRelative(int x1, int y1, int x2, int y2) override;
+    void ToAbsolute(int x1, int y1, int x2, int y2) override;
+    std::vector<CEventDispatch*>* GetEventArray() override;
+    const char* GetName() const override;
+    bool SvrGetProp(prop_value_c* prop) override;
+    bool SvrSetProp(prop_value_c* prop) override;
+    int CheckArg(int arg) override;
+    uint32_t GetObjectId() const override;
+    bool IsVisible() const override;
+    bool deserialize(FF::utils::IBuffer* buffer) override;
+    void SetScriptHost(Script::IHost* host) override;
+    Script::IHost* GetScriptHost() const override;
+    bool HasOperLog() const override;
+    std::string GetOperLogText() const override;
+    void SetParent(draw_object_c* parent) override;
+    int CheckBase() override;
+
+    // Operations added by CDrawObj.
+    virtual uint32_t GetFamilyId() const;
+    virtual void Notify(int, int, int, int);
+    virtual void SetColors(uint32_t penColour, uint32_t brushColour, int, int bPen, int bBrush);
+    virtual void GetColors(uint32_t* penColour, uint32_t* brushColour, int, int* bPen,
+                           int* bBrush) const;
+    //! Draws the object laid out in the given rectangle; only m_rect is restored afterwards.
+    virtual void DrawInRect(QPainter* painter, int x1, int y1, int x2, int y2);
+    //! 0 plain shape, 3 polyline; text objects of other modules answer 1 or 2.
+    virtual int GetObjType() const;
+    virtual void SetRect(const int rect[4]);
+    virtual void GetRegion(QRegion* out) const;
+    virtual void GetRect(int rect[4]) const;
+    virtual void WriteOperLog(int code);
+    virtual void GetText(std::string& out) const;
+    virtual void SetText(std::string text);
+
+    // Show state: units digit visible, tens digit shown (blink phase).
+    bool IsHidden() const;
+    bool IsShown() const;
+    void SetShown(bool shown);
+    void SetVisible(bool visible);
+
+    int GetValue1() const { return m_nValue1; }
+    int GetValue2() const { return m_nValue2; }
+    void SetValue2(int value) { m_nValue2 = value; }
+
+    int AnimationCount() const { return m_arrayAnimate.GetSize(); }
+    CAniObj* AnimationAt(int index) const {
+        return static_cast<CAniObj*>(m_arrayAnimate.GetAt(index));
+    }
+
+    int32_t m_nValue1 = 0;
+    int32_t m_nValue2 = 1;
+    int32_t m_nValue3 = 0;
+    std::vector<CEventDispatch*> m_arrayEvent;
+    uint32_t m_nStreamValue1 = 0;
+    uint32_t m_nStreamValue2 = 0;
+    uint32_t m_nAttr = 0;
+    Rect32* m_pClipRect = nullptr;
+    int32_t m_bClip = 0;
+    uint8_t m_byReserved1 = 0;
+    int32_t m_bAnimated = 0;
+    int32_t m_nReserved1 = 0;
+    int32_t m_nReserved2 = 1;
+    int32_t m_nReserved3 = -1;
+    int32_t m_bPen = 0;
+    LogPen m_logPen;
+    int32_t m_bBrush = 0;
+    Rect32 m_rect;
+    LogBrush m_logBrush;
+    uint32_t m_crText = 0; // text kinds give it its real first value
+    uint8_t m_byVersion = 10;
+    CObArray m_arrayAnimate;
+    kv::FourWordArray m_arrayReservedA;
+    kv::FourWordArray m_arrayReservedB;
+    CString m_strName;
+    uint8_t m_byReserved2 = 0;
+    int32_t m_nReserved4 = 0;
+    Script::IHost* m_pScriptHost = nullptr;
+    int32_t m_bOperLog = 0;
+    CString m_strOperLog;
+    int32_t m_nShowState = 11;
+    draw_object_c* m_pParent = nullptr;
+    uint32_t m_nObjectId = 0;
+
+protected:
+    //! Destroys every animation and empties the list.
+    void ClearAnimations();
+    //! Destroys every event handler and empties the list.
+    void ClearEvents();
+};

@@ -1,0 +1,206 @@
+// CDrawObj::deserialize: the common object record, its event handlers and its animation list.
+#include "kestrovalumen/core/drawobj.h"
+
+#include "kestrovalumen/animation/aniobj.h"
+#include "kestrovalumen/core/drawobj_stream.h"
+#include "kestrovalumen/core/report.h"
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace kv {
+
+bool ReadGuardedString(FF::utils::IBuffer* buffer, CString& out) {
+    CString text;
+    try {
+        if (!text.deserialize(buffer)) {
+            return false;
+        }
+    } catch (const FF::utils::deserialize_block_error&) {
+        throw;
+    } catch (...) {
+        return false;
+    }
+    out = std::move(text);
+    return true;
+}
+
+} // namespace kv
+
+namespace {
+
+constexpr uint32_t kOperLogBit = 0x100;
+
+// Fixed-size rows are read as one block each, so that a short row leaves its fields alone.
+template <size_t N>
+struct Row {
+    unsigned char bytes[N];
+
+    bool Read(FF::utils::IBuffer* buffer) { return buffer->read(bytes, N); }
+    uint32_t U32(size_t at) const {
+        uint32_t v;
+        std::memcpy(&v, bytes + at, sizeof v);
+        return v;
+    }
+    int32_t I32(size_t at) const {
+        int32_t v;
+        std::memcpy(&v, bytes + at, sizeof v);
+        return v;
+    }
+};
+
+bool IsKnownPenStyle(uint32_t style) {
+    return style == 0 || style == 1 || style == 5;
+}
+
+} // namespace
+
+bool CDrawObj::deserialize(FF::utils::IBuffer* buffer) {
+    if (buffer == nullptr) {
+        return false;
+    }
+
+    // Identity and the optional operation-log block.
+    if (!kv::ReadField(buffer, m_byVersion)) {
+        return false;
+    }
+    uint32_t wordA = 0;
+    uint32_t wordB = 0;
+    if (!kv::ReadField(buffer, wordA) || !kv::ReadField(buffer, wordB)) {
+        return false;
+    }
+    m_nObjectId = (wordA >> 16) | (wordB & 0xFFFF0000u);
+    if (wordA & kOperLogBit) {
+        uint32_t ignored = 0;
+        if (!kv::ReadField(buffer, ignored) || !kv::ReadField(buffer, m_bOperLog)) {
+            return false;
+        }
+        if (!kv::ReadGuardedString(buffer, m_strOperLog)) {
+            return false;
+        }
+    }
+
+    // Geometry, outline and fill.
+    Row<16> rect;
+    if (!rect.Read(buffer)) {
+        return false;
+    }
+    m_rect.left = rect.I32(0);
+    m_rect.top = rect.I32(4);
+    m_rect.right = rect.I32(8);
+    m_rect.bottom = rect.I32(12);
+
+    Row<2> penFlag;
+    if (!penFlag.Read(buffer)) {
+        return false;
+    }
+    m_bPen = penFlag.bytes[0];
+
+    Row<16> pen;
+    if (!pen.Read(buffer)) {
+        return false;
+    }
+    m_logPen.style = pen.U32(0);
+    m_logPen.widthX = pen.I32(4);
+    m_logPen.widthY = pen.I32(8);
+    m_logPen.color = ColorRefToRgb(pen.U32(12));
+    if (!IsKnownPenStyle(m_logPen.style)) {
+        m_logPen.style = 0;
+    }
+
+    Row<2> brushFlag;
+    if (!brushFlag.Read(buffer)) {
+        return false;
+    }
+    m_bBrush = brushFlag.bytes[0];
+
+    Row<12> brush;
+    if (!brush.Read(buffer)) {
+        return false;
+    }
+    m_logBrush.style = brush.U32(0);
+    m_logBrush.color = ColorRefToRgb(brush.U32(4));
+    m_logBrush.hatch = brush.U32(8);
+
+    // On a reload the old animations pick up the new outline and fill before they go.
+    for (int i = 0; i < m_arrayAnimate.GetSize(); ++i) {
+        if (CAniObj* animation = AnimationAt(i)) {
+            animation->InitObj(this);
+        }
+    }
+
+    uint16_t attr = 0;
+    if (!kv::ReadField(buffer, attr)) {
+        return false;
+    }
+    m_nAttr = attr;
+    uint16_t reserved = 0;
+    if (!kv::ReadField(buffer, reserved)) {
+        return false;
+    }
+    if (!kv::ReadGuardedString(buffer, m_strName)) {
+        return false;
+    }
+    if (!kv::ReadField(buffer, m_nStreamValue1) || !kv::ReadField(buffer, m_nStreamValue2)) {
+        return false;
+    }
+
+    ClearAnimations();
+    ClearEvents();
+
+    // Event handlers: each record takes at least one byte.
+    int32_t eventCount = 0;
+    if (!kv::ReadField(buffer, eventCount) || !kv::CountFits(buffer, eventCount, 1)) {
+        return false;
+    }
+    m_arrayEvent.assign(static_cast<size_t>(eventCount), nullptr);
+    for (int32_t i = 0; i < eventCount; ++i) {
+        // The nothrow form still frees the storage if the constructor throws.
+        CEventDispatch* event = new (std::nothrow) CEventDispatch;
+        m_arrayEvent[static_cast<size_t>(i)] = event;
+        if (event == nullptr) {
+            kv::FaultAndLog(1, "Create m_arrayEvent obj is fail",
+                            {"deserialize", "drawobj", 985, 1, "Drawobj Create Event is error"},
+                            "%d", i);
+            return false;
+        }
+        if (!event->deserialize(buffer)) {
+            return false;
+        }
+    }
+
+    // Animations: each entry takes at least its four-byte type number.
+    int32_t animationCount = 0;
+    if (!kv::ReadField(buffer, animationCount) || !kv::CountFits(buffer, animationCount, 4)) {
+        return false;
+    }
+    m_arrayAnimate.SetSize(animationCount, -1);
+    for (int32_t i = 0; i < animationCount; ++i) {
+        uint32_t typeId = 0;
+        if (!kv::ReadField(buffer, typeId)) {
+            return false;
+        }
+        CAniObj* animation = CreateAnimation(typeId);
+        m_arrayAnimate.SetAt(i, animation);
+        if (animation == nullptr) {
+            kv::FaultAndLog(
+                2, "Create Animation obj is fail",
+                {"deserialize", "drawobj", 1020, 1, "Drawobj Create animation property is error"},
+                "%u", typeId);
+            return false;
+        }
+        if (!animation->deserialize(buffer)) {
+            kv::FaultAndLog(3, "m_arrayAnimate Serialize is fail",
+                            {"deserialize", "drawobj", 1032, 1, "DrawObj"},
+                            "animation serialize is error");
+            return false;
+        }
+    }
+
+    // Attached only now, so that an animation can look at all its siblings.
+    for (int i = 0; i < m_arrayAnimate.GetSize(); ++i) {
+        AnimationAt(i)->InitObj(this);
+    }
+    return true;
+}

@@ -1,0 +1,137 @@
+// Expression engine of the reference host: the result holder and the run entry point.
+#include "runtime/host/script.h"
+
+#include "kestrovalumen/host/script.h"
+#include "runtime/script/evaluator.h"
+#include "runtime/script/numbers.h"
+
+namespace Script {
+
+ValueType::ValueType() : m_kind(Empty), m_integer(0), m_float(0.0) {}
+ValueType::~ValueType() = default;
+ValueType::ValueType(const ValueType& other) = default;
+ValueType& ValueType::operator=(const ValueType& other) = default;
+
+double ValueType::getFloat() const {
+    switch (m_kind) {
+    case Integer:
+        return static_cast<double>(m_integer);
+    case Float:
+        return m_float;
+    case String:
+        return kestro::script::leadingNumber(m_string.data(), m_string.size()).value;
+    default:
+        return 0.0;
+    }
+}
+
+std::string ValueType::getString() const {
+    char text[kestro::script::kNumberTextSize];
+    switch (m_kind) {
+    case Integer:
+        return std::string(text, kestro::script::formatInteger(m_integer, text));
+    case Float:
+        return std::string(text, kestro::script::formatNumber(m_float, text));
+    case String:
+        return m_string;
+    default:
+        return {};
+    }
+}
+
+void ValueType::clear() {
+    m_kind = Empty;
+    m_integer = 0;
+    m_float = 0.0;
+    m_string.clear();
+}
+
+void ValueType::setInteger(int64_t value) {
+    clear();
+    m_kind = Integer;
+    m_integer = value;
+}
+
+void ValueType::setFloat(double value) {
+    clear();
+    m_kind = Float;
+    m_float = value;
+}
+
+void ValueType::setString(const std::string& value) {
+    clear();
+    m_kind = String;
+    m_string = value;
+}
+
+void ValueType::setString(const char* bytes, size_t count) {
+    clear();
+    m_kind = String;
+    m_string.assign(bytes, count);
+}
+
+IHost::~IHost() = default;
+
+} // namespace Script
+
+namespace kestro {
+
+ScriptService ScriptService::s_instance;
+
+void ScriptService::clear() {
+    m_queued.clear();
+    m_runs = 0;
+    m_lastError.clear();
+}
+
+bool ScriptService::takeQueued(ScriptResult* out) {
+    if (m_queued.empty())
+        return false;
+    *out = std::move(m_queued.front());
+    m_queued.pop_front();
+    return true;
+}
+
+} // namespace kestro
+
+namespace {
+
+// Module tests script the engine's answers; a queued result stands in for any program.
+bool runQueued(kestro::ScriptService& service, Script::ValueType& result) {
+    kestro::ScriptResult queued;
+    service.takeQueued(&queued);
+    switch (queued.kind) {
+    case kestro::ScriptResult::Number:
+        result.setFloat(queued.number);
+        return true;
+    case kestro::ScriptResult::Text:
+        result.setString(queued.text);
+        return true;
+    case kestro::ScriptResult::Failure:
+        break;
+    }
+    result.clear();
+    service.setLastError("scripted failure");
+    return false;
+}
+
+} // namespace
+
+bool script_SvrRunProg(const unsigned char* program, unsigned int length, Script::ValueType& result,
+                       Script::IHost* host) {
+    kestro::ScriptService& service = kestro::ScriptService::instance();
+    service.countRun();
+    // Runs come by the thousand on every refresh: nothing is built or emptied that is empty.
+    if (!service.lastError().empty()) {
+        service.setLastError({});
+    }
+    if (service.hasQueued()) {
+        return runQueued(service, result);
+    }
+    std::string reason;
+    if (kestro::script::run(program, length, result, host, &reason)) {
+        return true;
+    }
+    service.setLastError(std::move(reason));
+    return false;
+}

@@ -1,0 +1,220 @@
+// ctest-label: shapes
+// Shapes keep what they built for a draw (paths, gradients, pens, brushes) for the next one: a
+// draw after any change must paint what a new object with the final fields paints.
+#include "kestrovalumen/core/drawcache.h"
+#include "kestrovalumen/shapes/pipes.h"
+#include "kestrovalumen/shapes/polygons.h"
+#include "kestrovalumen/shapes/rects.h"
+#include "kestrovalumen/shapes/solids.h"
+#include "tests/kestrovalumen/shapes/shapepainttest.h"
+#include "tests/support/hostfixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <memory>
+
+namespace {
+
+using kestro::PaintRecords;
+using namespace shapetest;
+
+class DrawCacheTest : public HostTest {};
+
+struct ChangeCase {
+    const char* name;
+    std::function<CDrawObj*()> make;
+    std::function<void(CDrawObj*)> setUp;  //!< the first draw's fields
+    std::function<void(CDrawObj*)> change; //!< then this, before the second draw
+};
+
+template <class T>
+T* As(CDrawObj* o) {
+    return static_cast<T*>(o);
+}
+
+void Outlined(CDrawObj* o, const Rect32& rect, int penWidth) {
+    o->m_rect = rect;
+    o->m_bPen = 1;
+    o->m_logPen.widthX = penWidth;
+    o->m_logPen.color = 0x203040;
+    o->m_bBrush = 1;
+    o->m_logBrush.color = 0xC0D0E0;
+}
+
+const ChangeCase kChanges[] = {
+    {"half box: the other half", [] { return new CDrawHalfBox; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 100, 60}, 3);
+         As<CDrawHalfBox>(o)->m_nCornerWidth = 10;
+         As<CDrawHalfBox>(o)->m_nCornerHeight = 6;
+     },
+     [](CDrawObj* o) { As<CDrawHalfBox>(o)->m_bOtherHalf = 1; }},
+    {"half box: split", [] { return new CDrawHalfBox; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 100, 60}, 3);
+     },
+     [](CDrawObj* o) { As<CDrawHalfBox>(o)->m_bVerticalSplit = 1; }},
+    {"half box: pen width moves the outline", [] { return new CDrawHalfBox; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 100, 60}, 3);
+     },
+     [](CDrawObj* o) { o->m_logPen.widthX = 6; }},
+    {"half box: odd corner", [] { return new CDrawHalfBox; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 100, 60}, 1);
+         As<CDrawHalfBox>(o)->m_nCornerWidth = 10;
+         As<CDrawHalfBox>(o)->m_nCornerHeight = 6;
+     },
+     [](CDrawObj* o) { As<CDrawHalfBox>(o)->m_nCornerHeight = 7; }},
+    {"half box: moved", [] { return new CDrawHalfBox; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 100, 60}, 1);
+     },
+     [](CDrawObj* o) {
+         o->m_rect = Rect32{5, 7, 105, 67};
+     }},
+    {"ring: width", [] { return new CDrawCircle3D; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 120, 80}, 1);
+         As<CDrawCircle3D>(o)->m_nRingWidth = 150;
+     },
+     [](CDrawObj* o) { As<CDrawCircle3D>(o)->m_nRingWidth = 300; }},
+    {"ring: colours", [] { return new CDrawCircle3D; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 120, 80}, 1);
+         As<CDrawCircle3D>(o)->m_nRingWidth = 150;
+     },
+     [](CDrawObj* o) { o->m_logBrush.color = 0x00FF00, o->m_logPen.color = 0x0000FF; }},
+    {"ring: wide to tall", [] { return new CDrawCircle3D; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 120, 80}, 1);
+         As<CDrawCircle3D>(o)->m_nRingWidth = 150;
+     },
+     [](CDrawObj* o) {
+         o->m_rect = Rect32{0, 0, 80, 120};
+     }},
+    {"straight pipe: colour", [] { return new CDrawPipe1; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 100, 40}, 1);
+         As<CDrawPipe1>(o)->m_bHorizontal = 1;
+     },
+     [](CDrawObj* o) { o->m_logBrush.color = 0x112233; }},
+    {"straight pipe: run", [] { return new CDrawPipe2; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 100, 40}, 1);
+     },
+     [](CDrawObj* o) { As<CDrawPipe2>(o)->m_bHorizontal = 1; }},
+    {"elbow: corner", [] { return new CDrawPipe3; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 100, 80}, 1);
+         auto* e = As<CDrawPipe3>(o);
+         e->m_rcDesign = Rect32{0, 0, 100, 80};
+         e->m_nHorzThick = 20;
+         e->m_nVertThick = 15;
+     },
+     [](CDrawObj* o) { As<CDrawPipe3>(o)->m_nElbowType = 2; }},
+    {"elbow: thickness", [] { return new CDrawPipe3; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 100, 80}, 1);
+         auto* e = As<CDrawPipe3>(o);
+         e->m_rcDesign = Rect32{0, 0, 100, 80};
+         e->m_nHorzThick = 20;
+         e->m_nVertThick = 15;
+     },
+     [](CDrawObj* o) { As<CDrawPipe3>(o)->m_nVertThick = 30; }},
+    {"balloon: tail", [] { return new CDrawBalloon; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 120, 90}, 2);
+         As<CDrawBalloon>(o)->m_nTailPos = 40;
+     },
+     [](CDrawObj* o) { As<CDrawBalloon>(o)->m_nTailSide = 3; }},
+    {"balloon: fill colour", [] { return new CDrawBalloon; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 120, 90}, 2);
+     },
+     [](CDrawObj* o) { o->m_logBrush.color = 0x445566; }},
+    {"triangle: apex", [] { return new CDrawIsoscelestriangle; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 80, 60}, 1);
+         As<CDrawIsoscelestriangle>(o)->m_nPercent = 25;
+     },
+     [](CDrawObj* o) { As<CDrawIsoscelestriangle>(o)->m_nPercent = 75; }},
+    {"rectangle: pen colour", [] { return new CDrawRect; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 80, 60}, 2);
+     },
+     [](CDrawObj* o) { o->m_logPen.color = 0x0000FF; }},
+    {"rectangle: pen style and width", [] { return new CDrawRect; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 80, 60}, 2);
+     },
+     [](CDrawObj* o) { o->m_logPen.style = 1, o->m_logPen.widthX = 4; }},
+    {"rectangle: brush style", [] { return new CDrawRect; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 80, 60}, 2);
+     },
+     [](CDrawObj* o) { o->m_logBrush.style = 11; }},
+    {"rectangle: fill off", [] { return new CDrawRect; },
+     [](CDrawObj* o) {
+         Outlined(o, {0, 0, 80, 60}, 2);
+     },
+     [](CDrawObj* o) { o->m_bBrush = 0; }},
+};
+
+TEST_F(DrawCacheTest, DrawAfterAChangePaintsWhatANewObjectPaints) {
+    for (const ChangeCase& c : kChanges) {
+        std::unique_ptr<CDrawObj> kept(c.make());
+        c.setUp(kept.get());
+        const PaintRecords first = paint(*kept);
+        EXPECT_EQ(paint(*kept), first) << c.name << ": unchanged";
+        c.change(kept.get());
+
+        std::unique_ptr<CDrawObj> fresh(c.make());
+        c.setUp(fresh.get());
+        c.change(fresh.get());
+        const PaintRecords expected = paint(*fresh);
+        EXPECT_NE(expected, first) << c.name << ": the change must show";
+        EXPECT_EQ(paint(*kept), expected) << c.name;
+    }
+}
+
+TEST_F(DrawCacheTest, ManyPensInTurnEachDrawTheirOwn) {
+    // More pens than the frame keeps: every draw still gets its own colour and width.
+    std::vector<std::unique_ptr<CDrawRect>> rects;
+    for (int i = 0; i < 40; ++i) {
+        auto rect = std::make_unique<CDrawRect>();
+        Outlined(rect.get(), {0, 0, 50, 50}, 1 + i % 5);
+        rect->m_logPen.color = static_cast<uint32_t>(0x010203 * (i + 1));
+        rects.push_back(std::move(rect));
+    }
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 40; ++i) {
+            const PaintRecords records = drawings(paint(*rects[i]));
+            ASSERT_EQ(records.size(), 1u);
+            const uint32_t stored = static_cast<uint32_t>(0x010203 * (i + 1));
+            EXPECT_EQ(records[0].state.pen.color().rgb(), 0xFF000000u | stored) << i;
+            EXPECT_EQ(records[0].state.pen.width(), 1 + i % 5) << i;
+        }
+    }
+}
+
+TEST_F(DrawCacheTest, KeysCompareBitForBit) {
+    kv::DrawCache<int, 1> cache;
+    int builds = 0;
+    const auto build = [&builds] { return ++builds; };
+    EXPECT_EQ(cache.Get({1.0}, build), 1);
+    EXPECT_EQ(cache.Get({1.0}, build), 1);
+    EXPECT_EQ(cache.Get({2.0}, build), 2);
+    // 0.0 and -0.0 compare equal as numbers but are different inputs.
+    EXPECT_EQ(cache.Get({0.0}, build), 3);
+    EXPECT_EQ(cache.Get({-0.0}, build), 4);
+    // The same NaN is the same input, although it never equals itself as a number.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(cache.Get({nan}, build), 5);
+    EXPECT_EQ(cache.Get({nan}, build), 5);
+}
+
+} // namespace

@@ -1,0 +1,540 @@
+// ctest-label: shapes
+// The drawing frame and the record frame shared by every shape: pen inset, hiding, clip, brush,
+// pen, the order of the steps, the record frame's report and field reads; and the frame as each
+// of the 33 classes uses it, with its own report codes.
+#include "kestrovalumen/core/shapeframe.h"
+#include "kestrovalumen/shapes/pipes.h"
+#include "kestrovalumen/shapes/polygons.h"
+#include "kestrovalumen/shapes/polylines.h"
+#include "kestrovalumen/shapes/rects.h"
+#include "kestrovalumen/shapes/solids.h"
+#include "runtime/stream/shaperecords.h"
+#include "tests/kestrovalumen/shapes/shapepainttest.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using kestro::PaintKind;
+using kestro::PaintRecord;
+using kestro::PaintRecords;
+using kestro::StreamWriter;
+using kv::FrameStyle;
+using namespace shapetest;
+
+const kv::ShapeInfo kInfo = {"CDrawProbe", 321, 4711, 320, 4712};
+
+class ShapeFrameTest : public HostTest {
+protected:
+    //! Runs the whole frame on a recording device (inside an outer clip, so that the frame's
+    //! own clip arrives as given) and notes what the geometry saw.
+    PaintRecords drawFramed(const FrameStyle& style) {
+        kestro::RecordingDevice device(800, 600);
+        QPainter painter(&device);
+        painter.setClipRect(QRect(0, 0, 800, 600));
+        painter.setPen(m_callerPen);
+        painter.setBrush(m_callerBrush);
+        m_geometryCalls = 0;
+        kv::DrawFramed(m_object, &painter, kInfo, style, [this](QPainter* p, const QBrush& b) {
+            ++m_geometryCalls;
+            m_geometryBrush = b;
+            m_geometryPen = p->pen();
+            p->drawPoint(1, 1);
+        });
+        m_afterPen = painter.pen();
+        m_afterBrush = painter.brush();
+        painter.end();
+        PaintRecords records = device.records();
+        records.erase(records.begin()); // the outer clip
+        return records;
+    }
+
+    CDrawObj m_object;
+    const QPen m_callerPen = QPen(Qt::green, 7);
+    const QBrush m_callerBrush = QBrush(Qt::yellow, Qt::Dense4Pattern);
+    int m_geometryCalls = 0;
+    QBrush m_geometryBrush;
+    QPen m_geometryPen;
+    QPen m_afterPen;
+    QBrush m_afterBrush;
+};
+
+// ---- small pieces ----------------------------------------------------------------------------
+
+TEST_F(ShapeFrameTest, PenInsetSplitsTheWidthNearHalfFarRest) {
+    struct Case {
+        int width, nearSide, farSide;
+    };
+    const Case cases[] = {{0, 0, 0}, {1, 0, 1}, {2, 1, 1}, {3, 1, 2}, {4, 2, 2}, {7, 3, 4}};
+    kestro::RecordingDevice device;
+    QPainter painter(&device);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        painter.setPen(QPen(Qt::black, c.width));
+        const kv::PenInset inset = kv::PenInsetOf(&painter);
+        EXPECT_EQ(inset.width, c.width);
+        EXPECT_EQ(inset.nearSide, c.nearSide);
+        EXPECT_EQ(inset.farSide, c.farSide);
+    }
+    painter.setPen(Qt::NoPen); // Qt keeps the width of a pen without a line
+    EXPECT_EQ(kv::PenInsetOf(&painter).width, 1);
+}
+
+TEST_F(ShapeFrameTest, NormalizeRectExchangesInvertedSides) {
+    struct Case {
+        Rect32 in, out;
+    };
+    const Case cases[] = {
+        {{10, 20, 110, 70}, {10, 20, 110, 70}}, {{110, 20, 10, 70}, {10, 20, 110, 70}},
+        {{10, 70, 110, 20}, {10, 20, 110, 70}}, {{110, 70, 10, 20}, {10, 20, 110, 70}},
+        {{5, 5, 5, 5}, {5, 5, 5, 5}},
+    };
+    for (const Case& c : cases) {
+        Rect32 r = c.in;
+        kv::NormalizeRect(r);
+        EXPECT_EQ(r, c.out);
+    }
+}
+
+TEST_F(ShapeFrameTest, NullPainterIsReportedAndLogged) {
+    m_object.m_rect = {0, 0, 10, 10};
+    EXPECT_FALSE(kv::BeginDraw(m_object, nullptr, kInfo));
+    expectFault(321, "CDrawProbe painter is NULL!", "Draw", "CDrawProbe", 4711);
+}
+
+TEST_F(ShapeFrameTest, HiddenIsTheEmptyRectangleOrTheTensDigitZero) {
+    struct Case {
+        Rect32 rect;
+        int showState;
+        bool unlessHidden; // BeginDraw with IsHidden
+        bool whenShown;    // BeginDraw with IsShown (lines)
+    };
+    const Case cases[] = {
+        {{0, 0, 10, 10}, 11, true, true},  {{0, 0, 10, 10}, 10, true, true},
+        {{0, 0, 10, 10}, 1, false, false}, {{0, 0, 10, 10}, 0, false, false},
+        {{0, 0, 10, 10}, 21, true, true},  {{5, 0, 5, 10}, 11, false, true},
+        {{0, 5, 10, 5}, 11, false, true},  {{10, 10, 0, 0}, 11, true, true},
+    };
+    kestro::RecordingDevice device;
+    QPainter painter(&device);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rect.left << "," << c.rect.top << "," << c.rect.right
+                                        << "," << c.rect.bottom << " show " << c.showState);
+        m_object.m_rect = c.rect;
+        m_object.m_nShowState = c.showState;
+        EXPECT_EQ(kv::BeginDraw(m_object, &painter, kInfo), c.unlessHidden);
+        EXPECT_EQ(kv::BeginDraw(m_object, &painter, kInfo, FrameStyle::WhenShown), c.whenShown);
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(ShapeFrameTest, ClipUsesTheInclusiveRectangleOrThePolylineOne) {
+    struct Case {
+        const char* name;
+        FrameStyle::Clip clip;
+        QRectF given; // the rectangle Qt receives
+    };
+    // Clip rectangle (5, 6, 50, 60): inclusive corners (5, 6)-(49, 59); polylines (5, 6)-(51, 61).
+    const Case cases[] = {
+        {"inclusive", FrameStyle::ClipInclusive, QRectF(5, 6, 45, 54)},
+        {"polyline", FrameStyle::ClipPolyline, QRectF(5, 6, 47, 56)},
+    };
+    clipTo(m_object, 5, 6, 50, 60);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        kestro::RecordingDevice device;
+        QPainter painter(&device);
+        painter.setClipRect(QRect(0, 0, 800, 600));
+        kv::ClipOn(m_object, &painter, c.clip);
+        kv::ClipOff(m_object, &painter, c.clip);
+        painter.end();
+        const PaintRecords clips = kestro::ofKind(device.records(), PaintKind::Clip);
+        ASSERT_EQ(clips.size(), 3u) << device.dump().toStdString();
+        EXPECT_EQ(clips[1].clipOperation, Qt::IntersectClip);
+        EXPECT_EQ(clips[1].rects, QList<QRectF>{c.given});
+        EXPECT_EQ(clips[2].clipOperation, Qt::NoClip);
+    }
+}
+
+TEST_F(ShapeFrameTest, NoClipWithoutTheFlagOrTheRectangleOrForTheNoClipStep) {
+    struct Case {
+        const char* name;
+        bool flag;
+        bool rect;
+        FrameStyle::Clip clip;
+    };
+    const Case cases[] = {
+        {"flag off", false, true, FrameStyle::ClipInclusive},
+        {"no rectangle", true, false, FrameStyle::ClipInclusive},
+        {"no clip step", true, true, FrameStyle::NoClipStep},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CDrawObj object;
+        if (c.rect) {
+            clipTo(object, 5, 6, 50, 60);
+        }
+        object.m_bClip = c.flag ? 1 : 0;
+        kestro::RecordingDevice device;
+        QPainter painter(&device);
+        kv::ClipOn(object, &painter, c.clip);
+        kv::ClipOff(object, &painter, c.clip);
+        painter.end();
+        EXPECT_TRUE(device.records().empty()) << device.dump().toStdString();
+    }
+}
+
+TEST_F(ShapeFrameTest, BrushFollowsTheFillFlag) {
+    struct Case {
+        const char* name;
+        int bBrush;
+        uint32_t style;
+        FrameStyle::Brush mode;
+        Qt::BrushStyle expected;
+        bool colourValid;
+        int alpha;
+    };
+    const Case cases[] = {
+        {"solid", 1, 0, FrameStyle::BrushFromFlags, Qt::SolidPattern, true, 255},
+        {"hollow code", 1, 1, FrameStyle::BrushFromFlags, Qt::NoBrush, true, 255},
+        {"unknown code", 1, 200, FrameStyle::BrushFromFlags, Qt::SolidPattern, true, 255},
+        {"fill off", 0, 0, FrameStyle::BrushFromFlags, Qt::NoBrush, true, 255},
+        {"fill off, invalid colour", 0, 0, FrameStyle::BrushInvalidWhenOff, Qt::NoBrush, false, 0},
+        {"fill on, invalid mode", 1, 0, FrameStyle::BrushInvalidWhenOff, Qt::SolidPattern, true,
+         255},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_object.m_bBrush = c.bBrush;
+        m_object.m_logBrush.style = c.style;
+        m_object.m_logBrush.color = 0x00102030;
+        kestro::RecordingDevice device;
+        QPainter painter(&device);
+        painter.setBrush(m_callerBrush);
+        const QBrush built = kv::ApplyFrameBrush(m_object, &painter, c.mode);
+        EXPECT_EQ(painter.brush().style(), c.expected);
+        EXPECT_EQ(painter.brush().color().isValid(), c.colourValid);
+        EXPECT_EQ(painter.brush().color().alpha(), c.alpha);
+        if (c.bBrush) {
+            EXPECT_EQ(painter.brush().color(), QColor(0x10, 0x20, 0x30));
+            EXPECT_EQ(built, painter.brush());
+        } else {
+            EXPECT_EQ(built.style(), Qt::NoBrush); // the frame's default brush
+        }
+    }
+}
+
+TEST_F(ShapeFrameTest, PenFollowsTheLineFlagWithTheShapeCapAndJoin) {
+    m_object.m_bPen = 1;
+    m_object.m_logPen = {1, 4, 9, 0x00A0B0C0};
+    kestro::RecordingDevice device;
+    QPainter painter(&device);
+
+    kv::ApplyFramePen(m_object, &painter, FrameStyle());
+    EXPECT_EQ(painter.pen().style(), Qt::DashLine);
+    EXPECT_EQ(painter.pen().width(), 4);
+    EXPECT_EQ(painter.pen().color(), QColor(0xA0, 0xB0, 0xC0));
+    EXPECT_EQ(painter.pen().capStyle(), Qt::SquareCap);
+    EXPECT_EQ(painter.pen().joinStyle(), Qt::BevelJoin);
+
+    kv::ApplyFramePen(m_object, &painter, FrameStyle().withCap(Qt::FlatCap));
+    EXPECT_EQ(painter.pen().capStyle(), Qt::FlatCap);
+    EXPECT_EQ(painter.pen().joinStyle(), Qt::BevelJoin);
+
+    kv::ApplyFramePen(m_object, &painter,
+                      FrameStyle().withCap(Qt::RoundCap).withJoin(Qt::MiterJoin));
+    EXPECT_EQ(painter.pen().capStyle(), Qt::RoundCap);
+    EXPECT_EQ(painter.pen().joinStyle(), Qt::MiterJoin);
+
+    m_object.m_bPen = 0;
+    kv::ApplyFramePen(m_object, &painter, FrameStyle().withCap(Qt::RoundCap));
+    EXPECT_EQ(painter.pen().style(), Qt::NoPen);
+}
+
+// ---- the whole drawing frame -----------------------------------------------------------------
+
+TEST_F(ShapeFrameTest, FrameClipsThenDrawsWithBrushAndPenThenUnclips) {
+    m_object.m_rect = {10, 20, 110, 70};
+    m_object.m_bPen = 1;
+    m_object.m_logPen.widthX = 2;
+    m_object.m_bBrush = 1;
+    m_object.m_logBrush.color = 0x00FF0000;
+    clipTo(m_object, 5, 6, 50, 60);
+    const PaintRecords records = drawFramed(FrameStyle().withJoin(Qt::RoundJoin));
+    ASSERT_EQ(records.size(), 3u) << kestro::dump(records).toStdString();
+    EXPECT_EQ(records[0].kind, PaintKind::Clip);
+    EXPECT_EQ(records[0].clipOperation, Qt::IntersectClip);
+    EXPECT_EQ(records[1].kind, PaintKind::Points);
+    EXPECT_EQ(records[1].state.brush.color(), QColor(0xFF, 0, 0));
+    EXPECT_EQ(records[1].state.pen.width(), 2);
+    EXPECT_EQ(records[1].state.pen.joinStyle(), Qt::RoundJoin);
+    EXPECT_EQ(records[2].kind, PaintKind::Clip);
+    EXPECT_EQ(records[2].clipOperation, Qt::NoClip);
+    EXPECT_EQ(m_geometryCalls, 1);
+    EXPECT_EQ(m_geometryBrush.color(), QColor(0xFF, 0, 0));
+    // The painter keeps what the shape set.
+    EXPECT_EQ(m_afterPen.width(), 2);
+    EXPECT_EQ(m_afterBrush.color(), QColor(0xFF, 0, 0));
+}
+
+TEST_F(ShapeFrameTest, FrameSkipsTheStepsAShapeDoesNotTake) {
+    m_object.m_rect = {10, 20, 110, 70};
+    m_object.m_bPen = 1;
+    m_object.m_bBrush = 1;
+    clipTo(m_object, 5, 6, 50, 60);
+    FrameStyle style;
+    style.brush = FrameStyle::NoBrushStep;
+    style.pen = FrameStyle::NoPenStep;
+    style.clip = FrameStyle::NoClipStep;
+    const PaintRecords records = drawFramed(style);
+    ASSERT_EQ(records.size(), 1u) << kestro::dump(records).toStdString();
+    EXPECT_EQ(m_geometryCalls, 1);
+    EXPECT_EQ(m_geometryPen, m_callerPen);
+    EXPECT_EQ(m_afterBrush, m_callerBrush);
+    EXPECT_EQ(m_geometryBrush, QBrush()); // a default brush still reaches the geometry
+}
+
+TEST_F(ShapeFrameTest, FrameDrawsNothingForAHiddenObjectOrANullPainter) {
+    m_object.m_rect = {10, 20, 110, 70};
+    clipTo(m_object, 5, 6, 50, 60);
+    m_object.m_nShowState = 1;
+    EXPECT_TRUE(drawFramed(FrameStyle()).empty());
+    EXPECT_EQ(m_geometryCalls, 0);
+    EXPECT_TRUE(nothingReported());
+
+    m_object.m_nShowState = 11;
+    bool called = false;
+    kv::DrawFramed(m_object, nullptr, kInfo, FrameStyle(),
+                   [&called](QPainter*, const QBrush&) { called = true; });
+    EXPECT_FALSE(called);
+    expectFault(321, "CDrawProbe painter is NULL!", "Draw", "CDrawProbe", 4711);
+}
+
+// ---- the record frame ------------------------------------------------------------------------
+
+TEST_F(ShapeFrameTest, RecordFieldsAreReadInTheOrderGiven) {
+    int32_t first = 0, second = 0, third = 0;
+    const std::string bytes =
+        withExtra(objectOn(1, 2, 3, 4), StreamWriter().i32(-5).i32(6).i32(0x7FFFFFFF).take());
+    FF::utils::MemoryBuffer buffer = streamtest::bufferOf(bytes);
+    EXPECT_TRUE(kv::LoadRecordFields(m_object, &buffer, kInfo, {&third, &first, &second}));
+    EXPECT_EQ(third, -5);
+    EXPECT_EQ(first, 6);
+    EXPECT_EQ(second, 0x7FFFFFFF);
+    EXPECT_EQ(buffer.position(), buffer.length());
+    EXPECT_EQ(m_object.m_rect, (Rect32{1, 2, 3, 4}));
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(ShapeFrameTest, RecordCutInsideTheFieldsKeepsTheFieldsReadBefore) {
+    int32_t first = 11, second = 22, third = 33;
+    const std::string bytes =
+        withExtra(objectOn(1, 2, 3, 4), StreamWriter().i32(-5).i32(6).u8(1).take());
+    FF::utils::MemoryBuffer buffer = streamtest::bufferOf(bytes);
+    EXPECT_FALSE(kv::LoadRecordFields(m_object, &buffer, kInfo, {&first, &second, &third}));
+    EXPECT_EQ(first, -5);
+    EXPECT_EQ(second, 6);
+    EXPECT_EQ(third, 33);
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(ShapeFrameTest, FailedBaseRecordIsReportedAndNoFieldIsRead) {
+    int32_t field = 11;
+    FF::utils::MemoryBuffer buffer = streamtest::bufferOf(brokenCommonRecord());
+    EXPECT_FALSE(kv::LoadRecordFields(m_object, &buffer, kInfo, {&field}));
+    EXPECT_EQ(field, 11);
+    expectFault(320, "CDrawProbe CDrawObj Serialize error!", "deserialize", "CDrawProbe", 4712);
+}
+
+TEST_F(ShapeFrameTest, NullBufferFailsAsTheBaseRecord) {
+    int32_t field = 11;
+    EXPECT_FALSE(kv::LoadRecordFields(m_object, nullptr, kInfo, {&field}));
+    EXPECT_EQ(field, 11);
+    expectFault(320, "CDrawProbe CDrawObj Serialize error!", "deserialize", "CDrawProbe", 4712);
+}
+
+TEST_F(ShapeFrameTest, FramedReaderRunsOnlyAfterTheBaseRecordAndGivesItsResult) {
+    for (bool result : {true, false}) {
+        int calls = 0;
+        FF::utils::MemoryBuffer buffer = streamtest::bufferOf(withExtra(objectOn(1, 2, 3, 4), ""));
+        EXPECT_EQ(kv::LoadRecordFramed(m_object, &buffer, kInfo,
+                                       [&](FF::utils::IBuffer* b) {
+                                           ++calls;
+                                           EXPECT_EQ(b, &buffer);
+                                           return result;
+                                       }),
+                  result);
+        EXPECT_EQ(calls, 1);
+    }
+    int calls = 0;
+    FF::utils::MemoryBuffer broken = streamtest::bufferOf(brokenCommonRecord());
+    EXPECT_FALSE(kv::LoadRecordFramed(m_object, &broken, kInfo, [&](FF::utils::IBuffer*) {
+        ++calls;
+        return true;
+    }));
+    EXPECT_EQ(calls, 0);
+}
+
+// ---- the frame as every class uses it ----------------------------------------------------------
+
+enum class ClipForm { Inclusive, Polyline };
+
+struct ShapeClass {
+    const char* name;
+    std::function<std::unique_ptr<CDrawObj>()> make;
+    int drawCode;
+    int drawLine; // -1: any fixed line
+    int loadCode; // 0: the base record alone, without a report
+    int loadLine;
+    ClipForm clip;
+    bool emptyRectDraws; // lines and polylines are hidden only by their blink phase
+    void (*prepare)(CDrawObj&) = nullptr; //!< vertices for the shapes that need them to draw
+};
+
+void twoVertices(CDrawObj& object) {
+    auto& poly = static_cast<CDrawPoly&>(object);
+    poly.m_nPointCount = 2;
+    poly.m_vecRatioX = {0.0, 1.0};
+    poly.m_vecRatioY = {0.0, 1.0};
+}
+
+void twoVertexBand(CDrawObj& object) {
+    auto& band = static_cast<CDrawGuan&>(object);
+    band.m_nPointCount = 2;
+    band.m_vecCenter = {{10, 10}, {60, 40}};
+    band.m_vecPoints.assign(4, QPoint());
+    band.Run(-1);
+}
+
+template <class T>
+std::unique_ptr<CDrawObj> make() {
+    return std::make_unique<T>();
+}
+
+constexpr ClipForm kIn = ClipForm::Inclusive;
+
+// clang-format off
+const ShapeClass kShapes[] = {
+    {"CDrawLine",              make<CDrawLine>,              153, -1,   152, -1,   kIn, true},
+    {"CDrawRect",              make<CDrawRect>,              154, -1,   0,   0,    kIn, false},
+    {"CDrawRoundRect",         make<CDrawRoundRect>,         156, -1,   155, -1,   kIn, false},
+    {"CDrawEllipse",           make<CDrawEllipse>,           159, -1,   0,   0,    kIn, false},
+    {"CDrawArc",               make<CDrawArc>,               167, -1,   166, -1,   kIn, false},
+    {"CDrawPoly",              make<CDrawPoly>,              149, -1,   147, -1,   ClipForm::Polyline, true, twoVertices},
+    {"CDrawGuan",              make<CDrawGuan>,              208, -1,   207, -1,   kIn, false, twoVertexBand},
+    {"CDrawParallelogram",     make<CDrawParallelogram>,     169, -1,   168, -1,   kIn, false},
+    {"CDrawTrapezoid",         make<CDrawTrapezoid>,         171, -1,   170, -1,   kIn, false},
+    {"CDrawDiamond",           make<CDrawDiamond>,           172, -1,   0,   0,    kIn, false},
+    {"CDrawOctagon",           make<CDrawOctagon>,           174, -1,   173, -1,   kIn, false},
+    {"CDrawCross",             make<CDrawCross>,             178, -1,   177, -1,   kIn, false},
+    {"CDrawPentagon",          make<CDrawPentagon>,          182, -1,   181, -1,   kIn, false},
+    {"CDrawHexagon",           make<CDrawHexagon>,           184, -1,   183, -1,   kIn, false},
+    {"CDrawIsoscelestriangle", make<CDrawIsoscelestriangle>, 186, -1,   185, -1,   kIn, false},
+    {"CDrawRighttrigngle",     make<CDrawRighttrigngle>,     188, -1,   187, -1,   kIn, false},
+    {"CDrawStar",              make<CDrawStar>,              190, -1,   189, -1,   kIn, false},
+    {"CDrawSeal",              make<CDrawSeal>,              191, -1,   0,   0,    kIn, false},
+    {"CDrawArrow1",            make<CDrawArrow1>,            193, -1,   192, -1,   kIn, false},
+    {"CDrawArrow2",            make<CDrawArrow2>,            195, -1,   194, -1,   kIn, false},
+    {"CDrawArrow3",            make<CDrawArrow3>,            197, -1,   196, -1,   kIn, false},
+    {"CDrawHalfBox",           make<CDrawHalfBox>,           158, -1,   157, -1,   kIn, false},
+    {"CDrawBall3D",            make<CDrawBall3D>,            161, -1,   160, -1,   kIn, false},
+    {"CDrawCircle3D",          make<CDrawCircle3D>,          163, -1,   162, -1,   kIn, false},
+    {"CDrawPentagon3D",        make<CDrawPentagon3D>,        165, -1,   164, -1,   kIn, false},
+    {"CDrawCube",              make<CDrawCube>,              180, -1,   179, -1,   kIn, false},
+    {"CDrawBalloon",           make<CDrawBalloon>,           176, 2335, 175, 2302, kIn, false},
+    {"CDrawPlane1",            make<CDrawPlane1>,            198, 4651, 0,   0,    kIn, false},
+    {"CDrawPlane2",            make<CDrawPlane2>,            199, 4724, 0,   0,    kIn, false},
+    {"CDrawPlane3",            make<CDrawPlane3>,            200, 4797, 0,   0,    kIn, false},
+    {"CDrawPipe1",             make<CDrawPipe1>,             202, 4898, 201, 4874, kIn, false},
+    {"CDrawPipe2",             make<CDrawPipe2>,             204, 5013, 203, 4990, kIn, false},
+    {"CDrawPipe3",             make<CDrawPipe3>,             206, 5146, 205, 5109, kIn, false},
+};
+// clang-format on
+
+TEST_F(ShapeFrameTest, EveryClassReportsANullPainterUnderItsDrawCode) {
+    for (const ShapeClass& c : kShapes) {
+        SCOPED_TRACE(c.name);
+        kestro::resetHost();
+        std::unique_ptr<CDrawObj> object = c.make();
+        object->m_rect = {10, 20, 110, 70};
+        object->Draw(nullptr);
+        expectFault(c.drawCode, std::string(c.name) + " painter is NULL!", "Draw", c.name,
+                    c.drawLine);
+    }
+}
+
+TEST_F(ShapeFrameTest, EveryClassReportsAFailedBaseRecordUnderItsLoadCode) {
+    for (const ShapeClass& c : kShapes) {
+        SCOPED_TRACE(c.name);
+        for (bool nullBuffer : {false, true}) {
+            kestro::resetHost();
+            std::unique_ptr<CDrawObj> object = c.make();
+            EXPECT_FALSE(nullBuffer ? object->deserialize(nullptr)
+                                    : load(*object, brokenCommonRecord()));
+            if (c.loadCode == 0) {
+                EXPECT_TRUE(nothingReported());
+            } else {
+                expectFault(c.loadCode, std::string(c.name) + " CDrawObj Serialize error!",
+                            "deserialize", c.name, c.loadLine);
+            }
+        }
+    }
+}
+
+TEST_F(ShapeFrameTest, EveryClassDrawsNothingWhenHidden) {
+    for (const ShapeClass& c : kShapes) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> object = c.make();
+        clipTo(*object, 0, 0, 100, 100);
+        object->m_bPen = 1;
+        object->m_bBrush = 1;
+        object->m_rect = {110, 70, 10, 20};
+        object->SetShown(false);
+        EXPECT_TRUE(paint(*object).empty());
+        EXPECT_EQ(object->m_rect, (Rect32{110, 70, 10, 20})); // not even normalised
+        object->SetShown(true);
+        for (const Rect32& empty : {Rect32{10, 10, 10, 50}, Rect32{10, 10, 50, 10}}) {
+            object->m_rect = empty;
+            if (c.prepare) {
+                c.prepare(*object);
+            }
+            EXPECT_EQ(paint(*object).empty(), !c.emptyRectDraws);
+        }
+    }
+    EXPECT_TRUE(nothingReported());
+}
+
+TEST_F(ShapeFrameTest, EveryClassClipsAroundItsDrawingAndResets) {
+    for (const ShapeClass& c : kShapes) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CDrawObj> object = c.make();
+        object->m_rect = {10, 10, 70, 50};
+        object->m_bPen = 1;
+        object->m_bBrush = 1;
+        clipTo(*object, 5, 6, 30, 40);
+        if (c.prepare) {
+            c.prepare(*object);
+        }
+        const PaintRecords records = paint(*object);
+        EXPECT_FALSE(kestro::drawings(records).empty());
+        // (5, 6)-(29, 39) inclusive, or two pixels wider for polylines: (5, 6)-(31, 41).
+        const QRectF expected = c.clip == kIn ? QRectF(5, 6, 25, 34) : QRectF(5, 6, 27, 36);
+        ASSERT_GE(records.size(), 2u) << kestro::dump(records).toStdString();
+        EXPECT_EQ(records.front().kind, PaintKind::Clip);
+        EXPECT_EQ(records.front().clipOperation, Qt::ReplaceClip);
+        EXPECT_EQ(records.front().rects, QList<QRectF>{expected});
+        EXPECT_EQ(records.back().kind, PaintKind::Clip);
+        EXPECT_EQ(records.back().clipOperation, Qt::NoClip);
+        for (size_t i = 1; i + 1 < records.size(); ++i) {
+            EXPECT_NE(records[i].kind, PaintKind::Clip);
+            EXPECT_TRUE(records[i].state.clip.active());
+        }
+        object->m_bClip = 0; // the rectangle alone does not clip
+        EXPECT_TRUE(clipOps(paint(*object)).empty());
+    }
+}
+
+} // namespace
