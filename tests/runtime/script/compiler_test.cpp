@@ -6,6 +6,7 @@
 #include "tests/support/hostfixture.h"
 
 #include "runtime/host/rtdb.h"
+#include "runtime/host/rtdbhost.h"
 #include "scripttest.h"
 
 #include <gtest/gtest.h>
