@@ -16,6 +16,7 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/kestroplugin.map DESTINATION ${KV_INSTAL
 
 # The pkg-config files find the prefix from their own place, so a moved installation works.
 file(RELATIVE_PATH KV_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" KV_PC_TO_PREFIX "${KV_PC_TO_PREFIX}")
 foreach(pc kestro kestro-plugin)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/${pc}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc @ONLY)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc
@@ -33,11 +34,13 @@ set(CPACK_PACKAGE_CONTACT "kestro developers <kestro@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "HMI runtime host with the kestrovalumen drawing plug-in, and its plug-in SDK")
 set(CPACK_PACKAGE_DESCRIPTION
-    "kestro renders, traces and plays operator-interface projects drawn by its plug-ins.\n
-The package also holds the headers, the plug-in base library and the CMake and pkg-config\n
-files to build drawing plug-ins of one's own.")
+    "kestro renders, traces and plays operator-interface projects drawn by its plug-ins. The \
+package also holds the headers, the plug-in base library and the CMake and pkg-config files to \
+build drawing plug-ins of one's own.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Programs and libraries without their debugging information.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # Depends comes from the shared libraries that the programs and plug-ins need.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
