@@ -2,6 +2,9 @@
 #   make demo   install what is missing, build, run the main job
 #   make test   install what is missing, build, run every test
 #   make bench  build, run the benchmarks and print their table (docs/performance.md)
+#   make install PREFIX=DIR   install into DIR (default /usr/local)
+#   make package              the Debian package, build/kestro_<version>_<arch>.deb
+#   make install-check        install, build the plug-in SDK example against it, render, package
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -9,10 +12,12 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 CTEST_ARGS ?=
 FUZZ_SECONDS ?= 60
+PREFIX     ?= /usr/local
 
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: all deps configure build test demo asan test-asan fuzz valgrind bench format format-check clean
+.PHONY: all deps configure build test demo asan test-asan fuzz valgrind bench install package \
+	install-check format format-check clean
 
 all: build
 
@@ -63,6 +68,16 @@ valgrind: build
 BENCH_ARGS ?= --benchmark_repetitions=3
 bench: build
 	$(BUILD)/bin/kvbench $(BENCH_ARGS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cmake --build $(BUILD) --target package
+
+# The installation as its users get it: tests/install/check.sh.
+install-check: build
+	bash tests/install/check.sh $(BUILD)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -11,6 +11,7 @@ packages=(
   libclang-rt-14-dev
   valgrind
   ccache
+  dpkg-dev file # make package: dpkg-shlibdeps finds the package's dependencies
   fonts-wqy-microhei # a small font with Chinese glyphs, for the screens' Chinese texts
 )
 

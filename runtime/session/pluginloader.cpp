@@ -120,13 +120,25 @@ const LoadedPlugin* PluginSet::ownerOf(const rtti::clazz_c* descriptor) const {
     return nullptr;
 }
 
+const char* const PluginSet::kInstalledDirectory = KESTRO_INSTALLED_PLUGIN_DIR;
+
 std::string PluginSet::defaultDirectory() {
     std::error_code code;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", code);
     if (code) {
         return "lib";
     }
-    return (exe.parent_path() / ".." / "lib").lexically_normal().string();
+    return directoryBeside(exe.parent_path().string());
+}
+
+std::string PluginSet::directoryBeside(const std::string& executableDirectory) {
+    const std::filesystem::path bin(executableDirectory);
+    const std::filesystem::path installed = (bin / kInstalledDirectory).lexically_normal();
+    std::error_code code;
+    if (std::filesystem::is_directory(installed, code)) {
+        return installed.string();
+    }
+    return (bin / ".." / "lib").lexically_normal().string();
 }
 
 } // namespace kestro

@@ -41,8 +41,14 @@ public:
     //! The plug-in that registered the descriptor, or null.
     const LoadedPlugin* ownerOf(const rtti::clazz_c* descriptor) const;
 
-    //! Where the kestro tools look by default: ../lib next to the running executable.
+    //! Where the kestro tools look by default: directoryBeside the running executable's
+    //! directory.
     static std::string defaultDirectory();
+    //! The installation's plug-in directory (kInstalledDirectory) when the executable directory
+    //! has one beside it, else ../lib (the build tree).
+    static std::string directoryBeside(const std::string& executableDirectory);
+    //! The plug-in directory of an installation, relative to its executables' directory.
+    static const char* const kInstalledDirectory;
     //! The environment variable that overrides the default directory.
     static constexpr const char* kDirectoryVariable = "KESTRO_PLUGIN_DIR";
 

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -72,6 +74,36 @@ TEST(PluginSet, RefusesWhatIsNotAPlugin) {
     ASSERT_TRUE(empty.isValid());
     EXPECT_TRUE(plugins.loadDirectory(empty.path().toStdString(), &error));
     EXPECT_TRUE(plugins.plugins().empty());
+}
+
+// Where the tools look without --plugins: an installation's plug-in directory when there is one
+// beside the executable, else the build tree's lib directory.
+TEST(PluginSet, DefaultDirectoryBesideTheExecutable) {
+    namespace fs = std::filesystem;
+    enum Layout { BuildTree, Installed, InstalledNameIsAFile };
+    const struct {
+        Layout layout;
+        bool expectInstalled;
+    } cases[] = {{BuildTree, false}, {Installed, true}, {InstalledNameIsAFile, false}};
+    for (const auto& c : cases) {
+        QTemporaryDir root;
+        ASSERT_TRUE(root.isValid());
+        const fs::path bin = fs::path(root.path().toStdString()) / "bin";
+        const fs::path installed = (bin / PluginSet::kInstalledDirectory).lexically_normal();
+        // Never the library directory itself: on a system that is /usr/lib, full of libraries.
+        ASSERT_NE(installed, (bin / ".." / "lib").lexically_normal());
+        fs::create_directories(bin);
+        fs::create_directories(bin / ".." / "lib");
+        if (c.layout == Installed) {
+            fs::create_directories(installed);
+        } else if (c.layout == InstalledNameIsAFile) {
+            fs::create_directories(installed.parent_path());
+            std::ofstream(installed.string()) << "not a directory";
+        }
+        const fs::path expected =
+            c.expectInstalled ? installed : (bin / ".." / "lib").lexically_normal();
+        EXPECT_EQ(PluginSet::directoryBeside(bin.string()), expected.string()) << c.layout;
+    }
 }
 
 } // namespace
