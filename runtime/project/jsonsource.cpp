@@ -580,6 +580,13 @@ int64_t Node::toInteger(int64_t min, int64_t max) const {
                  "\"0x1F\", found \"" +
                  text + "\"");
         }
+        // Hexadecimal gives the field's bits: a signed field reads them in two's complement,
+        // so "0xFFFFFFFF" is -1 in an int32 field.
+        const bool twosComplement =
+            min < 0 && max > 0 && max <= std::numeric_limits<int32_t>::max() && min == -max - 1;
+        if (twosComplement && result > max && result <= 2 * max + 1) {
+            result -= 2 * (max + 1);
+        }
     } else {
         if (!m_value.isDouble()) {
             wrongType("a whole number");

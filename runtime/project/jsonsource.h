@@ -91,7 +91,8 @@ public:
     void expectArray() const;
     bool toBool() const;
     double toNumber() const;
-    //! A whole number (or "0x..." text) between min and max.
+    //! A whole number, or "0x..." text of up to eight digits (a signed field's bits), between
+    //! min and max.
     int64_t toInteger(int64_t min, int64_t max) const;
     //! A number that fits a float32 record field.
     float toFloat32() const;

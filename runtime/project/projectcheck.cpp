@@ -233,4 +233,21 @@ bool checkProject(const Project& project, std::string* message) {
     return true;
 }
 
+Problem checkRunnable(const Project& project) {
+    if (project.windows.empty()) {
+        return {"windows", "the project has no window"};
+    }
+    if (!project.window(project.startWindow)) {
+        return {"startWindow",
+                "the start window " + std::to_string(project.startWindow) + " does not exist"};
+    }
+    std::set<int> numbers;
+    for (const WindowDef& window : project.windows) {
+        if (!numbers.insert(window.number).second) {
+            return {"windows", "window " + std::to_string(window.number) + " is defined twice"};
+        }
+    }
+    return {};
+}
+
 } // namespace kestro

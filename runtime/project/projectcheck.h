@@ -33,4 +33,8 @@ Problem checkWindowFrame(const WindowDef& window);
 //! Every rule of the project; false with a message naming the item.
 bool checkProject(const Project& project, std::string* message);
 
+//! What a player needs to show the project at all: a window, the start window among them, no
+//! window number twice. Every command that meets a project asks this, so they refuse alike.
+Problem checkRunnable(const Project& project);
+
 } // namespace kestro

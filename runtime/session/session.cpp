@@ -7,6 +7,7 @@
 #include "runtime/host/linguist.h"
 #include "runtime/host/registry.h"
 #include "runtime/paint/recordingdevice.h"
+#include "runtime/project/projectcheck.h"
 #include "runtime/session/drawobjaccess.h"
 #include "runtime/session/pluginloader.h"
 #include "runtime/session/simulation.h"
@@ -20,7 +21,6 @@
 #include <cstdio>
 #include <exception>
 #include <limits>
-#include <set>
 
 namespace kestro {
 
@@ -115,24 +115,9 @@ bool Session::load(const Project& project, std::string* error) {
         *error = "the session already holds a project";
         return false;
     }
-    if (project.windows.empty()) {
-        *error = "the project has no window";
+    if (const Problem problem = checkRunnable(project)) {
+        *error = problem.message;
         return false;
-    }
-    bool startFound = false;
-    for (const WindowDef& window : project.windows) {
-        startFound = startFound || window.number == project.startWindow;
-    }
-    if (!startFound) {
-        *error = "the start window " + std::to_string(project.startWindow) + " does not exist";
-        return false;
-    }
-    std::set<int> numbers;
-    for (const WindowDef& window : project.windows) {
-        if (!numbers.insert(window.number).second) {
-            *error = "window " + std::to_string(window.number) + " is defined twice";
-            return false;
-        }
     }
 
     resetHost();

@@ -121,8 +121,13 @@ TEST_F(KestroCli, BadCallsSayWhatIsWrong) {
         {"compile without output", {"compile", "a.json"}, 2, "-o FILE.kvs"},
         {"compile missing file", {"compile", "gone.json", "-o", "x.kvs"}, 1,
          "cannot read gone.json"},
+        {"compile what cannot run", {"compile", "nowindow.json", "-o", "x.kvs"}, 1,
+         "kestro compile: the project has no window"},
+        {"render what cannot run", {"render", "nowindow.json", "-o", "x.png"}, 1,
+         "kestro render: the project has no window"},
     };
     // clang-format on
+    write("nowindow.json", "{\"tags\": [{\"name\": \"A\"}]}");
     QDir(m_dir.path()).mkdir("empty");
     for (const BadCall& c : calls) {
         const Result r = run(c.args);

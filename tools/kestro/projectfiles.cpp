@@ -2,6 +2,7 @@
 #include "tools/kestro/commands.h"
 #include "tools/kestro/options.h"
 
+#include "runtime/project/projectcheck.h"
 #include "runtime/project/projectio.h"
 
 #include <QFile>
@@ -65,6 +66,9 @@ int compileCommand(const Args& argv) {
     ProjectError projectError;
     if (!compileProjectJson(json, input, &project, &projectError)) {
         return projectFailure(command, projectError, input);
+    }
+    if (const Problem problem = checkRunnable(project)) {
+        return fail(command, problem.message);
     }
     if (!writeFile(output, writeKvs(project))) {
         return fail(command, "cannot write " + output);

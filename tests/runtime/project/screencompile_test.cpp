@@ -88,6 +88,12 @@ TEST(ScreenCompile, FriendlyDefaultsAndShorthands) {
          commonHead(kRect1234, "03 01 05 00 00 00 02 00 00 00 ff ff ff ff 00 00 ff 00",
                     "01 02 02 00 00 00 00 00 00 ff 04 00 00 00") +
              " " + kEmptyTail},
+        {"hexadecimal digits are the bits of a signed field",
+         R"({"class": "CDrawRect", "rect": [1, 2, 3, 4],
+             "outline": {"width": "0x2", "widthY": "0xFFFFFFFF"}})",
+         commonHead(kRect1234, "01 00 00 00 00 00 02 00 00 00 ff ff ff ff 00 00 00 00",
+                    kDefaultFill) +
+             " " + kEmptyTail},
         // The pentagon's own fields follow the common record: percent 30 (its default), then
         // the direction.
         {"class fields with a default and a given one",

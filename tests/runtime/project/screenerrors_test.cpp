@@ -146,6 +146,13 @@ const ErrorCase kCases[] = {
      2, 18, "the start window 9 is not defined"},
     {"version with two parts", "{\"version\": \"4.0\"}", 1, 13,
      "'version' must be four numbers \"major.minor.build.revision\", such as \"4.0.0.0\""},
+    {"nine hexadecimal digits", "{\"windows\": [{\"number\": \"0x100000001\"}]}", 1, 25,
+     "'number' must be a whole number or hexadecimal text such as \"0x1F\", found "
+     "\"0x100000001\""},
+    {"hexadecimal beyond a 16-bit field",
+     "{\"windows\": [{\"number\": 1, \"objects\": [\n"
+     "  {\"class\": \"CDrawGuan\", \"rect\": [0, 0, 9, 9], \"pipeWidth\": \"0xFFFFF\"}]}]}",
+     2, 61, "'pipeWidth' must be between 0 and 65535, found 1048575"},
     {"window number beyond 16 bits", "{\"windows\": [{\"number\": 70000}]}", 1, 25,
      "window numbers are 0 to 65535"},
     {"bad hex digit in raw bytes",
