@@ -19,7 +19,7 @@ enum Exit {
 };
 
 //! One option of a command.
-struct OptionSpec {
+struct OptionDef {
     QStringList names; //!< one letter for "-o", longer for "--output"; the longest is the name
     QString valueName; //!< "" for an option without a value
     QString help;      //!< one line
@@ -27,7 +27,7 @@ struct OptionSpec {
 };
 
 //! A positional argument of a command, for the help.
-struct ArgumentSpec {
+struct ArgumentDef {
     QString name;
     QString help;
 };
@@ -38,12 +38,12 @@ enum class Application {
     Own, //!< the command creates its own (a Widgets window needs a QApplication)
 };
 
-struct CommandSpec {
+struct CommandDef {
     const char* name;
     const char* synopsis; //!< the usage line
     const char* summary;  //!< one line for the list of commands
-    std::vector<OptionSpec> options;
-    std::vector<ArgumentSpec> arguments;
+    std::vector<OptionDef> options;
+    std::vector<ArgumentDef> arguments;
     int minArguments;
     int maxArguments;
     //! The usage error for a number of positional arguments out of that range.
@@ -52,13 +52,13 @@ struct CommandSpec {
     int (*run)(const Arguments& args);
 };
 
-extern const CommandSpec kRenderCommand;
-extern const CommandSpec kTraceCommand;
-extern const CommandSpec kRunCommand;
-extern const CommandSpec kPlayCommand;
-extern const CommandSpec kGalleryCommand;
-extern const CommandSpec kCompileCommand;
-extern const CommandSpec kDumpCommand;
-extern const CommandSpec kPluginsCommand;
+extern const CommandDef kRenderCommand;
+extern const CommandDef kTraceCommand;
+extern const CommandDef kRunCommand;
+extern const CommandDef kPlayCommand;
+extern const CommandDef kGalleryCommand;
+extern const CommandDef kCompileCommand;
+extern const CommandDef kDumpCommand;
+extern const CommandDef kPluginsCommand;
 
 } // namespace kestro::cli

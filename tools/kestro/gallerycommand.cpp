@@ -12,7 +12,7 @@ namespace kestro::cli {
 namespace {
 
 int galleryCommand(const Arguments& args) {
-    const CommandSpec& command = kGalleryCommand;
+    const CommandDef& command = kGalleryCommand;
     if (args.value("output").empty()) {
         return usageError(command, "the output file is missing (-o OUT.png)");
     }
@@ -46,7 +46,7 @@ int galleryCommand(const Arguments& args) {
 
 } // namespace
 
-const CommandSpec kGalleryCommand = {
+const CommandDef kGalleryCommand = {
     "gallery",
     "kestro gallery -o OUT.png [--plugins DIR]",
     "every shape class in its orientations and parameters, as PNG",

@@ -26,13 +26,13 @@ namespace {
 using namespace kestro::cli;
 
 // The commands, in the order of the usage.
-const CommandSpec* const kCommands[] = {
+const CommandDef* const kCommands[] = {
     &kRenderCommand,  &kTraceCommand,   &kRunCommand,  &kPlayCommand,
     &kGalleryCommand, &kCompileCommand, &kDumpCommand, &kPluginsCommand,
 };
 
-const CommandSpec* findCommand(const std::string& name) {
-    for (const CommandSpec* command : kCommands) {
+const CommandDef* findCommand(const std::string& name) {
+    for (const CommandDef* command : kCommands) {
         if (name == command->name) {
             return command;
         }
@@ -55,11 +55,11 @@ void quietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
 
 void printUsage(std::FILE* out) {
     std::fprintf(out, "usage: kestro COMMAND [ARGUMENTS]\n\ncommands:\n");
-    for (const CommandSpec* command : kCommands) {
+    for (const CommandDef* command : kCommands) {
         std::fprintf(out, "  %-8s %s\n", command->name, command->summary);
     }
     std::fprintf(out, "\n");
-    for (const CommandSpec* command : kCommands) {
+    for (const CommandDef* command : kCommands) {
         std::fprintf(out, "  %s\n", command->synopsis);
     }
     std::fprintf(out, "  kestro help [COMMAND]\n  kestro --version\n");
@@ -85,7 +85,7 @@ int help(const QStringList& topics) {
     if (topics.size() > 1) {
         return usage("help takes one command");
     }
-    const CommandSpec* command = findCommand(topics.front().toStdString());
+    const CommandDef* command = findCommand(topics.front().toStdString());
     if (!command) {
         return usage("unknown command \"" + topics.front().toStdString() + "\"");
     }
@@ -93,7 +93,7 @@ int help(const QStringList& topics) {
     return Ok;
 }
 
-int runCommand(const CommandSpec& command, const std::vector<std::string>& argv, char* program) {
+int runCommand(const CommandDef& command, const std::vector<std::string>& argv, char* program) {
     Arguments args;
     std::string error;
     if (!args.parse(argv, command, &error)) {
@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
     if (name == "help") {
         return help(positional.mid(1));
     }
-    const CommandSpec* command = findCommand(name);
+    const CommandDef* command = findCommand(name);
     if (!command) {
         return usage("unknown command \"" + name + "\"");
     }

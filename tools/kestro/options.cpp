@@ -16,13 +16,13 @@ namespace kestro::cli {
 
 namespace {
 
-const OptionSpec kHelpOption{{QStringLiteral("h"), QStringLiteral("help")},
-                             QString(),
-                             QStringLiteral("show this help"),
-                             false};
+const OptionDef kHelpOption{{QStringLiteral("h"), QStringLiteral("help")},
+                            QString(),
+                            QStringLiteral("show this help"),
+                            false};
 
 //! The longest of the names: the one the option is known by.
-QString longName(const OptionSpec& option) {
+QString longName(const OptionDef& option) {
     QString name;
     for (const QString& candidate : option.names) {
         if (candidate.size() > name.size()) {
@@ -36,8 +36,8 @@ QString spelled(const QString& name) {
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
 }
 
-const OptionSpec* findOption(const std::vector<OptionSpec>& options, const QString& name) {
-    for (const OptionSpec& option : options) {
+const OptionDef* findOption(const std::vector<OptionDef>& options, const QString& name) {
+    for (const OptionDef& option : options) {
         if (option.names.contains(name)) {
             return &option;
         }
@@ -58,7 +58,7 @@ bool isOptionArgument(const QString& arg) {
 
 //! The mistake QCommandLineParser found, in the words of the other usage errors.
 std::string parseMistake(const QCommandLineParser& parser, const QStringList& args,
-                         const std::vector<OptionSpec>& options) {
+                         const std::vector<OptionDef>& options) {
     const QStringList unknown = parser.unknownOptionNames();
     if (!unknown.isEmpty()) {
         for (const QString& arg : args) {
@@ -75,7 +75,7 @@ std::string parseMistake(const QCommandLineParser& parser, const QStringList& ar
     // A value can only be missing at the end; a value not taken is given with '='.
     if (!args.isEmpty() && isOptionArgument(args.back()) &&
         !args.back().contains(QLatin1Char('='))) {
-        const OptionSpec* option = findOption(options, writtenName(args.back()));
+        const OptionDef* option = findOption(options, writtenName(args.back()));
         if (option && !option->valueName.isEmpty()) {
             return spelled(longName(*option)).toStdString() + " needs a value";
         }
@@ -84,9 +84,9 @@ std::string parseMistake(const QCommandLineParser& parser, const QStringList& ar
         if (arg == QLatin1String("--")) {
             break;
         }
-        const OptionSpec* option = isOptionArgument(arg) && arg.contains(QLatin1Char('='))
-                                       ? findOption(options, writtenName(arg))
-                                       : nullptr;
+        const OptionDef* option = isOptionArgument(arg) && arg.contains(QLatin1Char('='))
+                                      ? findOption(options, writtenName(arg))
+                                      : nullptr;
         if (option && option->valueName.isEmpty()) {
             return spelled(longName(*option)).toStdString() + " takes no value";
         }
@@ -96,15 +96,15 @@ std::string parseMistake(const QCommandLineParser& parser, const QStringList& ar
 
 } // namespace
 
-bool Arguments::parse(const std::vector<std::string>& argv, const CommandSpec& command,
+bool Arguments::parse(const std::vector<std::string>& argv, const CommandDef& command,
                       std::string* error) {
-    std::vector<OptionSpec> options = command.options;
+    std::vector<OptionDef> options = command.options;
     options.push_back(kHelpOption);
 
     QCommandLineParser parser;
     // "-o" is an option of one letter, never a bundle of them: "-frob" is unknown as written.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const OptionSpec& option : options) {
+    for (const OptionDef& option : options) {
         parser.addOption(QCommandLineOption(option.names, option.help, option.valueName));
     }
     QStringList args;
@@ -122,7 +122,7 @@ bool Arguments::parse(const std::vector<std::string>& argv, const CommandSpec& c
         return false;
     }
     const QStringList found = parser.optionNames();
-    for (const OptionSpec& option : command.options) {
+    for (const OptionDef& option : command.options) {
         const QString name = longName(option);
         const auto given = std::count_if(
             found.begin(), found.end(), [&](const QString& n) { return option.names.contains(n); });
@@ -164,15 +164,15 @@ std::vector<std::string> Arguments::values(const std::string& name) const {
     return found == m_options.end() ? std::vector<std::string>() : found->second;
 }
 
-std::string helpText(const CommandSpec& command) {
+std::string helpText(const CommandDef& command) {
     std::vector<std::pair<QString, QString>> rows;
-    for (const ArgumentSpec& argument : command.arguments) {
+    for (const ArgumentDef& argument : command.arguments) {
         rows.emplace_back(argument.name, argument.help);
     }
     const size_t argumentRows = rows.size();
-    std::vector<OptionSpec> options = command.options;
+    std::vector<OptionDef> options = command.options;
     options.push_back(kHelpOption);
-    for (const OptionSpec& option : options) {
+    for (const OptionDef& option : options) {
         QStringList names;
         for (const QString& name : option.names) {
             names.append(spelled(name));
@@ -212,7 +212,7 @@ int fail(const std::string& command, const std::string& message) {
     return Failed;
 }
 
-int usageError(const CommandSpec& command, const std::string& message) {
+int usageError(const CommandDef& command, const std::string& message) {
     std::fprintf(stderr, "kestro %s: %s\nusage: %s\n(kestro %s --help lists the options)\n",
                  command.name, message.c_str(), command.synopsis, command.name);
     return Usage;
@@ -254,14 +254,14 @@ bool parseSeconds(const std::string& text, double* seconds) {
     return true;
 }
 
-OptionSpec pluginsOption() {
+OptionDef pluginsOption() {
     return {{QStringLiteral("plugins")},
             QStringLiteral("DIR"),
             QStringLiteral("load the plug-ins from DIR (else $KESTRO_PLUGIN_DIR, else ../lib)"),
             false};
 }
 
-std::vector<OptionSpec> playerOptions(std::vector<OptionSpec> own) {
+std::vector<OptionDef> playerOptions(std::vector<OptionDef> own) {
     own.push_back({{QStringLiteral("window")},
                    QStringLiteral("N"),
                    QStringLiteral("show window N first"),
@@ -278,13 +278,13 @@ std::vector<OptionSpec> playerOptions(std::vector<OptionSpec> own) {
     return own;
 }
 
-std::vector<ArgumentSpec> projectArgument() {
+std::vector<ArgumentDef> projectArgument() {
     return {
         {QStringLiteral("FILE"),
          QStringLiteral("a project file or .kvs container; the built-in demo plant without one")}};
 }
 
-bool readPlayerSettings(const CommandSpec& command, const Arguments& args,
+bool readPlayerSettings(const CommandDef& command, const Arguments& args,
                         PlayerSettings* settings) {
     if (args.has("refresh")) {
         double seconds = 0.0;
@@ -381,7 +381,7 @@ bool prepareSession(const std::string& command, const PlayerSettings& settings,
     return true;
 }
 
-int loadPlayer(const CommandSpec& command, const Arguments& args, Player* player) {
+int loadPlayer(const CommandDef& command, const Arguments& args, Player* player) {
     if (!readPlayerSettings(command, args, &player->settings)) {
         return Usage;
     }

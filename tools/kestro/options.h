@@ -27,8 +27,7 @@ public:
     //! option, a value missing or not taken, an option given twice that takes one value, a
     //! number of arguments out of the command's range. -h or --help anywhere asks for the help
     //! instead, which parsing always succeeds with.
-    bool parse(const std::vector<std::string>& args, const CommandSpec& command,
-               std::string* error);
+    bool parse(const std::vector<std::string>& args, const CommandDef& command, std::string* error);
 
     bool helpAsked() const { return m_help; }
     //! name: an option's long name without the dashes ("output").
@@ -45,13 +44,13 @@ private:
 };
 
 //! The help of a command: usage line, summary, arguments and options, one line of help each.
-std::string helpText(const CommandSpec& command);
+std::string helpText(const CommandDef& command);
 
 //! Prints "kestro <command>: message" on stderr and returns Failed.
 int fail(const std::string& command, const std::string& message);
 //! Prints "kestro <command>: message", the command's usage line and where its help is on
 //! stderr, and returns Usage.
-int usageError(const CommandSpec& command, const std::string& message);
+int usageError(const CommandDef& command, const std::string& message);
 //! Prints a project's error as fail does, naming file where the error names none.
 int projectFailure(const std::string& command, ProjectError error, const std::string& file);
 
@@ -59,11 +58,11 @@ bool parseSize(const std::string& text, QSize* size);
 bool parseSeconds(const std::string& text, double* seconds);
 
 //! The options of every player command after its own: --window, --set, --refresh, --plugins.
-std::vector<OptionSpec> playerOptions(std::vector<OptionSpec> own);
+std::vector<OptionDef> playerOptions(std::vector<OptionDef> own);
 //! The optional project argument of the player commands.
-std::vector<ArgumentSpec> projectArgument();
+std::vector<ArgumentDef> projectArgument();
 //! The option of the plug-in directory.
-OptionSpec pluginsOption();
+OptionDef pluginsOption();
 
 //! What the player options ask for, checked before anything is loaded.
 struct PlayerSettings {
@@ -73,8 +72,7 @@ struct PlayerSettings {
 };
 //! Reads --refresh, --window and every --set; on a malformed one prints it as a usage error and
 //! returns false.
-bool readPlayerSettings(const CommandSpec& command, const Arguments& args,
-                        PlayerSettings* settings);
+bool readPlayerSettings(const CommandDef& command, const Arguments& args, PlayerSettings* settings);
 
 //! The project named by the first positional argument, or the demo plant without one.
 bool loadProject(const std::string& command, const Arguments& args, Project* project,
@@ -100,6 +98,6 @@ struct Player {
 //! readPlayerSettings, loadProject and loadPlugins, in this order, into player; options set
 //! beforehand (the capture path) stay. The exit code when one of them failed (after printing
 //! why), else Ok.
-int loadPlayer(const CommandSpec& command, const Arguments& args, Player* player);
+int loadPlayer(const CommandDef& command, const Arguments& args, Player* player);
 
 } // namespace kestro::cli

@@ -34,7 +34,7 @@ bool haveDisplay() {
 }
 
 int playCommand(const Arguments& args) {
-    const CommandSpec& command = kPlayCommand;
+    const CommandDef& command = kPlayCommand;
     play::PlayOptions options;
     if (args.has("size") && !parseSize(args.value("size"), &options.viewSize)) {
         return usageError(command, "--size takes WxH, not \"" + args.value("size") + "\"");
@@ -86,7 +86,7 @@ int playCommand(const Arguments& args) {
 
 } // namespace
 
-const CommandSpec kPlayCommand = {
+const CommandDef kPlayCommand = {
     "play",
     "kestro play [FILE] [--window N] [--size WxH] [--capture-dir DIR] [--paused] "
     "[--set TAG=VALUE]... [--refresh SECONDS] [--plugins DIR]",

@@ -130,7 +130,7 @@ int pluginsCommand(const Arguments& args) {
 
 } // namespace
 
-const CommandSpec kPluginsCommand = {
+const CommandDef kPluginsCommand = {
     "plugins",
     "kestro plugins [DIR]",
     "load the plug-ins, test one object of every class they register, unload them",

@@ -63,7 +63,7 @@ int dumpCommand(const Arguments& args) {
 
 } // namespace
 
-const CommandSpec kCompileCommand = {
+const CommandDef kCompileCommand = {
     "compile",
     "kestro compile FILE.json -o FILE.kvs",
     "compile a project file into a .kvs container",
@@ -81,7 +81,7 @@ const CommandSpec kCompileCommand = {
     compileCommand,
 };
 
-const CommandSpec kDumpCommand = {
+const CommandDef kDumpCommand = {
     "dump",
     "kestro dump FILE.kvs [-o FILE.json]",
     "write a project (.kvs or project file) back as a project file",

@@ -9,7 +9,7 @@ namespace kestro::cli {
 namespace {
 
 int render(const Arguments& args) {
-    const CommandSpec& command = kRenderCommand;
+    const CommandDef& command = kRenderCommand;
     if (args.value("output").empty()) {
         return usageError(command, "the output file is missing (-o OUT.png)");
     }
@@ -46,7 +46,7 @@ int render(const Arguments& args) {
 
 } // namespace
 
-const CommandSpec kRenderCommand = {
+const CommandDef kRenderCommand = {
     "render",
     "kestro render [FILE] -o OUT.png [--window N] [--size WxH] [--at SECONDS] "
     "[--set TAG=VALUE]... [--refresh SECONDS] [--plugins DIR]",

@@ -65,7 +65,7 @@ private:
 };
 
 int run(const Arguments& args) {
-    const CommandSpec& command = kRunCommand;
+    const CommandDef& command = kRunCommand;
     const std::string scriptPath = args.value("events");
     if (scriptPath.empty()) {
         return usageError(command, "the event script is missing (--events EVENTS)");
@@ -128,7 +128,7 @@ int run(const Arguments& args) {
 
 } // namespace
 
-const CommandSpec kRunCommand = {
+const CommandDef kRunCommand = {
     "run",
     "kestro run [FILE] --events EVENTS [-o OUT.jsonl] [--capture PATH] [--window N] "
     "[--set TAG=VALUE]... [--refresh SECONDS] [--plugins DIR]",

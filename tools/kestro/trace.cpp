@@ -14,7 +14,7 @@ namespace kestro::cli {
 namespace {
 
 int trace(const Arguments& args) {
-    const CommandSpec& command = kTraceCommand;
+    const CommandDef& command = kTraceCommand;
     double at = 0.0;
     if (args.has("at") && !parseSeconds(args.value("at"), &at)) {
         return usageError(command, "--at takes seconds, not \"" + args.value("at") + "\"");
@@ -56,7 +56,7 @@ int trace(const Arguments& args) {
 
 } // namespace
 
-const CommandSpec kTraceCommand = {
+const CommandDef kTraceCommand = {
     "trace",
     "kestro trace [FILE] [-o OUT.json] [--window N] [--at SECONDS] [--set TAG=VALUE]... "
     "[--refresh SECONDS] [--plugins DIR]",
