@@ -10,9 +10,10 @@ kestro=$build/bin/kestro
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 mkdir -p "$out"
 
-echo "== The plug-in, loaded with dlopen and __plugin_init (class table in $out/plugin.txt)"
-"$build/bin/kestro-demo" "$build/lib/libkestrovalumen.so" >"$out/plugin.txt"
-sed -n '1,2p;$p' "$out/plugin.txt"
+echo "== The plug-ins, loaded with dlopen and __plugin_init (class tables in $out/plugin.txt)"
+"$kestro" plugins "$build/lib" >"$out/plugin.txt"
+grep -E '^(plug-in|registered classes):' "$out/plugin.txt"
+tail -n 1 "$out/plugin.txt"
 
 echo
 echo "== The demo plant (examples/plant.json, built into kestro), rendered on the virtual clock"

@@ -98,15 +98,23 @@ bool PluginSet::loadDirectory(const std::string& directory, std::string* error) 
     return true;
 }
 
+int PluginSet::unloadLast() {
+    if (m_plugins.empty()) {
+        return 0;
+    }
+    LoadedPlugin& plugin = m_plugins.back();
+    int result = 0;
+    if (auto cleanup = reinterpret_cast<PluginCleanup>(dlsym(plugin.handle, "__plugin_cleanup"))) {
+        result = cleanup();
+    }
+    dlclose(plugin.handle);
+    m_plugins.pop_back();
+    return result;
+}
+
 void PluginSet::unload() {
     while (!m_plugins.empty()) {
-        LoadedPlugin& plugin = m_plugins.back();
-        if (auto cleanup =
-                reinterpret_cast<PluginCleanup>(dlsym(plugin.handle, "__plugin_cleanup"))) {
-            cleanup();
-        }
-        dlclose(plugin.handle);
-        m_plugins.pop_back();
+        unloadLast();
     }
 }
 

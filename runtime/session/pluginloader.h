@@ -34,7 +34,10 @@ public:
     //! the host library itself. False with a reason when the directory cannot be read; a
     //! directory without plug-ins is not an error (plugins() stays empty).
     bool loadDirectory(const std::string& directory, std::string* error);
-    //! __plugin_cleanup and dlclose for every plug-in, the last loaded first.
+    //! __plugin_cleanup and dlclose for the last loaded plug-in; what its cleanup returned (0
+    //! without one, or without a plug-in).
+    int unloadLast();
+    //! unloadLast() for every plug-in, the last loaded first.
     void unload();
 
     const std::vector<LoadedPlugin>& plugins() const { return m_plugins; }

@@ -214,4 +214,53 @@ QJsonObject toJson(const Session::Trace& trace) {
     };
 }
 
+QJsonObject EventReporter::stateLine(const CallMark& mark) {
+    QJsonObject o;
+    o[QStringLiteral("time")] = m_session.time();
+    o[QStringLiteral("window")] = m_session.currentWindow();
+    QJsonArray stack;
+    for (int number : m_session.windowStack()) {
+        stack.append(number);
+    }
+    o[QStringLiteral("stack")] = stack;
+    o[QStringLiteral("stopped")] = m_session.stopped();
+    const std::vector<ObjectState> states = m_session.objectStates();
+    QJsonArray objects;
+    for (const ObjectState& state : states) {
+        const auto previous = m_last.find({state.window, state.index});
+        objects.append(toJson(state, previous == m_last.end() ? nullptr : &previous->second));
+    }
+    for (const ObjectState& state : states) {
+        m_last[{state.window, state.index}] = state;
+    }
+    o[QStringLiteral("objects")] = objects;
+    o[QStringLiteral("calls")] = toJson(m_session.callsSince(mark), m_session);
+    return o;
+}
+
+QJsonObject EventReporter::loadLine(const CallMark& mark, const std::string& source) {
+    QJsonObject o = stateLine(mark);
+    o[QStringLiteral("step")] = 0;
+    o[QStringLiteral("event")] = QStringLiteral("load");
+    o[QStringLiteral("project")] = text(source);
+    QJsonArray problems;
+    for (const LoadProblem& problem : m_session.problems()) {
+        problems.append(toJson(problem));
+    }
+    o[QStringLiteral("problems")] = problems;
+    return o;
+}
+
+QJsonObject EventReporter::eventLine(int step, const ScriptEvent& event,
+                                     const EventOutcome& outcome, const CallMark& mark) {
+    QJsonObject o = stateLine(mark);
+    if (event.kind == ScriptEvent::Kind::ClickAt) {
+        o[QStringLiteral("hit")] = outcome.hit >= 0 ? QJsonValue(outcome.hit) : QJsonValue();
+    }
+    o[QStringLiteral("step")] = step;
+    o[QStringLiteral("line")] = event.line;
+    o[QStringLiteral("event")] = text(event.source);
+    return o;
+}
+
 } // namespace kestro

@@ -1,12 +1,18 @@
-// JSON forms of what a session shows: object states, host calls, load problems and paint
-// traces. `kestro run` and `kestro trace` print them; docs/kestro.md describes the fields.
+// JSON forms of what a session shows: object states, host calls, load problems, paint traces
+// and the lines of a session driven by events. `kestro run` and `kestro trace` print them;
+// docs/kestro.md describes the fields.
 #pragma once
 
+#include "runtime/session/eventdispatch.h"
 #include "runtime/session/session.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
+
+#include <map>
+#include <string>
+#include <utility>
 
 namespace kestro {
 
@@ -20,5 +26,26 @@ QJsonObject toJson(const SessionFault& fault);
 //! The session names the objects of the operation log.
 QJsonObject toJson(const HostCalls& calls, const Session& session);
 QJsonObject toJson(const Session::Trace& trace);
+
+//! The lines of a session driven by events: each the session's state (time, window, stack,
+//! stop, every object of the current window) and the host calls since a mark. An object's
+//! "changed" compares it with its state at the previous line.
+class EventReporter {
+public:
+    explicit EventReporter(const Session& session) : m_session(session) {}
+
+    //! Step 0: the session after loading and its first refresh, with where the project came
+    //! from and what did not load.
+    QJsonObject loadLine(const CallMark& mark, const std::string& source);
+    //! The line of one event; step counts the events from 1.
+    QJsonObject eventLine(int step, const ScriptEvent& event, const EventOutcome& outcome,
+                          const CallMark& mark);
+
+private:
+    QJsonObject stateLine(const CallMark& mark);
+
+    const Session& m_session;
+    std::map<std::pair<int, int>, ObjectState> m_last; //!< by window and index
+};
 
 } // namespace kestro

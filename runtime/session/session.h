@@ -15,24 +15,27 @@
 //     Closing the last window on the stack is recorded but leaves it shown (a runtime always
 //     shows a screen).
 //
+// The session holds the parts together: loading (sessionload.h), the windows and their stack
+// (sessionwindow.h), painting (sessionpaint.h) and the record of host calls
+// (sessionrecorder.h); running the clock and the events is sessionrun.cpp.
+//
 // A session takes over the host services (real-time database, languages, strategies, windows,
 // records) while it lives: only one session at a time.
 #pragma once
 
-#include "runtime/host/gui.h"
-#include "runtime/host/logger.h"
-#include "runtime/host/rtdb.h"
 #include "runtime/host/rtdbhost.h"
-#include "runtime/host/stgy.h"
-#include "runtime/paint/paintrecord.h"
 #include "runtime/project/project.h"
 #include "runtime/session/clock.h"
+#include "runtime/session/sessionload.h"
+#include "runtime/session/sessionpaint.h"
+#include "runtime/session/sessionrecorder.h"
+#include "runtime/session/sessionwindow.h"
+#include "runtime/session/simulation.h"
 
 #include <QImage>
 #include <QSize>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,7 +45,6 @@ class draw_object_c;
 namespace kestro {
 
 class PluginSet;
-class TagSimulator;
 
 struct SessionRect {
     int32_t left = 0, top = 0, right = 0, bottom = 0; //!< right and bottom exclusive
@@ -70,58 +72,6 @@ struct ObjectState {
     SessionRect clipRect;
     std::string text;
     uint64_t changes = 0; //!< runs that reported a change, since loading
-};
-
-//! An object record that did not load, or loaded with something left over.
-struct LoadProblem {
-    int window = 0;
-    int index = 0;
-    uint32_t classNumber = 0;
-    std::string className;  //!< "" when the class is not registered
-    std::string objectName; //!< from the record when it got that far, else from the project
-    std::string reason;
-    bool skipped = true; //!< the object was destroyed; false: it loaded, this is a warning
-    std::vector<MonitorRecord> monitor; //!< what loading it reported
-    std::vector<LogRecord> logs;
-
-    //! One line naming the object, the reason and the reports.
-    std::string text() const;
-};
-
-//! An exception that left an object's Run or Draw; the session carries on.
-struct SessionFault {
-    int window = 0;
-    int index = 0;
-    std::string name;
-    std::string what; //!< "Run(0): ..." or "Draw: ..."
-};
-
-//! A screen capture asked for by an object.
-struct CaptureFile {
-    std::string path; //!< "" when the session saves no captures
-    bool saved = false;
-    std::string error;
-};
-
-//! Where the record counters of the host stood at some moment.
-struct CallMark {
-    size_t opened = 0, closed = 0, captures = 0, stops = 0, operationLog = 0, keyboards = 0;
-    size_t strategies = 0, writes = 0, monitor = 0, logs = 0, faults = 0;
-};
-
-//! The host calls made between two moments.
-struct HostCalls {
-    std::vector<int> opened, closed;
-    std::vector<ScreenCapture> captures;
-    std::vector<CaptureFile> captureFiles; //!< one per capture
-    std::vector<int> stops;
-    std::vector<OperationLogEntry> operationLog;
-    std::vector<KeyboardCall> keyboards;
-    std::vector<StrategyRun> strategies;
-    std::vector<RtdbWrite> writes; //!< without the simulation's own writes
-    std::vector<MonitorRecord> monitor;
-    std::vector<LogRecord> logs;
-    std::vector<SessionFault> faults;
 };
 
 //! An object of the session named for reports.
@@ -160,7 +110,7 @@ public:
     //! Number of the current window; -1 before loading.
     int currentWindow() const;
     //! Window numbers from the bottom of the stack to the current one.
-    const std::vector<int>& windowStack() const { return m_stack; }
+    const std::vector<int>& windowStack() const { return m_stack.numbers(); }
     //! Makes a loaded window current, as opening it does; false for an unknown number.
     bool showWindow(int number);
     bool hasWindow(int number) const { return findWindow(number) >= 0; }
@@ -204,11 +154,11 @@ public:
     //! Index of the first object of the current window with that name, or -1.
     int indexOf(const std::string& objectName) const;
     ObjectRef findObject(const draw_object_c* object) const;
-    const std::vector<SessionFault>& faults() const { return m_faults; }
+    const std::vector<SessionFault>& faults() const { return m_recorder.faults(); }
 
     // ---- records ----
-    CallMark mark() const;
-    HostCalls callsSince(const CallMark& mark) const;
+    CallMark mark() const { return m_recorder.mark(); }
+    HostCalls callsSince(const CallMark& mark) const { return m_recorder.callsSince(mark); }
 
     // ---- painting ----
     //! Paints the current window's background, then every visible object in order (IsVisible),
@@ -220,43 +170,13 @@ public:
     //! render() saved as PNG.
     bool savePng(const std::string& path, QSize size, std::string* error);
 
-    struct ObjectTrace {
-        int index = 0;
-        std::string name;
-        std::string className;
-        PaintRecords records;
-    };
-    struct Trace {
-        QSize size;
-        PaintRecords background;
-        std::vector<ObjectTrace> objects;
-    };
+    using ObjectTrace = kestro::ObjectTrace;
+    using Trace = WindowTrace;
     //! Every paint call of the current window on the recording device, per object (none for an
     //! invisible one).
     Trace trace();
 
 private:
-    struct LoadedObject {
-        draw_object_c* object = nullptr;
-        uint32_t classNumber = 0;
-        std::string className;
-        int index = 0;
-        uint64_t changes = 0;
-    };
-    struct LoadedWindow {
-        int number = 0;
-        std::string name;
-        int width = 0;
-        int height = 0;
-        uint32_t background = 0xFFFFFF;
-        std::vector<LoadedObject> objects;
-    };
-    struct Simulated;
-
-    bool setUpDatabase(const Project& project, std::string* error);
-    bool setUpStrategies(const Project& project, std::string* error);
-    void setUpLanguages(const Project& project);
-    void loadWindow(const WindowDef& def);
     void installObservers();
     void destroyObjects();
 
@@ -264,11 +184,10 @@ private:
     LoadedWindow* current();
     const LoadedWindow* current() const;
     ObjectState stateOf(const LoadedWindow& window, const LoadedObject& object) const;
-    static std::string nameOf(const LoadedObject& object);
+    //! The last object of the window's list with that name, or null.
+    static LoadedObject* topmostNamed(LoadedWindow& window, const std::string& objectName);
 
-    void drawObject(QPainter* painter, LoadedWindow& window, LoadedObject& object);
     void runAll(int code);
-    void runObject(LoadedWindow& window, LoadedObject& object, int code);
     void simulate(Micros time);
     //! Refreshes a window that became current during the last operation.
     void settle();
@@ -281,13 +200,10 @@ private:
     VirtualClock m_clock;
     RtdbScriptHost m_scriptHost;
     std::vector<LoadedWindow> m_windows;
-    std::vector<int> m_stack;
+    WindowStack m_stack;
     std::vector<LoadProblem> m_problems;
-    std::vector<SessionFault> m_faults;
-    std::vector<CaptureFile> m_captureFiles;
-    std::vector<std::unique_ptr<Simulated>> m_simulated;
-    //! Positions in Rtdb::writes() of the simulation's own writes, as [first, last) ranges.
-    std::vector<std::pair<size_t, size_t>> m_simulationWrites;
+    CallRecorder m_recorder;
+    SimulatedTags m_simulated;
     bool m_loaded = false;
     bool m_started = false;
     bool m_pendingRefresh = false;

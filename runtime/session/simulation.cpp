@@ -1,8 +1,11 @@
 // Simulated tag values.
 #include "runtime/session/simulation.h"
 
+#include "runtime/host/rtdb.h"
+
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace kestro {
 
@@ -90,6 +93,42 @@ bool TagSimulator::valueAt(Micros time, double* value) {
     }
     }
     return false;
+}
+
+int32_t toTagInteger(double value) {
+    if (std::isnan(value)) {
+        return 0;
+    }
+    value = std::min(std::max(value, -2147483648.0), 2147483647.0);
+    return static_cast<int32_t>(std::llround(value));
+}
+
+void SimulatedTags::add(int index, VarType type, TagSimulator simulator) {
+    m_tags.push_back({index, type, std::move(simulator)});
+}
+
+std::pair<size_t, size_t> SimulatedTags::apply(Micros time) {
+    Rtdb& rtdb = Rtdb::instance();
+    const size_t first = rtdb.writes().size();
+    for (Tag& tag : m_tags) {
+        double value = 0.0;
+        if (!tag.simulator.valueAt(time, &value)) {
+            continue;
+        }
+        if (tag.type == VarType::Int) {
+            int current = 0;
+            const int32_t next = toTagInteger(value);
+            if (rtdb.getInt(tag.index, &current) != RtdbOk || current != next) {
+                rtdb.setInt(tag.index, next);
+            }
+        } else {
+            double current = 0.0;
+            if (rtdb.getFloat(tag.index, &current) != RtdbOk || current != value) {
+                rtdb.setFloat(tag.index, value);
+            }
+        }
+    }
+    return {first, rtdb.writes().size()};
 }
 
 } // namespace kestro

@@ -15,7 +15,10 @@
 
 #include "runtime/project/project.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace kestro {
 
@@ -46,6 +49,30 @@ private:
     int64_t m_walkSteps = 0;
     double m_walkValue = 0.0;
     uint64_t m_walkState = 0;
+};
+
+//! How an integer tag takes a number: rounded to the nearest whole number (halves away from
+//! zero) and held to the 32-bit range; NaN gives 0.
+int32_t toTagInteger(double value);
+
+//! The simulated tags of a project, written to the real-time database as the clock moves.
+class SimulatedTags {
+public:
+    //! A number tag of the database (index, type) and what drives it.
+    void add(int index, VarType type, TagSimulator simulator);
+    bool empty() const { return m_tags.empty(); }
+
+    //! Writes each tag's value at the time, where it differs from what the tag holds. The
+    //! positions [first, last) of the database's writes that this added.
+    std::pair<size_t, size_t> apply(Micros time);
+
+private:
+    struct Tag {
+        int index;
+        VarType type;
+        TagSimulator simulator;
+    };
+    std::vector<Tag> m_tags;
 };
 
 } // namespace kestro

@@ -1,6 +1,6 @@
 // ctest-label: runtime
-// The kestro command line, run as a process: usage and exit codes, deterministic renders, the
-// paint trace, event scripts and their JSON lines, and the project tools.
+// The kestro command line, run as a process: usage, help and exit codes, deterministic renders,
+// the paint trace, event scripts and their JSON lines, the project tools and the plug-in table.
 #include "runtime/project/projectio.h"
 #include "tests/runtime/session/sessiontest.h"
 
@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -79,6 +80,36 @@ TEST_F(KestroCli, UsageAndUnknownCommands) {
     r = run({"help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.out.contains("kestro render [FILE] -o OUT.png"));
+    r = run({"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(QRegularExpression("^kestro [0-9]+\\.[0-9]+\\.[0-9]+\n$")
+                    .match(QString::fromUtf8(r.out))
+                    .hasMatch())
+        << r.out.toStdString();
+}
+
+TEST_F(KestroCli, EveryCommandHasHelpForEachOption) {
+    const QStringList commands = {"render",  "trace",   "run",  "play",
+                                  "gallery", "compile", "dump", "plugins"};
+    for (const QString& command : commands) {
+        const Result help = run({command, "--help"});
+        ASSERT_EQ(help.exitCode, 0) << command.toStdString() << ": " << help.err.toStdString();
+        const QString text = QString::fromUtf8(help.out);
+        const QString usage = text.section('\n', 0, 0);
+        EXPECT_TRUE(usage.startsWith("usage: kestro " + command)) << text.toStdString();
+        // Every option of the usage line has a line of help of its own.
+        const QRegularExpression option("--[a-z-]+");
+        for (auto it = option.globalMatch(usage); it.hasNext();) {
+            const QString name = it.next().captured();
+            EXPECT_TRUE(
+                QRegularExpression("\n  (-., )?" + name + "[ .].* [a-z]").match(text).hasMatch())
+                << command.toStdString() << ": no help for " << name.toStdString() << "\n"
+                << text.toStdString();
+        }
+        EXPECT_TRUE(text.contains("\n  -h, --help ")) << text.toStdString();
+        EXPECT_EQ(run({"help", command}).out, help.out) << command.toStdString();
+        EXPECT_EQ(run({command, "--frob", "-h"}).out, help.out) << command.toStdString();
+    }
 }
 
 TEST_F(KestroCli, RendersTheDemoTheSameEveryTime) {
@@ -113,11 +144,15 @@ TEST_F(KestroCli, BadCallsSayWhatIsWrong) {
         {"missing project", {"render", "gone.json", "-o", "x.png"}, 1, "gone.json"},
         {"unknown window", {"render", "-o", "x.png", "--window", "99"}, 1, "no window 99"},
         {"unknown tag", {"render", "-o", "x.png", "--set", "Nope=1"}, 1, "unknown tag \"Nope\""},
-        {"set without value", {"render", "-o", "x.png", "--set", "Nope"}, 1, "TAG=VALUE"},
+        {"set without value", {"render", "-o", "x.png", "--set", "Nope"}, 2, "TAG=VALUE"},
+        {"window not a number", {"trace", "--window", "two"}, 2, "--window takes a window number"},
+        {"option twice", {"render", "-o", "a.png", "--output=b.png"}, 2, "--output given twice"},
+        {"value not taken", {"play", "--paused=yes"}, 2, "--paused takes no value"},
+        {"unknown short option", {"dump", "a.kvs", "-x"}, 2, "unknown option -x"},
         {"no plug-in directory", {"render", "-o", "x.png", "--plugins", "nowhere"}, 1,
          "cannot read the plug-in directory nowhere"},
         {"unwritable output", {"render", "-o", "no/such/dir/x.png"}, 1, "cannot write"},
-        {"bad refresh", {"render", "-o", "x.png", "--refresh", "0"}, 1, "--refresh takes"},
+        {"bad refresh", {"render", "-o", "x.png", "--refresh", "0"}, 2, "--refresh takes"},
         {"compile without output", {"compile", "a.json"}, 2, "-o FILE.kvs"},
         {"compile missing file", {"compile", "gone.json", "-o", "x.kvs"}, 1,
          "cannot read gone.json"},
@@ -125,6 +160,11 @@ TEST_F(KestroCli, BadCallsSayWhatIsWrong) {
          "kestro compile: the project has no window"},
         {"render what cannot run", {"render", "nowindow.json", "-o", "x.png"}, 1,
          "kestro render: the project has no window"},
+        {"two plug-in directories", {"plugins", "a", "b"}, 2, "one plug-in directory at most"},
+        {"no plug-in", {"plugins", "empty"}, 1, "no plug-in found in empty"},
+        {"help of two commands", {"help", "run", "trace"}, 2, "help takes one command"},
+        {"help of no command", {"help", "frob"}, 2, "kestro: unknown command \"frob\""},
+        {"unknown option of kestro", {"--frob", "render"}, 2, "kestro: unknown option --frob"},
     };
     // clang-format on
     write("nowindow.json", "{\"tags\": [{\"name\": \"A\"}]}");
@@ -133,6 +173,8 @@ TEST_F(KestroCli, BadCallsSayWhatIsWrong) {
         const Result r = run(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.name << ": " << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message)))
+            << c.name << ": " << r.err.toStdString();
+        EXPECT_EQ(r.err.contains("usage: "), c.exitCode == 2)
             << c.name << ": " << r.err.toStdString();
     }
     const Result empty = run({"render", "-o", "x.png", "--plugins", "empty"});
@@ -320,6 +362,22 @@ TEST_F(KestroCli, CompileAndDumpRoundTrip) {
     r = run({"dump", "garbage.kvs"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("kestro dump: garbage.kvs:")) << r.err.toStdString();
+}
+
+TEST_F(KestroCli, PluginsListsEveryClassAndUnloadsAgain) {
+    const Result r = run({"plugins"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QString out = QString::fromUtf8(r.out);
+    EXPECT_TRUE(out.contains(QRegularExpression(
+        "plug-in: vorn_kestrovalumen \\(__plugin_init -> 1\\), .*/libkestrovalumen.so\n"
+        "registered classes: 33\n")))
+        << out.toStdString();
+    // A class that hides the drawing-object interface is still an object of its own class.
+    EXPECT_TRUE(out.contains(QRegularExpression("CDrawBalloon +0x500E  yes +no +yes +-\n")))
+        << out.toStdString();
+    EXPECT_TRUE(
+        out.contains("vorn_kestrovalumen: __plugin_cleanup -> 1; its classes are withdrawn"));
+    EXPECT_TRUE(out.endsWith("registry is empty again\n")) << out.toStdString();
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // kestro gallery: every shape class in its orientations and parameters, as one PNG.
+#include "tools/kestro/commands.h"
 #include "tools/kestro/gallery.h"
 #include "tools/kestro/options.h"
-#include "tools/kestro/play.h"
 
 #include <QString>
 
@@ -9,29 +9,21 @@
 
 namespace kestro::cli {
 
-const char* const kGalleryUsage = "kestro gallery -o OUT.png [--plugins DIR]";
+namespace {
 
-int galleryCommand(const Args& argv) {
-    const std::string command = "gallery";
-    Arguments args;
-    std::string error;
-    if (!args.parse(argv, {{"--output", "-o", true, false}, {"--plugins", nullptr, true, false}},
-                    &error)) {
-        return usageError(command, error, kGalleryUsage);
-    }
-    if (!args.positional().empty()) {
-        return usageError(command, "no project is taken", kGalleryUsage);
-    }
-    if (args.value("--output").empty()) {
-        return usageError(command, "the output file is missing (-o OUT.png)", kGalleryUsage);
+int galleryCommand(const Arguments& args) {
+    const CommandDef& command = kGalleryCommand;
+    if (args.value("output").empty()) {
+        return usageError(command, "the output file is missing (-o OUT.png)");
     }
     PluginSet plugins;
-    if (!loadPlugins(command, args, &plugins)) {
+    if (!loadPlugins(command.name, args, &plugins)) {
         return Failed;
     }
     gallery::Picture picture;
+    std::string error;
     if (!gallery::render(&plugins, &picture, &error)) {
-        return fail(command, error);
+        return fail(command.name, error);
     }
     // A cell whose object did not load, or did not draw, would leave a gap that looks like a
     // drawing fault: such a picture is not written.
@@ -43,13 +35,34 @@ int galleryCommand(const Args& argv) {
                      fault.name.c_str(), fault.what.c_str());
     }
     if (!picture.problems.empty() || !picture.faults.empty()) {
-        return fail(command, "not every cell could be drawn");
+        return fail(command.name, "not every cell could be drawn");
     }
-    const std::string output = args.value("--output");
+    const std::string output = args.value("output");
     if (!picture.image.save(QString::fromStdString(output), "PNG")) {
-        return fail(command, "cannot write " + output);
+        return fail(command.name, "cannot write " + output);
     }
     return Ok;
 }
+
+} // namespace
+
+const CommandDef kGalleryCommand = {
+    "gallery",
+    "kestro gallery -o OUT.png [--plugins DIR]",
+    "every shape class in its orientations and parameters, as PNG",
+    {
+        {{QStringLiteral("o"), QStringLiteral("output")},
+         QStringLiteral("OUT.png"),
+         QStringLiteral("the PNG to write"),
+         false},
+        pluginsOption(),
+    },
+    {},
+    0,
+    0,
+    "no project is taken",
+    Application::Gui,
+    galleryCommand,
+};
 
 } // namespace kestro::cli

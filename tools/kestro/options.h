@@ -1,38 +1,36 @@
-// Command-line handling shared by the kestro commands: options, the project argument, the
-// plug-ins and the session set-up.
+// Command-line handling shared by the kestro commands: parsing and help, the messages and exit
+// codes, the player options and the session set-up.
 #pragma once
 
 #include "runtime/project/project.h"
 #include "runtime/project/projectio.h"
 #include "runtime/session/pluginloader.h"
 #include "runtime/session/session.h"
+#include "tools/kestro/commands.h"
 
 #include <QSize>
 
+#include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestro::cli {
 
-//! Exit codes of every command.
-enum Exit { Ok = 0, Failed = 1, Usage = 2 };
-
-struct OptionDef {
-    const char* name;  //!< "--window"
-    const char* alias; //!< "-o", or null
-    bool takesValue;
-    bool repeatable;
-};
-
+//! The arguments of one command, parsed with QCommandLineParser against its options.
 class Arguments {
 public:
-    //! Reads "--name value", "--name=value" and the aliases; everything not starting with '-'
-    //! (and a lone "-") is positional. False with a reason for an unknown or repeated option or
-    //! a missing value.
-    bool parse(const std::vector<std::string>& args, const std::vector<OptionDef>& known,
-               std::string* error);
+    //! Options are written "--name value", "--name=value", or "-o value" for one-letter names;
+    //! "--" ends the options, and a lone "-" is an argument. False with the mistake: an unknown
+    //! option, a value missing or not taken, an option given twice that takes one value, a
+    //! number of arguments out of the command's range. -h or --help anywhere asks for the help
+    //! instead, which parsing always succeeds with.
+    bool parse(const std::vector<std::string>& args, const CommandDef& command, std::string* error);
 
+    bool helpAsked() const { return m_help; }
+    //! name: an option's long name without the dashes ("output").
     bool has(const std::string& name) const { return m_options.count(name) != 0; }
     //! The value of an option given once ("" when absent).
     std::string value(const std::string& name) const;
@@ -42,51 +40,64 @@ public:
 private:
     std::map<std::string, std::vector<std::string>> m_options;
     std::vector<std::string> m_positional;
+    bool m_help = false;
 };
+
+//! The help of a command: usage line, summary, arguments and options, one line of help each.
+std::string helpText(const CommandDef& command);
 
 //! Prints "kestro <command>: message" on stderr and returns Failed.
 int fail(const std::string& command, const std::string& message);
-//! Prints the message and the command's usage line on stderr and returns Usage.
-int usageError(const std::string& command, const std::string& message, const char* usage);
+//! Prints "kestro <command>: message", the command's usage line and where its help is on
+//! stderr, and returns Usage.
+int usageError(const CommandDef& command, const std::string& message);
 //! Prints a project's error as fail does, naming file where the error names none.
 int projectFailure(const std::string& command, ProjectError error, const std::string& file);
 
 bool parseSize(const std::string& text, QSize* size);
 bool parseSeconds(const std::string& text, double* seconds);
 
-//! The options every player command takes.
+//! The options of every player command after its own: --window, --set, --refresh, --plugins.
 std::vector<OptionDef> playerOptions(std::vector<OptionDef> own);
+//! The optional project argument of the player commands.
+std::vector<ArgumentDef> projectArgument();
+//! The option of the plug-in directory.
+OptionDef pluginsOption();
+
+//! What the player options ask for, checked before anything is loaded.
+struct PlayerSettings {
+    Micros refreshPeriod = VirtualClock::kDefaultRefresh;
+    std::optional<int> window;
+    std::vector<std::pair<std::string, std::string>> sets; //!< tag, value
+};
+//! Reads --refresh, --window and every --set; on a malformed one prints it as a usage error and
+//! returns false.
+bool readPlayerSettings(const CommandDef& command, const Arguments& args, PlayerSettings* settings);
 
 //! The project named by the first positional argument, or the demo plant without one.
 bool loadProject(const std::string& command, const Arguments& args, Project* project,
                  std::string* sourceName);
-//! The plug-ins from --plugins, else $KESTRO_PLUGIN_DIR, else ../lib next to the executable.
+//! The plug-in directory of --plugins, else $KESTRO_PLUGIN_DIR, else ../lib next to the
+//! executable.
+std::string pluginDirectory(const Arguments& args);
+//! The plug-ins of pluginDirectory(); false after printing why, also when there is none.
 bool loadPlugins(const std::string& command, const Arguments& args, PluginSet* plugins);
-//! Loads the project into the session, prints the load problems as warnings, then applies
-//! --window and every --set.
-bool prepareSession(const std::string& command, const Arguments& args, const Project& project,
-                    Session* session);
-//! The session options from --refresh (and the capture path, where the command has one).
-bool sessionOptions(const std::string& command, const Arguments& args, SessionOptions* options);
-
-//! Parses the arguments of a player command (its own options and the player options), at most
-//! one project file; on a mistake prints it with the usage line and returns false.
-bool parsePlayerArguments(const std::string& command, const std::vector<std::string>& argv,
-                          std::vector<OptionDef> own, const char* usage, Arguments* args);
-//! The moment --at names, in seconds (0 without it); on a bad value prints it with the usage
-//! line and returns false.
-bool atSeconds(const std::string& command, const Arguments& args, const char* usage,
-               double* seconds);
+//! Loads the project into the session, prints the load problems as warnings, then shows the
+//! window and sets the tags the settings ask for.
+bool prepareSession(const std::string& command, const PlayerSettings& settings,
+                    const Project& project, Session* session);
 
 //! What a player command plays, and the options of its session, which point at its plug-ins.
 struct Player {
+    PlayerSettings settings;
     SessionOptions options;
     Project project;
     std::string source; //!< the project's file name, or the demo's
     PluginSet plugins;
 };
-//! sessionOptions, loadProject and loadPlugins, in this order, into player; options set
-//! beforehand (the capture path) stay. False after printing why.
-bool loadPlayer(const std::string& command, const Arguments& args, Player* player);
+//! readPlayerSettings, loadProject and loadPlugins, in this order, into player; options set
+//! beforehand (the capture path) stay. The exit code when one of them failed (after printing
+//! why), else Ok.
+int loadPlayer(const CommandDef& command, const Arguments& args, Player* player);
 
 } // namespace kestro::cli

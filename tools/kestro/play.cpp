@@ -1,6 +1,5 @@
 // kestro play: the player in a window (Qt Widgets).
-#include "tools/kestro/play.h"
-
+#include "tools/kestro/commands.h"
 #include "tools/kestro/options.h"
 #include "tools/kestro/playwindow.h"
 
@@ -11,10 +10,6 @@
 #include <QtGlobal>
 
 namespace kestro::cli {
-
-const char* const kPlayUsage =
-    "kestro play [FILE] [--window N] [--size WxH] [--capture-dir DIR] [--paused] "
-    "[--set TAG=VALUE]... [--refresh SECONDS] [--plugins DIR]";
 
 namespace {
 
@@ -38,36 +33,23 @@ bool haveDisplay() {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-} // namespace
-
-int playCommand(const Args& argv) {
-    const std::string command = "play";
-    Arguments args;
-    std::string error;
-    if (!args.parse(argv,
-                    playerOptions({{"--size", nullptr, true, false},
-                                   {"--capture-dir", nullptr, true, false},
-                                   {"--paused", nullptr, false, false}}),
-                    &error)) {
-        return usageError(command, error, kPlayUsage);
-    }
-    if (args.positional().size() > 1) {
-        return usageError(command, "one project file at most", kPlayUsage);
-    }
+int playCommand(const Arguments& args) {
+    const CommandDef& command = kPlayCommand;
     play::PlayOptions options;
-    if (args.has("--size") && !parseSize(args.value("--size"), &options.viewSize)) {
-        return usageError(command, "--size takes WxH, not \"" + args.value("--size") + "\"",
-                          kPlayUsage);
+    if (args.has("size") && !parseSize(args.value("size"), &options.viewSize)) {
+        return usageError(command, "--size takes WxH, not \"" + args.value("size") + "\"");
     }
-    options.captureDir = QString::fromStdString(args.value("--capture-dir"));
-    options.paused = args.has("--paused");
-    if (!sessionOptions(command, args, &options.session)) {
-        return Failed;
+    options.captureDir = QString::fromStdString(args.value("capture-dir"));
+    options.paused = args.has("paused");
+    PlayerSettings settings;
+    if (!readPlayerSettings(command, args, &settings)) {
+        return Usage;
     }
+    options.session.refreshPeriod = settings.refreshPeriod;
     // Without a display Qt would abort; say what is missing instead.
     if (!haveDisplay()) {
-        return fail(command, "no display (set DISPLAY, or QT_QPA_PLATFORM=offscreen to try it "
-                             "without one)");
+        return fail(command.name, "no display (set DISPLAY, or QT_QPA_PLATFORM=offscreen to try it "
+                                  "without one)");
     }
 
     g_qtHandler = qInstallMessageHandler(quietQtMessages);
@@ -79,7 +61,8 @@ int playCommand(const Args& argv) {
     Project project;
     std::string source;
     PluginSet plugins;
-    if (!loadProject(command, args, &project, &source) || !loadPlugins(command, args, &plugins)) {
+    if (!loadProject(command.name, args, &project, &source) ||
+        !loadPlugins(command.name, args, &plugins)) {
         return Failed;
     }
     options.session.plugins = &plugins;
@@ -92,13 +75,42 @@ int playCommand(const Args& argv) {
     const bool opened =
         window.openProject(project, file, &reason, [&](Session* session, std::string*) {
             // Prints its own messages: load problems as warnings, a failure as the error.
-            return prepareSession(command, args, project, session);
+            return prepareSession(command.name, settings, project, session);
         });
     if (!opened) {
-        return reason.isEmpty() ? Failed : fail(command, reason.toStdString());
+        return reason.isEmpty() ? Failed : fail(command.name, reason.toStdString());
     }
     window.show();
     return application.exec() == 0 ? Ok : Failed;
 }
+
+} // namespace
+
+const CommandDef kPlayCommand = {
+    "play",
+    "kestro play [FILE] [--window N] [--size WxH] [--capture-dir DIR] [--paused] "
+    "[--set TAG=VALUE]... [--refresh SECONDS] [--plugins DIR]",
+    "play a project in a window: clicks, keys, keyboards, captures, tags",
+    playerOptions({
+        {{QStringLiteral("size")},
+         QStringLiteral("WxH"),
+         QStringLiteral("scale every window to this size"),
+         false},
+        {{QStringLiteral("capture-dir")},
+         QStringLiteral("DIR"),
+         QStringLiteral("save the captures there (else captures/ next to the project)"),
+         false},
+        {{QStringLiteral("paused")},
+         QString(),
+         QStringLiteral("start with the clock stopped"),
+         false},
+    }),
+    projectArgument(),
+    0,
+    1,
+    "one project file at most",
+    Application::Own,
+    playCommand,
+};
 
 } // namespace kestro::cli

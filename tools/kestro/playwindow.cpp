@@ -4,6 +4,7 @@
 #include "runtime/host/gui.h"
 #include "runtime/host/rtdb.h"
 #include "runtime/project/projectio.h"
+#include "runtime/session/eventdispatch.h"
 #include "tools/kestro/playdialogs.h"
 #include "tools/kestro/playkeys.h"
 
@@ -62,6 +63,13 @@ QTableWidgetItem* readOnlyItem(const QString& text) {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(item->flags() & ~Qt::ItemIsEditable);
     return item;
+}
+
+//! What the operator does is the event of the same name in a script.
+ScriptEvent operatorEvent(ScriptEvent::Kind kind) {
+    ScriptEvent event;
+    event.kind = kind;
+    return event;
 }
 
 QTableWidget* makeTable(const QStringList& headers, const char* name) {
@@ -361,18 +369,25 @@ void PlayWindow::stopped() {
 }
 
 int PlayWindow::clickAt(QPoint windowPoint) {
+    ScriptEvent event = operatorEvent(ScriptEvent::Kind::ClickAt);
+    event.x = windowPoint.x();
+    event.y = windowPoint.y();
     int hit = -1;
-    operate([&](Session& session) { hit = session.clickAt(windowPoint.x(), windowPoint.y()); });
+    operate([&](Session& session) { hit = dispatchEvent(session, event).hit; });
     return hit;
 }
 
 void PlayWindow::trigger(int code) {
-    operate([code](Session& session) { session.trigger(code); });
+    ScriptEvent event = operatorEvent(ScriptEvent::Kind::Trigger);
+    event.number = code;
+    operate([&](Session& session) { dispatchEvent(session, event); });
 }
 
 bool PlayWindow::showWindow(int number) {
+    ScriptEvent event = operatorEvent(ScriptEvent::Kind::Window);
+    event.number = number;
     bool shown = false;
-    operate([&](Session& session) { shown = session.showWindow(number); });
+    operate([&](Session& session) { shown = dispatchEvent(session, event).done; });
     return shown;
 }
 
@@ -381,9 +396,15 @@ bool PlayWindow::setTag(const std::string& name, const std::string& value, std::
         *error = "no project is open";
         return false;
     }
-    const bool written = m_session->setTag(name, value, error);
+    ScriptEvent event = operatorEvent(ScriptEvent::Kind::Set);
+    event.name = name;
+    event.text = value;
+    const EventOutcome outcome = dispatchEvent(*m_session, event);
+    if (!outcome.done) {
+        *error = outcome.error;
+    }
     refreshTags();
-    return written;
+    return outcome.done;
 }
 
 // ---- the clock ----

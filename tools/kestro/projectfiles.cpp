@@ -11,9 +11,6 @@
 
 namespace kestro::cli {
 
-const char* const kCompileUsage = "kestro compile FILE.json -o FILE.kvs";
-const char* const kDumpUsage = "kestro dump FILE.kvs [-o FILE.json]";
-
 namespace {
 
 bool writeFile(const std::string& path, const std::string& bytes) {
@@ -28,33 +25,11 @@ bool writeFile(const std::string& path, const std::string& bytes) {
            file.flush();
 }
 
-//! The arguments of a command on one project file with -o; on a mistake prints it with the
-//! usage line and returns false.
-bool parseFileArguments(const std::string& command, const Args& argv, const char* usage,
-                        Arguments* args) {
-    std::string error;
-    if (!args->parse(argv, {{"--output", "-o", true, false}}, &error)) {
-        usageError(command, error, usage);
-        return false;
-    }
-    if (args->positional().size() != 1) {
-        usageError(command, "one project file expected", usage);
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
-int compileCommand(const Args& argv) {
-    const std::string command = "compile";
-    Arguments args;
-    if (!parseFileArguments(command, argv, kCompileUsage, &args)) {
-        return Usage;
-    }
-    const std::string output = args.value("--output");
+int compileCommand(const Arguments& args) {
+    const std::string command = kCompileCommand.name;
+    const std::string output = args.value("output");
     if (output.empty()) {
-        return usageError(command, "the output file is missing (-o FILE.kvs)", kCompileUsage);
+        return usageError(kCompileCommand, "the output file is missing (-o FILE.kvs)");
     }
     const std::string input = args.positional().front();
     QFile file(QString::fromStdString(input));
@@ -76,22 +51,56 @@ int compileCommand(const Args& argv) {
     return Ok;
 }
 
-int dumpCommand(const Args& argv) {
-    const std::string command = "dump";
-    Arguments args;
-    if (!parseFileArguments(command, argv, kDumpUsage, &args)) {
-        return Usage;
-    }
+int dumpCommand(const Arguments& args) {
+    const std::string command = kDumpCommand.name;
     const std::string input = args.positional().front();
     Project project;
     ProjectError projectError;
     if (!loadProjectFile(input, &project, &projectError)) {
         return projectFailure(command, projectError, input);
     }
-    if (!writeFile(args.value("--output"), dumpProjectJson(project))) {
-        return fail(command, "cannot write " + args.value("--output"));
+    if (!writeFile(args.value("output"), dumpProjectJson(project))) {
+        return fail(command, "cannot write " + args.value("output"));
     }
     return Ok;
 }
+
+} // namespace
+
+const CommandDef kCompileCommand = {
+    "compile",
+    "kestro compile FILE.json -o FILE.kvs",
+    "compile a project file into a .kvs container",
+    {
+        {{QStringLiteral("o"), QStringLiteral("output")},
+         QStringLiteral("FILE.kvs"),
+         QStringLiteral("the container to write (- for stdout)"),
+         false},
+    },
+    {{QStringLiteral("FILE.json"), QStringLiteral("the project file to check and compile")}},
+    1,
+    1,
+    "one project file expected",
+    Application::Gui,
+    compileCommand,
+};
+
+const CommandDef kDumpCommand = {
+    "dump",
+    "kestro dump FILE.kvs [-o FILE.json]",
+    "write a project (.kvs or project file) back as a project file",
+    {
+        {{QStringLiteral("o"), QStringLiteral("output")},
+         QStringLiteral("FILE.json"),
+         QStringLiteral("write the project file there instead of to stdout"),
+         false},
+    },
+    {{QStringLiteral("FILE.kvs"), QStringLiteral("a .kvs container or a project file")}},
+    1,
+    1,
+    "one project file expected",
+    Application::Gui,
+    dumpCommand,
+};
 
 } // namespace kestro::cli

@@ -6,46 +6,35 @@
 
 namespace kestro::cli {
 
-const char* const kRenderUsage =
-    "kestro render [FILE] -o OUT.png [--window N] [--size WxH] [--at SECONDS] "
-    "[--set TAG=VALUE]... [--refresh SECONDS] [--plugins DIR]";
+namespace {
 
-int renderCommand(const Args& argv) {
-    const std::string command = "render";
-    Arguments args;
-    if (!parsePlayerArguments(command, argv,
-                              {{"--output", "-o", true, false},
-                               {"--size", nullptr, true, false},
-                               {"--at", nullptr, true, false}},
-                              kRenderUsage, &args)) {
-        return Usage;
-    }
-    if (args.value("--output").empty()) {
-        return usageError(command, "the output file is missing (-o OUT.png)", kRenderUsage);
+int render(const Arguments& args) {
+    const CommandDef& command = kRenderCommand;
+    if (args.value("output").empty()) {
+        return usageError(command, "the output file is missing (-o OUT.png)");
     }
     QSize size;
-    if (args.has("--size") && !parseSize(args.value("--size"), &size)) {
-        return usageError(command, "--size takes WxH, not \"" + args.value("--size") + "\"",
-                          kRenderUsage);
+    if (args.has("size") && !parseSize(args.value("size"), &size)) {
+        return usageError(command, "--size takes WxH, not \"" + args.value("size") + "\"");
     }
     double at = 0.0;
-    if (!atSeconds(command, args, kRenderUsage, &at)) {
-        return Usage;
+    if (args.has("at") && !parseSeconds(args.value("at"), &at)) {
+        return usageError(command, "--at takes seconds, not \"" + args.value("at") + "\"");
     }
     Player player;
-    if (!loadPlayer(command, args, &player)) {
-        return Failed;
+    if (const int failed = loadPlayer(command, args, &player)) {
+        return failed;
     }
     int result = Ok;
     {
         Session session(player.options);
-        if (!prepareSession(command, args, player.project, &session)) {
+        if (!prepareSession(command.name, player.settings, player.project, &session)) {
             return Failed;
         }
         session.advance(at);
         std::string error;
-        if (!session.savePng(args.value("--output"), size, &error)) {
-            result = fail(command, error);
+        if (!session.savePng(args.value("output"), size, &error)) {
+            result = fail(command.name, error);
         }
         for (const SessionFault& fault : session.faults()) {
             std::fprintf(stderr, "kestro render: warning: window %d, object %d \"%s\": %s\n",
@@ -54,5 +43,34 @@ int renderCommand(const Args& argv) {
     }
     return result;
 }
+
+} // namespace
+
+const CommandDef kRenderCommand = {
+    "render",
+    "kestro render [FILE] -o OUT.png [--window N] [--size WxH] [--at SECONDS] "
+    "[--set TAG=VALUE]... [--refresh SECONDS] [--plugins DIR]",
+    "paint the current window at a moment of the virtual clock, as PNG",
+    playerOptions({
+        {{QStringLiteral("o"), QStringLiteral("output")},
+         QStringLiteral("OUT.png"),
+         QStringLiteral("the PNG to write"),
+         false},
+        {{QStringLiteral("size")},
+         QStringLiteral("WxH"),
+         QStringLiteral("scale the window to this size"),
+         false},
+        {{QStringLiteral("at")},
+         QStringLiteral("SECONDS"),
+         QStringLiteral("run the virtual clock up to this time first (0 by default)"),
+         false},
+    }),
+    projectArgument(),
+    0,
+    1,
+    "one project file at most",
+    Application::Gui,
+    render,
+};
 
 } // namespace kestro::cli

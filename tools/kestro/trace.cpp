@@ -11,28 +11,22 @@
 
 namespace kestro::cli {
 
-const char* const kTraceUsage =
-    "kestro trace [FILE] [-o OUT.json] [--window N] [--at SECONDS] [--set TAG=VALUE]... "
-    "[--refresh SECONDS] [--plugins DIR]";
+namespace {
 
-int traceCommand(const Args& argv) {
-    const std::string command = "trace";
-    Arguments args;
+int trace(const Arguments& args) {
+    const CommandDef& command = kTraceCommand;
     double at = 0.0;
-    if (!parsePlayerArguments(command, argv,
-                              {{"--output", "-o", true, false}, {"--at", nullptr, true, false}},
-                              kTraceUsage, &args) ||
-        !atSeconds(command, args, kTraceUsage, &at)) {
-        return Usage;
+    if (args.has("at") && !parseSeconds(args.value("at"), &at)) {
+        return usageError(command, "--at takes seconds, not \"" + args.value("at") + "\"");
     }
     Player player;
-    if (!loadPlayer(command, args, &player)) {
-        return Failed;
+    if (const int failed = loadPlayer(command, args, &player)) {
+        return failed;
     }
     QByteArray json;
     {
         Session session(player.options);
-        if (!prepareSession(command, args, player.project, &session)) {
+        if (!prepareSession(command.name, player.settings, player.project, &session)) {
             return Failed;
         }
         session.advance(at);
@@ -46,17 +40,43 @@ int traceCommand(const Args& argv) {
         trace[QStringLiteral("faults")] = faults;
         json = QJsonDocument(trace).toJson(QJsonDocument::Indented);
     }
-    const std::string output = args.value("--output");
+    const std::string output = args.value("output");
     if (output.empty() || output == "-") {
         std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
-        return std::fflush(stdout) == 0 ? Ok : fail(command, "cannot write the standard output");
+        return std::fflush(stdout) == 0 ? Ok
+                                        : fail(command.name, "cannot write the standard output");
     }
     QFile file(QString::fromStdString(output));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size() ||
         !file.flush()) {
-        return fail(command, "cannot write " + output);
+        return fail(command.name, "cannot write " + output);
     }
     return Ok;
 }
+
+} // namespace
+
+const CommandDef kTraceCommand = {
+    "trace",
+    "kestro trace [FILE] [-o OUT.json] [--window N] [--at SECONDS] [--set TAG=VALUE]... "
+    "[--refresh SECONDS] [--plugins DIR]",
+    "every paint call of the current window, per object, as JSON",
+    playerOptions({
+        {{QStringLiteral("o"), QStringLiteral("output")},
+         QStringLiteral("OUT.json"),
+         QStringLiteral("write the JSON there instead of to stdout"),
+         false},
+        {{QStringLiteral("at")},
+         QStringLiteral("SECONDS"),
+         QStringLiteral("run the virtual clock up to this time first (0 by default)"),
+         false},
+    }),
+    projectArgument(),
+    0,
+    1,
+    "one project file at most",
+    Application::Gui,
+    trace,
+};
 
 } // namespace kestro::cli

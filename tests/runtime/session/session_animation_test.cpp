@@ -228,6 +228,37 @@ TEST_F(SessionAnimation, ClicksOpenAndCloseWindows) {
     EXPECT_FALSE(session->click("Counter")); // not in the current window
 }
 
+struct StackStep {
+    bool open; //!< false: close
+    int number;
+    bool becameCurrent; //!< what open or close answers
+    std::vector<int> stack;
+};
+
+TEST(WindowStack, OpeningRaisesAndClosingKeepsTheLastWindow) {
+    // clang-format off
+    const StackStep steps[] = {
+        {true,  1, true,  {1}},
+        {true,  1, false, {1}},          // the current window again
+        {true,  2, true,  {1, 2}},
+        {true,  3, true,  {1, 2, 3}},
+        {true,  1, true,  {2, 3, 1}},    // a lower window comes to the top
+        {false, 3, false, {2, 1}},       // not the current one
+        {false, 7, false, {2, 1}},       // not on the stack
+        {false, 1, true,  {2}},
+        {false, 2, false, {2}},          // the last one stays shown
+    };
+    // clang-format on
+    WindowStack stack;
+    EXPECT_EQ(stack.current(), -1);
+    for (const StackStep& step : steps) {
+        const bool changed = step.open ? stack.open(step.number) : stack.close(step.number);
+        EXPECT_EQ(changed, step.becameCurrent) << (step.open ? "open " : "close ") << step.number;
+        EXPECT_EQ(stack.numbers(), step.stack) << (step.open ? "open " : "close ") << step.number;
+        EXPECT_EQ(stack.current(), step.stack.back());
+    }
+}
+
 TEST_F(SessionAnimation, ClicksRunStrategiesAndSetVariables) {
     ProjectBuilder b;
     const int valve = b.tag("Valve", VarType::Int, 0);

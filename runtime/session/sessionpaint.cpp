@@ -1,0 +1,137 @@
+// Painting the session's windows.
+#include "runtime/session/sessionpaint.h"
+
+#include "kestrovalumen/host/gui.h"
+#include "runtime/paint/recordingdevice.h"
+#include "runtime/session/session.h"
+#include "runtime/session/sessionrecorder.h"
+
+#include <QColor>
+#include <QPainter>
+
+#include <algorithm>
+#include <exception>
+
+namespace kestro {
+
+void WindowPainter::drawObject(QPainter* painter, LoadedWindow& window, LoadedObject& object) {
+    // Each object starts from the same painter state, whatever the one before it left.
+    painter->save();
+    try {
+        object.object->Draw(painter);
+    } catch (const std::exception& e) {
+        m_recorder.addFault(
+            {window.number, object.index, objectName(object), std::string("Draw: ") + e.what()});
+    } catch (...) {
+        m_recorder.addFault(
+            {window.number, object.index, objectName(object), "Draw: unknown exception"});
+    }
+    painter->restore();
+}
+
+void WindowPainter::paint(QPainter* painter, LoadedWindow& window) {
+    painter->fillRect(QRect(0, 0, window.width, window.height), QColor(window.background));
+    for (LoadedObject& object : window.objects) {
+        // Shapes hide themselves only in the blink phase; whether they are visible at all (the
+        // units digit of the show state) is the host's to honour.
+        if (!object.object->IsVisible()) {
+            continue;
+        }
+        drawObject(painter, window, object);
+    }
+}
+
+QImage WindowPainter::render(LoadedWindow& window, QSize size) {
+    const QSize own(window.width, window.height);
+    if (!own.isValid() || own.isEmpty()) {
+        return QImage();
+    }
+    if (size.isEmpty()) {
+        size = own;
+    }
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    if (size != own) {
+        painter.scale(static_cast<double>(size.width()) / own.width(),
+                      static_cast<double>(size.height()) / own.height());
+    }
+    paint(&painter, window);
+    painter.end();
+    return image;
+}
+
+WindowTrace WindowPainter::trace(LoadedWindow& window) {
+    WindowTrace trace;
+    trace.size = QSize(window.width, window.height);
+    RecordingDevice device(std::max(window.width, 1), std::max(window.height, 1));
+    QPainter painter(&device);
+    auto take = [&device](size_t* from) {
+        const PaintRecords& all = device.records();
+        PaintRecords part(all.begin() + static_cast<std::ptrdiff_t>(*from), all.end());
+        *from = all.size();
+        return part;
+    };
+    size_t from = 0;
+    painter.fillRect(QRect(0, 0, window.width, window.height), QColor(window.background));
+    trace.background = take(&from);
+    for (LoadedObject& object : window.objects) {
+        if (!object.object->IsVisible()) {
+            trace.objects.push_back({object.index, objectName(object), object.className, {}});
+            continue;
+        }
+        drawObject(&painter, window, object);
+        trace.objects.push_back({object.index, objectName(object), object.className, take(&from)});
+    }
+    painter.end();
+    return trace;
+}
+
+// ---- the session's painting ----
+
+void Session::paint(QPainter* painter) {
+    if (LoadedWindow* window = current()) {
+        WindowPainter(m_recorder).paint(painter, *window);
+    }
+}
+
+QImage Session::render(QSize size) {
+    LoadedWindow* window = current();
+    return window ? WindowPainter(m_recorder).render(*window, size) : QImage();
+}
+
+bool Session::savePng(const std::string& path, QSize size, std::string* error) {
+    const QImage image = render(size);
+    if (image.isNull()) {
+        const QSize wanted = size.isEmpty() ? windowSize() : size;
+        *error = "cannot render window " + std::to_string(currentWindow()) + " at " +
+                 std::to_string(wanted.width()) + "x" + std::to_string(wanted.height());
+        return false;
+    }
+    if (!image.save(QString::fromStdString(path), "PNG")) {
+        *error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+Session::Trace Session::trace() {
+    LoadedWindow* window = current();
+    return window ? WindowPainter(m_recorder).trace(*window) : Trace();
+}
+
+void Session::onCapture(const ScreenCapture&) {
+    CaptureFile file;
+    if (!m_options.capturePath.empty()) {
+        file.path = m_options.capturePath;
+        const std::string number = std::to_string(m_recorder.captureFiles() + 1);
+        for (size_t at = file.path.find("%n"); at != std::string::npos;
+             at = file.path.find("%n", at + number.size())) {
+            file.path.replace(at, 2, number);
+        }
+        file.saved = savePng(file.path, QSize(), &file.error);
+    }
+    m_recorder.addCaptureFile(std::move(file));
+}
+
+} // namespace kestro

@@ -1,0 +1,50 @@
+// The session's windows: running an object, and the stack of the windows shown.
+#include "runtime/session/sessionwindow.h"
+
+#include "kestrovalumen/host/gui.h"
+#include "runtime/session/sessionrecorder.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace kestro {
+
+std::string objectName(const LoadedObject& object) {
+    const char* name = object.object->GetName();
+    return name ? name : "";
+}
+
+void runObject(LoadedWindow& window, LoadedObject& object, int code, CallRecorder& recorder) {
+    try {
+        if (object.object->Run(code)) {
+            ++object.changes;
+        }
+    } catch (const std::exception& e) {
+        recorder.addFault({window.number, object.index, objectName(object),
+                           "Run(" + std::to_string(code) + "): " + e.what()});
+    } catch (...) {
+        recorder.addFault({window.number, object.index, objectName(object),
+                           "Run(" + std::to_string(code) + "): unknown exception"});
+    }
+}
+
+bool WindowStack::open(int number) {
+    if (current() == number) {
+        return false;
+    }
+    m_numbers.erase(std::remove(m_numbers.begin(), m_numbers.end(), number), m_numbers.end());
+    m_numbers.push_back(number);
+    return true;
+}
+
+bool WindowStack::close(int number) {
+    const auto found = std::find(m_numbers.begin(), m_numbers.end(), number);
+    if (found == m_numbers.end() || m_numbers.size() == 1) {
+        return false;
+    }
+    const bool wasCurrent = number == current();
+    m_numbers.erase(found);
+    return wasCurrent;
+}
+
+} // namespace kestro

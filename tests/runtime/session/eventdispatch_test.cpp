@@ -1,0 +1,100 @@
+// ctest-label: runtime
+// Script events applied to a session through the shared dispatch: what each does to the
+// session, and why an event that cannot be done is refused.
+#include "runtime/session/eventdispatch.h"
+
+#include "runtime/session/eventscript.h"
+#include "tests/runtime/session/sessiontest.h"
+
+#include <optional>
+
+using namespace kestro;
+using namespace sessiontest;
+
+namespace {
+
+using EventDispatch = PluginTest;
+
+//! Window 1: a lamp shown while Show is not 0, a button that opens window 2; window 2: a button
+//! that closes it again.
+Project twoWindows() {
+    ProjectBuilder b;
+    b.tag("Show", VarType::Int, 1);
+    b.tag("Level", VarType::Float, 0.0);
+    ObjectRecord lamp = ProjectBuilder::shape("Lamp", 0, 0, 40, 40, 0xFF0000);
+    VisibleRecord visible;
+    visible.header = b.header("Show");
+    lamp.animations.push_back(animationEntry(visible));
+    ObjectRecord open = ProjectBuilder::shape("Open", 50, 0, 100, 50, 0x00FF00);
+    open.animations.push_back(animationEntry(ProjectBuilder::click(1, 1, 2)));
+    b.window(1, 100, 50).objects = {ProjectBuilder::object(lamp), ProjectBuilder::object(open)};
+    ObjectRecord back = ProjectBuilder::shape("Back", 0, 0, 50, 50, 0x0000FF);
+    back.animations.push_back(animationEntry(ProjectBuilder::click(2, 1, 2)));
+    b.window(2, 100, 50).objects = {ProjectBuilder::object(back)};
+    return b.project;
+}
+
+struct Step {
+    const char* event;
+    const char* error;      //!< "" when the event is done
+    int window;             //!< current afterwards
+    std::optional<int> hit; //!< click-at only
+    std::optional<bool> lampVisible;
+};
+
+TEST_F(EventDispatch, EachEventReachesTheSessionOrSaysWhyNot) {
+    // clang-format off
+    const Step steps[] = {
+        {"set Show 0",        "", 1, {}, true},   // written, not yet refreshed
+        {"refresh",           "", 1, {}, false},
+        {"set Show 1",        "", 1, {}, false},
+        {"advance 0.25",      "", 1, {}, true},   // the refresh fell due
+        {"click Open",        "", 2, {}, {}},
+        {"click Open",        "no object \"Open\" in window 2", 2, {}, {}},
+        {"sync Ghost 1",      "no object \"Ghost\" in window 2", 2, {}, {}},
+        {"click-at 10 10",    "", 1, 0, {}},      // Back, index 0 of window 2
+        {"click-at 99 49",    "", 2, 1, {}},      // inclusive corner of Open
+        {"click-at 101 10",   "", 2, -1, {}},
+        {"window 1",          "", 1, {}, true},
+        {"window 9",          "no window 9 in the project", 1, {}, {}},
+        {"set Show many",     "tag \"Show\" takes a whole number in the 32-bit range, not \"many\"",
+                              1, {}, {}},
+        {"set Level 1e999",   "tag \"Level\" takes a number, not \"1e999\"", 1, {}, {}},
+        {"set Nope 1",        "unknown tag \"Nope\"", 1, {}, {}},
+        {"trigger 88888",     "", 1, {}, true},
+        {"blink 2",           "", 1, {}, true},
+        {"key 5",             "", 1, {}, {}},
+        {"key-cancel",        "", 1, {}, {}},
+    };
+    // clang-format on
+    std::string script;
+    for (const Step& step : steps) {
+        script += std::string(step.event) + "\n";
+    }
+    std::vector<ScriptEvent> events;
+    ScriptError scriptError;
+    ASSERT_TRUE(parseEventScript(script, &events, &scriptError)) << scriptError.message;
+    ASSERT_EQ(events.size(), std::size(steps));
+
+    Session session(options());
+    std::string error;
+    ASSERT_TRUE(session.load(twoWindows(), &error)) << error;
+    session.start();
+    for (size_t i = 0; i < events.size(); ++i) {
+        const Step& step = steps[i];
+        const EventOutcome outcome = dispatchEvent(session, events[i]);
+        EXPECT_EQ(outcome.done, *step.error == '\0') << step.event;
+        EXPECT_EQ(outcome.error, step.error) << step.event;
+        EXPECT_EQ(session.currentWindow(), step.window) << step.event;
+        EXPECT_EQ(outcome.hit, step.hit.value_or(-1)) << step.event;
+        if (step.lampVisible) {
+            EXPECT_EQ(session.objectStates(1)[0].visible, *step.lampVisible) << step.event;
+        }
+    }
+    EXPECT_DOUBLE_EQ(session.time(), 0.25);
+    // The refused writes wrote nothing.
+    EXPECT_EQ(intTag(0), 1);
+    EXPECT_EQ(floatTag(1), 0.0);
+}
+
+} // namespace
