@@ -17,7 +17,7 @@ PREFIX     ?= /usr/local
 export QT_QPA_PLATFORM ?= offscreen
 
 .PHONY: all deps configure build test demo asan test-asan fuzz valgrind bench install package \
-	install-check format format-check clean
+	install-check mutants format format-check clean
 
 all: build
 
@@ -78,6 +78,12 @@ package: build
 # The installation as its users get it: tests/install/check.sh.
 install-check: build
 	bash tests/install/check.sh $(BUILD)
+
+# How many planted faults the tests catch: a fixed sample, rebuilt and tested one at a time
+# (scripts/mutants.py; MUTANTS_ARGS such as --count 20 or --list go to it).
+MUTANTS_ARGS ?=
+mutants: build
+	python3 scripts/mutants.py --build $(BUILD) --jobs $(JOBS) $(MUTANTS_ARGS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
