@@ -3,7 +3,7 @@
 
 #include "kestrovalumen/animation/aniobj.h"
 #include "kestrovalumen/core/drawobj_stream.h"
-#include "kestrovalumen/core/report.h"
+#include "kestrovalumen/core/reports.h"
 
 #include <cstring>
 #include <new>
@@ -160,9 +160,7 @@ bool CDrawObj::deserialize(FF::utils::IBuffer* buffer) {
         CEventDispatch* event = new (std::nothrow) CEventDispatch;
         m_arrayEvent[static_cast<size_t>(i)] = event;
         if (event == nullptr) {
-            kv::FaultAndLog(1, "Create m_arrayEvent obj is fail",
-                            {"deserialize", "drawobj", 985, 1, "Drawobj Create Event is error"},
-                            "%d", i);
+            kv::Emit(kv::report::kEventAllocation, i);
             return false;
         }
         if (!event->deserialize(buffer)) {
@@ -184,16 +182,11 @@ bool CDrawObj::deserialize(FF::utils::IBuffer* buffer) {
         CAniObj* animation = CreateAnimation(typeId);
         m_arrayAnimate.SetAt(i, animation);
         if (animation == nullptr) {
-            kv::FaultAndLog(
-                2, "Create Animation obj is fail",
-                {"deserialize", "drawobj", 1020, 1, "Drawobj Create animation property is error"},
-                "%u", typeId);
+            kv::Emit(kv::report::kAnimationType, typeId);
             return false;
         }
         if (!animation->deserialize(buffer)) {
-            kv::FaultAndLog(3, "m_arrayAnimate Serialize is fail",
-                            {"deserialize", "drawobj", 1032, 1, "DrawObj"},
-                            "animation serialize is error");
+            kv::Emit(kv::report::kAnimationRecord);
             return false;
         }
     }
