@@ -1,6 +1,7 @@
 // The player core of the kestro host.
 #include "runtime/session/session.h"
 
+#include "kestrovalumen/core/arith.h"
 #include "kestrovalumen/host/gui.h"
 #include "kestrovalumen/host/utils.h"
 #include "runtime/host/host.h"
@@ -25,23 +26,6 @@
 namespace kestro {
 
 namespace {
-
-// Every object our plug-ins create derives from CDrawObj, the module's base of all drawing
-// objects (kestrovalumen/drawobj.h), each plug-in compiled from that same header. So once the
-// class is known to come from one of ours, the host reads an object's state through that base
-// (drawobjaccess.h). The type tests cannot settle it: CDrawObj's descriptor is never
-// registered, and three of the module's classes do not even admit to draw_object_c.
-bool isOurPlugin(const std::string& identifier) {
-    return identifier.rfind("vorn_", 0) == 0;
-}
-
-int32_t toInt32(double value) {
-    if (std::isnan(value)) {
-        return 0;
-    }
-    value = std::min(std::max(value, -2147483648.0), 2147483647.0);
-    return static_cast<int32_t>(std::llround(value));
-}
 
 std::string hexNumber(uint32_t number) {
     char text[16];
@@ -166,7 +150,7 @@ bool Session::setUpDatabase(const Project& project, std::string* error) {
         const int index = static_cast<int>(i);
         switch (tag.type) {
         case VarType::Int:
-            rtdb.setInt(index, toInt32(tag.number));
+            rtdb.setInt(index, kv::RoundSaturate32(tag.number));
             break;
         case VarType::Float:
             rtdb.setFloat(index, tag.number);
@@ -198,13 +182,13 @@ void applyAction(int index, const StrategyAction& action) {
         rtdb.getInt(index, &current);
         switch (action.kind) {
         case StrategyAction::Kind::Set:
-            rtdb.setInt(index, toInt32(action.number));
+            rtdb.setInt(index, kv::RoundSaturate32(action.number));
             break;
         case StrategyAction::Kind::Toggle:
             rtdb.setInt(index, current == 0 ? 1 : 0);
             break;
         case StrategyAction::Kind::Add:
-            rtdb.setInt(index, toInt32(static_cast<double>(current) + action.number));
+            rtdb.setInt(index, kv::RoundSaturate32(static_cast<double>(current) + action.number));
             break;
         }
         break;
@@ -298,7 +282,7 @@ void Session::loadWindow(const WindowDef& def) {
         problem.className = descriptor->class_name();
         if (m_options.plugins) {
             const LoadedPlugin* owner = m_options.plugins->ownerOf(descriptor);
-            if (!owner || !isOurPlugin(owner->identifier)) {
+            if (!owner || !owner->sharesDrawObjBase) {
                 problem.reason = "class " + hexNumber(objectDef.classNumber) + " comes from " +
                                  (owner ? "the plug-in \"" + owner->identifier + "\""
                                         : std::string("no loaded plug-in")) +
@@ -524,7 +508,7 @@ void Session::simulate(Micros time) {
         }
         if (simulated->type == VarType::Int) {
             int current = 0;
-            const int32_t next = toInt32(value);
+            const int32_t next = kv::RoundSaturate32(value);
             if (rtdb.getInt(simulated->index, &current) != RtdbOk || current != next) {
                 rtdb.setInt(simulated->index, next);
             }
