@@ -259,94 +259,125 @@ bool CDrawPentagon3D::deserialize(FF::utils::IBuffer* buffer) {
                                 {&m_nPercent, &m_nDirection});
 }
 
+namespace {
+
+//! The start pentagon pointing in direction dir (0 up, 1 right, 2 down, 3 left) in the
+//! rectangle; false for any other direction.
+bool StartPentagon(const Rect32& r, int dir, int percent, QPoint P[5]) {
+    const int L = r.left;
+    const int T = r.top;
+    const int R = r.right;
+    const int B = r.bottom;
+    auto percentOf = [percent](int length) { return kv::Mul32(length, percent) / 100; };
+    switch (dir) {
+    case 0: // up
+        P[0] = {L, B - 1};
+        P[1] = {L, T + percentOf(B - T)};
+        P[2] = {(L + R) / 2, T + 1};
+        P[3] = {R - 1, T + percentOf(B - T)};
+        P[4] = {R - 1, B - 1};
+        return true;
+    case 1: // right
+        P[0] = {L + 1, T};
+        P[1] = {R - percentOf(R - L), T};
+        P[2] = {R - 1, (T + B) / 2};
+        P[3] = {R - percentOf(R - L), B - 1};
+        P[4] = {L + 1, B - 1};
+        return true;
+    case 2: // down
+        P[0] = {R - 1, T + 1};
+        P[1] = {R - 1, B - percentOf(B - T)};
+        P[2] = {(L + R) / 2, B - 1};
+        P[3] = {L, B - percentOf(B - T)};
+        P[4] = {L, T + 1};
+        return true;
+    case 3: // left
+        P[0] = {R - 1, B - 1};
+        P[1] = {L + percentOf(R - L), B - 1};
+        P[2] = {L + 1, (T + B) / 2};
+        P[3] = {L + percentOf(R - L), T};
+        P[4] = {R - 1, T};
+        return true;
+    default:
+        return false;
+    }
+}
+
+//! Per colour byte (lowest first), the outline colour's and the change per nested outline in
+//! hundredths toward the fill colour over an extent E.
+struct OutlineColors {
+    int pen[3];
+    int step[3];
+};
+
+OutlineColors OutlineColorsOf(uint32_t penColor, uint32_t brushColor, int E) {
+    OutlineColors colors;
+    for (int b = 0; b < 3; ++b) {
+        colors.pen[b] = static_cast<int>((penColor >> (8 * b)) & 0xFF);
+        const int brush = static_cast<int>((brushColor >> (8 * b)) & 0xFF);
+        colors.step[b] = MulDiv(brush - colors.pen[b], 200, E);
+    }
+    return colors;
+}
+
+//! The nested outlines from the start pentagon P inward, over an extent E, each a colour step
+//! further from the outline colour.
+void DrawNestedOutlines(QPainter* p, QPoint P[5], int dir, int E, const OutlineColors& colors) {
+    const int* pen = colors.pen;
+    const int* step = colors.step;
+    // Moves of P0/P1 and of P3/P4 per outline; the tip P2 stays.
+    static const QPoint kShrink[4][2] = {
+        {{1, 0}, {-1, 0}}, // up: the sides close in horizontally
+        {{0, 1}, {0, -1}}, // right
+        {{-1, 0}, {1, 0}}, // down
+        {{0, -1}, {0, 1}}, // left
+    };
+    int sum[3] = {0, 0, 0};
+    // One outline per pixel of half the extent; no device is wider than 32767 pixels, so past
+    // 32769 outlines (an extent of 65534) a damaged rectangle would only ask for millions of
+    // draws nobody sees.
+    const int outlines = std::min(E / 2 + 2, kMaxNestedOutlines);
+    for (int k = 0; k < outlines; ++k) {
+        uint32_t word = 0;
+        for (int b = 0; b < 3; ++b) {
+            const int byte = std::clamp(pen[b] + sum[b] / 100, 0, 255);
+            word |= static_cast<uint32_t>(byte) << (8 * b);
+            sum[b] += step[b];
+        }
+        QPen outlinePen(ColorOf(word));
+        outlinePen.setWidth(0); // cosmetic, one pixel whatever the transform
+        p->setPen(outlinePen);
+        if (dir == 0) {
+            for (int i = 0; i < 5; ++i) {
+                const QLine side(P[i], P[(i + 1) % 5]);
+                p->drawLines(&side, 1);
+            }
+        } else {
+            p->drawPolygon(P, 5, Qt::OddEvenFill);
+        }
+        P[0] += kShrink[dir][0];
+        P[1] += kShrink[dir][0];
+        P[3] += kShrink[dir][1];
+        P[4] += kShrink[dir][1];
+    }
+}
+
+} // namespace
+
 void CDrawPentagon3D::Draw(QPainter* painter) {
     const kv::FrameStyle style = kv::FrameStyle().withoutPaint();
     kv::DrawFramed(
         *this, painter, kv::report::kPentagon3D, style, [this](QPainter* p, const QBrush&) {
             p->setBrush(Qt::NoBrush);
-            const int L = m_rect.left;
-            const int T = m_rect.top;
-            const int R = m_rect.right;
-            const int B = m_rect.bottom;
             const int dir = m_nDirection;
             const bool across = dir == 1 || dir == 3;
-            const int E = across ? B - T : R - L;
-            // Per colour byte (lowest first), the change per nested outline in hundredths.
-            int pen[3];
-            int step[3];
-            for (int b = 0; b < 3; ++b) {
-                pen[b] = static_cast<int>((m_logPen.color >> (8 * b)) & 0xFF);
-                const int brush = static_cast<int>((m_logBrush.color >> (8 * b)) & 0xFF);
-                step[b] = MulDiv(brush - pen[b], 200, E);
-            }
-            auto percentOf = [this](int length) { return kv::Mul32(length, m_nPercent) / 100; };
+            const int E = across ? m_rect.bottom - m_rect.top : m_rect.right - m_rect.left;
+            // The steps come first: a flat rectangle logs its division by zero whatever the
+            // direction.
+            const OutlineColors colors = OutlineColorsOf(m_logPen.color, m_logBrush.color, E);
             QPoint P[5];
-            switch (dir) {
-            case 0: // up
-                P[0] = {L, B - 1};
-                P[1] = {L, T + percentOf(B - T)};
-                P[2] = {(L + R) / 2, T + 1};
-                P[3] = {R - 1, T + percentOf(B - T)};
-                P[4] = {R - 1, B - 1};
-                break;
-            case 1: // right
-                P[0] = {L + 1, T};
-                P[1] = {R - percentOf(R - L), T};
-                P[2] = {R - 1, (T + B) / 2};
-                P[3] = {R - percentOf(R - L), B - 1};
-                P[4] = {L + 1, B - 1};
-                break;
-            case 2: // down
-                P[0] = {R - 1, T + 1};
-                P[1] = {R - 1, B - percentOf(B - T)};
-                P[2] = {(L + R) / 2, B - 1};
-                P[3] = {L, B - percentOf(B - T)};
-                P[4] = {L, T + 1};
-                break;
-            case 3: // left
-                P[0] = {R - 1, B - 1};
-                P[1] = {L + percentOf(R - L), B - 1};
-                P[2] = {L + 1, (T + B) / 2};
-                P[3] = {L + percentOf(R - L), T};
-                P[4] = {R - 1, T};
-                break;
-            default:
-                return;
-            }
-            // Moves of P0/P1 and of P3/P4 per outline; the tip P2 stays.
-            static const QPoint kShrink[4][2] = {
-                {{1, 0}, {-1, 0}}, // up: the sides close in horizontally
-                {{0, 1}, {0, -1}}, // right
-                {{-1, 0}, {1, 0}}, // down
-                {{0, -1}, {0, 1}}, // left
-            };
-            int sum[3] = {0, 0, 0};
-            // One outline per pixel of half the extent; no device is wider than 32767 pixels, so
-            // past 32769 outlines (an extent of 65534) a damaged rectangle would only ask for
-            // millions of draws nobody sees.
-            const int outlines = std::min(E / 2 + 2, kMaxNestedOutlines);
-            for (int k = 0; k < outlines; ++k) {
-                uint32_t word = 0;
-                for (int b = 0; b < 3; ++b) {
-                    const int byte = std::clamp(pen[b] + sum[b] / 100, 0, 255);
-                    word |= static_cast<uint32_t>(byte) << (8 * b);
-                    sum[b] += step[b];
-                }
-                QPen outlinePen(ColorOf(word));
-                outlinePen.setWidth(0); // cosmetic, one pixel whatever the transform
-                p->setPen(outlinePen);
-                if (dir == 0) {
-                    for (int i = 0; i < 5; ++i) {
-                        const QLine side(P[i], P[(i + 1) % 5]);
-                        p->drawLines(&side, 1);
-                    }
-                } else {
-                    p->drawPolygon(P, 5, Qt::OddEvenFill);
-                }
-                P[0] += kShrink[dir][0];
-                P[1] += kShrink[dir][0];
-                P[3] += kShrink[dir][1];
-                P[4] += kShrink[dir][1];
+            if (StartPentagon(m_rect, dir, m_nPercent, P)) {
+                DrawNestedOutlines(p, P, dir, E, colors);
             }
         });
 }
