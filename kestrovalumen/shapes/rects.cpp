@@ -12,7 +12,6 @@
 namespace {
 
 using kv::FrameStyle;
-using kv::ShapeInfo;
 
 } // namespace
 
