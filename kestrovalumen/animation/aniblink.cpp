@@ -7,10 +7,6 @@
 
 namespace {
 
-const kv::ExprFailure kRunFailure = {
-    12,          "CAniBlink expressFloat run error!", "animation\\aniblink", 132,
-    "CAniBlink", "CAniBlink ExpressFloat errorCode!"};
-
 bool IsTextKind(int kind) {
     return kind == 1 || kind == 2;
 }
@@ -39,7 +35,7 @@ int CAniBlink::IsBlink() {
 }
 
 bool CAniBlink::deserialize(FF::utils::IBuffer* buf) {
-    if (!ReadHeader(buf, 10, "CAniBlink flag非法")) {
+    if (!ReadHeader(buf, kv::report::kBlinkHeader)) {
         return false;
     }
     if (!kv::ReadField(buf, m_nBlinkExtra) || !kv::ReadField(buf, m_nBlinkType)) {
@@ -59,10 +55,10 @@ int CAniBlink::Run(int nEvent) {
         return 0;
     }
     double value = 0.0;
-    if (!kv::EvaluateFloat(*this, value, kRunFailure)) {
+    if (!kv::EvaluateFloat(*this, value, kv::report::kBlinkRun)) {
         return 0;
     }
-    const bool condition = kv::TruncToInt32(value) != 0;
+    const bool condition = kv::TruncSaturate32(value) != 0;
     return m_nBlinkType == 0 ? RunShowHide(*m_pDrawObj, condition)
                              : RunColors(*m_pDrawObj, condition);
 }

@@ -5,8 +5,6 @@
 namespace {
 
 // The log line of this class has always carried its message in the tag position.
-const kv::ExprFailure kRunFailure = {15,  "CAnibrush expressFloat run error", "animation\\anibrush",
-                                     112, "CAnibrush ExpressFloat errorCod",  "erro!"};
 
 } // namespace
 
@@ -15,16 +13,16 @@ CAniBrush::CAniBrush() {
 }
 
 bool CAniBrush::deserialize(FF::utils::IBuffer* buf) {
-    return ReadHeader(buf, 13, "CAniBrush flag非法") &&
+    return ReadHeader(buf, kv::report::kBrushHeader) &&
            kv::ReadColorTable(buf, m_arrayValue, m_arrayColor);
 }
 
 int CAniBrush::Run(int nEvent) {
-    return kv::RunPartColor(*this, nEvent, kRunFailure, kv::OwnerPart::Fill);
+    return kv::RunPartColor(*this, nEvent, kv::report::kBrushRun, kv::OwnerPart::Fill);
 }
 
 void CAniBrush::InitObj(CDrawObj* owner) {
-    if (Attach(owner, 14, "CAniBrush::InitObj failed！para is null!")) {
+    if (Attach(owner, kv::report::kBrushAttach)) {
         kv::TakePartColor(*this, kv::OwnerPart::Fill);
     }
 }

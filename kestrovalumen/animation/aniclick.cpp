@@ -2,7 +2,7 @@
 
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/core/drawobj_stream.h"
-#include "kestrovalumen/core/report.h"
+#include "kestrovalumen/core/reports.h"
 #include "kestrovalumen/host/gui.h"
 #include "kestrovalumen/host/rtdb.h"
 #include "kestrovalumen/host/stgy.h"
@@ -21,8 +21,6 @@ enum Slot : int {
     kSlotStop = 6,
     kSlotVariable = 7,
 };
-
-const char* const kFile = "animation\\aniclick";
 
 // Windows are numbered by the low 16 bits of the parameter.
 int WindowOf(int32_t param) {
@@ -48,7 +46,7 @@ CAniClick::CAniClick() {
 CAniClick::~CAniClick() = default;
 
 bool CAniClick::deserialize(FF::utils::IBuffer* buf) {
-    if (!ReadHeader(buf, 16, "CAniClick flag非法")) {
+    if (!ReadHeader(buf, kv::report::kClickHeader)) {
         return false;
     }
     int32_t textCount = 0;
@@ -112,7 +110,7 @@ void CAniClick::RunStrategy() const {
     if (Flag(kSlotStrategy) == 0 || strategy < 0) {
         return;
     }
-    kv::Log({"Run", kFile, 121, 4, "Caiclick stgy"}, "%d", Flag(kSlotStrategy));
+    kv::Emit(kv::report::kClickStrategy, Flag(kSlotStrategy));
     Vorn_Stgy_RunUserStgy(strategy, 0);
 }
 
@@ -121,7 +119,7 @@ void CAniClick::OpenWindow() const {
     if (Flag(kSlotOpenWindow) == 0 || window < 0) {
         return;
     }
-    kv::Log({"Run", kFile, 130, 4, "Caiclick open window"}, "%d", Flag(kSlotOpenWindow));
+    kv::Emit(kv::report::kClickOpenWindow, Flag(kSlotOpenWindow));
     __gui_wnd_open(WindowOf(window));
 }
 
@@ -140,7 +138,7 @@ void CAniClick::StopRuntime() const {
         return;
     }
     // This trace, like the close trace, shows slot 0's switch rather than its own.
-    kv::Log({"Run", kFile, 149, 4, "Caiclick exit sys"}, "%d", Flag(kSlotStrategy));
+    kv::Emit(kv::report::kClickExit, Flag(kSlotStrategy));
     // The stop text is stored in the local 8-bit encoding.
     if (QString::fromLocal8Bit(text).compare(QString::fromUtf8("退出运行环境")) == 0) {
         __gui_operation_stop(0);
@@ -186,6 +184,6 @@ void CAniClick::CloseWindow() const {
     if (Flag(kSlotCloseWindow) == 0 || window < 0) {
         return;
     }
-    kv::Log({"Run", kFile, 190, 4, "Caniclick close window"}, "%d", Flag(kSlotStrategy));
+    kv::Emit(kv::report::kClickCloseWindow, Flag(kSlotStrategy));
     __gui_wnd_close(WindowOf(window));
 }

@@ -62,7 +62,7 @@ CAniObj* FindBlinkSibling(const CDrawObj& owner);
 //! The refresh step of a colour animation: true, with the program's value and its segment's
 //! colour, when that colour differs from the current one.
 template <class ColorAnimation>
-bool NewSegmentColor(const ColorAnimation& animation, int nEvent, const ExprFailure& failure,
+bool NewSegmentColor(const ColorAnimation& animation, int nEvent, const Report& failure,
                      double& value, uint32_t& color) {
     return EvaluateOnRefresh(animation, nEvent, value, failure) &&
            SegmentColor(animation.m_arrayValue, animation.m_arrayColor, value, color) &&
@@ -79,8 +79,7 @@ uint32_t& PartColor(CDrawObj& owner, OwnerPart part);
 //! Run of the outline and fill animations: on a new segment colour the part is switched on in
 //! it; 1 when the colour changed.
 template <class ColorAnimation>
-int RunPartColor(ColorAnimation& animation, int nEvent, const ExprFailure& failure,
-                 OwnerPart part) {
+int RunPartColor(ColorAnimation& animation, int nEvent, const Report& failure, OwnerPart part) {
     double value = 0.0;
     uint32_t color = 0;
     if (!NewSegmentColor(animation, nEvent, failure, value, color)) {

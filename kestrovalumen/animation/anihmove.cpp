@@ -3,20 +3,14 @@
 #include "kestrovalumen/animation/animove.h"
 #include "kestrovalumen/host/toolscom.h"
 
-namespace {
-
-const kv::ExprFailure kExprFailure{19, "CAniHMove expressFloat run error", "animation\\anihmove",
-                                   98, "CAniHMove ExpressFloat errorCod",  "error",
-                                   2};
-
-} // namespace
+namespace {} // namespace
 
 CAniHMove::CAniHMove() {
     m_nAniType = KV_ANI_HMOVE;
 }
 
 bool CAniHMove::deserialize(FF::utils::IBuffer* buf) {
-    if (!ReadHeader(buf, 17, "CAniHMove flag非法") ||
+    if (!ReadHeader(buf, kv::report::kHMoveHeader) ||
         !kv::ReadMoveRange(buf, m_nMinOffset, m_nMaxOffset, m_dMinValue, m_dMaxValue)) {
         return false;
     }
@@ -28,12 +22,12 @@ bool CAniHMove::deserialize(FF::utils::IBuffer* buf) {
 }
 
 int CAniHMove::Run(int nEvent) {
-    return kv::RunMove(*this, nEvent, kExprFailure, kv::MoveAxis::Horizontal,
+    return kv::RunMove(*this, nEvent, kv::report::kHMoveRun, kv::MoveAxis::Horizontal,
                        kv::Interpolation::ProductFirst);
 }
 
 void CAniHMove::InitObj(CDrawObj* owner) {
-    if (Attach(owner, 18, "CAniHMove::InitObj failed！para is null!")) {
+    if (Attach(owner, kv::report::kHMoveAttach)) {
         m_nBaseCenter = kv::StartMove(*owner, kv::MoveAxis::Horizontal);
     }
 }

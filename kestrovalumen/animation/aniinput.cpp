@@ -4,7 +4,7 @@
 #include "kestrovalumen/animation/anioutput.h"
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/core/drawobj_stream.h"
-#include "kestrovalumen/core/report.h"
+#include "kestrovalumen/core/reports.h"
 #include "kestrovalumen/host/gui.h"
 #include "kestrovalumen/host/rtdb.h"
 #include "kestrovalumen/host/script.h"
@@ -41,8 +41,6 @@ constexpr size_t kRangeText = 64;
 // the first 1023 bytes reach the keyboard. Any larger precision gives the same preset, without
 // formatting a text as long as a damaged record asks for.
 constexpr int kMaxPresetDecimals = 1100;
-
-const kv::LogSite kLimitFailure{"Run", "animation\\aniinput", 169, 1, "CDrawEdit"};
 
 //! Copies at most size - 1 bytes of text into a zeroed buffer of size bytes.
 void Preset(char* buffer, size_t size, const char* text, size_t length) {
@@ -88,7 +86,7 @@ bool ReadFloatLimit(FF::utils::IBuffer* buf, double& limit) {
 double LimitValue(const FF::utils::MemoryBuffer& program, const CDrawObj* owner) {
     Script::ValueType result;
     if (!kv::RunProgram(program, owner, result)) {
-        kv::Log(kLimitFailure, "script_SvrRunExpressFloat return erro!");
+        kv::Emit(kv::report::kInputLimit);
     }
     return result.getFloat();
 }
@@ -116,7 +114,7 @@ CAniInput::CAniInput() {
 CAniInput::~CAniInput() = default;
 
 bool CAniInput::deserialize(FF::utils::IBuffer* buf) {
-    if (!ReadHeader(buf, 20, "CAniInput flag非法")) {
+    if (!ReadHeader(buf, kv::report::kInputHeader)) {
         return false;
     }
     bool read = false;
@@ -228,7 +226,7 @@ void CAniInput::OpenSwitchKeyboard() {
     char text[kKeyboardText];
     Preset(text, sizeof text, preset);
     if (!OpenDialog(kSwitchKeyboard, text, -1, m_strSwitchText2, m_strSwitchText1)) {
-        kv::Fault(37, "打开开关型键盘失败！");
+        kv::Emit(kv::report::kInputSwitchKeyboard);
         return;
     }
     CommitSwitch(text, preset);
@@ -242,7 +240,7 @@ void CAniInput::OpenStringKeyboard() {
     char text[kKeyboardText];
     Preset(text, sizeof text, current.data(), current.size());
     if (!OpenDialog(kStringKeyboard, text, m_bAltMode ? 1 : 0, nullptr, nullptr)) {
-        kv::Fault(40, "打开字符型键盘失败！");
+        kv::Emit(kv::report::kInputStringKeyboard);
         return;
     }
     CommitString(text, current);
@@ -269,11 +267,11 @@ void CAniInput::OpenNumericKeyboard() {
         Preset(text, sizeof text, preset);
         if (m_nIntKeyboardStyle == 2) {
             if (!OpenDialog(kNumericKeyboard, text, kHexMode, nullptr, rangeText)) {
-                kv::Fault(38, "打开十六进制键盘失败！");
+                kv::Emit(kv::report::kInputHexKeyboard);
                 return;
             }
         } else if (!OpenDialog(kNumericKeyboard, text, IntegerMode(), nullptr, rangeText)) {
-            kv::Fault(38, "打开整型键盘失败！");
+            kv::Emit(kv::report::kInputIntegerKeyboard);
             return;
         }
         CommitInteger(text, currentInt, range.lo, range.hi);
@@ -298,7 +296,7 @@ void CAniInput::OpenNumericKeyboard() {
     const QByteArray presetBytes = preset.toLatin1();
     Preset(text, sizeof text, presetBytes.constData(), static_cast<size_t>(presetBytes.size()));
     if (!OpenDialog(kNumericKeyboard, text, m_bAltMode ? 4 : 0, nullptr, rangeText)) {
-        kv::Fault(39, "打开数值型键盘失败！");
+        kv::Emit(kv::report::kInputNumberKeyboard);
         return;
     }
     CommitDecimal(text, currentFloat, range.lo, range.hi);
@@ -411,7 +409,7 @@ void CAniInput::CommitInteger(const char* entered, int current, double lo, doubl
     if (value == current) {
         return;
     }
-    Rtdb_SvrSetInt(m_nVarId, kv::TruncToInt32(value), 0, 0);
+    Rtdb_SvrSetInt(m_nVarId, kv::TruncSaturate32(value), 0, 0);
     LogOperation();
 }
 

@@ -1,5 +1,6 @@
 #include "kestrovalumen/animation/animove.h"
 
+#include "kestrovalumen/core/arith.h"
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/core/drawobj_stream.h"
 #include "kestrovalumen/host/toolscom.h"
@@ -44,8 +45,8 @@ int MoveCentreTo(double target, int32_t& low, int32_t& high) {
     // bits. The edges stay 32-bit words: the extra pixel of an odd extent right at the end of
     // the range wraps rather than overflowing.
     const int64_t shift = static_cast<int64_t>(std::trunc(target - current));
-    low = static_cast<int32_t>(static_cast<uint32_t>(low + shift));
-    high = static_cast<int32_t>(static_cast<uint32_t>(high + shift));
+    low = kv::Wrap32(low + shift);
+    high = kv::Wrap32(high + shift);
     return 1;
 }
 

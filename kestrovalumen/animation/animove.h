@@ -49,7 +49,7 @@ int MoveOwnerTo(CDrawObj& owner, MoveAxis axis, double target);
 //! Run of a move: on a refresh, the owner's centre on the axis goes to the base centre plus the
 //! offset for the program's value; 1 when the owner moved.
 template <class Move>
-int RunMove(const Move& move, int nEvent, const ExprFailure& failure, MoveAxis axis,
+int RunMove(const Move& move, int nEvent, const Report& failure, MoveAxis axis,
             Interpolation order) {
     double value = 0.0;
     if (!EvaluateOnRefresh(move, nEvent, value, failure)) {

@@ -12,7 +12,7 @@
 #include "kestrovalumen/animation/anivisible.h"
 #include "kestrovalumen/animation/anivmove.h"
 #include "kestrovalumen/core/drawobj_stream.h"
-#include "kestrovalumen/core/report.h"
+#include "kestrovalumen/core/reports.h"
 #include "kestrovalumen/host/gui.h"
 
 #include <new>
@@ -108,17 +108,17 @@ void CAniObj::InitObj(CDrawObj* owner) {
     m_pDrawObj = owner;
 }
 
-bool CAniObj::ReadHeader(FF::utils::IBuffer* buf, int faultCode, const char* faultText) {
+bool CAniObj::ReadHeader(FF::utils::IBuffer* buf, const kv::Report& failure) {
     if (!CAniObj::deserialize(buf)) {
-        kv::Fault(faultCode, faultText);
+        kv::Emit(failure);
         return false;
     }
     return true;
 }
 
-bool CAniObj::Attach(CDrawObj* owner, int faultCode, const char* faultText) {
+bool CAniObj::Attach(CDrawObj* owner, const kv::Report& failure) {
     if (owner == nullptr) {
-        kv::Fault(faultCode, faultText);
+        kv::Emit(failure);
         return false;
     }
     m_pDrawObj = owner;

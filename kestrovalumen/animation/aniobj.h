@@ -7,6 +7,10 @@
 
 class CDrawObj;
 
+namespace kv {
+struct Report;
+}
+
 //! Animation type ids; the same numbers precede each animation record in the object stream.
 enum : uint32_t {
     KV_ANI_BLINK = 0x3001,
@@ -58,10 +62,10 @@ public:
 protected:
     //! The common record header of a derived record; a refused header is reported under the
     //! derived class's own code and text.
-    bool ReadHeader(FF::utils::IBuffer* buf, int faultCode, const char* faultText);
+    bool ReadHeader(FF::utils::IBuffer* buf, const kv::Report& failure);
     //! Attaches owner; a missing owner is reported under the class's own code and text, and
     //! the animation stays as it was.
-    bool Attach(CDrawObj* owner, int faultCode, const char* faultText);
+    bool Attach(CDrawObj* owner, const kv::Report& failure);
 };
 
 //! A new animation for a type id (nothrow), with m_nAniType set; null for any other id.

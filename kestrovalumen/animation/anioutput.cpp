@@ -15,24 +15,6 @@ namespace {
 
 constexpr int kTextKind = 2;
 
-constexpr char kLogFile[] = "animation\\anioutput";
-constexpr char kTag[] = "CAniOutput";
-
-const kv::ExprFailure kSwitchFailure{
-    41,       "CAniOutput--script_SvrRunExpressFloat retrun error!",
-    kLogFile, 212,
-    kTag,     "script_SvrRunExpressFloat retrun error!"};
-const kv::ExprFailure kIntegerFailure{42,       "CAniOutput--script_SvrRunExpressInt retrun error!",
-                                      kLogFile, 226,
-                                      kTag,     "script_SvrRunExpressInt retrun error!"};
-const kv::ExprFailure kNumberFailure{
-    43,       "CAniOutput--script_SvrRunExpressFloat retrun error!",
-    kLogFile, 251,
-    kTag,     "script_SvrRunExpressFloat retrun error!"};
-const kv::ExprFailure kStringFailure{44,       "CAniOutput--script_SvrRunExpressStr retrun error!",
-                                     kLogFile, 318,
-                                     kTag,     "script_SvrRunExpressStr retrun error!"};
-
 // Zero runs the formatting steps take their padding from.
 constexpr char kZeros[] = "0000000000000000000000000000000000000000000000000000000000000000";
 constexpr int kIntegerZeros = 33;
@@ -82,7 +64,7 @@ CAniOutput::CAniOutput() {
 CAniOutput::~CAniOutput() = default;
 
 bool CAniOutput::deserialize(FF::utils::IBuffer* buf) {
-    if (!ReadHeader(buf, 21, "CAniOutput flag非法")) {
+    if (!ReadHeader(buf, kv::report::kOutputHeader)) {
         return false;
     }
     if (!kv::ReadGuardedString(buf, m_strOffText) || !kv::ReadGuardedString(buf, m_strOnText)) {
@@ -93,7 +75,7 @@ bool CAniOutput::deserialize(FF::utils::IBuffer* buf) {
 }
 
 void CAniOutput::InitObj(CDrawObj* owner) {
-    if (!Attach(owner, 22, "CAniOutput::InitObj failed！para is null!")) {
+    if (!Attach(owner, kv::report::kOutputAttach)) {
         return;
     }
     owner->m_bAnimated = 1;
@@ -135,11 +117,12 @@ int CAniOutput::Run(int nEvent) {
         m_nIntDigits = 1;
     }
 
-    const kv::ExprFailure* failure = &kStringFailure;
+    const kv::Report* failure = &kv::report::kOutputStringRun;
     if (m_nOutputType == 0) {
-        failure = &kSwitchFailure;
+        failure = &kv::report::kOutputSwitchRun;
     } else if (m_nOutputType == 1) {
-        failure = IsIntegerDisplay() ? &kIntegerFailure : &kNumberFailure;
+        failure =
+            IsIntegerDisplay() ? &kv::report::kOutputIntegerRun : &kv::report::kOutputNumberRun;
     }
     Script::ValueType result;
     if (!kv::EvaluateExpression(*this, result, *failure)) {
@@ -171,7 +154,7 @@ int CAniOutput::Run(int nEvent) {
 }
 
 int CAniOutput::ShowSwitch(const Script::ValueType& result, const std::string& oldText) {
-    const bool on = kv::TruncToInt32(result.getFloat()) != 0;
+    const bool on = kv::TruncSaturate32(result.getFloat()) != 0;
     std::string text = TranslateToLatin1(on ? m_strOnText : m_strOffText);
     if (text.empty()) {
         text = on ? "On" : "Off";
@@ -264,7 +247,7 @@ CString CAniOutput::FormatFixed(double value) {
 }
 
 CString CAniOutput::FormatInteger(double value) const {
-    const int32_t number = kv::TruncToInt32(value);
+    const int32_t number = kv::TruncSaturate32(value);
     const auto bits = static_cast<uint32_t>(number);
     CString text;
     switch (m_nRadix) {

@@ -2,6 +2,7 @@
 
 #include "kestrovalumen/animation/aniexpr.h"
 #include "kestrovalumen/animation/animove.h"
+#include "kestrovalumen/core/arith.h"
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/core/drawobj_stream.h"
 #include "kestrovalumen/host/toolscom.h"
@@ -11,53 +12,36 @@
 
 namespace {
 
-const kv::ExprFailure kExprFailure{28,
-                                   "CAniSize expressFloat run error",
-                                   "animation\\anisize",
-                                   115,
-                                   "CAniSize",
-                                   "CAniSize ExpressFloat error",
-                                   2};
-
-// Coordinates are 32-bit words; sums at the ends of the range wrap instead of overflowing.
-int32_t Add32(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-
-int32_t Sub32(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-
 // The rectangle r sized to w x h around the anchor; cx, cy are the centres of r.
 void Anchor(int32_t type, int32_t w, int32_t h, Rect32& r) {
     const int32_t cx = kv::EdgeCentre(r.left, r.right);
     const int32_t cy = kv::EdgeCentre(r.top, r.bottom);
     switch (type) {
     case 0: // centre
-        r.left = Sub32(cx, w / 2);
-        r.right = Add32(cx, w / 2);
-        r.top = Sub32(cy, h / 2);
-        r.bottom = Add32(cy, h / 2);
+        r.left = kv::Sub32(cx, w / 2);
+        r.right = kv::Add32(cx, w / 2);
+        r.top = kv::Sub32(cy, h / 2);
+        r.bottom = kv::Add32(cy, h / 2);
         break;
     case 1: // horizontal centre
-        r.left = Sub32(cx, w / 2);
-        r.right = Add32(cx, w / 2);
+        r.left = kv::Sub32(cx, w / 2);
+        r.right = kv::Add32(cx, w / 2);
         break;
     case 2: // vertical centre
-        r.top = Sub32(cy, h / 2);
-        r.bottom = Add32(cy, h / 2);
+        r.top = kv::Sub32(cy, h / 2);
+        r.bottom = kv::Add32(cy, h / 2);
         break;
     case 3: // bottom edge
-        r.top = Sub32(r.bottom, h);
+        r.top = kv::Sub32(r.bottom, h);
         break;
     case 4: // top edge
-        r.bottom = Add32(r.top, h);
+        r.bottom = kv::Add32(r.top, h);
         break;
     case 5: // right edge
-        r.left = Sub32(r.right, w);
+        r.left = kv::Sub32(r.right, w);
         break;
     case 6: // left edge
-        r.right = Add32(r.left, w);
+        r.right = kv::Add32(r.left, w);
         break;
     default: // no anchor: the rectangle stays whole
         break;
@@ -71,7 +55,7 @@ CAniSize::CAniSize() {
 }
 
 bool CAniSize::deserialize(FF::utils::IBuffer* buf) {
-    if (!ReadHeader(buf, 26, "CAniSize flag非法")) {
+    if (!ReadHeader(buf, kv::report::kSizeHeader)) {
         return false;
     }
     float minValue = 0.0f;
@@ -99,7 +83,7 @@ bool CAniSize::deserialize(FF::utils::IBuffer* buf) {
 
 int CAniSize::Run(int nEvent) {
     double value = 0.0;
-    if (!kv::EvaluateOnRefresh(*this, nEvent, value, kExprFailure)) {
+    if (!kv::EvaluateOnRefresh(*this, nEvent, value, kv::report::kSizeRun)) {
         return 0;
     }
     if (value > m_dMaxValue) {
@@ -113,7 +97,7 @@ int CAniSize::Run(int nEvent) {
         // Percent per unit of value first; only the interpolated part is truncated.
         const double perUnit =
             (static_cast<double>(m_nMaxPercent) - m_nMinPercent) / (m_dMaxValue - m_dMinValue);
-        percent = kv::TruncToInt32(m_nMinPercent + std::trunc((value - m_dMinValue) * perUnit));
+        percent = kv::TruncSaturate32(m_nMinPercent + std::trunc((value - m_dMinValue) * perUnit));
     }
     if (percent < 0) {
         percent = 0;
@@ -127,8 +111,8 @@ int CAniSize::Run(int nEvent) {
 
     if (m_nSizeMode == 0) {
         const Rect32& now = owner.m_rect;
-        if (Sub32(r.right, r.left) == Sub32(now.right, now.left) &&
-            Sub32(r.bottom, r.top) == Sub32(now.bottom, now.top)) {
+        if (kv::Sub32(r.right, r.left) == kv::Sub32(now.right, now.left) &&
+            kv::Sub32(r.bottom, r.top) == kv::Sub32(now.bottom, now.top)) {
             return 0;
         }
         const int rect[4] = {r.left, r.top, r.right, r.bottom};
@@ -153,10 +137,10 @@ int CAniSize::Run(int nEvent) {
 }
 
 void CAniSize::InitObj(CDrawObj* owner) {
-    if (!Attach(owner, 27, "CAniSize::InitObj failed！para is null!")) {
+    if (!Attach(owner, kv::report::kSizeAttach)) {
         return;
     }
-    m_nBaseWidth = Sub32(owner->m_rect.right, owner->m_rect.left);
-    m_nBaseHeight = Sub32(owner->m_rect.bottom, owner->m_rect.top);
+    m_nBaseWidth = kv::Sub32(owner->m_rect.right, owner->m_rect.left);
+    m_nBaseHeight = kv::Sub32(owner->m_rect.bottom, owner->m_rect.top);
     owner->m_bAnimated = 1;
 }

@@ -3,30 +3,21 @@
 #include "kestrovalumen/animation/anicolortable.h"
 #include "kestrovalumen/core/drawobj.h"
 
-namespace {
-
-const kv::ExprFailure kRunFailure = {46,
-                                     "CAniTextColor--script_SvrRunExpressFloat retrun error!",
-                                     "animation\\anitextcolor",
-                                     117,
-                                     "CAniTextColor",
-                                     "script_SvrRunExpressFloat retrun error!"};
-
-} // namespace
+namespace {} // namespace
 
 CAniTextColor::CAniTextColor() {
     m_nAniType = KV_ANI_TEXTCOLOR;
 }
 
 bool CAniTextColor::deserialize(FF::utils::IBuffer* buf) {
-    return ReadHeader(buf, 29, "CAniTextColor flag非法") &&
+    return ReadHeader(buf, kv::report::kTextColorHeader) &&
            kv::ReadColorTable(buf, m_arrayValue, m_arrayColor);
 }
 
 int CAniTextColor::Run(int nEvent) {
     double value = 0.0;
     uint32_t color = 0;
-    if (!kv::NewSegmentColor(*this, nEvent, kRunFailure, value, color)) {
+    if (!kv::NewSegmentColor(*this, nEvent, kv::report::kTextColorRun, value, color)) {
         return 0;
     }
     switch (m_pDrawObj->GetObjType()) {
@@ -47,7 +38,7 @@ int CAniTextColor::Run(int nEvent) {
 }
 
 void CAniTextColor::InitObj(CDrawObj* owner) {
-    if (!Attach(owner, 45, "CAniTextColor::InitObj failed！para is null!")) {
+    if (!Attach(owner, kv::report::kTextColorAttach)) {
         return;
     }
     const int kind = owner->GetObjType();

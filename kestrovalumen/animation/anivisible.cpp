@@ -4,31 +4,22 @@
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/core/drawobj_stream.h"
 
-namespace {
-
-const kv::ExprFailure kRunFailure = {32,
-                                     "CAniVisible expressFloat run error",
-                                     "animation\\anivisible",
-                                     58,
-                                     "CAniVisible",
-                                     "CAniVisible ExpressFloat error"};
-
-} // namespace
+namespace {} // namespace
 
 CAniVisible::CAniVisible() {
     m_nAniType = KV_ANI_VISIBLE;
 }
 
 bool CAniVisible::deserialize(FF::utils::IBuffer* buf) {
-    return ReadHeader(buf, 30, "CAniVisible flag非法") && kv::ReadField(buf, m_nShowType);
+    return ReadHeader(buf, kv::report::kVisibleHeader) && kv::ReadField(buf, m_nShowType);
 }
 
 int CAniVisible::Run(int nEvent) {
     double value = 0.0;
-    if (!kv::EvaluateOnRefresh(*this, nEvent, value, kRunFailure)) {
+    if (!kv::EvaluateOnRefresh(*this, nEvent, value, kv::report::kVisibleRun)) {
         return 0;
     }
-    const int32_t v = kv::TruncToInt32(value);
+    const int32_t v = kv::TruncSaturate32(value);
     const bool show = m_nShowType == 0 ? v != 0 : v == 0;
     if (m_pDrawObj->IsVisible() == show) {
         return 0;
@@ -38,7 +29,7 @@ int CAniVisible::Run(int nEvent) {
 }
 
 void CAniVisible::InitObj(CDrawObj* owner) {
-    if (!Attach(owner, 33, "CAniVisible::InitObj failed！para is null!")) {
+    if (!Attach(owner, kv::report::kVisibleAttach)) {
         return;
     }
     // Without a program the animation never decides anything, so the loaded visibility stays.

@@ -3,24 +3,14 @@
 #include "kestrovalumen/animation/animove.h"
 #include "kestrovalumen/host/toolscom.h"
 
-namespace {
-
-const kv::ExprFailure kExprFailure{36,
-                                   "CAniVMove expressFloat run error",
-                                   "animation\\anivmove",
-                                   94,
-                                   "CAniVMove",
-                                   "CAniVMove ExpressFloat error",
-                                   2};
-
-} // namespace
+namespace {} // namespace
 
 CAniVMove::CAniVMove() {
     m_nAniType = KV_ANI_VMOVE;
 }
 
 bool CAniVMove::deserialize(FF::utils::IBuffer* buf) {
-    if (!ReadHeader(buf, 34, "CAniVMove flag非法") ||
+    if (!ReadHeader(buf, kv::report::kVMoveHeader) ||
         !kv::ReadMoveRange(buf, m_nMinOffset, m_nMaxOffset, m_dMinValue, m_dMaxValue)) {
         return false;
     }
@@ -33,12 +23,12 @@ bool CAniVMove::deserialize(FF::utils::IBuffer* buf) {
 }
 
 int CAniVMove::Run(int nEvent) {
-    return kv::RunMove(*this, nEvent, kExprFailure, kv::MoveAxis::Vertical,
+    return kv::RunMove(*this, nEvent, kv::report::kVMoveRun, kv::MoveAxis::Vertical,
                        kv::Interpolation::QuotientFirst);
 }
 
 void CAniVMove::InitObj(CDrawObj* owner) {
-    if (Attach(owner, 35, "CAniVMove::InitObj failed！para is null!")) {
+    if (Attach(owner, kv::report::kVMoveAttach)) {
         m_nBaseCenter = kv::StartMove(*owner, kv::MoveAxis::Vertical);
     }
 }

@@ -1,6 +1,7 @@
 #include "kestrovalumen/core/drawobj.h"
 
 #include "kestrovalumen/animation/aniobj.h"
+#include "kestrovalumen/core/arith.h"
 #include "kestrovalumen/host/linguist.h"
 
 #include <QRect>
@@ -13,11 +14,6 @@
 KV_IMPLEMENT_DYNAMIC(CDrawObj, KV_CLASS_DRAW_OBJ, WithInterface)
 
 namespace {
-
-//! Narrows a wider intermediate the way 32-bit arithmetic wraps.
-int32_t Wrap32(int64_t value) {
-    return static_cast<int32_t>(static_cast<uint32_t>(value));
-}
 
 //! The current-language text of a stored language key, as UTF-8.
 std::string TranslateKey(const char* key) {
@@ -33,21 +29,21 @@ struct Reference {
 
     Reference(int x1, int y1, int x2, int y2)
         : minX(std::min(x1, x2)), minY(std::min(y1, y2)),
-          width(Wrap32(int64_t{std::max(x1, x2)} - std::min(x1, x2))),
-          height(Wrap32(int64_t{std::max(y1, y2)} - std::min(y1, y2))) {}
+          width(kv::Wrap32(int64_t{std::max(x1, x2)} - std::min(x1, x2))),
+          height(kv::Wrap32(int64_t{std::max(y1, y2)} - std::min(y1, y2))) {}
 
     void ToRelative(Rect32& r) const {
-        r.left = MulDiv(Wrap32(int64_t{r.left} - minX), 10000, width);
-        r.right = MulDiv(Wrap32(int64_t{r.right} - minX), 10000, width);
-        r.top = MulDiv(Wrap32(int64_t{r.top} - minY), 10000, height);
-        r.bottom = MulDiv(Wrap32(int64_t{r.bottom} - minY), 10000, height);
+        r.left = MulDiv(kv::Wrap32(int64_t{r.left} - minX), 10000, width);
+        r.right = MulDiv(kv::Wrap32(int64_t{r.right} - minX), 10000, width);
+        r.top = MulDiv(kv::Wrap32(int64_t{r.top} - minY), 10000, height);
+        r.bottom = MulDiv(kv::Wrap32(int64_t{r.bottom} - minY), 10000, height);
     }
 
     void ToAbsolute(Rect32& r) const {
-        r.left = Wrap32(int64_t{MulDiv(r.left, width, 10000)} + minX);
-        r.right = Wrap32(int64_t{MulDiv(r.right, width, 10000)} + minX);
-        r.top = Wrap32(int64_t{MulDiv(r.top, height, 10000)} + minY);
-        r.bottom = Wrap32(int64_t{MulDiv(r.bottom, height, 10000)} + minY);
+        r.left = kv::Wrap32(int64_t{MulDiv(r.left, width, 10000)} + minX);
+        r.right = kv::Wrap32(int64_t{MulDiv(r.right, width, 10000)} + minX);
+        r.top = kv::Wrap32(int64_t{MulDiv(r.top, height, 10000)} + minY);
+        r.bottom = kv::Wrap32(int64_t{MulDiv(r.bottom, height, 10000)} + minY);
     }
 };
 
@@ -90,20 +86,20 @@ void CDrawObj::GetBoundRect(int* left, int* top, int* right, int* bottom) const 
             outlined = animation && animation->IsBlink() == 1;
         }
         if (outlined) {
-            margin = Wrap32((int64_t{m_logPen.widthX} + 1) / 2);
+            margin = kv::Wrap32((int64_t{m_logPen.widthX} + 1) / 2);
         }
     }
-    *left = Wrap32(int64_t{m_rect.left} - margin);
-    *top = Wrap32(int64_t{m_rect.top} - margin);
-    *right = Wrap32(int64_t{m_rect.right} + margin - 1);
-    *bottom = Wrap32(int64_t{m_rect.bottom} + margin - 1);
+    *left = kv::Wrap32(int64_t{m_rect.left} - margin);
+    *top = kv::Wrap32(int64_t{m_rect.top} - margin);
+    *right = kv::Wrap32(int64_t{m_rect.right} + margin - 1);
+    *bottom = kv::Wrap32(int64_t{m_rect.bottom} + margin - 1);
 }
 
 void CDrawObj::SetBounds(int left, int top, int right, int bottom) {
     m_rect.left = left;
     m_rect.top = top;
-    m_rect.right = Wrap32(int64_t{right} + 1);
-    m_rect.bottom = Wrap32(int64_t{bottom} + 1);
+    m_rect.right = kv::Wrap32(int64_t{right} + 1);
+    m_rect.bottom = kv::Wrap32(int64_t{bottom} + 1);
 }
 
 int CDrawObj::GetAttr() const {
@@ -236,8 +232,8 @@ void CDrawObj::GetRegion(QRegion* out) const {
         right += width;
         bottom += width;
     }
-    *out = QRegion(
-        QRect(QPoint(Wrap32(left), Wrap32(top)), QPoint(Wrap32(right - 1), Wrap32(bottom - 1))));
+    *out = QRegion(QRect(QPoint(kv::Wrap32(left), kv::Wrap32(top)),
+                         QPoint(kv::Wrap32(right - 1), kv::Wrap32(bottom - 1))));
 }
 
 void CDrawObj::GetRect(int rect[4]) const {

@@ -6,6 +6,7 @@
 #include "kestrovalumen/host/MfcToQt.h"
 #include "kestrovalumen/host/gui.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,6 +31,20 @@ struct FourWordArray {
 };
 
 } // namespace kv
+
+//! What a host reads of a drawing object: the values of its members at the time of the call.
+struct DrawObjView {
+    Rect32 rect;
+    int32_t showState = 0; //!< units digit visible, tens digit shown (blink phase)
+    int32_t pen = 0;       //!< outline flag
+    LogPen logPen;
+    int32_t brush = 0; //!< fill flag
+    LogBrush logBrush;
+    bool hasClipRect = false; //!< the object holds a clip rectangle
+    bool clip = false;        //!< drawing is cut to clipRect
+    Rect32 clipRect;          //!< all 0 without a clip rectangle
+    std::string text;         //!< as GetText gives it
+};
 
 //! Drawing-object class numbers.
 enum : uint32_t {
@@ -96,6 +111,26 @@ public:
     int GetValue2() const { return m_nValue2; }
     void SetValue2(int value) { m_nValue2 = value; }
 
+    //! The one way a host reads an object of any plug-in built on this base. Inline, so that the
+    //! host needs none of the module's symbols: it reads the members at the layout every such
+    //! plug-in shares (asserted below) and asks the object itself for its text.
+    DrawObjView View() const {
+        DrawObjView view;
+        view.rect = m_rect;
+        view.showState = m_nShowState;
+        view.pen = m_bPen;
+        view.logPen = m_logPen;
+        view.brush = m_bBrush;
+        view.logBrush = m_logBrush;
+        view.hasClipRect = m_pClipRect != nullptr;
+        view.clip = m_bClip != 0 && m_pClipRect != nullptr;
+        if (m_pClipRect != nullptr) {
+            view.clipRect = *m_pClipRect;
+        }
+        GetText(view.text);
+        return view;
+    }
+
     int AnimationCount() const { return m_arrayAnimate.GetSize(); }
     CAniObj* AnimationAt(int index) const {
         return static_cast<CAniObj*>(m_arrayAnimate.GetAt(index));
@@ -141,3 +176,41 @@ protected:
     //! Destroys every event handler and empties the list.
     void ClearEvents();
 };
+
+// Plug-ins built separately share this layout with each other and with the host's View calls:
+// every member keeps its offset, also the reserved ones that nothing in the module reads
+// (m_nValue3, m_nStreamValue1/2, m_byReserved1/2, m_nReserved1..4, m_arrayReservedA/B).
+#if defined(__x86_64__) || defined(__aarch64__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+static_assert(sizeof(CDrawObj) == 376, "CDrawObj layout");
+static_assert(offsetof(CDrawObj, m_nValue1) == 8 && offsetof(CDrawObj, m_nValue3) == 16 &&
+                  offsetof(CDrawObj, m_arrayEvent) == 24,
+              "CDrawObj layout");
+static_assert(offsetof(CDrawObj, m_nStreamValue1) == 48 &&
+                  offsetof(CDrawObj, m_nStreamValue2) == 52 && offsetof(CDrawObj, m_nAttr) == 56,
+              "CDrawObj layout");
+static_assert(offsetof(CDrawObj, m_pClipRect) == 64 && offsetof(CDrawObj, m_bClip) == 72 &&
+                  offsetof(CDrawObj, m_byReserved1) == 76 && offsetof(CDrawObj, m_bAnimated) == 80,
+              "CDrawObj layout");
+static_assert(offsetof(CDrawObj, m_nReserved1) == 84 && offsetof(CDrawObj, m_nReserved2) == 88 &&
+                  offsetof(CDrawObj, m_nReserved3) == 92,
+              "CDrawObj layout");
+static_assert(offsetof(CDrawObj, m_bPen) == 96 && offsetof(CDrawObj, m_logPen) == 100 &&
+                  offsetof(CDrawObj, m_bBrush) == 116 && offsetof(CDrawObj, m_rect) == 120 &&
+                  offsetof(CDrawObj, m_logBrush) == 136 && offsetof(CDrawObj, m_crText) == 148,
+              "CDrawObj layout");
+static_assert(offsetof(CDrawObj, m_byVersion) == 152 && offsetof(CDrawObj, m_arrayAnimate) == 160 &&
+                  offsetof(CDrawObj, m_arrayReservedA) == 216 &&
+                  offsetof(CDrawObj, m_arrayReservedB) == 240,
+              "CDrawObj layout");
+static_assert(offsetof(CDrawObj, m_strName) == 264 && offsetof(CDrawObj, m_byReserved2) == 296 &&
+                  offsetof(CDrawObj, m_nReserved4) == 300 &&
+                  offsetof(CDrawObj, m_pScriptHost) == 304,
+              "CDrawObj layout");
+static_assert(offsetof(CDrawObj, m_bOperLog) == 312 && offsetof(CDrawObj, m_strOperLog) == 320 &&
+                  offsetof(CDrawObj, m_nShowState) == 352 && offsetof(CDrawObj, m_pParent) == 360 &&
+                  offsetof(CDrawObj, m_nObjectId) == 368,
+              "CDrawObj layout");
+#pragma GCC diagnostic pop
+#endif

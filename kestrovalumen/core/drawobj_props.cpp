@@ -1,9 +1,8 @@
 // The script-visible properties of every drawing object.
 #include "kestrovalumen/core/drawobj.h"
 
-#include "kestrovalumen/core/report.h"
-
-#include <limits>
+#include "kestrovalumen/core/arith.h"
+#include "kestrovalumen/core/reports.h"
 
 namespace {
 
@@ -17,23 +16,10 @@ enum PropertyId : uint32_t {
     kPropVisible = 6,
 };
 
-int32_t Wrap32(int64_t value) {
-    return static_cast<int32_t>(static_cast<uint32_t>(value));
-}
-
 void SetInteger(prop_value_c* prop, int32_t value) {
     prop->nType = prop_value_c::TypeInt;
     prop->nValue = value;
     prop->dValue = value;
-}
-
-//! Truncation toward zero. Values no int32 can hold give INT32_MIN, the processor's own answer
-//! for an out-of-range conversion.
-int32_t TruncateToInt32(double value) {
-    if (!(value > -2147483649.0 && value < 2147483648.0)) {
-        return std::numeric_limits<int32_t>::min();
-    }
-    return static_cast<int32_t>(value);
 }
 
 //! The value of a set record by its type; false for a type that carries no number.
@@ -43,7 +29,7 @@ bool NumberOf(const prop_value_c* prop, int32_t* value) {
         *value = prop->nValue;
         return true;
     case prop_value_c::TypeFloat:
-        *value = TruncateToInt32(prop->dValue);
+        *value = kv::TruncOrMin32(prop->dValue);
         return true;
     default:
         return false;
@@ -54,9 +40,7 @@ bool NumberOf(const prop_value_c* prop, int32_t* value) {
 
 bool CDrawObj::SvrGetProp(prop_value_c* prop) {
     if (!prop) {
-        kv::FaultAndLog(5, "SvrGetProp para is null!",
-                        {"SvrGetProp", "drawobj", 332, 1, "CDrawObj::SvrGetProp"},
-                        "The para is null!");
+        kv::Emit(kv::report::kGetPropNull);
         return false;
     }
     prop->bHandled = 1;
@@ -72,10 +56,10 @@ bool CDrawObj::SvrGetProp(prop_value_c* prop) {
         SetInteger(prop, m_rect.top);
         return true;
     case kPropWidth:
-        SetInteger(prop, Wrap32(int64_t{m_rect.right} - m_rect.left));
+        SetInteger(prop, kv::Wrap32(int64_t{m_rect.right} - m_rect.left));
         return true;
     case kPropHeight:
-        SetInteger(prop, Wrap32(int64_t{m_rect.bottom} - m_rect.top));
+        SetInteger(prop, kv::Wrap32(int64_t{m_rect.bottom} - m_rect.top));
         return true;
     case kPropReserved:
         SetInteger(prop, 0);
@@ -84,17 +68,14 @@ bool CDrawObj::SvrGetProp(prop_value_c* prop) {
         SetInteger(prop, IsVisible() ? 1 : 0);
         return true;
     default:
-        kv::Log({"SvrGetProp", "drawobj", 407, 2, "DrawObj"}, "%u,此属性不是构件的公共属性",
-                prop->id);
+        kv::Emit(kv::report::kGetPropUnknown, prop->id);
         return false;
     }
 }
 
 bool CDrawObj::SvrSetProp(prop_value_c* prop) {
     if (!prop) {
-        kv::FaultAndLog(4, "SvrSetProp para is null!",
-                        {"SvrSetProp", "drawobj", 148, 1, "CDrawObj::SvrSetProp"},
-                        "The para is null!");
+        kv::Emit(kv::report::kSetPropNull);
         return false;
     }
     prop->bHandled = 1;
@@ -103,7 +84,7 @@ bool CDrawObj::SvrSetProp(prop_value_c* prop) {
         return true;
     }
     if (id > kPropVisible) {
-        kv::Log({"SvrSetProp", "drawobj", 314, 2, "DrawObj"}, "%u,此属性不是构件的公共属性", id);
+        kv::Emit(kv::report::kSetPropUnknown, id);
         return false;
     }
     int32_t v = 0;
@@ -114,23 +95,23 @@ bool CDrawObj::SvrSetProp(prop_value_c* prop) {
     case kPropX: {
         const int64_t width = int64_t{m_rect.right} - m_rect.left;
         m_rect.left = v;
-        m_rect.right = Wrap32(v + width);
+        m_rect.right = kv::Wrap32(v + width);
         break;
     }
     case kPropY: {
         const int64_t height = int64_t{m_rect.bottom} - m_rect.top;
         m_rect.top = v;
-        m_rect.bottom = Wrap32(v + height);
+        m_rect.bottom = kv::Wrap32(v + height);
         break;
     }
     case kPropWidth:
         if (v >= 0) {
-            m_rect.right = Wrap32(int64_t{m_rect.left} + v);
+            m_rect.right = kv::Wrap32(int64_t{m_rect.left} + v);
         }
         break;
     case kPropHeight:
         if (v >= 0) {
-            m_rect.bottom = Wrap32(int64_t{m_rect.top} + v);
+            m_rect.bottom = kv::Wrap32(int64_t{m_rect.top} + v);
         }
         break;
     default: // kPropVisible

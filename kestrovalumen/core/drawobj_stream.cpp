@@ -3,7 +3,7 @@
 
 #include "kestrovalumen/animation/aniobj.h"
 #include "kestrovalumen/core/drawobj_stream.h"
-#include "kestrovalumen/core/report.h"
+#include "kestrovalumen/core/reports.h"
 
 #include <cstring>
 #include <new>
@@ -54,15 +54,9 @@ bool IsKnownPenStyle(uint32_t style) {
     return style == 0 || style == 1 || style == 5;
 }
 
-} // namespace
-
-bool CDrawObj::deserialize(FF::utils::IBuffer* buffer) {
-    if (buffer == nullptr) {
-        return false;
-    }
-
-    // Identity and the optional operation-log block.
-    if (!kv::ReadField(buffer, m_byVersion)) {
+//! Version, object id and the optional operation-log block.
+bool ReadIdentity(CDrawObj& o, FF::utils::IBuffer* buffer) {
+    if (!kv::ReadField(buffer, o.m_byVersion)) {
         return false;
     }
     uint32_t wordA = 0;
@@ -70,137 +64,146 @@ bool CDrawObj::deserialize(FF::utils::IBuffer* buffer) {
     if (!kv::ReadField(buffer, wordA) || !kv::ReadField(buffer, wordB)) {
         return false;
     }
-    m_nObjectId = (wordA >> 16) | (wordB & 0xFFFF0000u);
+    o.m_nObjectId = (wordA >> 16) | (wordB & 0xFFFF0000u);
     if (wordA & kOperLogBit) {
         uint32_t ignored = 0;
-        if (!kv::ReadField(buffer, ignored) || !kv::ReadField(buffer, m_bOperLog)) {
+        if (!kv::ReadField(buffer, ignored) || !kv::ReadField(buffer, o.m_bOperLog)) {
             return false;
         }
-        if (!kv::ReadGuardedString(buffer, m_strOperLog)) {
+        if (!kv::ReadGuardedString(buffer, o.m_strOperLog)) {
             return false;
         }
     }
+    return true;
+}
 
-    // Geometry, outline and fill.
+//! Geometry, outline and fill, each row read whole.
+bool ReadAppearance(CDrawObj& o, FF::utils::IBuffer* buffer) {
     Row<16> rect;
     if (!rect.Read(buffer)) {
         return false;
     }
-    m_rect.left = rect.I32(0);
-    m_rect.top = rect.I32(4);
-    m_rect.right = rect.I32(8);
-    m_rect.bottom = rect.I32(12);
+    o.m_rect = {rect.I32(0), rect.I32(4), rect.I32(8), rect.I32(12)};
 
     Row<2> penFlag;
     if (!penFlag.Read(buffer)) {
         return false;
     }
-    m_bPen = penFlag.bytes[0];
+    o.m_bPen = penFlag.bytes[0];
 
     Row<16> pen;
     if (!pen.Read(buffer)) {
         return false;
     }
-    m_logPen.style = pen.U32(0);
-    m_logPen.widthX = pen.I32(4);
-    m_logPen.widthY = pen.I32(8);
-    m_logPen.color = ColorRefToRgb(pen.U32(12));
-    if (!IsKnownPenStyle(m_logPen.style)) {
-        m_logPen.style = 0;
-    }
+    o.m_logPen.style = IsKnownPenStyle(pen.U32(0)) ? pen.U32(0) : 0;
+    o.m_logPen.widthX = pen.I32(4);
+    o.m_logPen.widthY = pen.I32(8);
+    o.m_logPen.color = ColorRefToRgb(pen.U32(12));
 
     Row<2> brushFlag;
     if (!brushFlag.Read(buffer)) {
         return false;
     }
-    m_bBrush = brushFlag.bytes[0];
+    o.m_bBrush = brushFlag.bytes[0];
 
     Row<12> brush;
     if (!brush.Read(buffer)) {
         return false;
     }
-    m_logBrush.style = brush.U32(0);
-    m_logBrush.color = ColorRefToRgb(brush.U32(4));
-    m_logBrush.hatch = brush.U32(8);
+    o.m_logBrush.style = brush.U32(0);
+    o.m_logBrush.color = ColorRefToRgb(brush.U32(4));
+    o.m_logBrush.hatch = brush.U32(8);
+    return true;
+}
 
-    // On a reload the old animations pick up the new outline and fill before they go.
-    for (int i = 0; i < m_arrayAnimate.GetSize(); ++i) {
-        if (CAniObj* animation = AnimationAt(i)) {
-            animation->InitObj(this);
-        }
-    }
-
+//! Attributes, name and the two stream values.
+bool ReadAttributes(CDrawObj& o, FF::utils::IBuffer* buffer) {
     uint16_t attr = 0;
     if (!kv::ReadField(buffer, attr)) {
         return false;
     }
-    m_nAttr = attr;
+    o.m_nAttr = attr;
     uint16_t reserved = 0;
-    if (!kv::ReadField(buffer, reserved)) {
+    if (!kv::ReadField(buffer, reserved) || !kv::ReadGuardedString(buffer, o.m_strName)) {
         return false;
     }
-    if (!kv::ReadGuardedString(buffer, m_strName)) {
-        return false;
-    }
-    if (!kv::ReadField(buffer, m_nStreamValue1) || !kv::ReadField(buffer, m_nStreamValue2)) {
-        return false;
-    }
+    return kv::ReadField(buffer, o.m_nStreamValue1) && kv::ReadField(buffer, o.m_nStreamValue2);
+}
 
-    ClearAnimations();
-    ClearEvents();
-
-    // Event handlers: each record takes at least one byte.
+//! The event handlers into an empty list: each record takes at least one byte.
+bool ReadEvents(CDrawObj& o, FF::utils::IBuffer* buffer) {
     int32_t eventCount = 0;
     if (!kv::ReadField(buffer, eventCount) || !kv::CountFits(buffer, eventCount, 1)) {
         return false;
     }
-    m_arrayEvent.assign(static_cast<size_t>(eventCount), nullptr);
+    o.m_arrayEvent.assign(static_cast<size_t>(eventCount), nullptr);
     for (int32_t i = 0; i < eventCount; ++i) {
         // The nothrow form still frees the storage if the constructor throws.
         CEventDispatch* event = new (std::nothrow) CEventDispatch;
-        m_arrayEvent[static_cast<size_t>(i)] = event;
+        o.m_arrayEvent[static_cast<size_t>(i)] = event;
         if (event == nullptr) {
-            kv::FaultAndLog(1, "Create m_arrayEvent obj is fail",
-                            {"deserialize", "drawobj", 985, 1, "Drawobj Create Event is error"},
-                            "%d", i);
+            kv::Emit(kv::report::kEventAllocation, i);
             return false;
         }
         if (!event->deserialize(buffer)) {
             return false;
         }
     }
+    return true;
+}
 
-    // Animations: each entry takes at least its four-byte type number.
+//! The animations into an empty list: each entry takes at least its four-byte type number.
+bool ReadAnimations(CDrawObj& o, FF::utils::IBuffer* buffer) {
     int32_t animationCount = 0;
     if (!kv::ReadField(buffer, animationCount) || !kv::CountFits(buffer, animationCount, 4)) {
         return false;
     }
-    m_arrayAnimate.SetSize(animationCount, -1);
+    o.m_arrayAnimate.SetSize(animationCount, -1);
     for (int32_t i = 0; i < animationCount; ++i) {
         uint32_t typeId = 0;
         if (!kv::ReadField(buffer, typeId)) {
             return false;
         }
         CAniObj* animation = CreateAnimation(typeId);
-        m_arrayAnimate.SetAt(i, animation);
+        o.m_arrayAnimate.SetAt(i, animation);
         if (animation == nullptr) {
-            kv::FaultAndLog(
-                2, "Create Animation obj is fail",
-                {"deserialize", "drawobj", 1020, 1, "Drawobj Create animation property is error"},
-                "%u", typeId);
+            kv::Emit(kv::report::kAnimationType, typeId);
             return false;
         }
         if (!animation->deserialize(buffer)) {
-            kv::FaultAndLog(3, "m_arrayAnimate Serialize is fail",
-                            {"deserialize", "drawobj", 1032, 1, "DrawObj"},
-                            "animation serialize is error");
+            kv::Emit(kv::report::kAnimationRecord);
             return false;
         }
     }
+    return true;
+}
 
-    // Attached only now, so that an animation can look at all its siblings.
-    for (int i = 0; i < m_arrayAnimate.GetSize(); ++i) {
-        AnimationAt(i)->InitObj(this);
+//! InitObj(owner) on every animation of the list.
+void AttachAnimations(CDrawObj& o) {
+    for (int i = 0; i < o.AnimationCount(); ++i) {
+        if (CAniObj* animation = o.AnimationAt(i)) {
+            animation->InitObj(&o);
+        }
     }
+}
+
+} // namespace
+
+bool CDrawObj::deserialize(FF::utils::IBuffer* buffer) {
+    if (buffer == nullptr || !ReadIdentity(*this, buffer) || !ReadAppearance(*this, buffer)) {
+        return false;
+    }
+    // On a reload the old animations pick up the new outline and fill before they go.
+    AttachAnimations(*this);
+    if (!ReadAttributes(*this, buffer)) {
+        return false;
+    }
+    ClearAnimations();
+    ClearEvents();
+    if (!ReadEvents(*this, buffer) || !ReadAnimations(*this, buffer)) {
+        return false;
+    }
+    // Attached only now, so that an animation can look at all its siblings.
+    AttachAnimations(*this);
     return true;
 }

@@ -1,6 +1,6 @@
 #include "kestrovalumen/core/shapeframe.h"
 
-#include "kestrovalumen/core/report.h"
+#include "kestrovalumen/core/reports.h"
 
 #include <QRect>
 
@@ -104,9 +104,7 @@ void NormalizeRect(Rect32& rect) {
 bool BeginDraw(const CDrawObj& object, QPainter* painter, const ShapeInfo& info,
                FrameStyle::Visibility visibility) {
     if (painter == nullptr) {
-        const std::string message = std::string(info.name) + " painter is NULL!";
-        FaultAndLogMessage(info.drawCode, message.c_str(),
-                           {"Draw", "kestrovalumen", info.drawLine, 2, info.name});
+        EmitNullPainter(info);
         return false;
     }
     if (visibility == FrameStyle::WhenShown) {
@@ -181,9 +179,7 @@ void ApplyFramePen(const CDrawObj& object, QPainter* painter, const FrameStyle& 
 
 bool LoadBaseRecord(CDrawObj& object, FF::utils::IBuffer* buffer, const ShapeInfo& info) {
     if (!object.CDrawObj::deserialize(buffer)) {
-        const std::string message = std::string(info.name) + " CDrawObj Serialize error!";
-        FaultAndLogMessage(info.loadCode, message.c_str(),
-                           {"deserialize", "kestrovalumen", info.loadLine, 2, info.name});
+        EmitBaseRecordFailure(info);
         return false;
     }
     return buffer != nullptr;

@@ -2,7 +2,9 @@
 // around its extra fields.
 #pragma once
 
+#include "kestrovalumen/core/arith.h"
 #include "kestrovalumen/core/drawobj.h"
+#include "kestrovalumen/core/reports.h"
 
 #include <QBrush>
 #include <QPainter>
@@ -12,15 +14,6 @@
 #include <initializer_list>
 
 namespace kv {
-
-//! What a shape reports under: its class name, codes and source lines.
-struct ShapeInfo {
-    const char* name;
-    int drawCode; //!< monitor code of a null painter
-    int drawLine;
-    int loadCode; //!< monitor code of a failed base record (0: the class has none)
-    int loadLine;
-};
 
 //! How the frame prepares the painter before the geometry is drawn.
 struct FrameStyle {
@@ -74,12 +67,6 @@ PenInset PenInsetOf(const QPainter* painter);
 //! inside the pen with the line on; with the line off one pixel short of the exclusive edge on
 //! the right and bottom.
 QRect InsetBox(const CDrawObj& object, const QPainter* painter);
-
-//! The 32-bit product of two record values: geometry wraps as the stored values always have,
-//! without the undefined behaviour of a signed overflow.
-inline int32_t Mul32(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
-}
 
 //! Orders the stored rectangle so that left <= right and top <= bottom (kept after the draw).
 void NormalizeRect(Rect32& rect);

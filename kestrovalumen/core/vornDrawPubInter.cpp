@@ -1,6 +1,7 @@
 #include "kestrovalumen/core/vornDrawPubInter.h"
 
-#include "kestrovalumen/core/report.h"
+#include "kestrovalumen/core/arith.h"
+#include "kestrovalumen/core/reports.h"
 
 #include <QBrush>
 #include <QColor>
@@ -10,14 +11,12 @@
 
 int MulDiv(int a, int b, int c) {
     if (c == 0) {
-        kv::Log({"MulDiv", "vornDrawPubInter", 52, 2, "DrawObj", 4}, "height = %d", 0);
+        kv::Emit(kv::report::kMulDivByZero, 0);
         return -1;
     }
     // The product wraps in 32 bits, as callers expect; only then is it divided in double.
-    const int32_t product =
-        static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
-    const double q = static_cast<double>(product) / static_cast<double>(c);
-    return static_cast<int>(q > 0 ? q + 0.5 : q - 0.5);
+    const double q = static_cast<double>(kv::Mul32(a, b)) / static_cast<double>(c);
+    return kv::RoundHalfAwayOrMin32(q);
 }
 
 namespace {
@@ -104,7 +103,7 @@ bool DrawEdge(QPainter* painter, int left, int top, int right, int bottom, unsig
     case 7: strokes = kStyle7, strokeCount = 4; break;
     case 8: strokes = kStyle8, strokeCount = 2; break;
     default:
-        kv::Log({"DrawEdge", "vornDrawPubInter", 172, 4, "DrawObj"}, "nEdge = %u", nEdge);
+        kv::Emit(kv::report::kDrawEdgeUnknown, nEdge);
         return false;
     }
     // clang-format on

@@ -7,19 +7,10 @@
 #include <QPolygonF>
 
 #include <algorithm>
-#include <climits>
 
 namespace {
 
 using PipeGradient = kv::DrawCache<QBrush, 6>;
-
-const kv::ShapeInfo kBalloonInfo{"CDrawBalloon", 176, 2335, 175, 2302};
-const kv::ShapeInfo kPlane1Info{"CDrawPlane1", 198, 4651, 0, 0};
-const kv::ShapeInfo kPlane2Info{"CDrawPlane2", 199, 4724, 0, 0};
-const kv::ShapeInfo kPlane3Info{"CDrawPlane3", 200, 4797, 0, 0};
-const kv::ShapeInfo kPipe1Info{"CDrawPipe1", 202, 4898, 201, 4874};
-const kv::ShapeInfo kPipe2Info{"CDrawPipe2", 204, 5013, 203, 4990};
-const kv::ShapeInfo kPipe3Info{"CDrawPipe3", 206, 5146, 205, 5109};
 
 //! Sets the pipe gradient from one point to another as the brush and returns it: outline
 //! colour at both walls, fill colour along the middle, whatever the line and fill flags say.
@@ -86,8 +77,7 @@ int ScaledThickness(int size, int thick, int designLow, int designHigh) {
         return 0;
     }
     const double scaled = kv::Mul32(size, thick) / (static_cast<double>(designHigh) - designLow);
-    return static_cast<int>(
-        std::clamp(scaled, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
+    return kv::TruncSaturate32(scaled);
 }
 
 } // namespace
@@ -95,25 +85,25 @@ int ScaledThickness(int size, int thick, int designLow, int designHigh) {
 // ---- Straight pipes -----------------------------------------------------------------------
 
 bool CDrawPipe1::deserialize(FF::utils::IBuffer* buffer) {
-    return kv::LoadRecordFields(*this, buffer, kPipe1Info, {&m_bHorizontal});
+    return kv::LoadRecordFields(*this, buffer, kv::report::kPipe1, {&m_bHorizontal});
 }
 
 void CDrawPipe1::Draw(QPainter* painter) {
-    DrawStraightPipe(*this, m_bHorizontal != 0, painter, kPipe1Info, m_gradient);
+    DrawStraightPipe(*this, m_bHorizontal != 0, painter, kv::report::kPipe1, m_gradient);
 }
 
 bool CDrawPipe2::deserialize(FF::utils::IBuffer* buffer) {
-    return kv::LoadRecordFields(*this, buffer, kPipe2Info, {&m_bHorizontal});
+    return kv::LoadRecordFields(*this, buffer, kv::report::kPipe2, {&m_bHorizontal});
 }
 
 void CDrawPipe2::Draw(QPainter* painter) {
-    DrawStraightPipe(*this, m_bHorizontal != 0, painter, kPipe2Info, m_gradient);
+    DrawStraightPipe(*this, m_bHorizontal != 0, painter, kv::report::kPipe2, m_gradient);
 }
 
 // ---- CDrawPipe3 ---------------------------------------------------------------------------
 
 bool CDrawPipe3::deserialize(FF::utils::IBuffer* buffer) {
-    return kv::LoadRecordFramed(*this, buffer, kPipe3Info, [this](FF::utils::IBuffer* b) {
+    return kv::LoadRecordFramed(*this, buffer, kv::report::kPipe3, [this](FF::utils::IBuffer* b) {
         uint16_t elbow = 0;
         if (!kv::ReadValue(b, &elbow)) {
             return false;
@@ -137,7 +127,7 @@ void CDrawPipe3::ToAbsolute(int x1, int y1, int x2, int y2) {
 
 void CDrawPipe3::Draw(QPainter* painter) {
     const kv::FrameStyle style = kv::FrameStyle().withoutPaint();
-    kv::DrawFramed(*this, painter, kPipe3Info, style, [this](QPainter* p, const QBrush&) {
+    kv::DrawFramed(*this, painter, kv::report::kPipe3, style, [this](QPainter* p, const QBrush&) {
         const int L = m_rect.left;
         const int T = m_rect.top;
         const int R = m_rect.right;
@@ -205,21 +195,21 @@ void CDrawPipe3::Draw(QPainter* painter) {
 // ---- Planes -------------------------------------------------------------------------------
 
 void CDrawPlane1::Draw(QPainter* painter) {
-    DrawPlane(*this, 8, painter, kPlane1Info);
+    DrawPlane(*this, 8, painter, kv::report::kPlane1);
 }
 
 void CDrawPlane2::Draw(QPainter* painter) {
-    DrawPlane(*this, 7, painter, kPlane2Info);
+    DrawPlane(*this, 7, painter, kv::report::kPlane2);
 }
 
 void CDrawPlane3::Draw(QPainter* painter) {
-    DrawPlane(*this, 6, painter, kPlane3Info);
+    DrawPlane(*this, 6, painter, kv::report::kPlane3);
 }
 
 // ---- CDrawBalloon -------------------------------------------------------------------------
 
 bool CDrawBalloon::deserialize(FF::utils::IBuffer* buffer) {
-    return kv::LoadRecordFields(*this, buffer, kBalloonInfo,
+    return kv::LoadRecordFields(*this, buffer, kv::report::kBalloon,
                                 {&m_nTailSide, &m_bTailAtEnd, &m_nTailPos});
 }
 
@@ -328,7 +318,7 @@ void CDrawBalloon::Draw(QPainter* painter) {
     kv::FrameStyle style;
     style.brush = kv::FrameStyle::NoBrushStep; // the fill goes through the path only
     style.withCap(Qt::RoundCap).withJoin(Qt::RoundJoin);
-    kv::DrawFramed(*this, painter, kBalloonInfo, style, [this](QPainter* p, const QBrush&) {
+    kv::DrawFramed(*this, painter, kv::report::kBalloon, style, [this](QPainter* p, const QBrush&) {
         BalloonShape s;
         if (!BalloonShapeOf(*this, s)) {
             return;

@@ -14,18 +14,12 @@ namespace {
 using kv::FrameStyle;
 
 constexpr std::nullopt_t kNone = std::nullopt; // Qt's default cap or join stays
-constexpr int kBase = 0;                       // loaded by the base record alone, no report
 
 struct PolygonKind {
-    const char* name;
-    int drawCode; //!< null painter
-    int loadCode; //!< failed base record
+    const kv::ShapeInfo& info;
     std::optional<Qt::PenCapStyle> cap;
     std::optional<Qt::PenJoinStyle> join;
     bool normalises; //!< orders the stored rectangle before drawing
-    int line;        //!< source line of the reports
-
-    kv::ShapeInfo info() const { return {name, drawCode, line, loadCode, line}; }
 };
 
 enum Kind {
@@ -47,21 +41,21 @@ enum Kind {
 
 // clang-format off
 const PolygonKind kKinds[] = {
-    // class                   draw  load   cap           join           normalises
-    {"CDrawParallelogram",     169,  168,   kNone,        kNone,         false, __LINE__},
-    {"CDrawTrapezoid",         171,  170,   kNone,        Qt::RoundJoin, false, __LINE__},
-    {"CDrawDiamond",           172,  kBase, kNone,        kNone,         false, __LINE__},
-    {"CDrawOctagon",           174,  173,   kNone,        Qt::BevelJoin, false, __LINE__},
-    {"CDrawCross",             178,  177,   kNone,        kNone,         true,  __LINE__},
-    {"CDrawPentagon",          182,  181,   Qt::FlatCap,  kNone,         true,  __LINE__},
-    {"CDrawHexagon",           184,  183,   Qt::RoundCap, Qt::RoundJoin, true,  __LINE__},
-    {"CDrawIsoscelestriangle", 186,  185,   Qt::RoundCap, Qt::RoundJoin, false, __LINE__},
-    {"CDrawRighttrigngle",     188,  187,   Qt::RoundCap, Qt::RoundJoin, false, __LINE__},
-    {"CDrawStar",              190,  189,   Qt::RoundCap, Qt::RoundJoin, false, __LINE__},
-    {"CDrawSeal",              191,  kBase, Qt::FlatCap,  Qt::RoundJoin, false, __LINE__},
-    {"CDrawArrow1",            193,  192,   Qt::RoundCap, Qt::RoundJoin, true,  __LINE__},
-    {"CDrawArrow2",            195,  194,   Qt::RoundCap, Qt::RoundJoin, true,  __LINE__},
-    {"CDrawArrow3",            197,  196,   Qt::RoundCap, Qt::RoundJoin, true,  __LINE__},
+    // reports                          cap           join           normalises
+    {kv::report::kParallelogram,     kNone,        kNone,         false},
+    {kv::report::kTrapezoid,         kNone,        Qt::RoundJoin, false},
+    {kv::report::kDiamond,           kNone,        kNone,         false},
+    {kv::report::kOctagon,           kNone,        Qt::BevelJoin, false},
+    {kv::report::kCross,             kNone,        kNone,         true},
+    {kv::report::kPentagon,          Qt::FlatCap,  kNone,         true},
+    {kv::report::kHexagon,           Qt::RoundCap, Qt::RoundJoin, true},
+    {kv::report::kIsoscelesTriangle, Qt::RoundCap, Qt::RoundJoin, false},
+    {kv::report::kRightTriangle,     Qt::RoundCap, Qt::RoundJoin, false},
+    {kv::report::kStar,              Qt::RoundCap, Qt::RoundJoin, false},
+    {kv::report::kSeal,              Qt::FlatCap,  Qt::RoundJoin, false},
+    {kv::report::kArrow1,            Qt::RoundCap, Qt::RoundJoin, true},
+    {kv::report::kArrow2,            Qt::RoundCap, Qt::RoundJoin, true},
+    {kv::report::kArrow3,            Qt::RoundCap, Qt::RoundJoin, true},
 };
 // clang-format on
 
@@ -122,7 +116,7 @@ void DrawPolygonKind(CDrawObj& object, QPainter* painter, Kind which, Vertices&&
     const PolygonKind& kind = kKinds[which];
     FrameStyle style = StyleOf(kind);
     style.brush = brushMode;
-    kv::DrawFramed(object, painter, kind.info(), style, [&](QPainter* p, const QBrush&) {
+    kv::DrawFramed(object, painter, kind.info, style, [&](QPainter* p, const QBrush&) {
         if (kind.normalises) {
             kv::NormalizeRect(object.m_rect);
         }
@@ -359,7 +353,7 @@ Outline SealVertices(const Box& b) {
 //! The record frame with the kind's int32 fields in stream order.
 bool LoadKind(CDrawObj& object, FF::utils::IBuffer* buffer, Kind which,
               std::initializer_list<int32_t*> fields) {
-    return kv::LoadRecordFields(object, buffer, kKinds[which].info(), fields);
+    return kv::LoadRecordFields(object, buffer, kKinds[which].info, fields);
 }
 
 } // namespace
@@ -429,7 +423,7 @@ bool CDrawHexagon::deserialize(FF::utils::IBuffer* buffer) {
 void CDrawIsoscelestriangle::Draw(QPainter* painter) {
     // Drawn as a path: filled with the frame's brush (a default one with the fill off), then
     // stroked.
-    kv::DrawFramed(*this, painter, kKinds[kIsosceles].info(), StyleOf(kKinds[kIsosceles]),
+    kv::DrawFramed(*this, painter, kKinds[kIsosceles].info, StyleOf(kKinds[kIsosceles]),
                    [this](QPainter* p, const QBrush& brush) {
                        const Outline outline =
                            IsoscelesVertices(BoxOf(m_rect), m_nPercent, m_nDirection);

@@ -1,35 +1,16 @@
 #include "kestrovalumen/shapes/polylines.h"
 
-#include "kestrovalumen/core/report.h"
+#include "kestrovalumen/core/reports.h"
 #include "kestrovalumen/core/shapeframe.h"
 
 #include <QVarLengthArray>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <new>
 #include <stdexcept>
 
 namespace {
-
-const kv::ShapeInfo kPolyInfo{"CDrawPoly", 149, 1822, 147, 1760};
-const kv::ShapeInfo kGuanInfo{"CDrawGuan", 208, 5268, 207, 5221};
-const kv::LogSite kTooFewPoints{"Draw", "kestrovalumen", 1840, 2, "CDrawPoly"};
-
-// Stored coordinates are arbitrary int32; a hostile record must not push a conversion or an
-// offset out of the int range.
-int ClampToInt(double v) {
-    if (std::isnan(v)) {
-        return 0;
-    }
-    return static_cast<int>(
-        std::clamp(v, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
-}
-
-int ClampToInt(int64_t v) {
-    return static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX));
-}
 
 //! Which axis falls back to 0.0 when the rectangle is flat.
 enum class FlatRule {
@@ -90,7 +71,7 @@ bool ReadPoints(FF::utils::IBuffer* buffer, int count, std::vector<QPoint>& poin
 // ---- CDrawPoly ----------------------------------------------------------------------------
 
 bool CDrawPoly::deserialize(FF::utils::IBuffer* buffer) {
-    return kv::LoadRecordFramed(*this, buffer, kPolyInfo, [this](FF::utils::IBuffer* b) {
+    return kv::LoadRecordFramed(*this, buffer, kv::report::kPoly, [this](FF::utils::IBuffer* b) {
         if (!ReadWord(b, m_nPointCount) || !ReadWord(b, m_nPolyReserved) ||
             !ReadWord(b, m_bClosed) || !HasRoomForPoints(b, m_nPointCount)) {
             return false;
@@ -109,10 +90,10 @@ void CDrawPoly::GetBoundRect(int* left, int* top, int* right, int* bottom) const
     const int64_t y1 = m_rect.top - h;
     const int64_t x2 = m_rect.right + h;
     const int64_t y2 = m_rect.bottom + h;
-    *left = ClampToInt(std::min(x1, x2));
-    *top = ClampToInt(std::min(y1, y2));
-    *right = ClampToInt(std::max(x1, x2));
-    *bottom = ClampToInt(std::max(y1, y2));
+    *left = kv::Saturate32(std::min(x1, x2));
+    *top = kv::Saturate32(std::min(y1, y2));
+    *right = kv::Saturate32(std::max(x1, x2));
+    *bottom = kv::Saturate32(std::max(y1, y2));
 }
 
 bool CDrawPoly::Run(int nEvent, int arg2, int arg3) {
@@ -140,10 +121,10 @@ int CDrawPoly::GetObjType() const {
 QPoint CDrawPoly::PlaceVertex(int i) const {
     const double width = static_cast<double>(m_rect.right) - m_rect.left;
     const double height = static_cast<double>(m_rect.bottom) - m_rect.top;
-    const int dx = ClampToInt(width * m_vecRatioX.at(i));
-    const int dy = ClampToInt(height * m_vecRatioY.at(i));
-    return QPoint(ClampToInt(static_cast<int64_t>(m_rect.left) + dx),
-                  ClampToInt(static_cast<int64_t>(m_rect.top) + dy));
+    const int dx = kv::TruncSaturate32(width * m_vecRatioX.at(i));
+    const int dy = kv::TruncSaturate32(height * m_vecRatioY.at(i));
+    return QPoint(kv::Saturate32(static_cast<int64_t>(m_rect.left) + dx),
+                  kv::Saturate32(static_cast<int64_t>(m_rect.top) + dy));
 }
 
 void CDrawPoly::Draw(QPainter* painter) {
@@ -152,10 +133,10 @@ void CDrawPoly::Draw(QPainter* painter) {
     style.visibility = kv::FrameStyle::WhenShown;
     style.clip = kv::FrameStyle::ClipPolyline;
     style.withCap(Qt::RoundCap);
-    kv::DrawFramed(*this, painter, kPolyInfo, style, [this](QPainter* p, const QBrush&) {
+    kv::DrawFramed(*this, painter, kv::report::kPoly, style, [this](QPainter* p, const QBrush&) {
         const int n = m_nPointCount;
         if (n < 2) {
-            kv::Log(kTooFewPoints, "CDrawPoly point count is too less!");
+            kv::Emit(kv::report::kPolyTooFewPoints);
             return;
         }
         QVarLengthArray<QPoint, 64> points(n);
@@ -179,7 +160,7 @@ void CDrawPoly::Draw(QPainter* painter) {
 // ---- CDrawGuan ----------------------------------------------------------------------------
 
 bool CDrawGuan::deserialize(FF::utils::IBuffer* buffer) {
-    return kv::LoadRecordFramed(*this, buffer, kGuanInfo, [this](FF::utils::IBuffer* b) {
+    return kv::LoadRecordFramed(*this, buffer, kv::report::kGuan, [this](FF::utils::IBuffer* b) {
         if (!ReadWord(b, m_nPipeWidth) || !ReadWord(b, m_nPointCount) ||
             !HasRoomForPoints(b, m_nPointCount)) {
             return false;
@@ -227,7 +208,7 @@ void CDrawGuan::BuildOutline() {
             sy = a.y() <= b.y() ? 1 : -1; // slanted segments count as vertical
         }
         // w pixels to the right of the direction of travel (y grows downward).
-        QPoint q(ClampToInt(a.x() - sy * w), ClampToInt(a.y() + sx * w));
+        QPoint q(kv::Saturate32(a.x() - sy * w), kv::Saturate32(a.y() + sx * w));
         if (i > 0) {
             // Meet the previous segment's offset line at the corner.
             if (sx == 0) {
@@ -255,7 +236,7 @@ void CDrawGuan::Draw(QPainter* painter) {
     }
     kv::FrameStyle style;
     style.withCap(Qt::FlatCap);
-    kv::DrawFramed(*this, painter, kGuanInfo, style, [this](QPainter* p, const QBrush&) {
+    kv::DrawFramed(*this, painter, kv::report::kGuan, style, [this](QPainter* p, const QBrush&) {
         // Without ratios (nothing computed them yet) the band cannot be placed: draw nothing.
         try {
             BuildOutline();

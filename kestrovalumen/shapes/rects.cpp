@@ -12,21 +12,11 @@
 namespace {
 
 using kv::FrameStyle;
-using kv::ShapeInfo;
-
-// clang-format off
-//                                 class             draw  line      load  line
-const ShapeInfo kLineInfo      = {"CDrawLine",      153,  __LINE__, 152,  __LINE__};
-const ShapeInfo kRectInfo      = {"CDrawRect",      154,  __LINE__, 0,    0}; // base record only
-const ShapeInfo kRoundRectInfo = {"CDrawRoundRect", 156,  __LINE__, 155,  __LINE__};
-const ShapeInfo kEllipseInfo   = {"CDrawEllipse",   159,  __LINE__, 0,    0}; // base record only
-const ShapeInfo kArcInfo       = {"CDrawArc",       167,  __LINE__, 166,  __LINE__};
-// clang-format on
 
 } // namespace
 
 void CDrawRect::Draw(QPainter* painter) {
-    kv::DrawFramed(*this, painter, kRectInfo, FrameStyle().withJoin(Qt::MiterJoin),
+    kv::DrawFramed(*this, painter, kv::report::kRect, FrameStyle().withJoin(Qt::MiterJoin),
                    [this](QPainter* p, const QBrush&) {
                        const QRect rect = kv::InsetBox(*this, p);
                        p->drawRects(&rect, 1);
@@ -34,13 +24,13 @@ void CDrawRect::Draw(QPainter* painter) {
 }
 
 void CDrawEllipse::Draw(QPainter* painter) {
-    kv::DrawFramed(*this, painter, kEllipseInfo, FrameStyle(),
+    kv::DrawFramed(*this, painter, kv::report::kEllipse, FrameStyle(),
                    [this](QPainter* p, const QBrush&) { p->drawEllipse(kv::InsetBox(*this, p)); });
 }
 
 void CDrawRoundRect::Draw(QPainter* painter) {
     kv::DrawFramed(
-        *this, painter, kRoundRectInfo, FrameStyle(), [this](QPainter* p, const QBrush&) {
+        *this, painter, kv::report::kRoundRect, FrameStyle(), [this](QPainter* p, const QBrush&) {
             const Rect32& r = m_rect;
             QRectF rect(r.left, r.top, r.right - r.left, r.bottom - r.top);
             if (m_bPen) {
@@ -54,7 +44,8 @@ void CDrawRoundRect::Draw(QPainter* painter) {
 }
 
 bool CDrawRoundRect::deserialize(FF::utils::IBuffer* buffer) {
-    return kv::LoadRecordFields(*this, buffer, kRoundRectInfo, {&m_nCornerWidth, &m_nCornerHeight});
+    return kv::LoadRecordFields(*this, buffer, kv::report::kRoundRect,
+                                {&m_nCornerWidth, &m_nCornerHeight});
 }
 
 void CDrawLine::Draw(QPainter* painter) {
@@ -62,7 +53,7 @@ void CDrawLine::Draw(QPainter* painter) {
     FrameStyle style = FrameStyle().withCap(Qt::RoundCap);
     style.visibility = FrameStyle::WhenShown;
     style.brush = FrameStyle::NoBrushStep;
-    kv::DrawFramed(*this, painter, kLineInfo, style, [this](QPainter* p, const QBrush&) {
+    kv::DrawFramed(*this, painter, kv::report::kLine, style, [this](QPainter* p, const QBrush&) {
         const Rect32& r = m_rect;
         const int x2 = r.left == r.right ? r.left : r.right - 1;
         const int y2 = r.top == r.bottom ? r.top : r.bottom - 1;
@@ -72,7 +63,7 @@ void CDrawLine::Draw(QPainter* painter) {
 }
 
 bool CDrawLine::deserialize(FF::utils::IBuffer* buffer) {
-    return kv::LoadBaseRecord(*this, buffer, kLineInfo);
+    return kv::LoadBaseRecord(*this, buffer, kv::report::kLine);
 }
 
 void CDrawLine::GetBoundRect(int* left, int* top, int* right, int* bottom) const {
@@ -130,7 +121,7 @@ double ArcPointAngle(int x1, int y1, int x2, int y2, int px, int py) {
 void CDrawArc::Draw(QPainter* painter) {
     FrameStyle style = FrameStyle().withCap(Qt::RoundCap);
     style.brush = FrameStyle::NoBrushStep;
-    kv::DrawFramed(*this, painter, kArcInfo, style, [this](QPainter* p, const QBrush&) {
+    kv::DrawFramed(*this, painter, kv::report::kArc, style, [this](QPainter* p, const QBrush&) {
         const Rect32& r = m_rect;
         int x1 = r.left, y1 = r.top, x2 = r.right - 1, y2 = r.bottom - 1;
         if (m_bPen) {
@@ -163,6 +154,6 @@ void CDrawArc::Draw(QPainter* painter) {
 
 bool CDrawArc::deserialize(FF::utils::IBuffer* buffer) {
     return kv::LoadRecordFields(
-        *this, buffer, kArcInfo,
+        *this, buffer, kv::report::kArc,
         {&m_nEndXPercent, &m_nEndYPercent, &m_nStartXPercent, &m_nStartYPercent});
 }

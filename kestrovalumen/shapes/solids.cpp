@@ -7,29 +7,11 @@
 #include <QRadialGradient>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
 namespace {
 
-const kv::ShapeInfo kHalfBoxInfo{"CDrawHalfBox", 158, 2492, 157, 2453};
-const kv::ShapeInfo kBall3DInfo{"CDrawBall3D", 161, 2618, 160, 2583};
-const kv::ShapeInfo kCircle3DInfo{"CDrawCircle3D", 163, 2747, 162, 2712};
-const kv::ShapeInfo kPentagon3DInfo{"CDrawPentagon3D", 165, 2901, 164, 2866};
-const kv::ShapeInfo kCubeInfo{"CDrawCube", 180, 3795, 179, 3757};
-
 constexpr int kMaxNestedOutlines = 32769;
-
-// (int) of a double, truncating, defined for every value: a damaged rectangle can make a
-// translation far beyond the int range, where it saturates (and moves the drawing off any
-// device all the same).
-int TruncToInt(double value) {
-    if (std::isnan(value)) {
-        return 0;
-    }
-    return static_cast<int>(
-        std::clamp(std::trunc(value), static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
-}
 
 QColor ColorOf(uint32_t word) {
     return QColor(QRgb(word));
@@ -41,7 +23,7 @@ QColor ColorOf(uint32_t word) {
 
 bool CDrawHalfBox::deserialize(FF::utils::IBuffer* buffer) {
     return kv::LoadRecordFields(
-        *this, buffer, kHalfBoxInfo,
+        *this, buffer, kv::report::kHalfBox,
         {&m_nCornerWidth, &m_nCornerHeight, &m_bVerticalSplit, &m_bOtherHalf});
 }
 
@@ -49,7 +31,7 @@ void CDrawHalfBox::Draw(QPainter* painter) {
     kv::FrameStyle style;
     style.brush = kv::FrameStyle::NoBrushStep; // the fill is always drawn, flag or not
     style.withCap(Qt::FlatCap);
-    kv::DrawFramed(*this, painter, kHalfBoxInfo, style, [this](QPainter* p, const QBrush&) {
+    kv::DrawFramed(*this, painter, kv::report::kHalfBox, style, [this](QPainter* p, const QBrush&) {
         DrawBox(p, m_rect.left, m_rect.top, m_rect.right - 1, m_rect.bottom - 1);
     });
 }
@@ -119,12 +101,13 @@ void CDrawHalfBox::DrawBox(QPainter* p, int x1, int y1, int x2, int y2) {
 // ---- CDrawBall3D --------------------------------------------------------------------------
 
 bool CDrawBall3D::deserialize(FF::utils::IBuffer* buffer) {
-    return kv::LoadRecordFields(*this, buffer, kBall3DInfo, {&m_nBallReserved1, &m_nBallReserved2});
+    return kv::LoadRecordFields(*this, buffer, kv::report::kBall3D,
+                                {&m_nBallReserved1, &m_nBallReserved2});
 }
 
 void CDrawBall3D::Draw(QPainter* painter) {
     const kv::FrameStyle style = kv::FrameStyle().withoutPaint();
-    kv::DrawFramed(*this, painter, kBall3DInfo, style, [this](QPainter* p, const QBrush&) {
+    kv::DrawFramed(*this, painter, kv::report::kBall3D, style, [this](QPainter* p, const QBrush&) {
         DrawBall(p, m_rect.left, m_rect.top, m_rect.right - 1, m_rect.bottom - 1);
     });
 }
@@ -180,12 +163,13 @@ void CDrawBall3D::DrawBall(QPainter* p, int x1, int y1, int x2, int y2) {
 // ---- CDrawCircle3D ------------------------------------------------------------------------
 
 bool CDrawCircle3D::deserialize(FF::utils::IBuffer* buffer) {
-    return kv::LoadRecordFields(*this, buffer, kCircle3DInfo, {&m_nRingWidth, &m_nCircleReserved});
+    return kv::LoadRecordFields(*this, buffer, kv::report::kCircle3D,
+                                {&m_nRingWidth, &m_nCircleReserved});
 }
 
 void CDrawCircle3D::Draw(QPainter* painter) {
     // The pen goes before the clip here, so the frame is taken step by step.
-    if (!kv::BeginDraw(*this, painter, kCircle3DInfo)) {
+    if (!kv::BeginDraw(*this, painter, kv::report::kCircle3D)) {
         return;
     }
     painter->setPen(Qt::NoPen);
@@ -244,7 +228,8 @@ CDrawCircle3D::Ring CDrawCircle3D::RingOf(int x1, int y1, int x2, int y2) const 
         ring.scaled = true;
         ring.sx = 1;
         ring.sy = static_cast<double>(hc) / wc;
-        ring.shift = QPointF(0, TruncToInt((static_cast<double>(wc) / hc - 1) * (hc / 2 + T)));
+        ring.shift =
+            QPointF(0, kv::TruncSaturate32((static_cast<double>(wc) / hc - 1) * (hc / 2 + T)));
         path.addEllipse(QRectF(ix, iy - (wi - hi) / 2, wi, wi - 1));
         path.addEllipse(QRectF(x0, T - (wc - hc) / 2, wc, wc - 1));
     } else if (hc > wc && wc > 0) {
@@ -252,7 +237,8 @@ CDrawCircle3D::Ring CDrawCircle3D::RingOf(int x1, int y1, int x2, int y2) const 
         ring.scaled = true;
         ring.sx = static_cast<double>(wc) / hc;
         ring.sy = 1;
-        ring.shift = QPointF(TruncToInt((static_cast<double>(hc) / wc - 1) * (wc / 2 + x0)), 0);
+        ring.shift =
+            QPointF(kv::TruncSaturate32((static_cast<double>(hc) / wc - 1) * (wc / 2 + x0)), 0);
         path.addEllipse(QRectF(x0 - (hc - wc) / 2 + 1, T - 1, hc - 1, hc));
         path.addEllipse(QRectF(ix - (hi - wi) / 2 + 1, iy - 1, hi - 1, hi));
     } else {
@@ -269,111 +255,144 @@ CDrawCircle3D::Ring CDrawCircle3D::RingOf(int x1, int y1, int x2, int y2) const 
 // ---- CDrawPentagon3D ----------------------------------------------------------------------
 
 bool CDrawPentagon3D::deserialize(FF::utils::IBuffer* buffer) {
-    return kv::LoadRecordFields(*this, buffer, kPentagon3DInfo, {&m_nPercent, &m_nDirection});
+    return kv::LoadRecordFields(*this, buffer, kv::report::kPentagon3D,
+                                {&m_nPercent, &m_nDirection});
 }
+
+namespace {
+
+//! The start pentagon pointing in direction dir (0 up, 1 right, 2 down, 3 left) in the
+//! rectangle; false for any other direction.
+bool StartPentagon(const Rect32& r, int dir, int percent, QPoint P[5]) {
+    const int L = r.left;
+    const int T = r.top;
+    const int R = r.right;
+    const int B = r.bottom;
+    auto percentOf = [percent](int length) { return kv::Mul32(length, percent) / 100; };
+    switch (dir) {
+    case 0: // up
+        P[0] = {L, B - 1};
+        P[1] = {L, T + percentOf(B - T)};
+        P[2] = {(L + R) / 2, T + 1};
+        P[3] = {R - 1, T + percentOf(B - T)};
+        P[4] = {R - 1, B - 1};
+        return true;
+    case 1: // right
+        P[0] = {L + 1, T};
+        P[1] = {R - percentOf(R - L), T};
+        P[2] = {R - 1, (T + B) / 2};
+        P[3] = {R - percentOf(R - L), B - 1};
+        P[4] = {L + 1, B - 1};
+        return true;
+    case 2: // down
+        P[0] = {R - 1, T + 1};
+        P[1] = {R - 1, B - percentOf(B - T)};
+        P[2] = {(L + R) / 2, B - 1};
+        P[3] = {L, B - percentOf(B - T)};
+        P[4] = {L, T + 1};
+        return true;
+    case 3: // left
+        P[0] = {R - 1, B - 1};
+        P[1] = {L + percentOf(R - L), B - 1};
+        P[2] = {L + 1, (T + B) / 2};
+        P[3] = {L + percentOf(R - L), T};
+        P[4] = {R - 1, T};
+        return true;
+    default:
+        return false;
+    }
+}
+
+//! Per colour byte (lowest first), the outline colour's and the change per nested outline in
+//! hundredths toward the fill colour over an extent E.
+struct OutlineColors {
+    int pen[3];
+    int step[3];
+};
+
+OutlineColors OutlineColorsOf(uint32_t penColor, uint32_t brushColor, int E) {
+    OutlineColors colors;
+    for (int b = 0; b < 3; ++b) {
+        colors.pen[b] = static_cast<int>((penColor >> (8 * b)) & 0xFF);
+        const int brush = static_cast<int>((brushColor >> (8 * b)) & 0xFF);
+        colors.step[b] = MulDiv(brush - colors.pen[b], 200, E);
+    }
+    return colors;
+}
+
+//! The nested outlines from the start pentagon P inward, over an extent E, each a colour step
+//! further from the outline colour.
+void DrawNestedOutlines(QPainter* p, QPoint P[5], int dir, int E, const OutlineColors& colors) {
+    const int* pen = colors.pen;
+    const int* step = colors.step;
+    // Moves of P0/P1 and of P3/P4 per outline; the tip P2 stays.
+    static const QPoint kShrink[4][2] = {
+        {{1, 0}, {-1, 0}}, // up: the sides close in horizontally
+        {{0, 1}, {0, -1}}, // right
+        {{-1, 0}, {1, 0}}, // down
+        {{0, -1}, {0, 1}}, // left
+    };
+    int sum[3] = {0, 0, 0};
+    // One outline per pixel of half the extent; no device is wider than 32767 pixels, so past
+    // 32769 outlines (an extent of 65534) a damaged rectangle would only ask for millions of
+    // draws nobody sees.
+    const int outlines = std::min(E / 2 + 2, kMaxNestedOutlines);
+    for (int k = 0; k < outlines; ++k) {
+        uint32_t word = 0;
+        for (int b = 0; b < 3; ++b) {
+            const int byte = std::clamp(pen[b] + sum[b] / 100, 0, 255);
+            word |= static_cast<uint32_t>(byte) << (8 * b);
+            sum[b] += step[b];
+        }
+        QPen outlinePen(ColorOf(word));
+        outlinePen.setWidth(0); // cosmetic, one pixel whatever the transform
+        p->setPen(outlinePen);
+        if (dir == 0) {
+            for (int i = 0; i < 5; ++i) {
+                const QLine side(P[i], P[(i + 1) % 5]);
+                p->drawLines(&side, 1);
+            }
+        } else {
+            p->drawPolygon(P, 5, Qt::OddEvenFill);
+        }
+        P[0] += kShrink[dir][0];
+        P[1] += kShrink[dir][0];
+        P[3] += kShrink[dir][1];
+        P[4] += kShrink[dir][1];
+    }
+}
+
+} // namespace
 
 void CDrawPentagon3D::Draw(QPainter* painter) {
     const kv::FrameStyle style = kv::FrameStyle().withoutPaint();
-    kv::DrawFramed(*this, painter, kPentagon3DInfo, style, [this](QPainter* p, const QBrush&) {
-        p->setBrush(Qt::NoBrush);
-        const int L = m_rect.left;
-        const int T = m_rect.top;
-        const int R = m_rect.right;
-        const int B = m_rect.bottom;
-        const int dir = m_nDirection;
-        const bool across = dir == 1 || dir == 3;
-        const int E = across ? B - T : R - L;
-        // Per colour byte (lowest first), the change per nested outline in hundredths.
-        int pen[3];
-        int step[3];
-        for (int b = 0; b < 3; ++b) {
-            pen[b] = static_cast<int>((m_logPen.color >> (8 * b)) & 0xFF);
-            const int brush = static_cast<int>((m_logBrush.color >> (8 * b)) & 0xFF);
-            step[b] = MulDiv(brush - pen[b], 200, E);
-        }
-        auto percentOf = [this](int length) { return kv::Mul32(length, m_nPercent) / 100; };
-        QPoint P[5];
-        switch (dir) {
-        case 0: // up
-            P[0] = {L, B - 1};
-            P[1] = {L, T + percentOf(B - T)};
-            P[2] = {(L + R) / 2, T + 1};
-            P[3] = {R - 1, T + percentOf(B - T)};
-            P[4] = {R - 1, B - 1};
-            break;
-        case 1: // right
-            P[0] = {L + 1, T};
-            P[1] = {R - percentOf(R - L), T};
-            P[2] = {R - 1, (T + B) / 2};
-            P[3] = {R - percentOf(R - L), B - 1};
-            P[4] = {L + 1, B - 1};
-            break;
-        case 2: // down
-            P[0] = {R - 1, T + 1};
-            P[1] = {R - 1, B - percentOf(B - T)};
-            P[2] = {(L + R) / 2, B - 1};
-            P[3] = {L, B - percentOf(B - T)};
-            P[4] = {L, T + 1};
-            break;
-        case 3: // left
-            P[0] = {R - 1, B - 1};
-            P[1] = {L + percentOf(R - L), B - 1};
-            P[2] = {L + 1, (T + B) / 2};
-            P[3] = {L + percentOf(R - L), T};
-            P[4] = {R - 1, T};
-            break;
-        default:
-            return;
-        }
-        // Moves of P0/P1 and of P3/P4 per outline; the tip P2 stays.
-        static const QPoint kShrink[4][2] = {
-            {{1, 0}, {-1, 0}}, // up: the sides close in horizontally
-            {{0, 1}, {0, -1}}, // right
-            {{-1, 0}, {1, 0}}, // down
-            {{0, -1}, {0, 1}}, // left
-        };
-        int sum[3] = {0, 0, 0};
-        // One outline per pixel of half the extent; no device is wider than 32767 pixels, so
-        // past 32769 outlines (an extent of 65534) a damaged rectangle would only ask for
-        // millions of draws nobody sees.
-        const int outlines = std::min(E / 2 + 2, kMaxNestedOutlines);
-        for (int k = 0; k < outlines; ++k) {
-            uint32_t word = 0;
-            for (int b = 0; b < 3; ++b) {
-                const int byte = std::clamp(pen[b] + sum[b] / 100, 0, 255);
-                word |= static_cast<uint32_t>(byte) << (8 * b);
-                sum[b] += step[b];
+    kv::DrawFramed(
+        *this, painter, kv::report::kPentagon3D, style, [this](QPainter* p, const QBrush&) {
+            p->setBrush(Qt::NoBrush);
+            const int dir = m_nDirection;
+            const bool across = dir == 1 || dir == 3;
+            const int E = across ? m_rect.bottom - m_rect.top : m_rect.right - m_rect.left;
+            // The steps come first: a flat rectangle logs its division by zero whatever the
+            // direction.
+            const OutlineColors colors = OutlineColorsOf(m_logPen.color, m_logBrush.color, E);
+            QPoint P[5];
+            if (StartPentagon(m_rect, dir, m_nPercent, P)) {
+                DrawNestedOutlines(p, P, dir, E, colors);
             }
-            QPen outlinePen(ColorOf(word));
-            outlinePen.setWidth(0); // cosmetic, one pixel whatever the transform
-            p->setPen(outlinePen);
-            if (dir == 0) {
-                for (int i = 0; i < 5; ++i) {
-                    const QLine side(P[i], P[(i + 1) % 5]);
-                    p->drawLines(&side, 1);
-                }
-            } else {
-                p->drawPolygon(P, 5, Qt::OddEvenFill);
-            }
-            P[0] += kShrink[dir][0];
-            P[1] += kShrink[dir][0];
-            P[3] += kShrink[dir][1];
-            P[4] += kShrink[dir][1];
-        }
-    });
+        });
 }
 
 // ---- CDrawCube ----------------------------------------------------------------------------
 
 bool CDrawCube::deserialize(FF::utils::IBuffer* buffer) {
-    return kv::LoadRecordFields(*this, buffer, kCubeInfo,
+    return kv::LoadRecordFields(*this, buffer, kv::report::kCube,
                                 {&m_nPercent, &m_bFrontLeft, &m_bFrontBottom});
 }
 
 void CDrawCube::Draw(QPainter* painter) {
     kv::FrameStyle style;
     style.withJoin(Qt::BevelJoin).withCap(Qt::RoundCap);
-    kv::DrawFramed(*this, painter, kCubeInfo, style, [this](QPainter* p, const QBrush&) {
+    kv::DrawFramed(*this, painter, kv::report::kCube, style, [this](QPainter* p, const QBrush&) {
         const int x1 = m_rect.left;
         const int y1 = m_rect.top;
         const int x2 = m_rect.right - 1;

@@ -13,11 +13,6 @@ namespace {
 
 using kv::FrameStyle;
 
-// clang-format off
-//                              class        draw  line      load  line
-const kv::ShapeInfo kTextInfo = {"CDrawText", 300,  __LINE__, 301,  __LINE__};
-// clang-format on
-
 constexpr int kDefaultFontSize = 14;
 
 // A record may carry any word: only the alignment bits reach Qt, never its other text flags.
@@ -30,7 +25,7 @@ CDrawText::CDrawText() {
 }
 
 void CDrawText::Draw(QPainter* painter) {
-    kv::DrawFramed(*this, painter, kTextInfo, FrameStyle().withJoin(Qt::MiterJoin),
+    kv::DrawFramed(*this, painter, kv::report::kText, FrameStyle().withJoin(Qt::MiterJoin),
                    [this](QPainter* p, const QBrush&) {
                        // Without outline and fill the box would draw nothing.
                        if (m_bPen || m_bBrush) {
@@ -54,7 +49,7 @@ void CDrawText::Draw(QPainter* painter) {
 
 bool CDrawText::deserialize(FF::utils::IBuffer* buffer) {
     const bool loaded =
-        kv::LoadRecordFramed(*this, buffer, kTextInfo, [this](FF::utils::IBuffer* b) {
+        kv::LoadRecordFramed(*this, buffer, kv::report::kText, [this](FF::utils::IBuffer* b) {
             uint32_t storedColor = 0;
             if (!kv::ReadGuardedString(b, m_strText) || !kv::ReadValue(b, &m_nFontSize) ||
                 !kv::ReadValue(b, &m_nAlignment) || !kv::ReadValue(b, &storedColor)) {

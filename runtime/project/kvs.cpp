@@ -234,8 +234,7 @@ Enum enumValue(KvsReader& in, uint8_t last, const char* what) {
     return static_cast<Enum>(value);
 }
 
-Project readProject(KvsReader& in) {
-    Project project;
+void readHeader(KvsReader& in) {
     in.need(8, "header");
     if (in.bytes(4, "header") != std::string(kMagic, 4)) {
         throw KvsFailure(0, "not a .kvs container (the first bytes are not \"KVSF\")");
@@ -247,77 +246,135 @@ Project readProject(KvsReader& in) {
     if (in.u16("header flags") != 0) {
         in.fail("unknown header flags");
     }
+}
+
+//! The project section's fields; the number of windows that follow.
+size_t readProjectSection(KvsReader& in, Project& project) {
+    ProjectVersion& v = project.version;
+    v.major = in.i32("version");
+    v.minor = in.i32("version");
+    v.build = in.i32("version");
+    v.revision = in.i32("version");
+    v.text = in.text("version text");
+    project.language = in.text("current language");
+    project.startWindow = in.i32("start window");
+    return in.u32("window count");
+}
+
+LanguageDef readLanguage(KvsReader& in) {
+    LanguageDef language;
+    language.name = in.text("language name");
+    const size_t texts = in.count(kTextBytes, "texts");
+    for (size_t k = 0; k < texts; ++k) {
+        std::string key = in.text("text key");
+        language.texts[key] = in.text("text");
+    }
+    return language;
+}
+
+TagDef readTag(KvsReader& in) {
+    TagDef tag;
+    tag.name = in.text("tag name");
+    tag.type = enumValue<VarType>(in, 2, "tag type");
+    tag.number = in.f64("initial value");
+    tag.text = in.text("initial text");
+    Simulation& s = tag.simulation;
+    s.kind = enumValue<Simulation::Kind>(in, 5, "simulation kind");
+    s.period = in.f64("simulation period");
+    s.low = in.f64("simulation low");
+    s.high = in.f64("simulation high");
+    s.step = in.f64("simulation step");
+    s.seed = in.u32("simulation seed");
+    const size_t steps = in.count(kStepBytes, "simulation steps");
+    for (size_t k = 0; k < steps; ++k) {
+        const double time = in.f64("step time");
+        s.steps.emplace_back(time, in.f64("step value"));
+    }
+    return tag;
+}
+
+StrategyDef readStrategy(KvsReader& in) {
+    StrategyDef strategy;
+    strategy.number = in.i32("strategy number");
+    strategy.name = in.text("strategy name");
+    const size_t actions = in.count(kActionBytes, "actions");
+    for (size_t k = 0; k < actions; ++k) {
+        StrategyAction action;
+        action.kind = enumValue<StrategyAction::Kind>(in, 2, "action kind");
+        action.tag = in.text("action tag");
+        action.number = in.f64("action value");
+        action.text = in.text("action text");
+        strategy.actions.push_back(std::move(action));
+    }
+    return strategy;
+}
+
+ObjectDef readObject(KvsReader& in) {
+    ObjectDef object;
+    object.classNumber = in.u32("class number");
+    object.record = in.text("record");
+    const size_t expressions = in.count(kSourceBytes, "expression sources");
+    for (size_t k = 0; k < expressions; ++k) {
+        object.expressions.push_back(in.text("expression source"));
+    }
+    const size_t events = in.count(kSourceBytes, "event sources");
+    for (size_t k = 0; k < events; ++k) {
+        object.eventSources.push_back(in.text("event source"));
+    }
+    const size_t limits = in.count(kLimitBytes, "limit sources");
+    for (size_t k = 0; k < limits; ++k) {
+        LimitSource limit;
+        const uint32_t animation = in.u32("limit animation");
+        if (animation > static_cast<uint32_t>(INT32_MAX)) {
+            in.fail("limit animation index out of range");
+        }
+        limit.animation = static_cast<int>(animation);
+        limit.upper = enumValue<uint8_t>(in, 1, "limit side") == 1;
+        limit.source = in.text("limit source");
+        object.limitSources.push_back(std::move(limit));
+    }
+    object.className = classNameOf(object.classNumber);
+    object.name = objectNameOf(object.record);
+    return object;
+}
+
+WindowDef readWindow(KvsReader& in) {
+    WindowDef window;
+    window.number = in.i32("window number");
+    window.name = in.text("window name");
+    window.width = in.i32("window width");
+    window.height = in.i32("window height");
+    window.background = in.u32("background");
+    const size_t objects = in.count(kObjectBytes, "objects");
+    for (size_t i = 0; i < objects; ++i) {
+        in.item("object " + std::to_string(i + 1),
+                [&] { window.objects.push_back(readObject(in)); });
+    }
+    return window;
+}
+
+//! A section of n items, each read by read and named "<what> <i>" in messages.
+template <class Item, class Read>
+void readItems(KvsReader& in, size_t minimumBytes, const char* list, const char* what,
+               std::vector<Item>& out, Read read) {
+    const size_t n = in.count(minimumBytes, list);
+    for (size_t i = 0; i < n; ++i) {
+        in.item(std::string(what) + " " + std::to_string(i + 1), [&] { out.push_back(read(in)); });
+    }
+}
+
+Project readProject(KvsReader& in) {
+    Project project;
+    readHeader(in);
     size_t windowCount = 0;
-    in.section("PROJ", "project", [&] {
-        ProjectVersion& v = project.version;
-        v.major = in.i32("version");
-        v.minor = in.i32("version");
-        v.build = in.i32("version");
-        v.revision = in.i32("version");
-        v.text = in.text("version text");
-        project.language = in.text("current language");
-        project.startWindow = in.i32("start window");
-        windowCount = in.u32("window count");
-    });
+    in.section("PROJ", "project", [&] { windowCount = readProjectSection(in, project); });
     in.section("LANG", "languages", [&] {
-        const size_t n = in.count(kLanguageBytes, "languages");
-        for (size_t i = 0; i < n; ++i) {
-            in.item("language " + std::to_string(i + 1), [&] {
-                LanguageDef language;
-                language.name = in.text("language name");
-                const size_t texts = in.count(kTextBytes, "texts");
-                for (size_t k = 0; k < texts; ++k) {
-                    std::string key = in.text("text key");
-                    language.texts[key] = in.text("text");
-                }
-                project.languages.push_back(std::move(language));
-            });
-        }
+        readItems(in, kLanguageBytes, "languages", "language", project.languages, readLanguage);
     });
-    in.section("TAGS", "tags", [&] {
-        const size_t n = in.count(kTagBytes, "tags");
-        for (size_t i = 0; i < n; ++i) {
-            in.item("tag " + std::to_string(i + 1), [&] {
-                TagDef tag;
-                tag.name = in.text("tag name");
-                tag.type = enumValue<VarType>(in, 2, "tag type");
-                tag.number = in.f64("initial value");
-                tag.text = in.text("initial text");
-                Simulation& s = tag.simulation;
-                s.kind = enumValue<Simulation::Kind>(in, 5, "simulation kind");
-                s.period = in.f64("simulation period");
-                s.low = in.f64("simulation low");
-                s.high = in.f64("simulation high");
-                s.step = in.f64("simulation step");
-                s.seed = in.u32("simulation seed");
-                const size_t steps = in.count(kStepBytes, "simulation steps");
-                for (size_t k = 0; k < steps; ++k) {
-                    const double time = in.f64("step time");
-                    s.steps.emplace_back(time, in.f64("step value"));
-                }
-                project.tags.push_back(std::move(tag));
-            });
-        }
-    });
+    in.section("TAGS", "tags",
+               [&] { readItems(in, kTagBytes, "tags", "tag", project.tags, readTag); });
     in.section("STGY", "strategies", [&] {
-        const size_t n = in.count(kStrategyBytes, "strategies");
-        for (size_t i = 0; i < n; ++i) {
-            in.item("strategy " + std::to_string(i + 1), [&] {
-                StrategyDef strategy;
-                strategy.number = in.i32("strategy number");
-                strategy.name = in.text("strategy name");
-                const size_t actions = in.count(kActionBytes, "actions");
-                for (size_t k = 0; k < actions; ++k) {
-                    StrategyAction action;
-                    action.kind = enumValue<StrategyAction::Kind>(in, 2, "action kind");
-                    action.tag = in.text("action tag");
-                    action.number = in.f64("action value");
-                    action.text = in.text("action text");
-                    strategy.actions.push_back(std::move(action));
-                }
-                project.strategies.push_back(std::move(strategy));
-            });
-        }
+        readItems(in, kStrategyBytes, "strategies", "strategy", project.strategies, readStrategy);
     });
     // Each window is at least a section header: the count cannot outrun the bytes.
     if (windowCount > in.left() / 8) {
@@ -325,46 +382,8 @@ Project readProject(KvsReader& in) {
                 " exceeds what the bytes left can hold");
     }
     for (size_t w = 0; w < windowCount; ++w) {
-        in.section("WNDW", "window " + std::to_string(w + 1), [&] {
-            WindowDef window;
-            window.number = in.i32("window number");
-            window.name = in.text("window name");
-            window.width = in.i32("window width");
-            window.height = in.i32("window height");
-            window.background = in.u32("background");
-            const size_t objects = in.count(kObjectBytes, "objects");
-            for (size_t i = 0; i < objects; ++i) {
-                in.item("object " + std::to_string(i + 1), [&] {
-                    ObjectDef object;
-                    object.classNumber = in.u32("class number");
-                    object.record = in.text("record");
-                    const size_t expressions = in.count(kSourceBytes, "expression sources");
-                    for (size_t k = 0; k < expressions; ++k) {
-                        object.expressions.push_back(in.text("expression source"));
-                    }
-                    const size_t events = in.count(kSourceBytes, "event sources");
-                    for (size_t k = 0; k < events; ++k) {
-                        object.eventSources.push_back(in.text("event source"));
-                    }
-                    const size_t limits = in.count(kLimitBytes, "limit sources");
-                    for (size_t k = 0; k < limits; ++k) {
-                        LimitSource limit;
-                        const uint32_t animation = in.u32("limit animation");
-                        if (animation > static_cast<uint32_t>(INT32_MAX)) {
-                            in.fail("limit animation index out of range");
-                        }
-                        limit.animation = static_cast<int>(animation);
-                        limit.upper = enumValue<uint8_t>(in, 1, "limit side") == 1;
-                        limit.source = in.text("limit source");
-                        object.limitSources.push_back(std::move(limit));
-                    }
-                    object.className = classNameOf(object.classNumber);
-                    object.name = objectNameOf(object.record);
-                    window.objects.push_back(std::move(object));
-                });
-            }
-            project.windows.push_back(std::move(window));
-        });
+        in.section("WNDW", "window " + std::to_string(w + 1),
+                   [&] { project.windows.push_back(readWindow(in)); });
     }
     if (in.left() != 0) {
         in.fail(std::to_string(in.left()) + " bytes after the last window");

@@ -306,34 +306,45 @@ std::string sourceAt(const std::vector<std::string>& sources, size_t index) {
     return index < sources.size() && isValidUtf8(sources[index]) ? sources[index] : std::string();
 }
 
-// The object decoded into its fields, as far as its record decodes.
-JsonOut decodedObject(const ObjectDef& object, const ScreenContext& context, bool* decoded) {
-    *decoded = false;
-    JsonOut out = JsonOut::object();
-    StreamReader in(object.record);
-    ObjectRecord record;
-    if (!readObjectHead(in, &record) || !readEvents(in, &record.events)) {
-        return out;
-    }
-    int32_t count = 0;
-    if (!in.count(4, &count)) {
-        return out;
-    }
-    std::vector<AnimationEntry> entries;
-    std::optional<size_t> brokenAt; // where the animation that does not decode starts
+// The animation entries as far as they decode; the offset where the first that does not decode
+// starts, if any.
+std::optional<size_t> readAnimationEntries(StreamReader& in, int32_t count,
+                                           const ScreenContext& context,
+                                           std::vector<AnimationEntry>* entries) {
     for (int32_t i = 0; i < count; ++i) {
         const size_t start = in.position();
         AnimationEntry entry;
         AnimationRecord animation;
         if (!in.u32(&entry.typeId) || !readAnimation(in, entry.typeId, context.form, &animation)) {
-            brokenAt = start;
-            break;
+            return start;
         }
         entry.record = in.bytesSince(start + 4);
-        entries.push_back(std::move(entry));
+        entries->push_back(std::move(entry));
     }
+    return std::nullopt;
+}
 
-    out.add("class", classJson(object.classNumber));
+void addOperLog(JsonOut& out, const OperLogBlock& block) {
+    const OperLogBlock d;
+    if (block.reserved == d.reserved && block.operLog == d.operLog && block.text.empty()) {
+        out.add("operLog", JsonOut::boolean(true));
+        return;
+    }
+    JsonOut members = JsonOut::object();
+    if (block.reserved != d.reserved) {
+        members.add("reserved", JsonOut::integer(block.reserved));
+    }
+    if (block.operLog != d.operLog) {
+        members.add("on", JsonOut::integer(block.operLog));
+    }
+    if (!block.text.empty()) {
+        members.add("text", recordText(block.text));
+    }
+    out.add("operLog", std::move(members));
+}
+
+// The common record's fields, each only when it differs from a fresh object's.
+void addCommonFields(JsonOut& out, const ObjectRecord& record) {
     if (!record.name.empty()) {
         out.add("name", recordText(record.name));
     }
@@ -370,89 +381,111 @@ JsonOut decodedObject(const ObjectDef& object, const ScreenContext& context, boo
         }
     }
     if (record.operLogBlock) {
-        const OperLogBlock& block = *record.operLogBlock;
-        const OperLogBlock d;
-        if (block.reserved == d.reserved && block.operLog == d.operLog && block.text.empty()) {
-            out.add("operLog", JsonOut::boolean(true));
-        } else {
-            JsonOut members = JsonOut::object();
-            if (block.reserved != d.reserved) {
-                members.add("reserved", JsonOut::integer(block.reserved));
-            }
-            if (block.operLog != d.operLog) {
-                members.add("on", JsonOut::integer(block.operLog));
-            }
-            if (!block.text.empty()) {
-                members.add("text", recordText(block.text));
-            }
-            out.add("operLog", std::move(members));
-        }
+        addOperLog(out, *record.operLogBlock);
     }
+}
 
-    // The class's own fields, when the whole list before them decodes.
-    const ShapeClass* shape = findShapeClass(object.classNumber);
+// What of the record the class's own fields leave undecoded.
+struct UndecodedBytes {
+    bool extraAsRaw = false; //!< the class fields go out as raw bytes
     std::string extraRaw;
-    std::string tail;
-    bool extraAsRaw = false;
+    std::string tail; //!< bytes after everything decoded
+};
+
+// The class's own fields, when the whole list before them decodes.
+UndecodedBytes addClassFields(JsonOut& out, const ObjectDef& object, StreamReader& in,
+                              std::optional<size_t> brokenAt) {
+    UndecodedBytes rest;
+    const ShapeClass* shape = findShapeClass(object.classNumber);
     if (brokenAt) {
-        extraAsRaw = true; // nothing of the class fields: the tail holds everything
-        tail = object.record.substr(*brokenAt);
+        rest.extraAsRaw = true; // nothing of the class fields: the tail holds everything
+        rest.tail = object.record.substr(*brokenAt);
     } else if (shape) {
         const size_t start = in.position();
         ShapeValues values;
-        if (shape->layout->decode(in, &values)) {
-            const ShapeValues defaults = shape->layout->defaults();
-            for (const ShapeField& field : shape->layout->fields()) {
-                const ShapeValue& value = values[field.name];
-                const auto standard = defaults.find(field.name);
-                const bool isDefault = standard != defaults.end() && standard->second == value;
-                if (!isDefault && (field.kind != ShapeFieldKind::OptionalUInt16 || value.present)) {
-                    out.add(field.name, shapeValueJson(value, field.kind));
-                }
-            }
-            tail = in.rest();
-        } else {
-            extraAsRaw = true;
-            extraRaw = object.record.substr(start);
+        if (!shape->layout->decode(in, &values)) {
+            rest.extraAsRaw = true;
+            rest.extraRaw = object.record.substr(start);
+            return rest;
         }
+        const ShapeValues defaults = shape->layout->defaults();
+        for (const ShapeField& field : shape->layout->fields()) {
+            const ShapeValue& value = values[field.name];
+            const auto standard = defaults.find(field.name);
+            const bool isDefault = standard != defaults.end() && standard->second == value;
+            if (!isDefault && (field.kind != ShapeFieldKind::OptionalUInt16 || value.present)) {
+                out.add(field.name, shapeValueJson(value, field.kind));
+            }
+        }
+        rest.tail = in.rest();
     } else {
-        extraRaw = in.rest();
-        extraAsRaw = !extraRaw.empty();
+        rest.extraRaw = in.rest();
+        rest.extraAsRaw = !rest.extraRaw.empty();
     }
+    return rest;
+}
 
-    if (!record.events.empty()) {
-        JsonOut events = JsonOut::array();
-        for (size_t i = 0; i < record.events.size(); ++i) {
-            JsonOut event = JsonOut::object();
-            event.add("code", JsonOut::integer(record.events[i].eventCode));
-            dumpProgramSlot(event, record.events[i].program, sourceAt(object.eventSources, i),
-                            "action", "program", context);
-            events.push(std::move(event));
-        }
-        out.add("events", std::move(events));
+void addEvents(JsonOut& out, const ObjectDef& object, const std::vector<EventRecord>& events,
+               const ScreenContext& context) {
+    if (events.empty()) {
+        return;
     }
-    if (!entries.empty()) {
-        JsonOut animations = JsonOut::array();
-        for (size_t i = 0; i < entries.size(); ++i) {
-            std::vector<LimitSource> limits;
-            for (const LimitSource& limit : object.limitSources) {
-                if (limit.animation == static_cast<int>(i) && isValidUtf8(limit.source)) {
-                    limits.push_back(limit);
-                }
+    JsonOut list = JsonOut::array();
+    for (size_t i = 0; i < events.size(); ++i) {
+        JsonOut event = JsonOut::object();
+        event.add("code", JsonOut::integer(events[i].eventCode));
+        dumpProgramSlot(event, events[i].program, sourceAt(object.eventSources, i), "action",
+                        "program", context);
+        list.push(std::move(event));
+    }
+    out.add("events", std::move(list));
+}
+
+void addAnimations(JsonOut& out, const ObjectDef& object,
+                   const std::vector<AnimationEntry>& entries, const ScreenContext& context) {
+    if (entries.empty()) {
+        return;
+    }
+    JsonOut animations = JsonOut::array();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        std::vector<LimitSource> limits;
+        for (const LimitSource& limit : object.limitSources) {
+            if (limit.animation == static_cast<int>(i) && isValidUtf8(limit.source)) {
+                limits.push_back(limit);
             }
-            animations.push(
-                dumpAnimation(entries[i], sourceAt(object.expressions, i), limits, context));
         }
-        out.add("animations", std::move(animations));
+        animations.push(
+            dumpAnimation(entries[i], sourceAt(object.expressions, i), limits, context));
     }
+    out.add("animations", std::move(animations));
+}
+
+// The object decoded into its fields, as far as its record decodes.
+JsonOut decodedObject(const ObjectDef& object, const ScreenContext& context, bool* decoded) {
+    *decoded = false;
+    JsonOut out = JsonOut::object();
+    StreamReader in(object.record);
+    ObjectRecord record;
+    int32_t count = 0;
+    if (!readObjectHead(in, &record) || !readEvents(in, &record.events) || !in.count(4, &count)) {
+        return out;
+    }
+    std::vector<AnimationEntry> entries;
+    const std::optional<size_t> brokenAt = readAnimationEntries(in, count, context, &entries);
+
+    out.add("class", classJson(object.classNumber));
+    addCommonFields(out, record);
+    const UndecodedBytes rest = addClassFields(out, object, in, brokenAt);
+    addEvents(out, object, record.events, context);
+    addAnimations(out, object, entries, context);
     if (brokenAt) {
         out.add("animationCount", JsonOut::integer(count));
     }
-    if (extraAsRaw) {
-        out.add("extraRaw", JsonOut::string(hexBytes(extraRaw)));
+    if (rest.extraAsRaw) {
+        out.add("extraRaw", JsonOut::string(hexBytes(rest.extraRaw)));
     }
-    if (!tail.empty()) {
-        out.add("rawTail", JsonOut::string(hexBytes(tail)));
+    if (!rest.tail.empty()) {
+        out.add("rawTail", JsonOut::string(hexBytes(rest.tail)));
     }
     *decoded = true;
     return out;

@@ -3,8 +3,10 @@
 // reader's decoders; only names, order and friendly defaults live here.
 #include "runtime/project/shapecatalog.h"
 
+#include "kestrovalumen/shapeclasses.h"
 #include "runtime/project/textfields.h"
 
+#include <stdexcept>
 #include <type_traits>
 #include <variant>
 
@@ -187,45 +189,59 @@ const StructLayout<TextFields> kText({}, {{"text", &TextFields::text},
                                           {"color", &TextFields::color},
                                           {"bold", &TextFields::bold}});
 
+// The shapes' own fields; a class missing here has only the common record.
+const std::map<std::string, const ShapeLayout*>& ownLayouts() {
+    static const std::map<std::string, const ShapeLayout*> kLayouts = {
+        {"CDrawArc", &kArc},
+        {"CDrawRoundRect", &kRoundRect},
+        {"CDrawPoly", &kPoly},
+        {"CDrawParallelogram", &kPercent25Direction},
+        {"CDrawTrapezoid", &kPercent50Direction},
+        {"CDrawOctagon", &kPercent30},
+        {"CDrawBalloon", &kBalloon},
+        {"CDrawCross", &kPercent50},
+        {"CDrawCube", &kCube},
+        {"CDrawPentagon", &kPercent30Direction},
+        {"CDrawHexagon", &kPercent25Direction},
+        {"CDrawIsoscelestriangle", &kPercent50Direction},
+        {"CDrawRighttrigngle", &kDirection},
+        {"CDrawStar", &kDirection},
+        {"CDrawGuan", &kGuan},
+        {"CDrawHalfBox", &kHalfBox},
+        {"CDrawArrow1", &kPercent40Direction},
+        {"CDrawArrow2", &kPercent40Direction},
+        {"CDrawArrow3", &kDirection},
+        {"CDrawPipe1", &kPipe},
+        {"CDrawPipe2", &kPipe},
+        {"CDrawPipe3", &kPipe3},
+        {"CDrawBall3D", &kBall3D},
+        {"CDrawCircle3D", &kCircle3D},
+        {"CDrawPentagon3D", &kPercent30Direction},
+    };
+    return kLayouts;
+}
+
+std::vector<ShapeClass> buildShapeClasses() {
+    std::vector<ShapeClass> classes;
+    const auto& layouts = ownLayouts();
+    size_t bound = 0;
+    for (const kv::ShapeClassEntry& entry : kv::kShapeClassTable) {
+        const auto found = layouts.find(entry.name);
+        bound += found != layouts.end() ? 1 : 0;
+        classes.push_back(
+            {entry.name, entry.number, found != layouts.end() ? found->second : &kNone});
+    }
+    if (bound != layouts.size()) {
+        throw std::logic_error("a record layout names no shape class of the module");
+    }
+    classes.push_back({"CDrawText", kDrawTextClass, &kText});
+    return classes;
+}
+
 } // namespace
 
 const std::vector<ShapeClass>& shapeClasses() {
-    static const std::vector<ShapeClass> kClasses = {
-        {"CDrawLine", 0x5002, &kNone},
-        {"CDrawArc", 0x5003, &kArc},
-        {"CDrawRect", 0x5004, &kNone},
-        {"CDrawRoundRect", 0x5005, &kRoundRect},
-        {"CDrawEllipse", 0x5006, &kNone},
-        {"CDrawPoly", 0x5007, &kPoly},
-        {"CDrawParallelogram", 0x500A, &kPercent25Direction},
-        {"CDrawTrapezoid", 0x500B, &kPercent50Direction},
-        {"CDrawDiamond", 0x500C, &kNone},
-        {"CDrawOctagon", 0x500D, &kPercent30},
-        {"CDrawBalloon", 0x500E, &kBalloon},
-        {"CDrawCross", 0x500F, &kPercent50},
-        {"CDrawCube", 0x5010, &kCube},
-        {"CDrawPentagon", 0x5011, &kPercent30Direction},
-        {"CDrawHexagon", 0x5012, &kPercent25Direction},
-        {"CDrawIsoscelestriangle", 0x5013, &kPercent50Direction},
-        {"CDrawRighttrigngle", 0x5014, &kDirection},
-        {"CDrawStar", 0x5015, &kDirection},
-        {"CDrawSeal", 0x5016, &kNone},
-        {"CDrawGuan", 0x5017, &kGuan},
-        {"CDrawHalfBox", 0x5018, &kHalfBox},
-        {"CDrawArrow1", 0x5019, &kPercent40Direction},
-        {"CDrawArrow2", 0x501A, &kPercent40Direction},
-        {"CDrawArrow3", 0x501B, &kDirection},
-        {"CDrawPlane1", 0x501C, &kNone},
-        {"CDrawPlane2", 0x501D, &kNone},
-        {"CDrawPlane3", 0x501E, &kNone},
-        {"CDrawPipe1", 0x501F, &kPipe},
-        {"CDrawPipe2", 0x5020, &kPipe},
-        {"CDrawPipe3", 0x5021, &kPipe3},
-        {"CDrawBall3D", 0x5023, &kBall3D},
-        {"CDrawCircle3D", 0x5024, &kCircle3D},
-        {"CDrawPentagon3D", 0x5022, &kPercent30Direction},
-        {"CDrawText", kDrawTextClass, &kText},
-    };
+    static const std::vector<ShapeClass> kClasses = buildShapeClasses();
     return kClasses;
 }
 

@@ -1,32 +1,35 @@
-// Reading a drawing object of our plug-ins through CDrawObj.
 #include "runtime/session/drawobjaccess.h"
 
 #include "kestrovalumen/core/drawobj.h"
 #include "runtime/session/session.h"
 
+#include <utility>
+
 namespace kestro {
 
+bool sharesDrawObjBase(const std::string& identifier) {
+    return identifier.rfind("vorn_", 0) == 0;
+}
+
 // The base's type record lives in each plug-in, hidden, never in the host: a sanitizer's check
-// of the dynamic type would need it here. The plug-in guarantees the type instead.
+// of the dynamic type would need it here. The plug-in's identity vouches for the type instead.
 __attribute__((no_sanitize("vptr"))) void readDrawObjState(draw_object_c* object,
                                                            ObjectState* state) {
-    const CDrawObj& o = *static_cast<CDrawObj*>(object);
-    state->rect = {o.m_rect.left, o.m_rect.top, o.m_rect.right, o.m_rect.bottom};
-    state->showState = o.m_nShowState;
-    state->pen = o.m_bPen;
-    state->penStyle = o.m_logPen.style;
-    state->penWidth = o.m_logPen.widthX;
-    state->penColor = o.m_logPen.color;
-    state->brush = o.m_bBrush;
-    state->brushStyle = o.m_logBrush.style;
-    state->brushColor = o.m_logBrush.color;
-    state->hasClipRect = o.m_pClipRect != nullptr;
-    state->clip = o.m_bClip != 0 && o.m_pClipRect;
-    if (o.m_pClipRect) {
-        state->clipRect = {o.m_pClipRect->left, o.m_pClipRect->top, o.m_pClipRect->right,
-                           o.m_pClipRect->bottom};
-    }
-    static_cast<CDrawObj*>(object)->GetText(state->text);
+    DrawObjView view = static_cast<const CDrawObj*>(object)->View();
+    state->rect = {view.rect.left, view.rect.top, view.rect.right, view.rect.bottom};
+    state->showState = view.showState;
+    state->pen = view.pen;
+    state->penStyle = view.logPen.style;
+    state->penWidth = view.logPen.widthX;
+    state->penColor = view.logPen.color;
+    state->brush = view.brush;
+    state->brushStyle = view.logBrush.style;
+    state->brushColor = view.logBrush.color;
+    state->hasClipRect = view.hasClipRect;
+    state->clip = view.clip;
+    state->clipRect = {view.clipRect.left, view.clipRect.top, view.clipRect.right,
+                       view.clipRect.bottom};
+    state->text = std::move(view.text);
 }
 
 } // namespace kestro

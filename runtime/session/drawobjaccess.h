@@ -1,5 +1,15 @@
-// Reading a drawing object of our plug-ins through the base they share, CDrawObj.
+// The host's one door into the drawing objects of our plug-ins: which plug-ins they come from,
+// and what the host reads of them.
+//
+// Every plug-in whose identifier begins with "vorn_" is built on the module's drawing-object base
+// CDrawObj, compiled from the same header, so every object it creates derives from it. The
+// class registry's type tests cannot tell: CDrawObj's descriptor is never registered, and three
+// of the module's classes do not even admit to draw_object_c. So a plug-in's identity is checked
+// once, when it is loaded (LoadedPlugin::sharesDrawObjBase), and only objects of such plug-ins are
+// created and read.
 #pragma once
+
+#include <string>
 
 class draw_object_c;
 
@@ -7,8 +17,11 @@ namespace kestro {
 
 struct ObjectState;
 
+//! True for the identifier of a plug-in built on CDrawObj.
+bool sharesDrawObjBase(const std::string& identifier);
+
 //! Fills the rectangle, show state, outline, fill, clip and text of the state from the object's
-//! CDrawObj base. Only for objects of our own plug-ins, which all derive from it.
+//! CDrawObj::View. Only for objects of plug-ins that share the base.
 void readDrawObjState(draw_object_c* object, ObjectState* state);
 
 } // namespace kestro

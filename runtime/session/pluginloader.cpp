@@ -2,6 +2,7 @@
 #include "runtime/session/pluginloader.h"
 
 #include "runtime/host/registry.h"
+#include "runtime/session/drawobjaccess.h"
 
 #include <dlfcn.h>
 
@@ -54,6 +55,7 @@ bool PluginSet::loadFile(const std::string& path, std::string* error) {
     plugin.initResult = init(identifier);
     identifier[sizeof identifier - 1] = '\0';
     plugin.identifier = identifier;
+    plugin.sharesDrawObjBase = sharesDrawObjBase(plugin.identifier);
     const auto& history = registry.history();
     for (size_t i = before; i < history.size(); ++i) {
         if (history[i].registered && history[i].accepted) {

@@ -15,6 +15,7 @@ struct LoadedPlugin {
     std::string path;
     std::string identifier; //!< what __plugin_init wrote into its buffer
     int initResult = 0;
+    bool sharesDrawObjBase = false;      //!< its objects may be read (drawobjaccess.h)
     std::vector<rtti::clazz_c*> classes; //!< descriptors it registered, in order
     void* handle = nullptr;
 };

@@ -1,6 +1,7 @@
 // Loading a project into the host.
 #include "runtime/session/sessionload.h"
 
+#include "kestrovalumen/core/arith.h"
 #include "kestrovalumen/host/gui.h"
 #include "kestrovalumen/host/utils.h"
 #include "runtime/host/gui.h"
@@ -19,15 +20,6 @@
 namespace kestro {
 
 namespace {
-
-// Every object our plug-ins create derives from CDrawObj, the module's base of all drawing
-// objects (kestrovalumen/drawobj.h), each plug-in compiled from that same header. So once the
-// class is known to come from one of ours, the host reads an object's state through that base
-// (drawobjaccess.h). The type tests cannot settle it: CDrawObj's descriptor is never
-// registered, and three of the module's classes do not even admit to draw_object_c.
-bool isOurPlugin(const std::string& identifier) {
-    return identifier.rfind("vorn_", 0) == 0;
-}
 
 std::string hexNumber(uint32_t number) {
     char text[16];
@@ -48,7 +40,7 @@ bool setUpDatabase(const Project& project, SimulatedTags* simulated, std::string
         const int index = static_cast<int>(i);
         switch (tag.type) {
         case VarType::Int:
-            rtdb.setInt(index, toTagInteger(tag.number));
+            rtdb.setInt(index, kv::RoundSaturate32(tag.number));
             break;
         case VarType::Float:
             rtdb.setFloat(index, tag.number);
@@ -77,13 +69,13 @@ void applyAction(int index, const StrategyAction& action) {
         rtdb.getInt(index, &current);
         switch (action.kind) {
         case StrategyAction::Kind::Set:
-            rtdb.setInt(index, toTagInteger(action.number));
+            rtdb.setInt(index, kv::RoundSaturate32(action.number));
             break;
         case StrategyAction::Kind::Toggle:
             rtdb.setInt(index, current == 0 ? 1 : 0);
             break;
         case StrategyAction::Kind::Add:
-            rtdb.setInt(index, toTagInteger(static_cast<double>(current) + action.number));
+            rtdb.setInt(index, kv::RoundSaturate32(static_cast<double>(current) + action.number));
             break;
         }
         break;
@@ -245,7 +237,7 @@ draw_object_c* WindowLoader::create(const ObjectDef& def, LoadProblem* problem) 
     problem->className = descriptor->class_name();
     if (m_plugins) {
         const LoadedPlugin* owner = m_plugins->ownerOf(descriptor);
-        if (!owner || !isOurPlugin(owner->identifier)) {
+        if (!owner || !owner->sharesDrawObjBase) {
             problem->reason = "class " + hexNumber(def.classNumber) + " comes from " +
                               (owner ? "the plug-in \"" + owner->identifier + "\""
                                      : std::string("no loaded plug-in")) +

@@ -1,6 +1,7 @@
 // Simulated tag values.
 #include "runtime/session/simulation.h"
 
+#include "kestrovalumen/core/arith.h"
 #include "runtime/host/rtdb.h"
 
 #include <algorithm>
@@ -95,14 +96,6 @@ bool TagSimulator::valueAt(Micros time, double* value) {
     return false;
 }
 
-int32_t toTagInteger(double value) {
-    if (std::isnan(value)) {
-        return 0;
-    }
-    value = std::min(std::max(value, -2147483648.0), 2147483647.0);
-    return static_cast<int32_t>(std::llround(value));
-}
-
 void SimulatedTags::add(int index, VarType type, TagSimulator simulator) {
     m_tags.push_back({index, type, std::move(simulator)});
 }
@@ -117,7 +110,7 @@ std::pair<size_t, size_t> SimulatedTags::apply(Micros time) {
         }
         if (tag.type == VarType::Int) {
             int current = 0;
-            const int32_t next = toTagInteger(value);
+            const int32_t next = kv::RoundSaturate32(value);
             if (rtdb.getInt(tag.index, &current) != RtdbOk || current != next) {
                 rtdb.setInt(tag.index, next);
             }

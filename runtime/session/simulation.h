@@ -51,10 +51,6 @@ private:
     uint64_t m_walkState = 0;
 };
 
-//! How an integer tag takes a number: rounded to the nearest whole number (halves away from
-//! zero) and held to the 32-bit range; NaN gives 0.
-int32_t toTagInteger(double value);
-
 //! The simulated tags of a project, written to the real-time database as the clock moves.
 class SimulatedTags {
 public:

@@ -1,5 +1,6 @@
 // ctest-label: base
 // Shared arithmetic and the pen and brush mapping.
+#include "kestrovalumen/core/arith.h"
 #include "kestrovalumen/core/vornDrawPubInter.h"
 #include "runtime/host/logger.h"
 #include "tests/support/hostfixture.h"
@@ -11,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <initializer_list>
+#include <limits>
 
 namespace {
 
@@ -63,6 +66,93 @@ TEST_F(PubInterTest, MulDivByZeroLogsAndGivesMinusOne) {
         EXPECT_TRUE(HostLog::instance().monitor().empty());
         kvtest::expectLog(
             {"MulDiv", "vornDrawPubInter", 52, 2, "DrawObj", "height = 0", "height = %d", 4});
+    }
+}
+
+// Every double-to-int32 rule at the edges, in every rounding mode: each column is one rule.
+TEST(Int32Conversions, EachRuleAtTheEdges) {
+    struct Case {
+        double value;
+        int32_t truncSaturate, truncOrMin, roundHalfAwayOrMin, roundSaturate;
+    };
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    const Case cases[] = {
+        {0.0, 0, 0, 0, 0},
+        {0.7, 0, 0, 1, 1},
+        {-0.7, 0, 0, -1, -1},
+        {0.5, 0, 0, 1, 1},
+        {-0.5, 0, 0, -1, -1},
+        {2.9999, 2, 2, 3, 3},
+        {-2.5, -2, -2, -3, -3},
+        {-3.5, -3, -3, -4, -4},
+        {2147483646.9, 2147483646, 2147483646, kMax, kMax},
+        {2147483647.0, kMax, kMax, kMax, kMax},
+        {2147483647.5, kMax, kMax, kMin, kMax},
+        {2147483648.0, kMax, kMin, kMin, kMax}, // 2^31
+        {-2147483648.0, kMin, kMin, kMin, kMin},
+        {-2147483648.4, kMin, kMin, kMin, kMin},
+        {-2147483648.9, kMin, kMin, kMin, kMin},
+        {-2147483649.0, kMin, kMin, kMin, kMin},
+        {1e10, kMax, kMin, kMin, kMax},
+        {-1e10, kMin, kMin, kMin, kMin},
+        {kInf, kMax, kMin, kMin, kMax},
+        {-kInf, kMin, kMin, kMin, kMin},
+        {kNaN, 0, kMin, kMin, 0},
+    };
+    const int saved = std::fegetround();
+    for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        ASSERT_EQ(std::fesetround(mode), 0);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.value << " in mode " << mode);
+            EXPECT_EQ(kv::TruncSaturate32(c.value), c.truncSaturate);
+            EXPECT_EQ(kv::TruncOrMin32(c.value), c.truncOrMin);
+            EXPECT_EQ(kv::RoundHalfAwayOrMin32(c.value), c.roundHalfAwayOrMin);
+            EXPECT_EQ(kv::RoundSaturate32(c.value), c.roundSaturate);
+        }
+    }
+    std::fesetround(saved);
+}
+
+TEST(Int32Words, WrapAndSaturateAtTheEdges) {
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    struct Case {
+        int32_t a, b, sum, difference, product;
+    };
+    const Case cases[] = {
+        {3, 4, 7, -1, 12},
+        {kMax, 1, kMin, kMax - 1, kMax},
+        {kMin, -1, kMax, kMin + 1, kMin},
+        {kMin, kMin, 0, 0, 0},
+        {65536, 65536, 131072, 0, 0},
+        {50000, 50000, 100000, 0, -1794967296},
+        {-1, -1, -2, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.a << ", " << c.b);
+        EXPECT_EQ(kv::Add32(c.a, c.b), c.sum);
+        EXPECT_EQ(kv::Sub32(c.a, c.b), c.difference);
+        EXPECT_EQ(kv::Mul32(c.a, c.b), c.product);
+        EXPECT_EQ(kv::Wrap32(int64_t{c.a} + c.b), c.sum);
+    }
+    struct Narrow {
+        int64_t value;
+        int32_t wrapped, saturated;
+    };
+    const Narrow narrows[] = {
+        {0, 0, 0},
+        {int64_t{kMax} + 1, kMin, kMax},
+        {int64_t{kMin} - 1, kMax, kMin},
+        {int64_t{1} << 32, 0, kMax},
+        {-(int64_t{1} << 40), 0, kMin},
+        {kMax, kMax, kMax},
+    };
+    for (const Narrow& n : narrows) {
+        EXPECT_EQ(kv::Wrap32(n.value), n.wrapped) << n.value;
+        EXPECT_EQ(kv::Saturate32(n.value), n.saturated) << n.value;
     }
 }
 
