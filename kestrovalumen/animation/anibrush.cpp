@@ -4,7 +4,7 @@
 
 namespace {
 
-// The log line of this class has always carried its message in the tag position.
+// The log line of this class carries its message in the tag position.
 const kv::ExprFailure kRunFailure = {15,  "CAnibrush expressFloat run error", "animation\\anibrush",
                                      112, "CAnibrush ExpressFloat errorCod",  "erro!"};
 
