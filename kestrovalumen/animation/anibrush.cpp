@@ -2,12 +2,6 @@
 
 #include "kestrovalumen/animation/anicolortable.h"
 
-namespace {
-
-// The log line of this class has always carried its message in the tag position.
-
-} // namespace
-
 CAniBrush::CAniBrush() {
     m_nAniType = KV_ANI_BRUSH;
 }

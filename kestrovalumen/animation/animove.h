@@ -23,7 +23,7 @@ int MoveCentreTo(double target, int32_t& low, int32_t& high);
 //! The axis a move works on: left and right edges, or top and bottom (positive is down).
 enum class MoveAxis { Horizontal, Vertical };
 
-//! The order of the interpolation. The two moves have always differed here, and the last bit
+//! The order of the interpolation. The two moves differ here, and the last bit
 //! of the offset may differ between them.
 enum class Interpolation {
     ProductFirst,  //!< (value - min) * span / (max - min): the horizontal move

@@ -121,6 +121,7 @@ const Report kBlinkRun = Run(12, "CAniBlink expressFloat run error!", "animation
                              "CAniBlink", "CAniBlink ExpressFloat errorCode!");
 const Report kBrushHeader = Fault(13, "CAniBrush flag非法");
 const Report kBrushAttach = Fault(14, "CAniBrush::InitObj failed！para is null!");
+// This log line carries its message in the tag position.
 const Report kBrushRun = Run(15, "CAnibrush expressFloat run error", "animation\\anibrush", 112,
                              "CAnibrush ExpressFloat errorCod", "erro!");
 const Report kClickHeader = Fault(16, "CAniClick flag非法");

@@ -28,8 +28,6 @@ public:
     CString& operator+=(const CString& other);
     friend KV_HOST_API CString operator+(const char* left, const CString& right);
     friend KV_HOST_API CString operator+(const CString& left, const CString& right);
-    bool operator==(const CString& other) const { return m_text == other.m_text; }
-    bool operator!=(const CString& other) const { return m_text != other.m_text; }
 
     //! Replaces the content with printf-style formatted text.
     void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -45,7 +43,6 @@ public:
     void MakeUpper();
 
     int GetLength() const { return static_cast<int>(m_text.size()); }
-    bool IsEmpty() const { return m_text.empty(); }
     const char* GetString() const { return m_text.c_str(); }
     operator const char*() const { return m_text.c_str(); }
     const std::string& str() const { return m_text; }
@@ -74,13 +71,6 @@ public:
     int GetSize() const { return m_nSize; }
     void* GetAt(int index) const { return m_pData[index]; }
     void SetAt(int index, void* element) { m_pData[index] = element; }
-    void*& operator[](int index) { return m_pData[index]; }
-    void* operator[](int index) const { return m_pData[index]; }
-    void** GetData() { return m_pData; }
-    void* const* GetData() const { return m_pData; }
-    //! Appends an entry; returns its index.
-    int Add(void* element);
-    void RemoveAll() { SetSize(0); }
 
 private:
     static constexpr int kInline = 4;
@@ -108,10 +98,6 @@ public:
     int GetSize() const { return m_nSize; }
     CString& operator[](int index) { return m_pData[index]; }
     const CString& operator[](int index) const { return m_pData[index]; }
-    CString& ElementAt(int index) { return m_pData[index]; }
-    const CString& GetAt(int index) const { return m_pData[index]; }
-    int Add(const CString& text);
-    void RemoveAll() { SetSize(0); }
 
 private:
     CString* m_pData;

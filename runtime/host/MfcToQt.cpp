@@ -173,7 +173,7 @@ bool CString::deserialize(FF::utils::IBuffer* buffer) {
 namespace {
 
 // Capacity for a request that does not fit: the classic growth step, which grows with the array
-// when no step was set, so that repeated Add stays linear.
+// when no step was set, so that growing one entry at a time stays linear.
 int grownCapacity(int size, int capacity, int growBy, int wanted) {
     int step = growBy;
     if (step <= 0) {
@@ -251,13 +251,6 @@ void CObArray::SetSize(int count, int growBy) {
     m_nSize = count;
 }
 
-int CObArray::Add(void* element) {
-    const int index = m_nSize;
-    SetSize(index + 1);
-    m_pData[index] = element;
-    return index;
-}
-
 CStringArray::CStringArray() : m_pData(nullptr), m_nSize(0), m_nMaxSize(0), m_nGrowBy(0) {}
 
 CStringArray::~CStringArray() {
@@ -273,13 +266,4 @@ void CStringArray::SetSize(int count, int growBy) {
         m_pData[i] = "";
     }
     m_nSize = count;
-}
-
-int CStringArray::Add(const CString& text) {
-    // The text may be one of this array's own entries, which a grow would move.
-    const CString copy(text);
-    const int index = m_nSize;
-    SetSize(index + 1);
-    m_pData[index] = copy;
-    return index;
 }

@@ -6,7 +6,16 @@
 #include "runtime/host/textformat.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <type_traits>
+
+// ---- prop_value_c ----
+
+// A plug-in built against another declaration of the property record finds its fields by their
+// place: the two leading words, which nothing reads, keep the property number at byte 8.
+static_assert(std::is_standard_layout_v<prop_value_c> && offsetof(prop_value_c, id) == 8,
+              "prop_value_c: two 32-bit words come before id");
 
 // ---- draw_object_c ----
 

@@ -4,7 +4,8 @@
 namespace kestro {
 
 //! Returns every host service to its state at start-up: no records, no variables, no
-//! languages, no scripted answers, no registered strategies. Registered classes stay.
+//! languages, no registered strategies, no script error, the script evaluator reset. Registered
+//! classes and an installed script evaluator stay.
 void resetHost();
 
 } // namespace kestro

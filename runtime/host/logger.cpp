@@ -13,28 +13,9 @@ HostLog& HostLog::instance() {
     return log;
 }
 
-HostLog::~HostLog() {
-    if (m_echoFile) {
-        std::fclose(m_echoFile);
-    }
-}
-
 void HostLog::clear() {
     m_monitor.clear();
     m_logs.clear();
-}
-
-bool HostLog::setEchoFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "a");
-    if (!file) {
-        return false;
-    }
-    if (m_echoFile) {
-        std::fclose(m_echoFile);
-    }
-    m_echoFile = file;
-    m_echo = file;
-    return true;
 }
 
 void HostLog::addMonitor(MonitorRecord record) {

@@ -1,6 +1,6 @@
 // Monitor and logger of the reference host. Every call is kept as a record that tests and tools
-// read; a readable line for people can be echoed to stderr or a file. Echo is off by default, so
-// that tests stay quiet. The entry points return 0.
+// read; a readable line for people can be echoed to a stream. Echo is off by default, so that
+// tests stay quiet. The entry points return 0.
 #pragma once
 
 #include <cstdio>
@@ -37,10 +37,9 @@ public:
     //! Forgets every record; the echo stays as it is.
     void clear();
 
-    //! Echoes a line per call to the stream (null: no echo, the default).
+    //! Echoes a line per call to the stream, which the caller keeps open (null: no echo, the
+    //! default).
     void setEcho(std::FILE* stream) { m_echo = stream; }
-    //! Echoes to a file, appending; false (echo unchanged) when it cannot be opened.
-    bool setEchoFile(const std::string& path);
 
     // Used by the host entry points.
     void addMonitor(MonitorRecord record);
@@ -48,11 +47,9 @@ public:
 
 private:
     HostLog() = default;
-    ~HostLog();
     std::vector<MonitorRecord> m_monitor;
     std::vector<LogRecord> m_logs;
     std::FILE* m_echo = nullptr;
-    std::FILE* m_echoFile = nullptr;
 };
 
 } // namespace kestro

@@ -1,7 +1,6 @@
-// Expression engine of the reference host: the result holder and the run entry point.
+// Expression service of the reference host: the result holder and the run entry point.
 #include "runtime/host/script.h"
 
-#include "kestrovalumen/host/script.h"
 #include "runtime/script/evaluator.h"
 #include "runtime/script/numbers.h"
 
@@ -78,60 +77,33 @@ namespace kestro {
 
 ScriptService ScriptService::s_instance;
 
+ScriptEvaluator::~ScriptEvaluator() = default;
+
 void ScriptService::clear() {
-    m_queued.clear();
-    m_runs = 0;
     m_lastError.clear();
+    if (m_evaluator) {
+        m_evaluator->reset();
+    }
 }
 
-bool ScriptService::takeQueued(ScriptResult* out) {
-    if (m_queued.empty())
-        return false;
-    *out = std::move(m_queued.front());
-    m_queued.pop_front();
-    return true;
+bool ScriptService::run(const unsigned char* program, unsigned int length,
+                        Script::ValueType& result, Script::IHost* host) {
+    // Runs come by the thousand on every refresh: nothing is built or emptied that is empty.
+    if (!m_lastError.empty()) {
+        m_lastError.clear();
+    }
+    std::string reason;
+    const bool ok = m_evaluator ? m_evaluator->run(program, length, result, host, &reason)
+                                : script::run(program, length, result, host, &reason);
+    if (!ok) {
+        m_lastError = std::move(reason);
+    }
+    return ok;
 }
 
 } // namespace kestro
 
-namespace {
-
-// Module tests script the engine's answers; a queued result stands in for any program.
-bool runQueued(kestro::ScriptService& service, Script::ValueType& result) {
-    kestro::ScriptResult queued;
-    service.takeQueued(&queued);
-    switch (queued.kind) {
-    case kestro::ScriptResult::Number:
-        result.setFloat(queued.number);
-        return true;
-    case kestro::ScriptResult::Text:
-        result.setString(queued.text);
-        return true;
-    case kestro::ScriptResult::Failure:
-        break;
-    }
-    result.clear();
-    service.setLastError("scripted failure");
-    return false;
-}
-
-} // namespace
-
 bool script_SvrRunProg(const unsigned char* program, unsigned int length, Script::ValueType& result,
                        Script::IHost* host) {
-    kestro::ScriptService& service = kestro::ScriptService::instance();
-    service.countRun();
-    // Runs come by the thousand on every refresh: nothing is built or emptied that is empty.
-    if (!service.lastError().empty()) {
-        service.setLastError({});
-    }
-    if (service.hasQueued()) {
-        return runQueued(service, result);
-    }
-    std::string reason;
-    if (kestro::script::run(program, length, result, host, &reason)) {
-        return true;
-    }
-    service.setLastError(std::move(reason));
-    return false;
+    return kestro::ScriptService::instance().run(program, length, result, host);
 }

@@ -1,47 +1,47 @@
-// Expression engine of the reference host: the test seam in front of the evaluator.
+// Expression service of the reference host: who answers script_SvrRunProg, and why the last run
+// failed.
 #pragma once
 
-#include <deque>
+#include "kestrovalumen/host/script.h"
+
 #include <string>
 
 namespace kestro {
 
-//! One scripted result of script_SvrRunProg.
-struct ScriptResult {
-    enum Kind { Number, Text, Failure } kind = Number;
-    double number = 0.0;
-    std::string text;
-
-    static ScriptResult value(double v) { return {Number, v, {}}; }
-    static ScriptResult string(std::string s) { return {Text, 0.0, std::move(s)}; }
-    static ScriptResult failure() { return {Failure, 0.0, {}}; }
+//! Runs the programs of script_SvrRunProg. Without one installed the service runs the expression
+//! engine (kestro::script::run); an installed evaluator answers every run in its place.
+class ScriptEvaluator {
+public:
+    virtual ~ScriptEvaluator();
+    //! As script_SvrRunProg: true with result set, or false with result cleared and reason set.
+    virtual bool run(const unsigned char* program, unsigned int length, Script::ValueType& result,
+                     Script::IHost* host, std::string* reason) = 0;
+    //! The host returns to its start-up state (resetHost): forget what was kept between runs.
+    virtual void reset() {}
 };
 
 class ScriptService {
 public:
     static ScriptService& instance() { return s_instance; }
 
-    //! The next runs return these results, in order, whatever program they are given.
-    void queueResult(ScriptResult result) { m_queued.push_back(std::move(result)); }
-    std::size_t queuedResults() const { return m_queued.size(); }
-    //! Number of script_SvrRunProg calls so far.
-    unsigned long long runs() const { return m_runs; }
     //! Why the last run failed ("" after a success).
     const std::string& lastError() const { return m_lastError; }
+    //! Every later run goes to evaluator, which the caller keeps alive while it is installed;
+    //! nullptr gives the runs back to the expression engine.
+    void setEvaluator(ScriptEvaluator* evaluator) { m_evaluator = evaluator; }
+    ScriptEvaluator* evaluator() const { return m_evaluator; }
+    //! Forgets the last error and resets the installed evaluator, which stays installed.
     void clear();
 
-    // Used by script_SvrRunProg.
-    bool takeQueued(ScriptResult* out);
-    void countRun() { ++m_runs; }
-    void setLastError(std::string reason) { m_lastError = std::move(reason); }
-    bool hasQueued() const { return !m_queued.empty(); }
+    //! script_SvrRunProg.
+    bool run(const unsigned char* program, unsigned int length, Script::ValueType& result,
+             Script::IHost* host);
 
 private:
     ScriptService() = default;
     // Reached on every run: a plain object, not a function-local static behind a guard.
     static ScriptService s_instance;
-    std::deque<ScriptResult> m_queued;
-    unsigned long long m_runs = 0;
+    ScriptEvaluator* m_evaluator = nullptr;
     std::string m_lastError;
 };
 

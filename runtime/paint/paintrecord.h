@@ -111,8 +111,6 @@ QString dump(const PaintRecords& records);
 
 QJsonObject toJson(const PaintRecord& record);
 QJsonArray toJson(const PaintRecords& records);
-//! Reads what toJson wrote. False, and *records untouched, on anything it does not know.
-bool fromJson(const QJsonArray& array, PaintRecords* records);
 
 //! For test failure messages (GoogleTest prints values through this).
 std::ostream& operator<<(std::ostream& out, const PaintRecord& record);

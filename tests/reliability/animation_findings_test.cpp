@@ -19,8 +19,8 @@ namespace {
 class AnimationFindings : public HostTest {};
 
 // The value input presets its decimal keyboard with as many decimals as the value output of the
-// same object shows. A damaged output record asked for two thousand million: the preset was
-// formatted in full (gigabytes) before all but its first 1023 bytes were dropped.
+// same object shows. A damaged output record asks for two thousand million: only what the
+// keyboard's 1023 bytes hold is formatted, never the full preset (gigabytes).
 TEST_F(AnimationFindings, InputPresetTakesOnlyTheDecimalsTheKeyboardCanHold) {
     struct Case {
         int32_t decimals;

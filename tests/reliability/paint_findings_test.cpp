@@ -8,8 +8,8 @@
 
 namespace {
 
-// A pipe of a damaged record reached the device with corners four thousand million pixels
-// apart; the int width of QRect overflowed while the record was made.
+// A pipe of a damaged record reaches the device with corners four thousand million pixels
+// apart, more than the int width of QRect holds: the record takes its rectangle from the corners.
 TEST(PaintFindings, IntegerRectanglesKeepCornersFarApart) {
     const QRect wide(QPoint(-2000000000, 5), QPoint(2000000000, 15));
     kestro::RecordingDevice device(800, 600);

@@ -48,8 +48,8 @@ std::vector<unsigned char> selfJoining(uint32_t length, uint32_t joins) {
     return program;
 }
 
-// 220 kilobytes of program built a text of 2.4 gigabytes, copying it piece by piece: memory and
-// time grew with the square of the program's length. One run now builds at most 16 MiB of text
+// 220 kilobytes of program can ask for a text of 2.4 gigabytes, copied piece by piece: memory and
+// time that grow with the square of the program's length. One run builds at most 16 MiB of text
 // (pushes and joins), and says so when a program asks for more.
 TEST_F(ScriptFindings, OneRunBuildsAtMost16MiBOfText) {
     struct Case {

@@ -15,8 +15,8 @@ namespace {
 class ShapeFindings : public HostTest {};
 
 // Record geometry is 32-bit and wraps. The notch of the third arrow sits at (y1 + 2 * y2) / 3;
-// with y2 = 1816556132, 2 * y2 was a signed overflow (undefined, and reported by the sanitizer
-// build) where it must wrap: 3633112264 - 2^32 = -661855032, divided by 3 is -220618344.
+// with y2 = 1816556132, 2 * y2 is a signed overflow (undefined, and reported by the sanitizer
+// build) unless it wraps: 3633112264 - 2^32 = -661855032, divided by 3 is -220618344.
 TEST_F(ShapeFindings, ArrowNotchWrapsLikeEveryRecordValue) {
     CDrawArrow3 arrow;
     arrow.m_rect.left = 0;
@@ -79,8 +79,8 @@ TEST_F(ShapeFindings, ShadedPentagonDrawsAtMost32769Outlines) {
 }
 
 // The ring moves its wide case by (int)((Wc / Hc - 1) * (Hc / 2 + T)). A damaged rectangle two
-// thousand million pixels wide and two high, a thousand million down, made that 1e18: a
-// conversion to int out of its range, undefined. It saturates now.
+// thousand million pixels wide and two high, a thousand million down, makes that 1e18, out of
+// the range of int, where a plain conversion is undefined: it saturates.
 TEST_F(ShapeFindings, ShadedRingTranslationStaysAnInt) {
     struct Case {
         const char* name;

@@ -1,4 +1,7 @@
-// Test entry: a GUI application (offscreen in CI) so that painting and fonts work.
+// Test entry: a GUI application (offscreen in CI) so that painting and fonts work, and script
+// runs that a test may script.
+#include "tests/support/scriptedresults.h"
+
 #include <QGuiApplication>
 #include <gtest/gtest.h>
 
@@ -8,5 +11,6 @@ int main(int argc, char** argv) {
     }
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    kvtest::ScriptedResults::instance().install();
     return RUN_ALL_TESTS();
 }

@@ -10,7 +10,6 @@
 namespace {
 
 using kestro::HostLog;
-using kestro::ScriptService;
 
 constexpr uint32_t kOwnPen = 0x102030;
 constexpr uint32_t kOwnBrush = 0xC0C0C0;
@@ -343,7 +342,7 @@ TEST_F(AniBlinkTest, ExpressionFailureReportsAndKeepsPhaseAndColours) {
         CAniBlink* animation = load(owner, blinkRecord(blinkType, "Alarm / Zero"), ownerRecord());
         ASSERT_NE(animation, nullptr);
         // One good tick first: forced value 1, then the real program fails on the next tick.
-        ScriptService::instance().queueResult(kestro::ScriptResult::value(1.0));
+        kvtest::queueScriptResult(kvtest::ScriptResult::value(1.0));
         EXPECT_EQ(animation->Run(1), 1);
         const int32_t state = owner.m_nShowState;
         const Look look{owner.m_bPen, owner.m_logPen.color, owner.m_bBrush, owner.m_logBrush.color};

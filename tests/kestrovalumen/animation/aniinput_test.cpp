@@ -7,6 +7,7 @@
 #include "runtime/host/gui.h"
 #include "tests/kestrovalumen/animation/anitestsupport.h"
 #include "tests/support/keyboard.h"
+#include "tests/support/obarray.h"
 
 #include <cfloat>
 #include <climits>
@@ -519,7 +520,7 @@ TEST_F(AniInputTest, ValueOutputIsLookedForAgainUntilFound) {
 
     auto* output = new CAniOutput; // owned by the object from here on
     output->m_nDecimals = 3;
-    owner->m_arrayAnimate.Add(output);
+    kvtest::append(owner->m_arrayAnimate, output);
     Rtdb::instance().setFloat(floatVar, 2.5);
     click("1");
     EXPECT_EQ(input->m_bFormatCopied, 1);

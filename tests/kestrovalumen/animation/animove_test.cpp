@@ -11,8 +11,7 @@
 namespace {
 
 using kestro::HostLog;
-using kestro::ScriptResult;
-using kestro::ScriptService;
+using kvtest::ScriptResult;
 
 template <class Record>
 kestro::AnimationEntry Move(int32_t minOffset, int32_t maxOffset, float minValue, float maxValue) {
@@ -55,7 +54,7 @@ protected:
         if (std::isfinite(value)) {
             set(level, value);
         } else {
-            ScriptService::instance().queueResult(ScriptResult::value(value));
+            kvtest::queueScriptResult(ScriptResult::value(value));
         }
         return animation.Run(KV_EVENT_REFRESH);
     }
@@ -243,8 +242,8 @@ TEST_F(MoveTest, TheRangeGuardComesAfterTheCentreTest) {
 
 TEST_F(MoveTest, ANonNumberLeavesTheOwnerAlone) {
     loadInto(owner, {0, 0, 20, 10}, {H(0, 100, 0.0f, 10.0f), V(0, 100, 0.0f, 10.0f)});
-    ScriptService::instance().queueResult(ScriptResult::value(std::nan("")));
-    ScriptService::instance().queueResult(ScriptResult::value(std::nan("")));
+    kvtest::queueScriptResult(ScriptResult::value(std::nan("")));
+    kvtest::queueScriptResult(ScriptResult::value(std::nan("")));
     EXPECT_FALSE(owner.Run(KV_EVENT_REFRESH));
     EXPECT_EQ(owner.m_rect, (Rect32{0, 0, 20, 10}));
 }
@@ -325,8 +324,8 @@ TEST_F(MoveTest, ExpressionFailureReportsAndKeepsTheOwner) {
     // A forced failure after a good run leaves the moved owner where it is.
     set(level, 5);
     ASSERT_TRUE(owner.Run(KV_EVENT_REFRESH));
-    ScriptService::instance().queueResult(ScriptResult::failure());
-    ScriptService::instance().queueResult(ScriptResult::failure());
+    kvtest::queueScriptResult(ScriptResult::failure());
+    kvtest::queueScriptResult(ScriptResult::failure());
     set(level, 0);
     EXPECT_FALSE(owner.Run(KV_EVENT_REFRESH));
     EXPECT_EQ(owner.m_rect, (Rect32{50, 50, 70, 60}));

@@ -289,7 +289,7 @@ const kv::Report kFailure{32,
                           "CAniVisible ExpressFloat error"};
 
 TEST_F(AniFramework, EvaluationGivesTheValueOrReportsTwice) {
-    kestro::ScriptService::instance().queueResult(kestro::ScriptResult::value(-2.75));
+    kvtest::queueScriptResult(kvtest::ScriptResult::value(-2.75));
     CAniVisible animation;
     double value = 0.0;
     EXPECT_TRUE(kv::EvaluateFloat(animation, value, kFailure));
@@ -297,7 +297,7 @@ TEST_F(AniFramework, EvaluationGivesTheValueOrReportsTwice) {
     EXPECT_EQ(scriptRuns(), 1u);
     EXPECT_TRUE(kvtest::nothingReported());
 
-    kestro::ScriptService::instance().queueResult(kestro::ScriptResult::failure());
+    kvtest::queueScriptResult(kvtest::ScriptResult::failure());
     value = 123.0;
     EXPECT_FALSE(kv::EvaluateFloat(animation, value, kFailure));
     EXPECT_EQ(value, 123.0);
@@ -305,7 +305,7 @@ TEST_F(AniFramework, EvaluationGivesTheValueOrReportsTwice) {
         32, "CAniVisible expressFloat run error",
         {"Run", "animation\\anivisible", 58, 2, "CAniVisible", "CAniVisible ExpressFloat error"});
 
-    kestro::ScriptService::instance().queueResult(kestro::ScriptResult::string("abc"));
+    kvtest::queueScriptResult(kvtest::ScriptResult::string("abc"));
     CAniOutput output;
     Script::ValueType result;
     ASSERT_TRUE(kv::EvaluateExpression(output, result, kFailure));

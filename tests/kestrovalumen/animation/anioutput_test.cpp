@@ -10,9 +10,8 @@
 
 using kestro::HostLog;
 using kestro::Rtdb;
-using kestro::ScriptResult;
-using kestro::ScriptService;
 using kestro::VarType;
+using kvtest::ScriptResult;
 
 namespace {
 
@@ -439,7 +438,7 @@ TEST_F(AniOutputTest, FailureKeepsTheLastValue) {
     makeNumber(1, 1);
     setNumber(3.0);
     output->Run(0);
-    ScriptService::instance().queueResult(ScriptResult::failure());
+    kvtest::queueScriptResult(ScriptResult::failure());
     EXPECT_EQ(output->Run(88888), 0);
     EXPECT_EQ(output->m_dLastValue, 3.0);
     EXPECT_EQ(output->m_strLastText.str(), "3.0");

@@ -100,7 +100,7 @@ TEST_F(AniRecord, Defaults) {
     }
     EXPECT_EQ(pen.m_pBlink, nullptr);
     EXPECT_TRUE(pen.m_arrayValue.empty() && pen.m_arrayColor.empty());
-    EXPECT_TRUE(output.m_strLastText.IsEmpty());
+    EXPECT_EQ(output.m_strLastText.str(), "");
 }
 
 // ---- visibility and blinking ----

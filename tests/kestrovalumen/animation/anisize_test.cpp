@@ -7,8 +7,7 @@
 namespace {
 
 using kestro::HostLog;
-using kestro::ScriptResult;
-using kestro::ScriptService;
+using kvtest::ScriptResult;
 
 //! An owner that counts the rectangles given to it through SetRect.
 class SizedOwner : public CDrawObj {
@@ -293,7 +292,7 @@ TEST_F(SizeTest, ExpressionFailureReportsAndKeepsTheOwner) {
         SizedOwner target;
         CAniSize& size = loadInto(target, {0, 0, 100, 50}, anchored(0, mode));
         HostLog::instance().clear();
-        ScriptService::instance().queueResult(ScriptResult::failure());
+        kvtest::queueScriptResult(ScriptResult::failure());
         EXPECT_EQ(size.Run(KV_EVENT_REFRESH), 0);
         EXPECT_EQ(target.m_rect, (Rect32{0, 0, 100, 50}));
         EXPECT_EQ(target.m_pClipRect, nullptr);

@@ -7,13 +7,13 @@
 #include "kestrovalumen/core/drawobj.h"
 #include "runtime/host/rtdb.h"
 #include "runtime/host/rtdbhost.h"
-#include "runtime/host/script.h"
 #include "runtime/script/compiler.h"
 #include "runtime/stream/writer.h"
 #include "tests/support/allocations.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/printers.h"
 #include "tests/support/reports.h"
+#include "tests/support/scriptedresults.h"
 
 #include <gtest/gtest.h>
 
@@ -111,7 +111,7 @@ protected:
         return animation;
     }
 
-    static unsigned long long scriptRuns() { return kestro::ScriptService::instance().runs(); }
+    static unsigned long long scriptRuns() { return kvtest::scriptRuns(); }
 
     kestro::RtdbScriptHost host;
 };

@@ -8,7 +8,6 @@
 namespace {
 
 using kestro::HostLog;
-using kestro::ScriptService;
 
 class AniVisibleTest : public anitest::AnimationTest {
 protected:
@@ -168,7 +167,7 @@ TEST_F(AniVisibleTest, ExpressionFailureReportsAndKeepsTheOwner) {
     set(level, 0.0);
     EXPECT_EQ(animation->Run(0), 1);
     HostLog::instance().clear();
-    ScriptService::instance().queueResult(kestro::ScriptResult::failure());
+    kvtest::queueScriptResult(kvtest::ScriptResult::failure());
     set(level, 1.0);
     EXPECT_EQ(animation->Run(0), 0);
     EXPECT_EQ(owner.m_nShowState, 10);

@@ -10,6 +10,7 @@
 #include "runtime/stream/writer.h"
 #include "tests/support/allocations.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/obarray.h"
 #include "tests/support/printers.h"
 #include "tests/support/reports.h"
 #include "tests/support/streamtestutil.h"
@@ -154,7 +155,7 @@ TEST_F(ObjectStream, WithoutBit0x100TheRectangleFollowsWordB) {
     ASSERT_TRUE(load(object, writeHead(h).i32(0).i32(0).take()));
     EXPECT_EQ(object.m_nObjectId, 0x1234FFFFu);
     EXPECT_EQ(object.m_bOperLog, 0);
-    EXPECT_TRUE(object.m_strOperLog.IsEmpty());
+    EXPECT_EQ(object.m_strOperLog.str(), "");
     EXPECT_EQ(object.m_rect, (Rect32{10, 20, 110, 70}));
 }
 
@@ -337,7 +338,7 @@ TEST_F(ObjectStream, ReloadKeepsOnlyTheSecondRecordsListsAndBindsTheOldAnimation
     ASSERT_TRUE(load(object, one.take()));
     ASSERT_EQ(object.AnimationCount(), 2);
     std::vector<std::string> log;
-    object.m_arrayAnimate.Add(new Probe(log));
+    kvtest::append(object.m_arrayAnimate, new Probe(log));
 
     Head second;
     second.name = "second";
@@ -428,7 +429,7 @@ TEST_F(ObjectStream, NameLongerThanTheStreamIsTheHostsBlockError) {
     auto buffer = bufferOf(bytes);
     CDrawObj object;
     EXPECT_THROW(object.deserialize(&buffer), FF::utils::deserialize_block_error);
-    EXPECT_TRUE(object.m_strName.IsEmpty());
+    EXPECT_EQ(object.m_strName.str(), "");
 }
 
 // ---- a cut at every byte ----

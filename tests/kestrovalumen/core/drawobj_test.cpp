@@ -7,6 +7,7 @@
 #include "runtime/host/linguist.h"
 #include "runtime/host/logger.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/obarray.h"
 #include "tests/support/printers.h"
 #include "tests/support/reports.h"
 
@@ -187,10 +188,10 @@ TEST_F(DrawObjTest, BoundRectWidensByHalfTheOutline) {
         obj.m_bPen = c.bPen;
         obj.m_logPen.widthX = c.width;
         if (c.animations == Plain || c.animations == PlainThenBlink) {
-            obj.m_arrayAnimate.Add(new ProbeAnimation(&journal, "plain"));
+            kvtest::append(obj.m_arrayAnimate, new ProbeAnimation(&journal, "plain"));
         }
         if (c.animations == Blink || c.animations == PlainThenBlink) {
-            obj.m_arrayAnimate.Add(new ProbeAnimation(&journal, "blink", 0, 1));
+            kvtest::append(obj.m_arrayAnimate, new ProbeAnimation(&journal, "blink", 0, 1));
         }
         int l = 0, t = 0, r = 0, b = 0;
         obj.GetBoundRect(&l, &t, &r, &b);
@@ -219,7 +220,7 @@ TEST_F(DrawObjTest, RunRunsEveryAnimationInOrder) {
         std::vector<std::string> expectedRuns;
         for (size_t i = 0; i < c.results.size(); ++i) {
             const std::string name = "a" + std::to_string(i);
-            obj.m_arrayAnimate.Add(new ProbeAnimation(&journal, name, c.results[i]));
+            kvtest::append(obj.m_arrayAnimate, new ProbeAnimation(&journal, name, c.results[i]));
             expectedRuns.push_back(name + ":11111");
         }
         EXPECT_EQ(obj.Run(KV_EVENT_CLICK, 4, 5), c.expected);
@@ -479,9 +480,9 @@ TEST_F(DrawObjTest, DestructorReleasesWhatTheObjectOwns) {
     for (const char* name : {"first", "second", "third"}) {
         auto* animation = new ProbeAnimation(&journal, name);
         animation->m_owner = obj;
-        obj->m_arrayAnimate.Add(animation);
+        kvtest::append(obj->m_arrayAnimate, animation);
     }
-    obj->m_arrayAnimate.Add(nullptr); // an entry left empty by a failed load
+    kvtest::append(obj->m_arrayAnimate, nullptr); // an entry left empty by a failed load
     obj->m_arrayEvent.push_back(new CEventDispatch);
     obj->m_arrayEvent.push_back(nullptr);
     obj->m_arrayEvent.push_back(new CEventDispatch);

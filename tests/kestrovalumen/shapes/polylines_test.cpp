@@ -4,6 +4,7 @@
 #include "kestrovalumen/shapes/polylines.h"
 #include "tests/kestrovalumen/shapes/shapepainttest.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/obarray.h"
 
 #include <gtest/gtest.h>
 
@@ -191,8 +192,8 @@ TEST_F(PolylineTest, RunPassesEveryEventOnToTheAnimations) {
     std::vector<int> events;
     CDrawPoly poly;
     CDrawGuan guan;
-    poly.m_arrayAnimate.Add(new CountingAnimation(&events));
-    guan.m_arrayAnimate.Add(new CountingAnimation(&events));
+    kvtest::append(poly.m_arrayAnimate, new CountingAnimation(&events));
+    kvtest::append(guan.m_arrayAnimate, new CountingAnimation(&events));
     EXPECT_TRUE(poly.Run(-1));
     EXPECT_TRUE(poly.Run(0));
     EXPECT_TRUE(guan.Run(-1));

@@ -6,6 +6,7 @@
 #include "runtime/stream/shaperecords.h"
 #include "tests/kestrovalumen/shapes/shapepainttest.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/obarray.h"
 
 #include <QImage>
 
@@ -305,8 +306,8 @@ TEST_F(RectsTest, LineRunsEveryAnimationLikeTheBase) {
     std::vector<int> calls;
     CDrawLine line;
     EXPECT_FALSE(line.Run(0));
-    line.m_arrayAnimate.Add(new CountingAnimation(0, &calls));
-    line.m_arrayAnimate.Add(new CountingAnimation(1, &calls));
+    kvtest::append(line.m_arrayAnimate, new CountingAnimation(0, &calls));
+    kvtest::append(line.m_arrayAnimate, new CountingAnimation(1, &calls));
     EXPECT_TRUE(line.Run(11111));
     EXPECT_EQ(calls, (std::vector<int>{11111, 11111}));
     draw_object_c& host = line;

@@ -9,8 +9,8 @@
 #include "runtime/host/logger.h"
 #include "runtime/host/registry.h"
 #include "runtime/host/rtdb.h"
-#include "runtime/host/script.h"
 #include "runtime/host/stgy.h"
+#include "tests/support/scriptedresults.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ TEST(ResetHost, ClearsEveryService) {
     kestro::Gui::instance().queueSyncText("s");
     kestro::Gui::instance().setProjectVersion({3, 0, 0, 0, ""});
     kestro::Strategies::instance().define(1, "s", nullptr);
-    kestro::ScriptService::instance().queueResult(kestro::ScriptResult::value(1.0));
+    kvtest::queueScriptResult(kvtest::ScriptResult::value(1.0));
     Kept kept;
     ASSERT_EQ(__register_class(&kept), 0);
 
@@ -53,7 +53,7 @@ TEST(ResetHost, ClearsEveryService) {
     EXPECT_NE(__gui_get_vornset_version(&major, nullptr, nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(major, 4);
     EXPECT_EQ(kestro::Strategies::instance().nameOf(1), "");
-    EXPECT_EQ(kestro::ScriptService::instance().queuedResults(), 0u);
+    EXPECT_EQ(kvtest::ScriptedResults::instance().queued(), 0u);
 
     EXPECT_EQ(kestro::ClassRegistry::instance().byNumber(0x7E01), &kept);
     EXPECT_EQ(__unregister_class(&kept), 0);

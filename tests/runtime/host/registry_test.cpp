@@ -124,7 +124,7 @@ TEST_F(Registry, UnregisterWithdrawsOnlyThatDescriptor) {
     __register_class(&arc);
     __register_class(&rect);
     EXPECT_EQ(__unregister_class(&arc), 0);
-    EXPECT_NE(__unregister_class(&arc), 0);  // no longer registered
+    EXPECT_NE(__unregister_class(&arc), 0);  // withdrawn already
     EXPECT_NE(__unregister_class(&twin), 0); // never registered, though its number is
     EXPECT_NE(__unregister_class(nullptr), 0);
     EXPECT_EQ(registeredTail(before), (std::vector<rtti::clazz_c*>{&line, &rect}));

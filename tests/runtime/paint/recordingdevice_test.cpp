@@ -528,7 +528,7 @@ TEST_F(RecordingDeviceTest, ShapeClipFrameIntersectsThenResets) {
     EXPECT_EQ(all[1].state.clip.rects(), QList<QRect>{QRect(10, 20, 50, 30)});
     EXPECT_EQ(all[2].kind, PaintKind::Clip);
     EXPECT_EQ(all[2].clipOperation, Qt::NoClip);
-    // Qt leaves clipping enabled after NoClip; nothing clips any more all the same.
+    // Qt leaves clipping enabled after NoClip; nothing clips all the same.
     EXPECT_TRUE(all[3].state.clip.enabled);
     EXPECT_FALSE(all[3].state.clip.active());
     EXPECT_TRUE(all[3].state.clip.rects().isEmpty());

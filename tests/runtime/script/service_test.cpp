@@ -1,15 +1,17 @@
 // ctest-label: stream
-// The result holder's conversions, the scripted-result test seam and the expression host over
-// the real-time database.
+// The result holder's conversions, the service's installable evaluator and the expression host
+// over the real-time database.
 #include "runtime/host/rtdb.h"
 #include "runtime/host/rtdbhost.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/scriptedresults.h"
 
 #include "scripttest.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -142,57 +144,63 @@ TEST(ScriptValue, CopiesAndClears) {
     EXPECT_EQ(text.getString(), "");
 }
 
-class ScriptSeam : public HostTest {};
+// Every test program runs scripts through the scripted evaluator (tests/support); these pin
+// what the service does with an installed evaluator.
+class ScriptEvaluatorSeam : public HostTest {};
 
-TEST_F(ScriptSeam, QueuedResultsWinInOrder) {
-    kestro::ScriptService& service = kestro::ScriptService::instance();
-    service.queueResult(kestro::ScriptResult::value(12.5));
-    service.queueResult(kestro::ScriptResult::string("open"));
-    service.queueResult(kestro::ScriptResult::failure());
-    EXPECT_EQ(service.queuedResults(), 3u);
+TEST_F(ScriptEvaluatorSeam, QueuedResultsWinInOrderThenTheEngineAnswers) {
+    kvtest::queueScriptResult(kvtest::ScriptResult::value(12.5));
+    kvtest::queueScriptResult(kvtest::ScriptResult::string("open"));
+    kvtest::queueScriptResult(kvtest::ScriptResult::failure());
+    EXPECT_EQ(kvtest::ScriptedResults::instance().queued(), 3u);
 
     // Whatever the program says, or even when it is damaged.
     const std::vector<unsigned char> program = scripttest::program("1 + 2");
-    scripttest::Outcome first = scripttest::runBytes(program, nullptr);
-    EXPECT_TRUE(first.ok);
-    EXPECT_EQ(first.value.getFloat(), 12.5);
     const std::vector<unsigned char> damaged = {1, 2, 3};
-    scripttest::Outcome second = scripttest::runBytes(damaged, nullptr);
-    EXPECT_TRUE(second.ok);
-    EXPECT_EQ(second.value.getString(), "open");
-    scripttest::Outcome third = scripttest::runBytes(program, nullptr);
-    EXPECT_FALSE(third.ok);
-    EXPECT_EQ(third.error, "scripted failure");
-    EXPECT_EQ(third.value.kind(), Kind::Empty);
-    EXPECT_EQ(service.queuedResults(), 0u);
-
-    // Then the engine answers again.
-    scripttest::Outcome fourth = scripttest::runBytes(program, nullptr);
-    EXPECT_TRUE(fourth.ok);
-    EXPECT_EQ(fourth.value.getString(), "3");
-    EXPECT_EQ(fourth.error, "");
+    const struct {
+        const std::vector<unsigned char>* bytes;
+        bool ok;
+        const char* text;
+        const char* error;
+    } runs[] = {
+        {&program, true, "12.5", ""},
+        {&damaged, true, "open", ""},
+        {&program, false, "", "scripted failure"},
+        {&program, true, "3", ""}, // the queue is empty: the engine
+        {&damaged, false, "", "damaged program"},
+    };
+    for (const auto& r : runs) {
+        const scripttest::Outcome outcome = scripttest::runBytes(*r.bytes, nullptr);
+        EXPECT_EQ(outcome.ok, r.ok) << r.text;
+        EXPECT_EQ(outcome.value.getString(), r.text);
+        EXPECT_EQ(outcome.error.rfind(r.error, 0), 0u) << outcome.error;
+        if (!r.ok) {
+            EXPECT_EQ(outcome.value.kind(), Kind::Empty);
+        }
+    }
+    EXPECT_EQ(kvtest::scriptRuns(), std::size(runs));
 }
 
-TEST_F(ScriptSeam, CountsEveryRun) {
-    kestro::ScriptService& service = kestro::ScriptService::instance();
-    EXPECT_EQ(service.runs(), 0u);
-    service.queueResult(kestro::ScriptResult::value(1));
-    scripttest::runBytes(scripttest::program("1"), nullptr);         // scripted
-    scripttest::runBytes(scripttest::program("1"), nullptr);         // engine
-    scripttest::runBytes(scripttest::program("1 / 0"), nullptr);     // run-time failure
-    scripttest::runBytes(std::vector<unsigned char>{0xFF}, nullptr); // damaged
-    EXPECT_EQ(service.runs(), 4u);
+TEST_F(ScriptEvaluatorSeam, WithoutAnEvaluatorTheEngineRunsUncounted) {
+    kvtest::queueScriptResult(kvtest::ScriptResult::value(1));
+    kestro::ScriptService::instance().setEvaluator(nullptr);
+    const scripttest::Outcome engine = scripttest::run("1 / 0");
+    kvtest::ScriptedResults::instance().install();
+    EXPECT_FALSE(engine.ok);
+    EXPECT_EQ(engine.error, "division by zero in '/'");
+    EXPECT_EQ(kvtest::scriptRuns(), 0u);
+    EXPECT_EQ(kvtest::ScriptedResults::instance().queued(), 1u);
 }
 
-TEST_F(ScriptSeam, ResetForgetsQueueCountAndError) {
-    kestro::ScriptService& service = kestro::ScriptService::instance();
-    service.queueResult(kestro::ScriptResult::value(1));
-    scripttest::runBytes(scripttest::program("1 / 0"), nullptr);
-    service.queueResult(kestro::ScriptResult::value(2));
+TEST_F(ScriptEvaluatorSeam, ResetForgetsQueueCountAndErrorAndKeepsTheEvaluator) {
+    kvtest::queueScriptResult(kvtest::ScriptResult::value(1));
+    scripttest::run("1 / 0");
+    kvtest::queueScriptResult(kvtest::ScriptResult::value(2));
     kestro::resetHost();
-    EXPECT_EQ(service.queuedResults(), 0u);
-    EXPECT_EQ(service.runs(), 0u);
-    EXPECT_EQ(service.lastError(), "");
+    EXPECT_EQ(kvtest::ScriptedResults::instance().queued(), 0u);
+    EXPECT_EQ(kvtest::scriptRuns(), 0u);
+    EXPECT_EQ(kestro::ScriptService::instance().lastError(), "");
+    EXPECT_EQ(kestro::ScriptService::instance().evaluator(), &kvtest::ScriptedResults::instance());
 }
 
 class ScriptRtdbHost : public HostTest {};

@@ -1,0 +1,56 @@
+// Scripted answers of the expression service: a test queues the results that the next runs
+// return, whatever program they are given; with nothing queued the expression engine answers.
+// Every test program installs it at start (main.cpp); resetHost empties the queue and the count.
+#pragma once
+
+#include "runtime/host/script.h"
+
+#include <deque>
+#include <string>
+
+namespace kvtest {
+
+//! One scripted result of script_SvrRunProg.
+struct ScriptResult {
+    enum Kind { Number, Text, Failure } kind = Number;
+    double number = 0.0;
+    std::string text;
+
+    static ScriptResult value(double v) { return {Number, v, {}}; }
+    static ScriptResult string(std::string s) { return {Text, 0.0, std::move(s)}; }
+    //! A failed run; its reason is "scripted failure".
+    static ScriptResult failure() { return {Failure, 0.0, {}}; }
+};
+
+class ScriptedResults : public kestro::ScriptEvaluator {
+public:
+    static ScriptedResults& instance();
+    //! Makes it the expression service's evaluator.
+    void install();
+
+    //! The next runs return these results, in order.
+    void queue(ScriptResult result) { m_queued.push_back(std::move(result)); }
+    std::size_t queued() const { return m_queued.size(); }
+    //! Runs since the last reset, scripted or not.
+    unsigned long long runs() const { return m_runs; }
+
+    bool run(const unsigned char* program, unsigned int length, Script::ValueType& result,
+             Script::IHost* host, std::string* reason) override;
+    void reset() override;
+
+private:
+    std::deque<ScriptResult> m_queued;
+    unsigned long long m_runs = 0;
+};
+
+//! Queues result on the installed scripted evaluator.
+inline void queueScriptResult(ScriptResult result) {
+    ScriptedResults::instance().queue(std::move(result));
+}
+
+//! Runs of script_SvrRunProg since the last reset.
+inline unsigned long long scriptRuns() {
+    return ScriptedResults::instance().runs();
+}
+
+} // namespace kvtest
