@@ -415,7 +415,12 @@ bool isValidUtf8(const std::string& text) {
 // ---- JsonSource ----
 
 bool JsonSource::parse(const std::string& text, const std::string& fileName, ProjectError* error) {
-    m_text = text;
+    // Editors on some systems start a UTF-8 file with a byte order mark; it is no part of the
+    // document, and positions count from after it, as the editor shows them.
+    static const std::string kByteOrderMark = "\xEF\xBB\xBF";
+    m_text = text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0
+                 ? text.substr(kByteOrderMark.size())
+                 : text;
     m_fileName = fileName;
     m_span = JsonSpan{};
     try {

@@ -196,7 +196,10 @@ bool parseEvent(const std::vector<Word>& words, ScriptEvent* event, ScriptError*
 bool parseEventScript(const std::string& script, std::vector<ScriptEvent>* events,
                       ScriptError* error) {
     std::vector<ScriptEvent> parsed;
-    size_t start = 0;
+    // A byte order mark some editors write is skipped; columns count from after it.
+    static const std::string kByteOrderMark = "\xEF\xBB\xBF";
+    size_t start =
+        script.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0 ? kByteOrderMark.size() : 0;
     for (int lineNumber = 1; start <= script.size(); ++lineNumber) {
         size_t end = script.find('\n', start);
         if (end == std::string::npos) {

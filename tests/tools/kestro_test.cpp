@@ -41,10 +41,23 @@ protected:
 
     QString path(const QString& name) const { return QDir(m_dir.path()).filePath(name); }
 
-    Result run(const QStringList& args) const {
+    //! stdoutFile: where the standard output goes instead of the result; smallFiles: a file of
+    //! the process may hold at most 512 bytes, so that a longer write fails part of the way.
+    Result run(const QStringList& args, const QString& stdoutFile = QString(),
+               bool smallFiles = false) const {
         QProcess process;
         process.setWorkingDirectory(m_dir.path());
-        process.start(program(), args);
+        if (!stdoutFile.isEmpty()) {
+            process.setStandardOutputFile(stdoutFile);
+        }
+        if (smallFiles) {
+            process.start(
+                "/bin/sh",
+                QStringList{"-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"", program()} +
+                    args);
+        } else {
+            process.start(program(), args);
+        }
         Result result;
         if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
             ADD_FAILURE() << "kestro " << args.join(' ').toStdString() << " did not finish";
@@ -162,6 +175,12 @@ TEST_F(KestroCli, BadCallsSayWhatIsWrong) {
          "kestro render: the project has no window"},
         {"two plug-in directories", {"plugins", "a", "b"}, 2, "one plug-in directory at most"},
         {"no plug-in", {"plugins", "empty"}, 1, "no plug-in found in empty"},
+        {"folder as project", {"render", "empty", "-o", "x.png"}, 1,
+         "cannot read empty: it is a folder"},
+        {"folder as events", {"run", "--events", "empty"}, 1, "cannot read empty: it is a folder"},
+        {"folder to compile", {"compile", "empty", "-o", "x.kvs"}, 1,
+         "cannot read empty: it is a folder"},
+        {"folder to dump", {"dump", "empty"}, 1, "cannot read empty: it is a folder"},
         {"help of two commands", {"help", "run", "trace"}, 2, "help takes one command"},
         {"help of no command", {"help", "frob"}, 2, "kestro: unknown command \"frob\""},
         {"unknown option of kestro", {"--frob", "render"}, 2, "kestro: unknown option --frob"},
@@ -378,6 +397,113 @@ TEST_F(KestroCli, PluginsListsEveryClassAndUnloadsAgain) {
     EXPECT_TRUE(
         out.contains("vorn_kestrovalumen: __plugin_cleanup -> 1; its classes are withdrawn"));
     EXPECT_TRUE(out.endsWith("registry is empty again\n")) << out.toStdString();
+}
+
+struct OutputCall {
+    const char* name;
+    QStringList args;
+    const char* output; //!< the file the call writes; "" for the standard output
+};
+
+class KestroOutputs : public KestroCli {
+protected:
+    void SetUp() override {
+        KestroCli::SetUp();
+        // The demo plant: every output of it is larger than the file size the tests allow.
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(std::string(std::getenv("KV_SOURCE_DIR")) +
+                                                       "/examples/plant.json"),
+                                path("plant.json")));
+        ASSERT_EQ(run({"compile", "plant.json", "-o", "plant.kvs"}).exitCode, 0);
+        write("events.txt", "refresh\nrefresh\n");
+    }
+
+    //! Every command that writes, writing to output ("" for the standard output, as "-o -").
+    static std::vector<OutputCall> writers(const char* output) {
+        const QStringList to = {"-o", *output ? output : "-"};
+        return {
+            {"render", QStringList{"render", "plant.kvs"} + to, output},
+            {"trace", QStringList{"trace", "plant.kvs"} + to, output},
+            {"run", QStringList{"run", "plant.kvs", "--events", "events.txt"} + to, output},
+            {"compile", QStringList{"compile", "plant.json"} + to, output},
+            {"dump", QStringList{"dump", "plant.kvs"} + to, output},
+            {"gallery", QStringList{"gallery"} + to, output},
+        };
+    }
+};
+
+TEST_F(KestroOutputs, AFullDeviceIsAFailure) {
+    std::vector<OutputCall> calls = writers("/dev/full");
+    for (const OutputCall& call : writers("")) {
+        calls.push_back(call);
+    }
+    calls.push_back({"help", {"help"}, ""});
+    calls.push_back({"command help", {"render", "--help"}, ""});
+    calls.push_back({"version", {"--version"}, ""});
+    calls.push_back({"plugins", {"plugins"}, ""});
+    for (const OutputCall& call : calls) {
+        SCOPED_TRACE(std::string(call.name) + " to " + (*call.output ? call.output : "stdout"));
+        const Result r = run(call.args, *call.output ? QString() : QStringLiteral("/dev/full"));
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        const QString file = *call.output ? call.output : "the standard output";
+        EXPECT_TRUE(r.err.contains("cannot write " + file + ": No space left on device"))
+            << r.err.toStdString();
+    }
+}
+
+TEST_F(KestroOutputs, AnInputIsNeverTheOutput) {
+    ASSERT_TRUE(QFile::link("plant.json", path("alias.json")));
+    // clang-format off
+    const OutputCall calls[] = {
+        {"compile over its project", {"compile", "plant.json", "-o", "plant.json"}, "plant.json"},
+        {"compile over a link to it", {"compile", "plant.json", "-o", "alias.json"}, "alias.json"},
+        {"dump over its container", {"dump", "plant.kvs", "-o", "./plant.kvs"}, "./plant.kvs"},
+        {"render over its project", {"render", "plant.kvs", "-o", "plant.kvs"}, "plant.kvs"},
+        {"trace over its project", {"trace", "alias.json", "-o", "plant.json"}, "plant.json"},
+        {"run over its project",
+         {"run", "plant.kvs", "--events", "events.txt", "-o", "plant.kvs"}, "plant.kvs"},
+        {"run over its events",
+         {"run", "plant.kvs", "--events", "events.txt", "-o", "events.txt"}, "events.txt"},
+    };
+    // clang-format on
+    const QByteArray kvs = read("plant.kvs");
+    const QByteArray json = read("plant.json");
+    const QByteArray events = read("events.txt");
+    for (const OutputCall& call : calls) {
+        SCOPED_TRACE(call.name);
+        const Result r = run(call.args);
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QString("the output ") + call.output + " is the input"))
+            << r.err.toStdString();
+        EXPECT_EQ(read("plant.kvs"), kvs);
+        EXPECT_EQ(read("plant.json"), json);
+        EXPECT_EQ(read("events.txt"), events);
+    }
+}
+
+TEST_F(KestroOutputs, AWriteFailingMidwayKeepsTheOldFile) {
+    const QByteArray old = "the good file of an earlier run";
+    for (const OutputCall& call : writers("old.out")) {
+        SCOPED_TRACE(call.name);
+        write("old.out", old);
+        const QStringList before = QDir(m_dir.path()).entryList(QDir::Files);
+        // Every output is larger than this, so the write fails part of the way through.
+        const Result r = run(call.args, QString(), true);
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("cannot write old.out: ")) << r.err.toStdString();
+        EXPECT_EQ(read("old.out"), old);
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), before) << "a temporary file is left";
+    }
+}
+
+TEST_F(KestroOutputs, ByteOrderMarksAreSkipped) {
+    write("bom.json", "\xEF\xBB\xBF" + read("plant.json"));
+    write("bom.txt", "\xEF\xBB\xBFrefresh\n");
+    Result r = run({"compile", "bom.json", "-o", "bom.kvs"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(read("bom.kvs"), read("plant.kvs"));
+    r = run({"run", "bom.json", "--events", "bom.txt"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(jsonLines(r.out).size(), 2u);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // kestro gallery: every shape class in its orientations and parameters, as one PNG.
 #include "tools/kestro/commands.h"
+#include "tools/kestro/files.h"
 #include "tools/kestro/gallery.h"
 #include "tools/kestro/options.h"
 
@@ -38,8 +39,12 @@ int galleryCommand(const Arguments& args) {
         return fail(command.name, "not every cell could be drawn");
     }
     const std::string output = args.value("output");
-    if (!picture.image.save(QString::fromStdString(output), "PNG")) {
-        return fail(command.name, "cannot write " + output);
+    const QByteArray png = pngBytes(picture.image);
+    if (png.isEmpty()) {
+        return fail(command.name, "cannot encode the picture as PNG");
+    }
+    if (!writeOutput(output, png, &error)) {
+        return fail(command.name, error);
     }
     return Ok;
 }

@@ -4,6 +4,7 @@
 // creates the application the command needs; the command returns the exit code: 0 done, 1
 // failed (with a message on stderr), 2 wrong usage (with the usage line).
 #include "tools/kestro/commands.h"
+#include "tools/kestro/files.h"
 #include "tools/kestro/options.h"
 
 #include <QCommandLineOption>
@@ -117,9 +118,7 @@ int runCommand(const CommandDef& command, const std::vector<std::string>& argv, 
     return command.run(args);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int dispatch(int argc, char** argv) {
     QStringList all;
     for (int i = 0; i < argc; ++i) {
         all.append(QString::fromLocal8Bit(argv[i]));
@@ -177,4 +176,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestro %s: internal error\n", name.c_str());
     }
     return Failed;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int result = dispatch(argc, argv);
+    // Whatever went to stdout (help, tables, JSON) must have arrived, or the command failed; a
+    // command that failed already has said why.
+    std::string error;
+    if (!finishStandardOutput(&error) && result == Ok) {
+        std::fprintf(stderr, "kestro: %s\n", error.c_str());
+        return Failed;
+    }
+    return result;
 }

@@ -3,6 +3,7 @@
 
 #include "runtime/project/projectio.h"
 #include "tools/kestro/demo.h"
+#include "tools/kestro/files.h"
 
 #include <QByteArray>
 #include <QCommandLineOption>
@@ -327,6 +328,11 @@ bool loadProject(const std::string& command, const Arguments& args, Project* pro
         return true;
     }
     *sourceName = args.positional().front();
+    std::string unreadable;
+    if (!checkInput(*sourceName, &unreadable)) {
+        fail(command, unreadable);
+        return false;
+    }
     if (!loadProjectFile(*sourceName, project, &error)) {
         projectFailure(command, error, *sourceName);
         return false;

@@ -1,29 +1,16 @@
 // kestro compile and kestro dump: project file to .kvs container and back.
 #include "tools/kestro/commands.h"
+#include "tools/kestro/files.h"
 #include "tools/kestro/options.h"
 
 #include "runtime/project/projectcheck.h"
 #include "runtime/project/projectio.h"
 
-#include <QFile>
-
-#include <cstdio>
+#include <QByteArray>
 
 namespace kestro::cli {
 
 namespace {
-
-bool writeFile(const std::string& path, const std::string& bytes) {
-    if (path.empty() || path == "-") {
-        return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
-               std::fflush(stdout) == 0;
-    }
-    QFile file(QString::fromStdString(path));
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
-               static_cast<qint64>(bytes.size()) &&
-           file.flush();
-}
 
 int compileCommand(const Arguments& args) {
     const std::string command = kCompileCommand.name;
@@ -32,21 +19,21 @@ int compileCommand(const Arguments& args) {
         return usageError(kCompileCommand, "the output file is missing (-o FILE.kvs)");
     }
     const std::string input = args.positional().front();
-    QFile file(QString::fromStdString(input));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return fail(command, "cannot read " + input);
+    std::string error;
+    QByteArray json;
+    if (!readInput(input, &json, &error) || !checkNotAnInput(output, {input}, &error)) {
+        return fail(command, error);
     }
-    const std::string json = file.readAll().toStdString();
     Project project;
     ProjectError projectError;
-    if (!compileProjectJson(json, input, &project, &projectError)) {
+    if (!compileProjectJson(json.toStdString(), input, &project, &projectError)) {
         return projectFailure(command, projectError, input);
     }
     if (const Problem problem = checkRunnable(project)) {
         return fail(command, problem.message);
     }
-    if (!writeFile(output, writeKvs(project))) {
-        return fail(command, "cannot write " + output);
+    if (!writeOutput(output, QByteArray::fromStdString(writeKvs(project)), &error)) {
+        return fail(command, error);
     }
     return Ok;
 }
@@ -54,13 +41,18 @@ int compileCommand(const Arguments& args) {
 int dumpCommand(const Arguments& args) {
     const std::string command = kDumpCommand.name;
     const std::string input = args.positional().front();
+    const std::string output = args.value("output");
+    std::string error;
+    if (!checkInput(input, &error) || !checkNotAnInput(output, {input}, &error)) {
+        return fail(command, error);
+    }
     Project project;
     ProjectError projectError;
     if (!loadProjectFile(input, &project, &projectError)) {
         return projectFailure(command, projectError, input);
     }
-    if (!writeFile(args.value("output"), dumpProjectJson(project))) {
-        return fail(command, "cannot write " + args.value("output"));
+    if (!writeOutput(output, QByteArray::fromStdString(dumpProjectJson(project)), &error)) {
+        return fail(command, error);
     }
     return Ok;
 }

@@ -1,5 +1,6 @@
 // kestro render: the current window at a moment of the virtual clock, as PNG.
 #include "tools/kestro/commands.h"
+#include "tools/kestro/files.h"
 #include "tools/kestro/options.h"
 
 #include <cstdio>
@@ -21,6 +22,10 @@ int render(const Arguments& args) {
     if (args.has("at") && !parseSeconds(args.value("at"), &at)) {
         return usageError(command, "--at takes seconds, not \"" + args.value("at") + "\"");
     }
+    std::string error;
+    if (!checkNotAnInput(args.value("output"), args.positional(), &error)) {
+        return fail(command.name, error);
+    }
     Player player;
     if (const int failed = loadPlayer(command, args, &player)) {
         return failed;
@@ -32,8 +37,15 @@ int render(const Arguments& args) {
             return Failed;
         }
         session.advance(at);
-        std::string error;
-        if (!session.savePng(args.value("output"), size, &error)) {
+        const QImage image = session.render(size);
+        const QByteArray png = pngBytes(image);
+        if (png.isEmpty()) {
+            const QSize wanted = size.isEmpty() ? session.windowSize() : size;
+            result =
+                fail(command.name,
+                     "cannot render window " + std::to_string(session.currentWindow()) + " at " +
+                         std::to_string(wanted.width()) + "x" + std::to_string(wanted.height()));
+        } else if (!writeOutput(args.value("output"), png, &error)) {
             result = fail(command.name, error);
         }
         for (const SessionFault& fault : session.faults()) {

@@ -2,6 +2,7 @@
 // through the session's dispatch (eventdispatch.h), their lines through its reporter (report.h):
 // this is the command, its options and its output.
 #include "tools/kestro/commands.h"
+#include "tools/kestro/files.h"
 #include "tools/kestro/options.h"
 
 #include "runtime/session/eventdispatch.h"
@@ -10,59 +11,115 @@
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QSaveFile>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
 namespace kestro::cli {
 
 namespace {
 
-bool readScript(const std::string& path, std::string* text) {
+bool readScript(const std::string& path, std::string* text, std::string* error) {
     if (path == "-") {
         std::ostringstream all;
         all << std::cin.rdbuf();
         *text = all.str();
-        return !std::cin.bad();
+        if (std::cin.bad()) {
+            *error = "cannot read the standard input";
+            return false;
+        }
+        return true;
     }
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    if (!readInput(path, &bytes, error)) {
         return false;
     }
-    *text = file.readAll().toStdString();
+    *text = bytes.toStdString();
     return true;
 }
 
-//! The lines go to stdout or a file, each flushed, so that a failing event leaves the lines of
-//! the events before it.
+//! The lines go to stdout or a device, each flushed, or to a file that takes the place of the
+//! old one when the run ends, also when an event fails, so that the lines of the events before
+//! it stay. A write that fails leaves the old file as it was.
 class LineWriter {
 public:
-    bool open(const std::string& path) {
-        if (path.empty() || path == "-") {
-            m_out = stdout;
-            return true;
+    explicit LineWriter(const std::string& path) : m_path(path) {
+        if (isStandardStream(path)) {
+            return;
         }
-        m_out = std::fopen(path.c_str(), "wb");
-        m_own = m_out != nullptr;
-        return m_own;
+        const QString name = QString::fromStdString(path);
+        if (isDevice(path)) {
+            m_file = std::make_unique<QFile>(name);
+        } else {
+            auto save = std::make_unique<QSaveFile>(name);
+            m_save = save.get();
+            m_file = std::move(save);
+        }
     }
     ~LineWriter() {
-        if (m_own) {
-            std::fclose(m_out);
+        if (m_save && m_save->isOpen()) {
+            m_save->cancelWriting();
         }
     }
-    bool write(const QJsonObject& line) {
+    bool open(std::string* error) {
+        if (m_file && !m_file->open(QIODevice::WriteOnly)) {
+            return failed(error);
+        }
+        return true;
+    }
+    bool write(const QJsonObject& line, std::string* error) {
         const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
-        return std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), m_out) ==
-                   static_cast<size_t>(bytes.size()) &&
-               std::fflush(m_out) == 0;
+        if (!m_file) {
+            errno = 0;
+            if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) !=
+                static_cast<size_t>(bytes.size())) {
+                *error = std::string("cannot write the standard output: ") +
+                         std::strerror(errno ? errno : EIO);
+                return false;
+            }
+            return finishStandardOutput(error);
+        }
+        errno = 0;
+        if (m_file->write(bytes) != bytes.size() || (!m_save && !m_file->flush())) {
+            return failed(error);
+        }
+        return true;
+    }
+    //! Puts the file in place; false with the reason when the last bytes cannot be written.
+    bool finish(std::string* error) {
+        errno = 0;
+        if (m_save && !m_save->commit()) {
+            return failed(error);
+        }
+        return true;
     }
 
 private:
-    std::FILE* m_out = nullptr;
-    bool m_own = false;
+    bool failed(std::string* error) const {
+        // The system's reason is the useful one; Qt does not always keep it.
+        *error = "cannot write " + m_path + ": " +
+                 (errno ? std::string(std::strerror(errno)) : m_file->errorString().toStdString());
+        return false;
+    }
+
+    std::string m_path;
+    std::unique_ptr<QFileDevice> m_file;
+    QSaveFile* m_save = nullptr; //!< m_file, when it is a file replaced at the end
 };
+
+//! The exit code after the lines so far are put in place: result, unless that fails.
+int finishLines(const std::string& command, LineWriter* out, int result) {
+    std::string error;
+    if (!out->finish(&error)) {
+        return fail(command, error);
+    }
+    return result;
+}
 
 int run(const Arguments& args) {
     const CommandDef& command = kRunCommand;
@@ -70,9 +127,14 @@ int run(const Arguments& args) {
     if (scriptPath.empty()) {
         return usageError(command, "the event script is missing (--events EVENTS)");
     }
+    const std::string output = args.value("output");
     std::string scriptText;
-    if (!readScript(scriptPath, &scriptText)) {
-        return fail(command.name, "cannot read " + scriptPath);
+    std::string error;
+    if (!readScript(scriptPath, &scriptText, &error) ||
+        !checkNotAnInput(output,
+                         {scriptPath, args.positional().empty() ? "" : args.positional().front()},
+                         &error)) {
+        return fail(command.name, error);
     }
     std::vector<ScriptEvent> events;
     ScriptError scriptError;
@@ -86,9 +148,9 @@ int run(const Arguments& args) {
     if (const int failed = loadPlayer(command, args, &player)) {
         return failed;
     }
-    LineWriter out;
-    if (!out.open(args.value("output"))) {
-        return fail(command.name, "cannot write " + args.value("output"));
+    LineWriter out(output);
+    if (!out.open(&error)) {
+        return fail(command.name, error);
     }
 
     Session session(player.options);
@@ -98,19 +160,21 @@ int run(const Arguments& args) {
     EventReporter reporter(session);
     CallMark mark = session.mark();
     session.start();
-    if (!out.write(reporter.loadLine(mark, player.source))) {
-        return fail(command.name, "cannot write the output");
+    if (!out.write(reporter.loadLine(mark, player.source), &error)) {
+        return fail(command.name, error);
     }
     for (size_t step = 0; step < events.size(); ++step) {
         const ScriptEvent& event = events[step];
         mark = session.mark();
         const EventOutcome outcome = dispatchEvent(session, event);
         if (!outcome.done) {
-            return fail(command.name,
-                        scriptPath + ":" + std::to_string(event.line) + ": " + outcome.error);
+            return finishLines(command.name, &out,
+                               fail(command.name, scriptPath + ":" + std::to_string(event.line) +
+                                                      ": " + outcome.error));
         }
-        if (!out.write(reporter.eventLine(static_cast<int>(step + 1), event, outcome, mark))) {
-            return fail(command.name, "cannot write the output");
+        if (!out.write(reporter.eventLine(static_cast<int>(step + 1), event, outcome, mark),
+                       &error)) {
+            return fail(command.name, error);
         }
         if (session.stopped()) {
             const size_t left = events.size() - step - 1;
@@ -123,7 +187,7 @@ int run(const Arguments& args) {
             break;
         }
     }
-    return Ok;
+    return finishLines(command.name, &out, Ok);
 }
 
 } // namespace

@@ -1,10 +1,10 @@
 // kestro trace: every paint call of the current window, per object, as JSON.
 #include "tools/kestro/commands.h"
+#include "tools/kestro/files.h"
 #include "tools/kestro/options.h"
 
 #include "runtime/session/report.h"
 
-#include <QFile>
 #include <QJsonDocument>
 
 #include <cstdio>
@@ -18,6 +18,11 @@ int trace(const Arguments& args) {
     double at = 0.0;
     if (args.has("at") && !parseSeconds(args.value("at"), &at)) {
         return usageError(command, "--at takes seconds, not \"" + args.value("at") + "\"");
+    }
+    const std::string output = args.value("output");
+    std::string error;
+    if (!checkNotAnInput(output, args.positional(), &error)) {
+        return fail(command.name, error);
     }
     Player player;
     if (const int failed = loadPlayer(command, args, &player)) {
@@ -40,18 +45,7 @@ int trace(const Arguments& args) {
         trace[QStringLiteral("faults")] = faults;
         json = QJsonDocument(trace).toJson(QJsonDocument::Indented);
     }
-    const std::string output = args.value("output");
-    if (output.empty() || output == "-") {
-        std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
-        return std::fflush(stdout) == 0 ? Ok
-                                        : fail(command.name, "cannot write the standard output");
-    }
-    QFile file(QString::fromStdString(output));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size() ||
-        !file.flush()) {
-        return fail(command.name, "cannot write " + output);
-    }
-    return Ok;
+    return writeOutput(output, json, &error) ? Ok : fail(command.name, error);
 }
 
 } // namespace

@@ -28,6 +28,8 @@ const ErrorCase kCases[] = {
      "  \"windows\": []\n"
      "}\n",
      3, 3, "expected ',' or '}' after an object member"},
+    {"byte order mark skipped, columns after it", "\xEF\xBB\xBF{\"tags\": [] \"windows\": []}", 1,
+     13, "expected ',' or '}' after an object member"},
     {"trailing comma in an array",
      "{\n"
      "  \"windows\": [1, 2,]\n"

@@ -77,7 +77,8 @@ TEST(EventScript, QuotingCommentsAndLines) {
 }
 
 TEST(EventScript, EmptyScripts) {
-    for (const char* script : {"", "\n\n", "# nothing\n   \n"}) {
+    for (const char* script :
+         {"", "\n\n", "# nothing\n   \n", "\xEF\xBB\xBF", "\xEF\xBB\xBF# a\n"}) {
         std::vector<ScriptEvent> events{ScriptEvent()};
         ScriptError error;
         EXPECT_TRUE(parseEventScript(script, &events, &error));
@@ -106,6 +107,9 @@ const Mistake kMistakes[] = {
     {"key \"a\\qb\"", 1, 7, "unknown escape in quoted text"},
     {"key \"a\"b", 1, 8, "blank expected after quoted text"},
     {"refresh now", 1, 9, "expected: refresh"},
+    {"\xEF\xBB\xBF"
+     "blink 4",
+     1, 7, "blink tick 1, 2 or 3 expected"},
 };
 
 TEST(EventScript, MistakesArePlaced) {
