@@ -32,6 +32,9 @@ struct KeyboardCall {
     int code = 0;
     int value1 = 0;
     int value2 = 0;
+    //! How it was answered: opened with that text, or not opened.
+    bool opened = false;
+    std::string answer;
 };
 
 struct KeyboardAnswer {

@@ -382,10 +382,9 @@ TEST_F(SessionAnimation, HitTestFindsTheTopmostVisibleObjectThatTakesClicks) {
     struct Case {
         int x, y, index;
     };
-    const Case cases[] = {{20, 15, 0}, {50, 30, 1}, {38, 18, 1},  {37, 17, 0},
-                          {59, 39, 1}, {91, 51, 1}, {92, 30, -1}, {60, 15, -1},
-                          {10, 10, 0}, {9, 10, -1}, {120, 20, -1}, {60, 30, 1},
-                          {110, 30, -1}};
+    const Case cases[] = {{20, 15, 0},   {50, 30, 1},  {38, 18, 1},  {37, 17, 0}, {59, 39, 1},
+                          {91, 51, 1},   {92, 30, -1}, {60, 15, -1}, {10, 10, 0}, {9, 10, -1},
+                          {120, 20, -1}, {60, 30, 1},  {110, 30, -1}};
     for (const Case& c : cases) {
         EXPECT_EQ(session->hitTest(c.x, c.y), c.index) << c.x << "," << c.y;
     }
