@@ -214,6 +214,7 @@ bool Gui::keyboard(const KeyboardCall& call, char* text) {
     if (record < m_keyboardCalls.size()) {
         m_keyboardCalls[record].opened = answer.opened;
         m_keyboardCalls[record].answer = answer.text;
+        m_keyboardCalls[record].cancelled = answer.cancelled;
     }
     if (!answer.opened) {
         return false;

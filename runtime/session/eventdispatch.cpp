@@ -58,7 +58,7 @@ void collectRejected(const HostCalls& calls, const ObjectRef& object,
                      std::vector<RejectedAction>* rejected) {
     for (const KeyboardCall& call : calls.keyboards) {
         std::string reason;
-        if (!call.opened) {
+        if (!call.opened || call.cancelled) {
             reason = "keyboard cancelled";
         } else if (calls.writes.empty()) {
             reason = refusedEntry(call);

@@ -64,7 +64,7 @@ TEST_F(EventDispatch, EachEventReachesTheSessionOrSaysWhyNot) {
         {"sync Ghost 1",      "no object \"Ghost\" in window 2", 2, {}, {}},
         {"click-at 10 10",    "", 1, 0, {}},      // Back, index 0 of window 2
         {"click-at 99 49",    "", 2, 1, {}},      // inclusive corner of Open
-        {"click-at 101 10",   "", 2, -1, {}},
+        {"click-at 101 10",   "", 2, -1, {}, ": nothing that takes clicks at (101, 10) in window 2"},
         {"window 1",          "", 1, {}, true},
         {"window 9",          "no window 9 in the project", 1, {}, {}},
         {"set Show many",     "tag \"Show\" takes a whole number in the 32-bit range, not \"many\"",
