@@ -34,7 +34,7 @@ struct KeyboardCall {
     int value2 = 0;
     //! How it was answered: opened with that text, or not opened.
     bool opened = false;
-    std::string answer;
+    std::string answer{};
     bool cancelled = false; //!< see KeyboardAnswer
 };
 
