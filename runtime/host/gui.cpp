@@ -198,6 +198,7 @@ int Gui::operationLog(draw_object_c* object, int code, const char* text) {
 }
 
 bool Gui::keyboard(const KeyboardCall& call, char* text) {
+    const size_t record = m_keyboardCalls.size();
     m_keyboardCalls.push_back(call);
     KeyboardAnswer answer;
     if (!m_answers.empty()) {
@@ -209,6 +210,11 @@ bool Gui::keyboard(const KeyboardCall& call, char* text) {
         answer = handler(call);
     } else {
         return false;
+    }
+    if (record < m_keyboardCalls.size()) {
+        m_keyboardCalls[record].opened = answer.opened;
+        m_keyboardCalls[record].answer = answer.text;
+        m_keyboardCalls[record].cancelled = answer.cancelled;
     }
     if (!answer.opened) {
         return false;

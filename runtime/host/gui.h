@@ -32,11 +32,17 @@ struct KeyboardCall {
     int code = 0;
     int value1 = 0;
     int value2 = 0;
+    //! How it was answered: opened with that text, or not opened.
+    bool opened = false;
+    std::string answer{};
+    bool cancelled = false; //!< see KeyboardAnswer
 };
 
 struct KeyboardAnswer {
     bool opened = true;
     std::string text;
+    //! Opened, but the operator cancelled it: the text is the preset handed back.
+    bool cancelled = false;
 };
 
 struct OperationLogEntry {

@@ -1,5 +1,6 @@
 #include "runtime/session/drawobjaccess.h"
 
+#include "kestrovalumen/animation/aniobj.h"
 #include "kestrovalumen/core/drawobj.h"
 #include "runtime/session/session.h"
 
@@ -30,6 +31,18 @@ __attribute__((no_sanitize("vptr"))) void readDrawObjState(draw_object_c* object
     state->clipRect = {view.clipRect.left, view.clipRect.top, view.clipRect.right,
                        view.clipRect.bottom};
     state->text = std::move(view.text);
+}
+
+__attribute__((no_sanitize("vptr"))) bool takesClicks(const draw_object_c* object) {
+    const auto* drawObj = static_cast<const CDrawObj*>(object);
+    for (int i = 0; i < drawObj->AnimationCount(); ++i) {
+        const CAniObj* animation = drawObj->AnimationAt(i);
+        if (animation != nullptr &&
+            (animation->m_nAniType == KV_ANI_CLICK || animation->m_nAniType == KV_ANI_INPUT)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace kestro

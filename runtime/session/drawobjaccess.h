@@ -24,4 +24,8 @@ bool sharesDrawObjBase(const std::string& identifier);
 //! CDrawObj::View. Only for objects of plug-ins that share the base.
 void readDrawObjState(draw_object_c* object, ObjectState* state);
 
+//! True when the object answers an operator's click: it holds a click or a value input
+//! animation. Only for objects of plug-ins that share the base.
+bool takesClicks(const draw_object_c* object);
+
 } // namespace kestro

@@ -5,10 +5,18 @@
 #include "runtime/session/eventscript.h"
 
 #include <string>
+#include <vector>
 
 namespace kestro {
 
 class Session;
+
+//! An operator's action the objects did not take, and why.
+struct RejectedAction {
+    int object = -1;  //!< index in the current window's list; -1 when no object took it
+    std::string name; //!< object name, "" when none
+    std::string reason;
+};
 
 //! What one event did.
 struct EventOutcome {
@@ -18,6 +26,10 @@ struct EventOutcome {
     std::string error;
     //! click-at: the index of the object hit, -1 when nothing was; -1 for the other events.
     int hit = -1;
+    //! Operator actions of a done event that came to nothing: a click on nothing that takes
+    //! clicks, a keyboard cancelled, an entry that is not a number or out of its range.
+    //! (Clicks on a read-only or disconnected tag will be reported here too.)
+    std::vector<RejectedAction> rejected;
 };
 
 //! Applies one event to the session, as its line in the script says.

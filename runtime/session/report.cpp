@@ -257,6 +257,18 @@ QJsonObject EventReporter::eventLine(int step, const ScriptEvent& event,
     if (event.kind == ScriptEvent::Kind::ClickAt) {
         o[QStringLiteral("hit")] = outcome.hit >= 0 ? QJsonValue(outcome.hit) : QJsonValue();
     }
+    if (!outcome.rejected.empty()) {
+        QJsonArray rejected;
+        for (const RejectedAction& action : outcome.rejected) {
+            QJsonObject r;
+            r[QStringLiteral("object")] =
+                action.object >= 0 ? QJsonValue(action.object) : QJsonValue();
+            r[QStringLiteral("name")] = text(action.name);
+            r[QStringLiteral("reason")] = text(action.reason);
+            rejected.append(r);
+        }
+        o[QStringLiteral("rejected")] = rejected;
+    }
     o[QStringLiteral("step")] = step;
     o[QStringLiteral("line")] = event.line;
     o[QStringLiteral("event")] = text(event.source);

@@ -133,8 +133,8 @@ public:
     bool click(const std::string& objectName);
     //! Run(11111) on the object hit at the point; its index, or -1 when nothing is hit.
     int clickAt(int x, int y);
-    //! The topmost visible object of the current window whose bound rectangle (inclusive)
-    //! contains the point, or -1.
+    //! The topmost visible object of the current window that takes clicks (a click or value
+    //! input animation) and whose bound rectangle (inclusive) contains the point, or -1.
     int hitTest(int x, int y) const;
     //! Queues the text as the synchronised value and sends Run(5) to the named object; a text
     //! the object does not take is dropped. False when there is no such object.

@@ -5,6 +5,7 @@
 #include "kestrovalumen/host/gui.h"
 #include "runtime/host/gui.h"
 #include "runtime/host/rtdb.h"
+#include "runtime/session/drawobjaccess.h"
 
 #include <QByteArray>
 
@@ -121,7 +122,8 @@ int Session::hitTest(int x, int y) const {
         return -1;
     }
     for (auto it = window->objects.rbegin(); it != window->objects.rend(); ++it) {
-        if (!it->object->IsVisible()) {
+        // A caption or decoration drawn over a button must not swallow its click.
+        if (!it->object->IsVisible() || !takesClicks(it->object)) {
             continue;
         }
         int left = 0, top = 0, right = 0, bottom = 0;

@@ -332,6 +332,59 @@ TEST_F(KestroCli, RunPrintsOneLinePerEvent) {
     EXPECT_EQ(run({"run", "plant.kvs", "--events", "events.txt"}).out, r.out);
 }
 
+TEST_F(KestroCli, RunListsTheActionsThatCameToNothing) {
+    ProjectBuilder b;
+    b.tag("Level", VarType::Float, 0.0);
+    ObjectRecord entry = ProjectBuilder::shape("Entry", 0, 0, 40, 20, 0);
+    InputRecord input;
+    input.header = b.header("Level");
+    input.inputType = 1;
+    input.varId = 0;
+    input.upper.value = 100.0f;
+    input.lower.value = 0.0f;
+    entry.animations.push_back(animationEntry(input));
+    // A caption over the entry, taking no clicks itself.
+    ObjectRecord caption = ProjectBuilder::shape("Caption", 0, 0, 40, 20, 0);
+    b.window(1, 100, 50).objects = {ProjectBuilder::object(entry), ProjectBuilder::object(caption)};
+    QFile out(path("entry.kvs"));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    const std::string bytes = writeKvs(b.project);
+    out.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    out.close();
+
+    struct Row {
+        const char* events;
+        QJsonValue object; //!< of the one rejected action; undefined: none
+        const char* name;
+        const char* reason;
+    };
+    const QJsonValue none(QJsonValue::Undefined);
+    const Row rows[] = {
+        {"click-at 80 40", QJsonValue(), "", "nothing that takes clicks at (80, 40) in window 1"},
+        {"key abc\nclick Entry", 0, "Entry", "\"abc\" is not a number"},
+        {"key 150\nclick-at 10 10", 0, "Entry", "\"150\" is out of the range 0 to 100"},
+        {"key-cancel\nclick Entry", 0, "Entry", "keyboard cancelled"},
+        {"click Entry", 0, "Entry", "keyboard cancelled"}, // no answer: it never opened
+        {"key 5\nclick-at 10 10", none, "", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.events);
+        write("events.txt", QByteArray(row.events) + "\n");
+        const Result r = run({"run", "entry.kvs", "--events", "events.txt"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QJsonObject last = jsonLines(r.out).back();
+        if (row.object.isUndefined()) {
+            EXPECT_FALSE(last.contains("rejected"));
+            continue;
+        }
+        const QJsonArray rejected = last["rejected"].toArray();
+        ASSERT_EQ(rejected.size(), 1);
+        EXPECT_EQ(rejected[0]["object"], row.object);
+        EXPECT_EQ(rejected[0]["name"].toString(), row.name);
+        EXPECT_EQ(rejected[0]["reason"].toString(), row.reason);
+    }
+}
+
 TEST_F(KestroCli, RunStopsAtAnEventItCannotDoOrAStop) {
     writeRunProject(path("plant.kvs"));
     write("unknown.txt", "refresh\nclick Nobody\nrefresh\n");

@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -195,6 +196,9 @@ TEST_F(Play, ClicksOnTheViewOpenAndCloseWindows) {
         click(*window, c.nowhere);
         EXPECT_TRUE(Gui::instance().openedWindows().empty());
         EXPECT_TRUE(Strategies::instance().runs().empty());
+        EXPECT_TRUE(window->statusBar()->currentMessage().startsWith(
+            QStringLiteral("Rejected: nothing that takes clicks at ")))
+            << window->statusBar()->currentMessage().toStdString();
 
         click(*window, c.open);
         ASSERT_EQ(Strategies::instance().runs().size(), 1u);
@@ -268,7 +272,7 @@ TEST_F(Play, KeyboardDialogsWriteWhatIsEntered) {
     EXPECT_EQ(log->item(0, 3)->text(), QStringLiteral("5"));
     EXPECT_EQ(log->item(0, 4)->text(), QStringLiteral("Level set"));
 
-    // Cancel gives the preset back: nothing is written or logged.
+    // Cancel gives the preset back: nothing is written; the refusal is logged and said.
     const size_t writes = Rtdb::instance().writes().size();
     {
         NextDialog answer([](QDialog* dialog) {
@@ -280,7 +284,25 @@ TEST_F(Play, KeyboardDialogsWriteWhatIsEntered) {
     }
     EXPECT_DOUBLE_EQ(floatTag(kLevel), 42.5);
     EXPECT_EQ(Rtdb::instance().writes().size(), writes);
-    EXPECT_EQ(log->rowCount(), 1);
+    ASSERT_EQ(log->rowCount(), 2);
+    EXPECT_EQ(log->item(1, 2)->text(), QStringLiteral("Level"));
+    EXPECT_EQ(log->item(1, 3)->text(), QStringLiteral("rejected"));
+    EXPECT_EQ(log->item(1, 4)->text(), QStringLiteral("keyboard cancelled"));
+    EXPECT_EQ(window->statusBar()->currentMessage(),
+              QStringLiteral("Rejected: keyboard cancelled"));
+
+    // An entry out of range writes nothing either, and says why.
+    {
+        NextDialog answer([](QDialog* dialog) {
+            dialog->findChild<QLineEdit*>(QLatin1String(kKeyboardText))->setText("250");
+            dialog->accept();
+        });
+        click(*window, {110, 20});
+        EXPECT_EQ(answer.seen(), 1);
+    }
+    EXPECT_DOUBLE_EQ(floatTag(kLevel), 42.5);
+    EXPECT_EQ(window->statusBar()->currentMessage(),
+              QStringLiteral("Rejected: \"250\" is out of the range 0 to 100"));
 
     // The switch: the first button carries the record's second text and answers 0, the second
     // the first text and answers 1.

@@ -78,6 +78,7 @@ KeyboardAnswer askSwitch(const KeyboardCall& call, QDialog& dialog, QVBoxLayout*
         answer.text = "1";
         break;
     default:
+        answer.cancelled = true;
         break;
     }
     return answer;
@@ -104,7 +105,9 @@ KeyboardAnswer askText(const KeyboardCall& call, QDialog& dialog, QVBoxLayout* l
 
     KeyboardAnswer answer{true, call.preset};
     // An untouched preset goes back byte for byte, even when it was no valid UTF-8.
-    if (dialog.exec() == QDialog::Accepted && edit->text() != preset) {
+    if (dialog.exec() != QDialog::Accepted) {
+        answer.cancelled = true;
+    } else if (edit->text() != preset) {
         answer.text = edit->text().toUtf8().toStdString();
     }
     return answer;

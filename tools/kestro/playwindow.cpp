@@ -372,9 +372,32 @@ int PlayWindow::clickAt(QPoint windowPoint) {
     ScriptEvent event = operatorEvent(ScriptEvent::Kind::ClickAt);
     event.x = windowPoint.x();
     event.y = windowPoint.y();
-    int hit = -1;
-    operate([&](Session& session) { hit = dispatchEvent(session, event).hit; });
-    return hit;
+    EventOutcome outcome;
+    const int window = m_session ? m_session->currentWindow() : -1;
+    operate([&](Session& session) { outcome = dispatchEvent(session, event); });
+    showRejected(outcome.rejected, window);
+    return outcome.hit;
+}
+
+void PlayWindow::showRejected(const std::vector<RejectedAction>& rejected, int window) {
+    // Nothing an operator does goes unanswered: a refusal is logged and said.
+    for (const RejectedAction& action : rejected) {
+        const int row = m_logTable->rowCount();
+        m_logTable->insertRow(row);
+        m_logTable->setItem(row, kLogTime,
+                            readOnlyItem(QString::number(m_session->time(), 'f', 2)));
+        m_logTable->setItem(row, kLogWindow,
+                            readOnlyItem(window < 0 ? QString() : QString::number(window)));
+        QString name = fromBytes(action.name);
+        if (name.isEmpty() && action.object >= 0) {
+            name = QStringLiteral("#%1").arg(action.object);
+        }
+        m_logTable->setItem(row, kLogObject, readOnlyItem(name));
+        m_logTable->setItem(row, kLogCode, readOnlyItem(QStringLiteral("rejected")));
+        m_logTable->setItem(row, kLogText, readOnlyItem(fromBytes(action.reason)));
+        m_logTable->scrollToBottom();
+        statusBar()->showMessage(QStringLiteral("Rejected: %1").arg(fromBytes(action.reason)));
+    }
 }
 
 void PlayWindow::trigger(int code) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "runtime/project/project.h"
+#include "runtime/session/eventdispatch.h"
 #include "runtime/session/session.h"
 
 #include <QElapsedTimer>
@@ -117,6 +118,8 @@ private:
     //! Runs one operation on the session and takes in what it caused; false when none ran (no
     //! session, or an operation still under way behind a dialog).
     bool operate(const std::function<void(Session&)>& operation);
+    //! Logs every rejected action in the operation log and says the last in the status bar.
+    void showRejected(const std::vector<RejectedAction>& rejected, int window);
     void takeIn(const HostCalls& calls, int windowBefore);
     void stopped();
 

@@ -15,8 +15,8 @@ namespace {
 
 using EventDispatch = PluginTest;
 
-//! Window 1: a lamp shown while Show is not 0, a button that opens window 2; window 2: a button
-//! that closes it again.
+//! Window 1: a lamp shown while Show is not 0, a button that opens window 2, an entry of Level
+//! from 0 to 100; window 2: a button that closes it again.
 Project twoWindows() {
     ProjectBuilder b;
     b.tag("Show", VarType::Int, 1);
@@ -27,7 +27,16 @@ Project twoWindows() {
     lamp.animations.push_back(animationEntry(visible));
     ObjectRecord open = ProjectBuilder::shape("Open", 50, 0, 100, 50, 0x00FF00);
     open.animations.push_back(animationEntry(ProjectBuilder::click(1, 1, 2)));
-    b.window(1, 100, 50).objects = {ProjectBuilder::object(lamp), ProjectBuilder::object(open)};
+    ObjectRecord entry = ProjectBuilder::shape("Entry", 0, 42, 40, 50, 0x808080);
+    InputRecord input;
+    input.header = b.header("Level");
+    input.inputType = 1;
+    input.varId = 1;
+    input.upper.value = 100.0f;
+    input.lower.value = 0.0f;
+    entry.animations.push_back(animationEntry(input));
+    b.window(1, 100, 50).objects = {ProjectBuilder::object(lamp), ProjectBuilder::object(open),
+                                    ProjectBuilder::object(entry)};
     ObjectRecord back = ProjectBuilder::shape("Back", 0, 0, 50, 50, 0x0000FF);
     back.animations.push_back(animationEntry(ProjectBuilder::click(2, 1, 2)));
     b.window(2, 100, 50).objects = {ProjectBuilder::object(back)};
@@ -40,6 +49,7 @@ struct Step {
     int window;             //!< current afterwards
     std::optional<int> hit; //!< click-at only
     std::optional<bool> lampVisible;
+    const char* rejected = ""; //!< "name: reason" of each action refused, one a line
 };
 
 TEST_F(EventDispatch, EachEventReachesTheSessionOrSaysWhyNot) {
@@ -54,13 +64,25 @@ TEST_F(EventDispatch, EachEventReachesTheSessionOrSaysWhyNot) {
         {"sync Ghost 1",      "no object \"Ghost\" in window 2", 2, {}, {}},
         {"click-at 10 10",    "", 1, 0, {}},      // Back, index 0 of window 2
         {"click-at 99 49",    "", 2, 1, {}},      // inclusive corner of Open
-        {"click-at 101 10",   "", 2, -1, {}},
+        {"click-at 101 10",   "", 2, -1, {}, ": nothing that takes clicks at (101, 10) in window 2"},
         {"window 1",          "", 1, {}, true},
         {"window 9",          "no window 9 in the project", 1, {}, {}},
         {"set Show many",     "tag \"Show\" takes a whole number in the 32-bit range, not \"many\"",
                               1, {}, {}},
         {"set Level 1e999",   "tag \"Level\" takes a number, not \"1e999\"", 1, {}, {}},
         {"set Nope 1",        "unknown tag \"Nope\"", 1, {}, {}},
+        // The lamp takes no clicks: a click on it reaches nothing.
+        {"click-at 20 20",    "", 1, -1, {}, ": nothing that takes clicks at (20, 20) in window 1"},
+        {"key abc",           "", 1, {}, {}},
+        {"click Entry",       "", 1, {}, {}, "Entry: \"abc\" is not a number"},
+        {"key 150",           "", 1, {}, {}},
+        {"click Entry",       "", 1, {}, {}, "Entry: \"150\" is out of the range 0 to 100"},
+        {"key-cancel",        "", 1, {}, {}},
+        {"click Entry",       "", 1, {}, {}, "Entry: keyboard cancelled"},
+        {"key 0",             "", 1, {}, {}},
+        {"click Entry",       "", 1, {}, {}}, // unchanged, not refused
+        {"key 12.5",          "", 1, {}, {}},
+        {"click-at 39 49",    "", 1, 2, {}},  // the entry's inclusive corner
         {"trigger 88888",     "", 1, {}, true},
         {"blink 2",           "", 1, {}, true},
         {"key 5",             "", 1, {}, {}},
@@ -87,14 +109,19 @@ TEST_F(EventDispatch, EachEventReachesTheSessionOrSaysWhyNot) {
         EXPECT_EQ(outcome.error, step.error) << step.event;
         EXPECT_EQ(session.currentWindow(), step.window) << step.event;
         EXPECT_EQ(outcome.hit, step.hit.value_or(-1)) << step.event;
+        std::string rejected;
+        for (const RejectedAction& action : outcome.rejected) {
+            rejected += (rejected.empty() ? "" : "\n") + action.name + ": " + action.reason;
+        }
+        EXPECT_EQ(rejected, step.rejected) << step.event;
         if (step.lampVisible) {
             EXPECT_EQ(session.objectStates(1)[0].visible, *step.lampVisible) << step.event;
         }
     }
     EXPECT_DOUBLE_EQ(session.time(), 0.25);
-    // The refused writes wrote nothing.
+    // The refused writes and entries wrote nothing; the last entry was taken.
     EXPECT_EQ(intTag(0), 1);
-    EXPECT_EQ(floatTag(1), 0.0);
+    EXPECT_EQ(floatTag(1), 12.5);
 }
 
 } // namespace

@@ -354,29 +354,37 @@ TEST_F(SessionAnimation, TriggerCodesReachTheClickAction) {
     EXPECT_EQ(session->currentWindow(), 2);
 }
 
-TEST_F(SessionAnimation, HitTestFindsTheTopmostVisibleObject) {
+TEST_F(SessionAnimation, HitTestFindsTheTopmostVisibleObjectThatTakesClicks) {
     ProjectBuilder b;
     b.tag("Off", VarType::Int, 0);
+    // Every slot off: the object takes clicks and does nothing with them.
+    const ClickRecord quiet = ProjectBuilder::click(0, 0, -1);
     ObjectRecord low = ProjectBuilder::shape("Low", 10, 10, 60, 40, 0);
+    low.animations.push_back(animationEntry(quiet));
     ObjectRecord high = ProjectBuilder::shape("High", 40, 20, 90, 50, 0);
     high.pen = 1;
     high.penWidthX = 3; // bound rectangle widened by (3 + 1) / 2 = 2
+    high.animations.push_back(animationEntry(quiet));
     ObjectRecord hidden = ProjectBuilder::shape("Hidden", 100, 10, 150, 40, 0);
     VisibleRecord visible;
     visible.header = b.header("Off");
     hidden.animations.push_back(animationEntry(visible));
+    hidden.animations.push_back(animationEntry(quiet));
+    // Drawn over High and over empty ground, and taking no clicks itself.
+    ObjectRecord caption = ProjectBuilder::shape("Caption", 45, 25, 130, 45, 0);
     b.window(1).objects = {ProjectBuilder::object(low), ProjectBuilder::object(high),
-                           ProjectBuilder::object(hidden)};
+                           ProjectBuilder::object(hidden), ProjectBuilder::object(caption)};
     auto session = loaded(b.project, options());
     session->start();
 
-    // Low covers 10..59 x 10..39, High 38..91 x 18..51 (inclusive).
+    // Low covers 10..59 x 10..39, High 38..91 x 18..51 (inclusive); the caption over High
+    // passes its clicks through, the hidden object under the caption takes none.
     struct Case {
         int x, y, index;
     };
-    const Case cases[] = {{20, 15, 0}, {50, 30, 1}, {38, 18, 1},  {37, 17, 0},
-                          {59, 39, 1}, {91, 51, 1}, {92, 30, -1}, {60, 15, -1},
-                          {10, 10, 0}, {9, 10, -1}, {120, 20, -1}};
+    const Case cases[] = {{20, 15, 0},   {50, 30, 1},  {38, 18, 1},  {37, 17, 0}, {59, 39, 1},
+                          {91, 51, 1},   {92, 30, -1}, {60, 15, -1}, {10, 10, 0}, {9, 10, -1},
+                          {120, 20, -1}, {60, 30, 1},  {110, 30, -1}};
     for (const Case& c : cases) {
         EXPECT_EQ(session->hitTest(c.x, c.y), c.index) << c.x << "," << c.y;
     }
