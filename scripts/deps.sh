@@ -10,7 +10,7 @@ packages=(
   libbenchmark-dev
   libclang-rt-14-dev
   valgrind
-  ccache
+  ccache lld
   dpkg-dev file # make package: dpkg-shlibdeps finds the package's dependencies
   fonts-wqy-microhei # a small font with Chinese glyphs, for the screens' Chinese texts
 )
