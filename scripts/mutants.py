@@ -2,20 +2,27 @@
 """Mutation sample: how many small faults planted in the code does the test suite catch?
 
     scripts/mutants.py [--build DIR] [--seed N] [--count N] [--list] [--only N,N,...]
+                       [--map FILE]
 
 Picks a fixed sample of mutants (the same seed gives the same sample on the same code) from the
 module (shapes, animations, the core with the record loader, the entry points), the expression
 engine and the project library. One mutant at a time: plant it, rebuild incrementally, run the
 suite. A mutant the compiler refuses is discarded; one that a test fails on, or that runs past
 three times the clean suite's time, is killed; the others survive. The planted line is always put
-back, also on an error or ^C. Prints every survivor as `file:line: original -> mutant`, then
-killed / survived / discarded and the kill rate.
+back, also on an error, ^C or SIGTERM. Prints every survivor as `file:line: original -> mutant`,
+then killed / survived / discarded and the kill rate.
+
+With --map FILE the whole suite runs for every mutant (no stop at the first failure) and FILE
+gets, as JSON, the test cases that failed on each mutant: which tests are the only ones that
+catch a fault, before tests are merged or removed.
 """
 
 import argparse
+import json
 import os
 import random
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -111,13 +118,31 @@ def sample(seed, count):
     return chosen
 
 
-def run(command, timeout=None):
+def run(command, timeout=None, capture=False):
+    """The exit code (None on timeout) and, with capture, the output."""
     try:
-        done = subprocess.run(command, cwd=ROOT, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, timeout=timeout)
-        return done.returncode
+        done = subprocess.run(command, cwd=ROOT, stderr=subprocess.STDOUT, timeout=timeout,
+                              stdout=subprocess.PIPE if capture else subprocess.DEVNULL,
+                              text=capture, errors="replace" if capture else None)
+        return done.returncode, done.stdout if capture else ""
     except subprocess.TimeoutExpired:
-        return None
+        return None, ""
+
+
+FAILED_CASE = re.compile(r"^\[  FAILED  \] (\S+\.\S+?)(?:,| \(|$)", re.M)
+FAILED_PROGRAM = re.compile(r"^\s*\d+ - (\S+) \(", re.M)
+
+
+def failures(output):
+    """The failed test cases, or the failed programs where a program failed without a case."""
+    cases = set(FAILED_CASE.findall(output))
+    tail = output.split("The following tests FAILED:")[-1] if "tests FAILED" in output else ""
+    programs = set(FAILED_PROGRAM.findall(tail))
+    return sorted(cases) if cases else sorted(programs)
+
+
+def _terminate(signum, frame):
+    raise KeyboardInterrupt
 
 
 def main():
@@ -128,7 +153,9 @@ def main():
     parser.add_argument("--list", action="store_true", help="print the sample and stop")
     parser.add_argument("--only", help="comma-separated indexes of the sample to run")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
+    parser.add_argument("--map", help="run every test on every mutant; write what failed here")
     args = parser.parse_args()
+    signal.signal(signal.SIGTERM, _terminate)
 
     mutants = sample(args.seed, args.count)
     if args.list:
@@ -140,18 +167,20 @@ def main():
         indexes = [int(i) for i in args.only.split(",")]
 
     build = ["cmake", "--build", args.build, "-j", str(args.jobs)]
-    tests = ["ctest", "--test-dir", args.build, "-j", str(args.jobs), "--stop-on-failure"]
+    tests = ["ctest", "--test-dir", args.build, "-j", str(args.jobs)]
+    tests += ["--output-on-failure"] if args.map else ["--stop-on-failure"]
     os.environ.setdefault("QT_QPA_PLATFORM", "offscreen")
-    if run(build) != 0:
+    if run(build)[0] != 0:
         print("the clean tree does not build", file=sys.stderr)
         return 1
     start = time.monotonic()
-    if run(tests) != 0:
+    if run(tests)[0] != 0:
         print("the clean suite fails: fix it before measuring", file=sys.stderr)
         return 1
     limit = max(30.0, 3 * (time.monotonic() - start))
 
     killed, survived, discarded = 0, [], 0
+    caught = {}
     for index in indexes:
         area, path, number, line, kind, new = mutants[index]
         full = os.path.join(ROOT, path)
@@ -163,11 +192,14 @@ def main():
         try:
             with open(full, "w", encoding="utf-8") as f:
                 f.write("\n".join(lines))
-            if run(build) != 0:
+            if run(build)[0] != 0:
                 verdict = "discarded"
                 discarded += 1
             else:
-                result = run(tests, timeout=limit)
+                result, output = run(tests, timeout=limit, capture=bool(args.map))
+                if args.map:
+                    caught[index] = {"mutant": f"{path}:{number}: {line.strip()} -> {new.strip()}",
+                                     "failed": failures(output) if result != 0 else []}
                 if result == 0:
                     verdict = "SURVIVED"
                     survived.append(f"{path}:{number}: {line.strip()} -> {new.strip()}")
@@ -179,6 +211,9 @@ def main():
                 f.write(original)
         print(f"[{index:3}] {verdict:16} {path}:{number} ({kind})", flush=True)
     run(build)
+    if args.map:
+        with open(args.map, "w", encoding="utf-8") as f:
+            json.dump(caught, f, indent=1)
 
     print()
     for line in survived:
