@@ -1,11 +1,10 @@
-// ctest-label: examples
 // The user docs cannot drift from the program: every ```json block of the docs is a complete
 // project that compiles and can run, every ```jsonc fragment of the cookbook stands as written in
 // its recipe, every picture the docs show exists, every recipe and picture project renders
 // cleanly, and every recipe does what its event script shows, as kestro run reports it.
 #include "runtime/project/projectcheck.h"
 #include "runtime/project/projectio.h"
-#include "tests/runtime/project/projecttestutil.h"
+#include "tests/support/projecttestutil.h"
 
 #include <QDir>
 #include <QFileInfo>

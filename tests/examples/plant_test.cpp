@@ -1,11 +1,10 @@
-// ctest-label: runtime
 // The demo plant, examples/plant.json, as kestro shows it: it compiles and loads cleanly, uses a
 // broad share of the shape classes and every animation kind, changes with the virtual clock, and
 // answers the operator's clicks and entries.
 #include "runtime/project/projectcheck.h"
 #include "runtime/project/projectio.h"
 #include "runtime/stream/reader.h"
-#include "tests/runtime/session/sessiontest.h"
+#include "tests/support/sessiontest.h"
 
 #include <QImage>
 

@@ -1,4 +1,3 @@
-// ctest-label: base
 // The plug-in entry points, the class descriptors and the type tests of every class.
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/shapes/pipes.h"

@@ -1,4 +1,3 @@
-// ctest-label: stream
 // Allocation failure along a realistic load and run. The module allocates without throwing in
 // three places: one event handler per event record, one animation per animation entry, one clip
 // rectangle per refresh of a size animation in clip mode. An object with three events and every

@@ -1,4 +1,3 @@
-// ctest-label: animation
 // Animation faults that fuzzing found, each with the smallest record that shows it.
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/shapes/rects.h"

@@ -1,4 +1,3 @@
-// ctest-label: runtime
 // Faults of the recording paint device that fuzzing found.
 #include "runtime/paint/recordingdevice.h"
 

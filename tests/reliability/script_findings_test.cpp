@@ -1,4 +1,3 @@
-// ctest-label: stream
 // Expression-engine faults found while checking that no program bytes make it hang or allocate
 // beyond what they describe.
 #include "kestrovalumen/host/script.h"

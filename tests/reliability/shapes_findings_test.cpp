@@ -1,4 +1,3 @@
-// ctest-label: shapes
 // Drawing faults that fuzzing found, each with the smallest object that shows it.
 #include "kestrovalumen/shapes/polygons.h"
 #include "kestrovalumen/shapes/solids.h"

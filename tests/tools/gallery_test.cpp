@@ -1,8 +1,7 @@
-// ctest-label: runtime
 // ctest-link: kestroplay
 // The shape gallery: its grid, every shape class drawn in every one of its cells through the
 // real plug-in, the variants of a class telling apart, and the command writing the picture.
-#include "tests/runtime/session/sessiontest.h"
+#include "tests/support/sessiontest.h"
 #include "tools/kestro/gallery.h"
 
 #include "runtime/project/shapecatalog.h"

@@ -1,4 +1,3 @@
-// ctest-label: runtime
 // ctest-link: kvimgdiffcore
 // The golden-image comparison of the install check: what counts as a difference, where the first
 // one is, and pictures of other sizes or formats.

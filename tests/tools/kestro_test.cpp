@@ -1,8 +1,7 @@
-// ctest-label: runtime
 // The kestro command line, run as a process: usage, help and exit codes, deterministic renders,
 // the paint trace, event scripts and their JSON lines, the project tools and the plug-in table.
 #include "runtime/project/projectio.h"
-#include "tests/runtime/session/sessiontest.h"
+#include "tests/support/sessiontest.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,9 @@
-// ctest-label: runtime
 // ctest-link: kestroplay
 // The play window driven in process, offscreen: clicks on the view reach the objects (also on a
 // scaled view), windows opened and closed switch the view, keys send trigger codes, the value
 // input's dialogs write what the operator enters, the tag panel writes tags, captures are saved
 // and a stop closes the window.
-#include "tests/runtime/session/sessiontest.h"
+#include "tests/support/sessiontest.h"
 #include "tools/kestro/playdialogs.h"
 #include "tools/kestro/playkeys.h"
 #include "tools/kestro/playwindow.h"
@@ -387,14 +386,3 @@ TEST_F(Play, StopShowsAMessageAndCloses) {
 }
 
 } // namespace
-
-// Widgets need a QApplication where the other tests have a QGuiApplication; this main takes the
-// place of the shared one.
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,4 +1,3 @@
-// ctest-label: animation
 // The blink animation: on the blink ticks it flips the owner's blink phase (show/hide) or its
 // outline, fill and text colours (colour blink) while the condition holds, and brings the owner
 // back to its own look when the condition ends.

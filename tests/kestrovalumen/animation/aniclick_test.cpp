@@ -1,4 +1,3 @@
-// ctest-label: animation
 // Click actions: which events a click animation accepts, and the actions of its slots (run a
 // strategy, open a window, print the screen, stop, set a variable, close a window), in order.
 #include "kestrovalumen/animation/aniclick.h"

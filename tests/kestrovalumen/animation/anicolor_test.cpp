@@ -1,4 +1,3 @@
-// ctest-label: animation
 // The outline, fill and text colour animations: the segment table that turns a value into a
 // colour, when a colour counts as a change, the hand-over to a blink animation on the same
 // owner, and the text colour on owners of each kind.

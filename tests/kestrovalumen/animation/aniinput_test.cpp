@@ -1,4 +1,3 @@
-// ctest-label: animation
 // Value input: the three keyboards with their arguments, the range text, the integer and
 // decimal checks, the preset taken from the value output, the write-back with its operation
 // log, the limit expressions, the synchronised values and the settings no record carries.

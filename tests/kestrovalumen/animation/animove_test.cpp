@@ -1,4 +1,3 @@
-// ctest-label: animation
 // Horizontal and vertical movement: the owner's centre follows the base centre plus an offset
 // interpolated from the value, without clamping, kept inside the 32-bit range.
 #include "kestrovalumen/animation/anihmove.h"

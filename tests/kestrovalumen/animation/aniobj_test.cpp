@@ -1,4 +1,3 @@
-// ctest-label: stream
 // Animation framework: the factory, the common record header in both forms (chosen by the
 // project version), its failure handling, the shared expression-evaluation step, and what every
 // class does without an owner or on the events it does not handle.

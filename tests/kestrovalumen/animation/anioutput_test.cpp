@@ -1,4 +1,3 @@
-// ctest-label: animation
 // Value output: the expression's value as the text of a text-kind owner, in the switch,
 // numeric and string kinds, with the truncating decimal steps, the clamps kept between runs,
 // the reuse of the last text, the failure reports and the settings no record carries.

@@ -1,4 +1,3 @@
-// ctest-label: stream
 // The records of the eleven animation classes: defaults, every item in record order, the
 // adjustments made after reading, counts that cannot be in the stream, and silent field
 // failures. Records are written byte by byte here, independent of the host's stream writer.

@@ -1,4 +1,3 @@
-// ctest-label: animation
 // The size animation: a percentage of the base size from the clamped value, laid out by one of
 // seven anchors; resize through the owner's SetRect or clip through its clip rectangle.
 #include "kestrovalumen/animation/anisize.h"

@@ -1,4 +1,3 @@
-// ctest-label: animation
 // The visibility animation: the units digit of the owner's show state follows a condition on
 // every refresh, the tens digit (blink phase) is left alone, and a change is reported only when
 // the visibility really changes.

@@ -1,4 +1,3 @@
-// ctest-label: shapes
 // Shapes keep what they built for a draw (paths, gradients, pens, brushes) for the next one: a
 // draw after any change must paint what a new object with the final fields paints.
 #include "kestrovalumen/core/drawcache.h"
@@ -6,8 +5,8 @@
 #include "kestrovalumen/shapes/polygons.h"
 #include "kestrovalumen/shapes/rects.h"
 #include "kestrovalumen/shapes/solids.h"
-#include "tests/kestrovalumen/shapes/shapepainttest.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/shapepainttest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,3 @@
-// ctest-label: base
 // The seven script-visible properties of every drawing object and their reports.
 #include "kestrovalumen/core/drawobj.h"
 #include "runtime/host/logger.h"

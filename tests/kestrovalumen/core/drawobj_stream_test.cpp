@@ -1,4 +1,3 @@
-// ctest-label: stream
 // The common object record: every row, the reload, counts that cannot be in the stream, the
 // three reports, the string guard, and a cut at every byte of a record that carries one
 // animation of every kind.

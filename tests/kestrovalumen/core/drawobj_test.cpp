@@ -1,4 +1,3 @@
-// ctest-label: base
 // CDrawObj: defaults, geometry, coordinates, show state, region, operation log, lifetime.
 #include "kestrovalumen/animation/aniobj.h"
 #include "kestrovalumen/core/drawobj.h"

@@ -1,4 +1,3 @@
-// ctest-label: shapes
 // The drawing frame and the record frame shared by every shape: pen inset, hiding, clip, brush,
 // pen, the order of the steps, the record frame's report and field reads; and the frame as each
 // of the 33 classes uses it, with its own report codes.
@@ -9,7 +8,7 @@
 #include "kestrovalumen/shapes/rects.h"
 #include "kestrovalumen/shapes/solids.h"
 #include "runtime/stream/shaperecords.h"
-#include "tests/kestrovalumen/shapes/shapepainttest.h"
+#include "tests/support/shapepainttest.h"
 
 #include <functional>
 #include <memory>

@@ -1,4 +1,3 @@
-// ctest-label: shapes
 // The bevelled frame of the planes: colours and line order of each style, the painter's pen
 // given back, and the report of an unknown style.
 #include "kestrovalumen/core/vornDrawPubInter.h"

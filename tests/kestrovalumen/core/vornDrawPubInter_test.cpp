@@ -1,4 +1,3 @@
-// ctest-label: base
 // Shared arithmetic and the pen and brush mapping.
 #include "kestrovalumen/core/arith.h"
 #include "kestrovalumen/core/vornDrawPubInter.h"

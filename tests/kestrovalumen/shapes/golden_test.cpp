@@ -1,4 +1,3 @@
-// ctest-label: shapes
 // Pixels of a few shapes drawn by Qt's raster engine: coverage and colours.
 #include "kestrovalumen/shapes/pipes.h"
 #include "kestrovalumen/shapes/solids.h"

@@ -1,8 +1,7 @@
-// ctest-label: shapes
 // Pipes, planes and the balloon: records, reports and geometry.
 #include "kestrovalumen/shapes/pipes.h"
-#include "tests/kestrovalumen/shapes/shapepainttest.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/shapepainttest.h"
 
 #include <QLinearGradient>
 

@@ -1,10 +1,9 @@
-// ctest-label: shapes
 // The fourteen polygon and symbol shapes: vertices in every orientation, pen styles, the
 // normalised rectangle, hiding, clipping, the reports and the records.
 #include "kestrovalumen/shapes/polygons.h"
 #include "runtime/stream/shaperecords.h"
-#include "tests/kestrovalumen/shapes/shapepainttest.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/shapepainttest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,9 @@
-// ctest-label: shapes
 // Polylines and bands: records, vertex ratios, placement, drawing and bounds.
 #include "kestrovalumen/animation/aniobj.h"
 #include "kestrovalumen/shapes/polylines.h"
-#include "tests/kestrovalumen/shapes/shapepainttest.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/obarray.h"
+#include "tests/support/shapepainttest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,11 @@
-// ctest-label: shapes
 // Rectangles, ellipses, rounded rectangles, lines and arcs: geometry with and without the pen
 // inset, pen and brush, hiding, clipping, the reports and the records.
 #include "kestrovalumen/animation/aniobj.h"
 #include "kestrovalumen/shapes/rects.h"
 #include "runtime/stream/shaperecords.h"
-#include "tests/kestrovalumen/shapes/shapepainttest.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/obarray.h"
+#include "tests/support/shapepainttest.h"
 
 #include <QImage>
 

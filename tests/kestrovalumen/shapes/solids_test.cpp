@@ -1,8 +1,7 @@
-// ctest-label: shapes
 // Shaded solids: records, frame steps and the geometry of each class.
 #include "kestrovalumen/shapes/solids.h"
-#include "tests/kestrovalumen/shapes/shapepainttest.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/shapepainttest.h"
 
 #include <QLinearGradient>
 #include <QRadialGradient>

@@ -1,4 +1,3 @@
-// ctest-label: runtime
 // The text plug-in as the host meets it: loaded by dlopen from the build's lib directory, its
 // class created through the registry, a record loaded, drawn on the recording device, and the
 // value-output and text-colour animations acting on it. The object is reached through CDrawObj,

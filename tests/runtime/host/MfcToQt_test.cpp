@@ -1,4 +1,3 @@
-// ctest-label: base
 // The host string and arrays: operations at their edges, the stream form at every prefix size.
 #include "kestrovalumen/host/MfcToQt.h"
 #include "kestrovalumen/host/utils.h"

@@ -1,4 +1,3 @@
-// ctest-label: base
 // Window, input and event services: recording, scripted keyboards and synchronised texts, the
 // project version, observers; the event-handler record.
 #include "kestrovalumen/host/gui.h"

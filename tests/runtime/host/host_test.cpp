@@ -1,4 +1,3 @@
-// ctest-label: base
 // resetHost returns every service to its start-up state and leaves registered classes alone.
 #include "kestrovalumen/host/gui.h"
 #include "kestrovalumen/host/logger.h"

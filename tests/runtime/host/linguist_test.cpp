@@ -1,4 +1,3 @@
-// ctest-label: base
 // Language service: tables per language, the current language, unknown keys, and the entry
 // point's byte handling of keys and texts.
 #include "kestrovalumen/host/linguist.h"

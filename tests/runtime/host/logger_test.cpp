@@ -1,4 +1,3 @@
-// ctest-label: base
 // Monitor and logger: every call kept as a record with its format applied; the echo line.
 #include "kestrovalumen/host/logger.h"
 #include "runtime/host/logger.h"

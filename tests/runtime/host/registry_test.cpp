@@ -1,4 +1,3 @@
-// ctest-label: base
 // Class registry: order, refused duplicates, lookup by number and name, creation, withdrawal.
 #include "kestrovalumen/host/rtti.h"
 #include "runtime/host/registry.h"

@@ -1,4 +1,3 @@
-// ctest-label: base
 // Real-time database: each type of variable against each getter and setter, the failures, and
 // the change counter.
 #include "kestrovalumen/host/rtdb.h"

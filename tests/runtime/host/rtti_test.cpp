@@ -1,4 +1,3 @@
-// ctest-label: base
 // The host's type roots: the object_c and draw_object_c descriptors, the type tests and
 // draw_object_c's own operations.
 #include "kestrovalumen/host/gui.h"

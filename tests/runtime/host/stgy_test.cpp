@@ -1,4 +1,3 @@
-// ctest-label: base
 // Strategy runner: registered strategies run, every run is recorded, unknown ones fail.
 #include "kestrovalumen/host/stgy.h"
 #include "runtime/host/stgy.h"

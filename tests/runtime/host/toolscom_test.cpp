@@ -1,4 +1,3 @@
-// ctest-label: base
 // Numeric comparison within a tolerance.
 #include "kestrovalumen/host/toolscom.h"
 

@@ -1,4 +1,3 @@
-// ctest-label: base
 // Stream buffers: reads at the boundaries, from() refusing counts the source cannot give,
 // formatting and the block error.
 #include "kestrovalumen/host/utils.h"

@@ -1,4 +1,3 @@
-// ctest-label: shapes
 // Paint records: the readable line used in failure messages, the JSON form of traces, and
 // equality.
 #include "runtime/paint/recordingdevice.h"

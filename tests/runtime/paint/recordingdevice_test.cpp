@@ -1,4 +1,3 @@
-// ctest-label: shapes
 // The recording paint device: which engine call each QPainter call of the shapes becomes, with
 // exact coordinates, and the pen, brush, clip and transform recorded with it.
 #include "runtime/paint/recordingdevice.h"

@@ -1,10 +1,9 @@
-// ctest-label: runtime
 // The .kvs container: its bytes for small projects worked out from the layout, every cut-off and
 // every damaged byte refused cleanly or read back to the same bytes, each kind of damage named,
 // and project files told apart from containers by content.
 #include "runtime/project/projectio.h"
 
-#include "tests/runtime/project/projecttestutil.h"
+#include "tests/support/projecttestutil.h"
 
 #include <gtest/gtest.h>
 

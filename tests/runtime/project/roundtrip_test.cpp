@@ -1,4 +1,3 @@
-// ctest-label: runtime
 // Project file and dump: every example compiles, dumps, and compiles back to the same container
 // bytes; so does the dump of records that are damaged, unusual or hand-made, which come out as
 // raw bytes where their fields cannot say the same thing.
@@ -6,7 +5,7 @@
 
 #include "runtime/stream/shaperecords.h"
 #include "runtime/stream/writer.h"
-#include "tests/runtime/project/projecttestutil.h"
+#include "tests/support/projecttestutil.h"
 
 #include <gtest/gtest.h>
 

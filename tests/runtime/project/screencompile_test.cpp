@@ -1,4 +1,3 @@
-// ctest-label: runtime
 // The screen compiler: the records it writes for an object, worked out by hand from the record
 // layouts (the worked example of the stream format, the friendly defaults, every escape), how
 // expressions find their tags, and the plug-in loading every record of the example projects.
@@ -11,8 +10,8 @@
 #include "runtime/script/compiler.h"
 #include "runtime/stream/forms.h"
 #include "runtime/stream/shaperecords.h"
-#include "tests/runtime/project/projecttestutil.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/projecttestutil.h"
 
 #include <memory>
 

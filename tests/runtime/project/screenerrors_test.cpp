@@ -1,9 +1,8 @@
-// ctest-label: runtime
 // Mistakes in a project file: each kind gives its message at the line and column of the
 // offending text (columns count characters), worked out by hand from the texts below.
 #include "runtime/project/projectio.h"
 
-#include "tests/runtime/project/projecttestutil.h"
+#include "tests/support/projecttestutil.h"
 
 #include <gtest/gtest.h>
 

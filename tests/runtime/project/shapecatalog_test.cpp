@@ -1,10 +1,9 @@
-// ctest-label: runtime
 // The drawing classes of a screen: every class with its number, its own fields in stream order,
 // the bytes of its defaults, and fields that read back into the values they were written from.
 #include "runtime/project/shapecatalog.h"
 
 #include "runtime/project/textfields.h"
-#include "tests/runtime/project/projecttestutil.h"
+#include "tests/support/projecttestutil.h"
 
 #include <gtest/gtest.h>
 

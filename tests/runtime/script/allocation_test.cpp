@@ -1,4 +1,3 @@
-// ctest-label: stream
 // A program of numbers and variables runs without a single heap allocation: the animations
 // run one on every refresh of every object.
 #include "runtime/host/rtdb.h"

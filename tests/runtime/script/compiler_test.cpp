@@ -1,4 +1,3 @@
-// ctest-label: stream
 // The expression compiler: error positions and messages, the program bytes it writes, limits.
 #include "runtime/script/compiler.h"
 #include "runtime/script/disassembler.h"

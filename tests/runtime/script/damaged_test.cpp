@@ -1,4 +1,3 @@
-// ctest-label: stream
 // Damaged and hostile programs: refused with a reason, never a crash.
 #include "runtime/script/disassembler.h"
 #include "runtime/script/format.h"

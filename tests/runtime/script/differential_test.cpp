@@ -1,4 +1,3 @@
-// ctest-label: stream
 // Differential test: random expression trees are printed as source, compiled and run, and
 // compared with the same trees evaluated directly here from the language's rules.
 #include "tests/support/hostfixture.h"

@@ -1,4 +1,3 @@
-// ctest-label: stream
 // The expression language at run time: precedence, kinds of values, the function library,
 // short-circuit evaluation, strings and the reasons of run-time failures.
 #include "tests/support/hostfixture.h"

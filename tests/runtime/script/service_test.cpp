@@ -1,4 +1,3 @@
-// ctest-label: stream
 // The result holder's conversions, the service's installable evaluator and the expression host
 // over the real-time database.
 #include "runtime/host/rtdb.h"

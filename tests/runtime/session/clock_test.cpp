@@ -1,4 +1,3 @@
-// ctest-label: runtime
 // The player's virtual clock: which periodic events fall due when, and in which order.
 #include "runtime/session/clock.h"
 

@@ -1,10 +1,9 @@
-// ctest-label: runtime
 // Script events applied to a session through the shared dispatch: what each does to the
 // session, and why an event that cannot be done is refused.
 #include "runtime/session/eventdispatch.h"
 
 #include "runtime/session/eventscript.h"
-#include "tests/runtime/session/sessiontest.h"
+#include "tests/support/sessiontest.h"
 
 #include <optional>
 

@@ -1,4 +1,3 @@
-// ctest-label: runtime
 // The event scripts of `kestro run`: every event form, quoting and comments, and the position
 // of each kind of mistake.
 #include "runtime/session/eventscript.h"

@@ -1,4 +1,3 @@
-// ctest-label: runtime
 // Loading the real plug-in as the host does, from the build's lib directory.
 #include "runtime/session/pluginloader.h"
 

@@ -1,4 +1,3 @@
-// ctest-label: runtime
 // The JSON forms that `kestro run` prints: an object state and a load problem.
 #include "runtime/session/report.h"
 

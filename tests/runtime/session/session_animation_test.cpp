@@ -1,8 +1,7 @@
-// ctest-label: runtime
 // Sessions that drive each animation kind of the real plug-in through refreshes, blink ticks,
 // clicks, trigger codes, synchronised values and keyboard answers. Expected states are worked
 // out by hand from the animations' rules.
-#include "tests/runtime/session/sessiontest.h"
+#include "tests/support/sessiontest.h"
 
 #include "kestrovalumen/host/rtti.h"
 #include "runtime/host/gui.h"

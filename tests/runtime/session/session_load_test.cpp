@@ -1,7 +1,6 @@
-// ctest-label: runtime
 // Loading a project into a session through the real plug-in: windows, objects read through the
 // drawing-object base, database, languages, strategies, and damaged records skipped and named.
-#include "tests/runtime/session/sessiontest.h"
+#include "tests/support/sessiontest.h"
 
 #include "runtime/host/gui.h"
 #include "runtime/host/linguist.h"

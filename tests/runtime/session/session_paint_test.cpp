@@ -1,7 +1,6 @@
-// ctest-label: runtime
 // Painting a session: the image of the current window (byte for byte the same every time, and
 // scaled on request) and the trace of every paint call per object.
-#include "tests/runtime/session/sessiontest.h"
+#include "tests/support/sessiontest.h"
 
 #include "runtime/paint/paintrecord.h"
 

@@ -1,4 +1,3 @@
-// ctest-label: runtime
 // Simulated tag values: each kind at chosen times, worked out from its formula, and the random
 // walk's reproducibility and bounds.
 #include "runtime/session/simulation.h"

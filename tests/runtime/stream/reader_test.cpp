@@ -1,11 +1,10 @@
-// ctest-label: runtime
 // The host's stream reader: the primitives and host forms from hand-written bytes, the worked
 // examples of the stream format read back field by field, every record kind and every shape
 // layout read back from the stream writer's bytes, and every cut-off record refused.
 #include "runtime/stream/reader.h"
 
 #include "runtime/project/textfields.h"
-#include "tests/runtime/project/projecttestutil.h"
+#include "tests/support/projecttestutil.h"
 
 #include <gtest/gtest.h>
 

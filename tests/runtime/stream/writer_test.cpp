@@ -1,4 +1,3 @@
-// ctest-label: stream
 // The host's stream writer: byte-exact encodings of the primitives, the host forms, every
 // animation record and the common object record, each worked out by hand from the record
 // layouts; and one record read back by the plug-in's loader.
@@ -6,9 +5,9 @@
 
 #include "kestrovalumen/animation/anivisible.h"
 #include "kestrovalumen/core/drawobj.h"
-#include "tests/runtime/project/projecttestutil.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/printers.h"
+#include "tests/support/projecttestutil.h"
 
 #include <stdexcept>
 
