@@ -1,4 +1,4 @@
-// CDrawObj: defaults, geometry, coordinates, show state, region, operation log, lifetime.
+// CDrawObj: geometry, coordinates, show state, region, operation log, lifetime.
 #include "kestrovalumen/animation/aniobj.h"
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/host/script.h"
@@ -64,97 +64,6 @@ private:
 };
 
 class DrawObjTest : public HostTest {};
-
-TEST_F(DrawObjTest, NewObjectHasTheDocumentedDefaults) {
-    CDrawObj obj;
-    EXPECT_EQ(obj.m_nShowState, 11);
-    EXPECT_TRUE(obj.IsVisible());
-    EXPECT_TRUE(obj.IsShown());
-    EXPECT_TRUE(obj.IsHidden()); // only because the rectangle is empty
-    EXPECT_EQ(obj.GetValue1(), 0);
-    EXPECT_EQ(obj.GetValue2(), 1);
-    EXPECT_EQ(obj.m_nValue3, 0);
-    EXPECT_EQ(obj.m_rect, (Rect32{0, 0, 0, 0}));
-    EXPECT_EQ(obj.m_pClipRect, nullptr);
-    EXPECT_EQ(obj.m_bClip | obj.m_bPen | obj.m_bBrush | obj.m_bAnimated | obj.m_bOperLog, 0);
-    EXPECT_EQ(obj.m_logPen.style | obj.m_logPen.color | obj.m_logBrush.style, 0u);
-    EXPECT_EQ(obj.m_logPen.widthX, 0);
-    EXPECT_EQ(obj.m_byVersion, 10);
-    EXPECT_EQ(obj.AnimationCount(), 0);
-    EXPECT_TRUE(obj.m_arrayEvent.empty());
-    EXPECT_STREQ(obj.GetName(), "");
-    EXPECT_EQ(obj.GetScriptHost(), nullptr);
-    EXPECT_EQ(obj.m_pParent, nullptr);
-    EXPECT_EQ(obj.GetObjectId(), 0u);
-    EXPECT_EQ(obj.GetObjType(), 0);
-    EXPECT_EQ(obj.GetFamilyId(), 0x5000u);
-}
-
-TEST_F(DrawObjTest, PlainQueries) {
-    CDrawObj obj;
-    EXPECT_EQ(obj.CheckArg(-7), 1);
-    EXPECT_EQ(obj.CheckBase(), 1);
-    obj.m_bOperLog = 2;
-    EXPECT_TRUE(obj.HasOperLog());
-
-    struct AttrCase {
-        uint32_t stored;
-        int expected;
-    };
-    for (const AttrCase& c : {AttrCase{0, 0x200}, AttrCase{0x1, 0x201}, AttrCase{0x200, 0x200},
-                              AttrCase{0xFDFF, 0xFFFF}}) {
-        obj.m_nAttr = c.stored;
-        EXPECT_EQ(obj.GetAttr(), c.expected) << std::hex << c.stored;
-    }
-
-    // A plain drawing object has no text.
-    obj.m_strName = "Valve-7";
-    std::string text = "left over";
-    obj.SetText("ignored");
-    obj.GetText(text);
-    EXPECT_EQ(text, "");
-    EXPECT_STREQ(obj.GetName(), "Valve-7");
-
-    obj.SetBounds(1, 2, 3, 4);
-    obj.Notify(1, 2, 3, 4);
-    EXPECT_EQ(obj.m_rect, (Rect32{1, 2, 4, 5}));
-}
-
-TEST_F(DrawObjTest, ColoursAreSetAndReadTogether) {
-    CDrawObj obj;
-    obj.SetColors(0x112233, 0x445566, 99, 1, 0);
-    EXPECT_EQ(obj.m_logPen.color, 0x112233u);
-    EXPECT_EQ(obj.m_logBrush.color, 0x445566u);
-    EXPECT_EQ(obj.m_bPen, 1);
-    EXPECT_EQ(obj.m_bBrush, 0);
-
-    obj.m_bBrush = 3;
-    uint32_t pen = 0, brush = 0;
-    int bPen = -1, bBrush = -1;
-    obj.GetColors(&pen, &brush, 0, &bPen, &bBrush);
-    EXPECT_EQ(pen, 0x112233u);
-    EXPECT_EQ(brush, 0x445566u);
-    EXPECT_EQ(bPen, 1);
-    EXPECT_EQ(bBrush, 3);
-}
-
-TEST_F(DrawObjTest, SetBoundsTakesInclusiveCornersSetRectCopies) {
-    CDrawObj obj;
-    obj.SetBounds(10, 20, 30, 40);
-    int rect[4] = {};
-    obj.GetRect(rect);
-    EXPECT_EQ(rect[0], 10);
-    EXPECT_EQ(rect[1], 20);
-    EXPECT_EQ(rect[2], 31);
-    EXPECT_EQ(rect[3], 41);
-
-    const int reversed[4] = {30, 40, 10, 20};
-    obj.SetRect(reversed);
-    EXPECT_EQ(obj.m_rect, (Rect32{30, 40, 10, 20})); // not normalised
-    obj.GetRect(rect);
-    EXPECT_EQ(rect[0], 30);
-    EXPECT_EQ(rect[3], 20);
-}
 
 TEST_F(DrawObjTest, BoundRectWidensByHalfTheOutline) {
     enum Anim { None, Blink, Plain, PlainThenBlink };
@@ -252,18 +161,17 @@ TEST_F(DrawObjTest, ToRelativeAndBack) {
         obj.ToAbsolute(c.x1, c.y1, c.x2, c.y2);
         EXPECT_EQ(obj.m_rect, c.start);
     }
+    CDrawObj clipped; // the clip rectangle moves too
+    clipped.m_rect = {10, 20, 30, 40};
+    clipped.m_pClipRect = new Rect32{0, 0, 50, 100};
+    clipped.ToRelative(0, 0, 100, 200);
+    EXPECT_EQ(*clipped.m_pClipRect, (Rect32{0, 0, 5000, 5000}));
+    clipped.ToAbsolute(100, 100, 300, 200);
+    EXPECT_EQ(*clipped.m_pClipRect, (Rect32{100, 100, 200, 150}));
+    EXPECT_EQ(clipped.m_rect, (Rect32{120, 110, 160, 120}));
+    clipped.SetBounds(1, 2, 3, 4); // inclusive corners
+    EXPECT_EQ(clipped.m_rect, (Rect32{1, 2, 4, 5}));
     EXPECT_TRUE(HostLog::instance().logs().empty());
-}
-
-TEST_F(DrawObjTest, ConversionsMoveTheClipRectangleToo) {
-    CDrawObj obj;
-    obj.m_rect = {10, 20, 30, 40};
-    obj.m_pClipRect = new Rect32{0, 0, 50, 100};
-    obj.ToRelative(0, 0, 100, 200);
-    EXPECT_EQ(*obj.m_pClipRect, (Rect32{0, 0, 5000, 5000}));
-    obj.ToAbsolute(100, 100, 300, 200); // a different reference: 200 wide, 100 high
-    EXPECT_EQ(*obj.m_pClipRect, (Rect32{100, 100, 200, 150}));
-    EXPECT_EQ(obj.m_rect, (Rect32{120, 110, 160, 120}));
 }
 
 TEST_F(DrawObjTest, ZeroSizedReference) {
@@ -416,59 +324,36 @@ TEST_F(DrawObjTest, RegionCoversTheRectangleAndTheWholeOutline) {
     EXPECT_EQ(region, QRegion(QRect(0, 0, 4, 4)));
 }
 
-class OperLogTest : public HostTest {
-protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        kestro::Linguist& linguist = kestro::Linguist::instance();
-        linguist.setText("zh", "key.own", "本对象");
-        linguist.setText("zh", "key.group", "key.group.again");
-        linguist.setText("zh", "key.group.again", "组操作");
-        linguist.setCurrentLanguage("zh");
-    }
-    const std::vector<kestro::OperationLogEntry>& Entries() const {
-        return kestro::Gui::instance().operationLog();
-    }
-};
-
-TEST_F(OperLogTest, TextIsTranslatedToUtf8) {
-    CDrawObj obj;
-    obj.m_strOperLog = "key.own";
-    EXPECT_EQ(obj.GetOperLogText(), "本对象");
-    obj.m_strOperLog = "key.unknown";
-    EXPECT_EQ(obj.GetOperLogText(), "key.unknown");
-}
-
-TEST_F(OperLogTest, OwnEntryWithoutParent) {
+TEST_F(DrawObjTest, OperationLogGoesToTheParentWhenThereIsOne) {
+    kestro::Linguist& linguist = kestro::Linguist::instance();
+    linguist.setText("zh", "key.own", "本对象");
+    linguist.setText("zh", "key.group", "key.group.again");
+    linguist.setText("zh", "key.group.again", "组操作");
+    linguist.setCurrentLanguage("zh");
+    const auto& entries = kestro::Gui::instance().operationLog();
     CDrawObj obj;
     obj.m_strOperLog = "key.own";
     obj.WriteOperLog(3);
-    EXPECT_TRUE(Entries().empty()); // no operation-log text
-
+    EXPECT_TRUE(entries.empty()); // the flag is off
     obj.m_bOperLog = 1;
     obj.WriteOperLog(4);
-    ASSERT_EQ(Entries().size(), 1u);
-    EXPECT_EQ(Entries()[0].object, &obj);
-    EXPECT_EQ(Entries()[0].code, 4);
-    EXPECT_EQ(Entries()[0].text, "本对象");
-}
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].object, &obj);
+    EXPECT_EQ(entries[0].code, 4);
+    EXPECT_EQ(entries[0].text, "本对象");
 
-TEST_F(OperLogTest, ParentEntryIsTranslatedTwiceAndOnlyWhenTheParentHasOne) {
+    // A parent's text is translated twice, and only a parent with the flag writes.
     CDrawObj group;
     group.m_strOperLog = "key.group";
-    CDrawObj obj;
-    obj.m_bOperLog = 1;
-    obj.m_strOperLog = "key.own";
     obj.SetParent(&group);
     obj.WriteOperLog(9);
-    EXPECT_TRUE(Entries().empty());
-
+    EXPECT_EQ(entries.size(), 1u);
     group.m_bOperLog = 1;
     obj.WriteOperLog(9);
-    ASSERT_EQ(Entries().size(), 1u);
-    EXPECT_EQ(Entries()[0].object, &group);
-    EXPECT_EQ(Entries()[0].code, 9);
-    EXPECT_EQ(Entries()[0].text, "组操作");
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].object, &group);
+    EXPECT_EQ(entries[1].code, 9);
+    EXPECT_EQ(entries[1].text, "组操作");
 }
 
 TEST_F(DrawObjTest, DestructorReleasesWhatTheObjectOwns) {

@@ -1,6 +1,5 @@
-// The drawing frame and the record frame shared by every shape: pen inset, hiding, clip, brush,
-// pen, the order of the steps, the record frame's report and field reads; and the frame as each
-// of the 33 classes uses it, with its own report codes.
+// The frame every shape draws and loads in: brush, pen, the order of the steps, the record frame,
+// and the frame as each of the 33 classes uses it, with its own report codes.
 #include "kestrovalumen/core/shapeframe.h"
 #include "kestrovalumen/shapes/pipes.h"
 #include "kestrovalumen/shapes/polygons.h"
@@ -60,131 +59,6 @@ protected:
     QPen m_afterPen;
     QBrush m_afterBrush;
 };
-
-// ---- small pieces ----------------------------------------------------------------------------
-
-TEST_F(ShapeFrameTest, PenInsetSplitsTheWidthNearHalfFarRest) {
-    struct Case {
-        int width, nearSide, farSide;
-    };
-    const Case cases[] = {{0, 0, 0}, {1, 0, 1}, {2, 1, 1}, {3, 1, 2}, {4, 2, 2}, {7, 3, 4}};
-    kestro::RecordingDevice device;
-    QPainter painter(&device);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.width);
-        painter.setPen(QPen(Qt::black, c.width));
-        const kv::PenInset inset = kv::PenInsetOf(&painter);
-        EXPECT_EQ(inset.width, c.width);
-        EXPECT_EQ(inset.nearSide, c.nearSide);
-        EXPECT_EQ(inset.farSide, c.farSide);
-    }
-    painter.setPen(Qt::NoPen); // Qt keeps the width of a pen without a line
-    EXPECT_EQ(kv::PenInsetOf(&painter).width, 1);
-}
-
-TEST_F(ShapeFrameTest, NormalizeRectExchangesInvertedSides) {
-    struct Case {
-        Rect32 in, out;
-    };
-    const Case cases[] = {
-        {{10, 20, 110, 70}, {10, 20, 110, 70}}, {{110, 20, 10, 70}, {10, 20, 110, 70}},
-        {{10, 70, 110, 20}, {10, 20, 110, 70}}, {{110, 70, 10, 20}, {10, 20, 110, 70}},
-        {{5, 5, 5, 5}, {5, 5, 5, 5}},
-    };
-    for (const Case& c : cases) {
-        Rect32 r = c.in;
-        kv::NormalizeRect(r);
-        EXPECT_EQ(r, c.out);
-    }
-}
-
-TEST_F(ShapeFrameTest, NullPainterIsReportedAndLogged) {
-    m_object.m_rect = {0, 0, 10, 10};
-    EXPECT_FALSE(kv::BeginDraw(m_object, nullptr, kInfo));
-    expectFault(321, "CDrawProbe painter is NULL!", "Draw", "CDrawProbe", 4711);
-}
-
-TEST_F(ShapeFrameTest, HiddenIsTheEmptyRectangleOrTheTensDigitZero) {
-    struct Case {
-        Rect32 rect;
-        int showState;
-        bool unlessHidden; // BeginDraw with IsHidden
-        bool whenShown;    // BeginDraw with IsShown (lines)
-    };
-    const Case cases[] = {
-        {{0, 0, 10, 10}, 11, true, true},  {{0, 0, 10, 10}, 10, true, true},
-        {{0, 0, 10, 10}, 1, false, false}, {{0, 0, 10, 10}, 0, false, false},
-        {{0, 0, 10, 10}, 21, true, true},  {{5, 0, 5, 10}, 11, false, true},
-        {{0, 5, 10, 5}, 11, false, true},  {{10, 10, 0, 0}, 11, true, true},
-    };
-    kestro::RecordingDevice device;
-    QPainter painter(&device);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.rect.left << "," << c.rect.top << "," << c.rect.right
-                                        << "," << c.rect.bottom << " show " << c.showState);
-        m_object.m_rect = c.rect;
-        m_object.m_nShowState = c.showState;
-        EXPECT_EQ(kv::BeginDraw(m_object, &painter, kInfo), c.unlessHidden);
-        EXPECT_EQ(kv::BeginDraw(m_object, &painter, kInfo, FrameStyle::WhenShown), c.whenShown);
-    }
-    EXPECT_TRUE(nothingReported());
-}
-
-TEST_F(ShapeFrameTest, ClipUsesTheInclusiveRectangleOrThePolylineOne) {
-    struct Case {
-        const char* name;
-        FrameStyle::Clip clip;
-        QRectF given; // the rectangle Qt receives
-    };
-    // Clip rectangle (5, 6, 50, 60): inclusive corners (5, 6)-(49, 59); polylines (5, 6)-(51, 61).
-    const Case cases[] = {
-        {"inclusive", FrameStyle::ClipInclusive, QRectF(5, 6, 45, 54)},
-        {"polyline", FrameStyle::ClipPolyline, QRectF(5, 6, 47, 56)},
-    };
-    clipTo(m_object, 5, 6, 50, 60);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        kestro::RecordingDevice device;
-        QPainter painter(&device);
-        painter.setClipRect(QRect(0, 0, 800, 600));
-        kv::ClipOn(m_object, &painter, c.clip);
-        kv::ClipOff(m_object, &painter, c.clip);
-        painter.end();
-        const PaintRecords clips = kestro::ofKind(device.records(), PaintKind::Clip);
-        ASSERT_EQ(clips.size(), 3u) << device.dump().toStdString();
-        EXPECT_EQ(clips[1].clipOperation, Qt::IntersectClip);
-        EXPECT_EQ(clips[1].rects, QList<QRectF>{c.given});
-        EXPECT_EQ(clips[2].clipOperation, Qt::NoClip);
-    }
-}
-
-TEST_F(ShapeFrameTest, NoClipWithoutTheFlagOrTheRectangleOrForTheNoClipStep) {
-    struct Case {
-        const char* name;
-        bool flag;
-        bool rect;
-        FrameStyle::Clip clip;
-    };
-    const Case cases[] = {
-        {"flag off", false, true, FrameStyle::ClipInclusive},
-        {"no rectangle", true, false, FrameStyle::ClipInclusive},
-        {"no clip step", true, true, FrameStyle::NoClipStep},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        CDrawObj object;
-        if (c.rect) {
-            clipTo(object, 5, 6, 50, 60);
-        }
-        object.m_bClip = c.flag ? 1 : 0;
-        kestro::RecordingDevice device;
-        QPainter painter(&device);
-        kv::ClipOn(object, &painter, c.clip);
-        kv::ClipOff(object, &painter, c.clip);
-        painter.end();
-        EXPECT_TRUE(device.records().empty()) << device.dump().toStdString();
-    }
-}
 
 TEST_F(ShapeFrameTest, BrushFollowsTheFillFlag) {
     struct Case {
@@ -253,8 +127,6 @@ TEST_F(ShapeFrameTest, PenFollowsTheLineFlagWithTheShapeCapAndJoin) {
     EXPECT_EQ(painter.pen().style(), Qt::NoPen);
 }
 
-// ---- the whole drawing frame -----------------------------------------------------------------
-
 TEST_F(ShapeFrameTest, FrameClipsThenDrawsWithBrushAndPenThenUnclips) {
     m_object.m_rect = {10, 20, 110, 70};
     m_object.m_bPen = 1;
@@ -296,65 +168,6 @@ TEST_F(ShapeFrameTest, FrameSkipsTheStepsAShapeDoesNotTake) {
     EXPECT_EQ(m_geometryBrush, QBrush()); // a default brush still reaches the geometry
 }
 
-TEST_F(ShapeFrameTest, FrameDrawsNothingForAHiddenObjectOrANullPainter) {
-    m_object.m_rect = {10, 20, 110, 70};
-    clipTo(m_object, 5, 6, 50, 60);
-    m_object.m_nShowState = 1;
-    EXPECT_TRUE(drawFramed(FrameStyle()).empty());
-    EXPECT_EQ(m_geometryCalls, 0);
-    EXPECT_TRUE(nothingReported());
-
-    m_object.m_nShowState = 11;
-    bool called = false;
-    kv::DrawFramed(m_object, nullptr, kInfo, FrameStyle(),
-                   [&called](QPainter*, const QBrush&) { called = true; });
-    EXPECT_FALSE(called);
-    expectFault(321, "CDrawProbe painter is NULL!", "Draw", "CDrawProbe", 4711);
-}
-
-// ---- the record frame ------------------------------------------------------------------------
-
-TEST_F(ShapeFrameTest, RecordFieldsAreReadInTheOrderGiven) {
-    int32_t first = 0, second = 0, third = 0;
-    const std::string bytes =
-        withExtra(objectOn(1, 2, 3, 4), StreamWriter().i32(-5).i32(6).i32(0x7FFFFFFF).take());
-    FF::utils::MemoryBuffer buffer = streamtest::bufferOf(bytes);
-    EXPECT_TRUE(kv::LoadRecordFields(m_object, &buffer, kInfo, {&third, &first, &second}));
-    EXPECT_EQ(third, -5);
-    EXPECT_EQ(first, 6);
-    EXPECT_EQ(second, 0x7FFFFFFF);
-    EXPECT_EQ(buffer.position(), buffer.length());
-    EXPECT_EQ(m_object.m_rect, (Rect32{1, 2, 3, 4}));
-    EXPECT_TRUE(nothingReported());
-}
-
-TEST_F(ShapeFrameTest, RecordCutInsideTheFieldsKeepsTheFieldsReadBefore) {
-    int32_t first = 11, second = 22, third = 33;
-    const std::string bytes =
-        withExtra(objectOn(1, 2, 3, 4), StreamWriter().i32(-5).i32(6).u8(1).take());
-    FF::utils::MemoryBuffer buffer = streamtest::bufferOf(bytes);
-    EXPECT_FALSE(kv::LoadRecordFields(m_object, &buffer, kInfo, {&first, &second, &third}));
-    EXPECT_EQ(first, -5);
-    EXPECT_EQ(second, 6);
-    EXPECT_EQ(third, 33);
-    EXPECT_TRUE(nothingReported());
-}
-
-TEST_F(ShapeFrameTest, FailedBaseRecordIsReportedAndNoFieldIsRead) {
-    int32_t field = 11;
-    FF::utils::MemoryBuffer buffer = streamtest::bufferOf(brokenCommonRecord());
-    EXPECT_FALSE(kv::LoadRecordFields(m_object, &buffer, kInfo, {&field}));
-    EXPECT_EQ(field, 11);
-    expectFault(320, "CDrawProbe CDrawObj Serialize error!", "deserialize", "CDrawProbe", 4712);
-}
-
-TEST_F(ShapeFrameTest, NullBufferFailsAsTheBaseRecord) {
-    int32_t field = 11;
-    EXPECT_FALSE(kv::LoadRecordFields(m_object, nullptr, kInfo, {&field}));
-    EXPECT_EQ(field, 11);
-    expectFault(320, "CDrawProbe CDrawObj Serialize error!", "deserialize", "CDrawProbe", 4712);
-}
-
 TEST_F(ShapeFrameTest, FramedReaderRunsOnlyAfterTheBaseRecordAndGivesItsResult) {
     for (bool result : {true, false}) {
         int calls = 0;
@@ -376,8 +189,6 @@ TEST_F(ShapeFrameTest, FramedReaderRunsOnlyAfterTheBaseRecordAndGivesItsResult) 
     }));
     EXPECT_EQ(calls, 0);
 }
-
-// ---- the frame as every class uses it ----------------------------------------------------------
 
 enum class ClipForm { Inclusive, Polyline };
 

@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfenv>
-#include <initializer_list>
 #include <limits>
 
 namespace {
@@ -156,111 +156,55 @@ TEST(Int32Words, WrapAndSaturateAtTheEdges) {
 }
 
 TEST(ColorRefToRgb, SwapsTheLowestAndThirdByte) {
-    struct Case {
-        uint32_t stored, expected;
-    };
-    const Case cases[] = {
-        {0x00336699, 0x00996633}, {0xAA112233, 0xAA332211}, {0x000000FF, 0x00FF0000},
-        {0x00FF0000, 0x000000FF}, {0x0000FF00, 0x0000FF00}, {0x00000000, 0x00000000},
-        {0xFFFFFFFF, 0xFFFFFFFF}, {0x12345678, 0x12785634},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ColorRefToRgb(c.stored), c.expected) << std::hex << c.stored;
+    const uint32_t cases[][2] = {
+        {0xAA112233, 0xAA332211}, {0x0000FF00, 0x0000FF00}, {0x12345678, 0x12785634}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ColorRefToRgb(c[0]), c[1]) << std::hex << c[0];
     }
 }
 
 TEST(ApplyLogPen, StyleWidthAndOpaqueColourFromTheRecord) {
-    struct Case {
-        uint32_t code;
-        Qt::PenStyle style;
-    };
-    const Case cases[] = {
-        {0, Qt::SolidLine},   {1, Qt::DashLine},       {2, Qt::DotLine},
-        {3, Qt::DashDotLine}, {4, Qt::DashDotDotLine}, {5, Qt::NoPen},
-        {6, Qt::SolidLine},   {7, Qt::SolidLine},      {8, Qt::SolidLine},
-        {9, Qt::SolidLine},   {100, Qt::SolidLine},    {0xFFFFFFFF, Qt::SolidLine},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.code);
+    const Qt::PenStyle styles[] = {Qt::SolidLine,      Qt::DashLine, Qt::DotLine,  Qt::DashDotLine,
+                                   Qt::DashDotDotLine, Qt::NoPen,    Qt::SolidLine};
+    for (uint32_t code : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 100u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(code);
         QPen pen(Qt::DotLine);
         pen.setCapStyle(Qt::RoundCap);
         pen.setJoinStyle(Qt::MiterJoin);
         LogPen rec;
-        rec.style = c.code;
+        rec.style = code;
         rec.widthX = 3;
         rec.widthY = 9;
         rec.color = 0xAA336699;
         ApplyLogPen(pen, rec);
-        EXPECT_EQ(pen.style(), c.style);
+        EXPECT_EQ(pen.style(), styles[std::min(code, 6u)]);
         EXPECT_EQ(pen.width(), 3);
         EXPECT_EQ(pen.color(), QColor(0x33, 0x66, 0x99, 255));
         EXPECT_EQ(pen.capStyle(), Qt::RoundCap);
         EXPECT_EQ(pen.joinStyle(), Qt::MiterJoin);
     }
-    for (int width : {0, 1, 7}) {
-        QPen pen;
-        LogPen rec;
-        rec.widthX = width;
-        ApplyLogPen(pen, rec);
-        EXPECT_EQ(pen.width(), width);
-    }
 }
 
-struct BrushCase {
-    uint32_t code;
-    Qt::BrushStyle style;
-};
-
-void ExpectBrushCodes(std::initializer_list<BrushCase> cases) {
-    for (const BrushCase& c : cases) {
+// The gradient and texture codes (16 to 19) name styles that a plain brush cannot take, so a new
+// brush keeps its no-fill style.
+TEST(ApplyLogBrush, StyleAndOpaqueColourFromTheRecord) {
+    const struct {
+        uint32_t code;
+        Qt::BrushStyle style;
+    } cases[] = {{0, Qt::SolidPattern},  {1, Qt::NoBrush},       {9, Qt::NoBrush},
+                 {10, Qt::HorPattern},   {11, Qt::VerPattern},   {12, Qt::CrossPattern},
+                 {13, Qt::BDiagPattern}, {14, Qt::FDiagPattern}, {15, Qt::DiagCrossPattern},
+                 {16, Qt::NoBrush},      {17, Qt::NoBrush},      {18, Qt::NoBrush},
+                 {19, Qt::NoBrush},      {20, Qt::SolidPattern}, {0xFFFFFFFF, Qt::SolidPattern}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
-        QBrush brush(Qt::Dense4Pattern);
+        QBrush brush;
         LogBrush rec;
         rec.style = c.code;
         rec.color = 0xFF0A0B0C;
-        rec.hatch = 3;
         ApplyLogBrush(brush, rec);
         EXPECT_EQ(brush.style(), c.style);
         EXPECT_EQ(brush.color(), QColor(0x0A, 0x0B, 0x0C, 255));
-    }
-}
-
-TEST(ApplyLogBrush, StyleAndOpaqueColourFromTheRecord) {
-    ExpectBrushCodes({
-        {0, Qt::SolidPattern},
-        {1, Qt::NoBrush},
-        {2, Qt::NoBrush},
-        {3, Qt::NoBrush},
-        {4, Qt::NoBrush},
-        {5, Qt::NoBrush},
-        {6, Qt::NoBrush},
-        {7, Qt::NoBrush},
-        {8, Qt::NoBrush},
-        {9, Qt::NoBrush},
-        {10, Qt::HorPattern},
-        {11, Qt::VerPattern},
-        {12, Qt::CrossPattern},
-        {13, Qt::BDiagPattern},
-        {14, Qt::FDiagPattern},
-        {15, Qt::DiagCrossPattern},
-        {20, Qt::SolidPattern},
-        {200, Qt::SolidPattern},
-        {0xFFFFFFFF, Qt::SolidPattern},
-    });
-}
-
-// The gradient and texture codes name styles that a plain brush cannot take (there is no
-// gradient or image in the record), so a new brush keeps its no-fill style.
-TEST(ApplyLogBrush, GradientAndTextureCodesFillNothing) {
-    for (uint32_t code : {16u, 17u, 18u, 19u}) {
-        SCOPED_TRACE(code);
-        QBrush brush;
-        LogBrush rec;
-        rec.style = code;
-        rec.color = 0x00102030;
-        ApplyLogBrush(brush, rec);
-        EXPECT_EQ(brush.style(), Qt::NoBrush);
-        EXPECT_EQ(brush.color(), QColor(0x10, 0x20, 0x30));
     }
 }
 
