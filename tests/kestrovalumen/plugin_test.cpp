@@ -1,5 +1,6 @@
 // The plug-in entry points, the class descriptors and the type tests of every class.
 #include "kestrovalumen/core/drawobj.h"
+#include "kestrovalumen/shapeclasses.h"
 #include "kestrovalumen/shapes/pipes.h"
 #include "kestrovalumen/shapes/polygons.h"
 #include "kestrovalumen/shapes/polylines.h"
@@ -35,42 +36,12 @@ struct ClassRow {
     Accessor descriptor;
 };
 
-// Registration order, names, numbers and the draw_object_c column of the class table.
-const ClassRow kRegistered[] = {
-    {"CDrawLine", 0x5002, true, DescriptorOf<CDrawLine>},
-    {"CDrawArc", 0x5003, true, DescriptorOf<CDrawArc>},
-    {"CDrawRect", 0x5004, true, DescriptorOf<CDrawRect>},
-    {"CDrawRoundRect", 0x5005, true, DescriptorOf<CDrawRoundRect>},
-    {"CDrawEllipse", 0x5006, true, DescriptorOf<CDrawEllipse>},
-    {"CDrawPoly", 0x5007, true, DescriptorOf<CDrawPoly>},
-    {"CDrawParallelogram", 0x500A, true, DescriptorOf<CDrawParallelogram>},
-    {"CDrawTrapezoid", 0x500B, true, DescriptorOf<CDrawTrapezoid>},
-    {"CDrawDiamond", 0x500C, true, DescriptorOf<CDrawDiamond>},
-    {"CDrawOctagon", 0x500D, true, DescriptorOf<CDrawOctagon>},
-    {"CDrawBalloon", 0x500E, false, DescriptorOf<CDrawBalloon>},
-    {"CDrawCross", 0x500F, true, DescriptorOf<CDrawCross>},
-    {"CDrawCube", 0x5010, true, DescriptorOf<CDrawCube>},
-    {"CDrawPentagon", 0x5011, true, DescriptorOf<CDrawPentagon>},
-    {"CDrawHexagon", 0x5012, true, DescriptorOf<CDrawHexagon>},
-    {"CDrawIsoscelestriangle", 0x5013, true, DescriptorOf<CDrawIsoscelestriangle>},
-    {"CDrawRighttrigngle", 0x5014, true, DescriptorOf<CDrawRighttrigngle>},
-    {"CDrawStar", 0x5015, true, DescriptorOf<CDrawStar>},
-    {"CDrawSeal", 0x5016, false, DescriptorOf<CDrawSeal>},
-    {"CDrawGuan", 0x5017, false, DescriptorOf<CDrawGuan>},
-    {"CDrawHalfBox", 0x5018, true, DescriptorOf<CDrawHalfBox>},
-    {"CDrawArrow1", 0x5019, true, DescriptorOf<CDrawArrow1>},
-    {"CDrawArrow2", 0x501A, true, DescriptorOf<CDrawArrow2>},
-    {"CDrawArrow3", 0x501B, true, DescriptorOf<CDrawArrow3>},
-    {"CDrawPlane1", 0x501C, true, DescriptorOf<CDrawPlane1>},
-    {"CDrawPlane2", 0x501D, true, DescriptorOf<CDrawPlane2>},
-    {"CDrawPlane3", 0x501E, true, DescriptorOf<CDrawPlane3>},
-    {"CDrawPipe1", 0x501F, true, DescriptorOf<CDrawPipe1>},
-    {"CDrawPipe2", 0x5020, true, DescriptorOf<CDrawPipe2>},
-    {"CDrawPipe3", 0x5021, true, DescriptorOf<CDrawPipe3>},
-    {"CDrawBall3D", 0x5023, true, DescriptorOf<CDrawBall3D>},
-    {"CDrawCircle3D", 0x5024, true, DescriptorOf<CDrawCircle3D>},
-    {"CDrawPentagon3D", 0x5022, true, DescriptorOf<CDrawPentagon3D>},
-};
+constexpr bool WithInterface = true;
+constexpr bool WithoutInterface = false;
+
+#define KV_CLASS_ROW(Class, Number, Recognition) {#Class, Number, Recognition, DescriptorOf<Class>},
+const ClassRow kRegistered[] = {KV_SHAPE_CLASSES(KV_CLASS_ROW)};
+#undef KV_CLASS_ROW
 constexpr size_t kRegisteredCount = sizeof kRegistered / sizeof kRegistered[0];
 
 const ClassRow kBase = {"CDrawObj", 0x5037, true, DescriptorOf<CDrawObj>};

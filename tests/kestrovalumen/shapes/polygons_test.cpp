@@ -1,5 +1,5 @@
 // The fourteen polygon and symbol shapes: vertices in every orientation, pen styles, the
-// normalised rectangle, hiding, clipping, the reports and the records.
+// normalised rectangle.
 #include "kestrovalumen/shapes/polygons.h"
 #include "runtime/stream/shaperecords.h"
 #include "tests/support/hostfixture.h"
@@ -304,11 +304,8 @@ TEST(PolygonVertices, IsoscelesTriangleWithTheFillOffFillsWithADefaultBrush) {
 struct FamilyCase {
     const char* name;
     std::function<std::unique_ptr<CDrawObj>()> make;
-    std::optional<Qt::PenCapStyle> cap; // none: Qt's default stays
-    std::optional<Qt::PenJoinStyle> join;
     bool normalises;
-    bool fourOrientations; // draws nothing for an orientation outside 0 to 3
-    std::function<void(CDrawObj&, int)> setDirection;
+    std::function<void(CDrawObj&, int)> setDirection; // for the classes with four orientations
 };
 
 template <class T>
@@ -321,48 +318,24 @@ void direct(CDrawObj& object, int direction) {
     static_cast<T&>(object).m_nDirection = direction;
 }
 
-const auto kNone = std::nullopt;
-
-// clang-format off
 const FamilyCase kFamily[] = {
-    {"CDrawParallelogram",     make<CDrawParallelogram>,     kNone,        kNone,         false, true,  direct<CDrawParallelogram>},
-    {"CDrawTrapezoid",         make<CDrawTrapezoid>,         kNone,        Qt::RoundJoin, false, true,  direct<CDrawTrapezoid>},
-    {"CDrawDiamond",           make<CDrawDiamond>,           kNone,        kNone,         false, false, nullptr},
-    {"CDrawOctagon",           make<CDrawOctagon>,           kNone,        Qt::BevelJoin, false, false, nullptr},
-    {"CDrawCross",             make<CDrawCross>,             kNone,        kNone,         true, false, nullptr},
-    {"CDrawPentagon",          make<CDrawPentagon>,          Qt::FlatCap,  kNone,         true, true,  direct<CDrawPentagon>},
-    {"CDrawHexagon",           make<CDrawHexagon>,           Qt::RoundCap, Qt::RoundJoin, true, false, direct<CDrawHexagon>},
-    {"CDrawIsoscelestriangle", make<CDrawIsoscelestriangle>, Qt::RoundCap, Qt::RoundJoin, false, true,  direct<CDrawIsoscelestriangle>},
-    {"CDrawRighttrigngle",     make<CDrawRighttrigngle>,     Qt::RoundCap, Qt::RoundJoin, false, true,  direct<CDrawRighttrigngle>},
-    {"CDrawStar",              make<CDrawStar>,              Qt::RoundCap, Qt::RoundJoin, false, true,  direct<CDrawStar>},
-    {"CDrawSeal",              make<CDrawSeal>,              Qt::FlatCap,  Qt::RoundJoin, false, false, nullptr},
-    {"CDrawArrow1",            make<CDrawArrow1>,            Qt::RoundCap, Qt::RoundJoin, true, true,  direct<CDrawArrow1>},
-    {"CDrawArrow2",            make<CDrawArrow2>,            Qt::RoundCap, Qt::RoundJoin, true, true,  direct<CDrawArrow2>},
-    {"CDrawArrow3",            make<CDrawArrow3>,            Qt::RoundCap, Qt::RoundJoin, true, true,  direct<CDrawArrow3>},
+    {"CDrawParallelogram", make<CDrawParallelogram>, false, direct<CDrawParallelogram>},
+    {"CDrawTrapezoid", make<CDrawTrapezoid>, false, direct<CDrawTrapezoid>},
+    {"CDrawDiamond", make<CDrawDiamond>, false, nullptr},
+    {"CDrawOctagon", make<CDrawOctagon>, false, nullptr},
+    {"CDrawCross", make<CDrawCross>, true, nullptr},
+    {"CDrawPentagon", make<CDrawPentagon>, true, direct<CDrawPentagon>},
+    {"CDrawHexagon", make<CDrawHexagon>, true, nullptr},
+    {"CDrawIsoscelestriangle", make<CDrawIsoscelestriangle>, false, direct<CDrawIsoscelestriangle>},
+    {"CDrawRighttrigngle", make<CDrawRighttrigngle>, false, direct<CDrawRighttrigngle>},
+    {"CDrawStar", make<CDrawStar>, false, direct<CDrawStar>},
+    {"CDrawSeal", make<CDrawSeal>, false, nullptr},
+    {"CDrawArrow1", make<CDrawArrow1>, true, direct<CDrawArrow1>},
+    {"CDrawArrow2", make<CDrawArrow2>, true, direct<CDrawArrow2>},
+    {"CDrawArrow3", make<CDrawArrow3>, true, direct<CDrawArrow3>},
 };
-// clang-format on
 
 class PolygonsTest : public HostTest {};
-
-TEST_F(PolygonsTest, EachClassSetsItsOwnCapAndJoin) {
-    for (const FamilyCase& c : kFamily) {
-        SCOPED_TRACE(c.name);
-        std::unique_ptr<CDrawObj> object = c.make();
-        object->m_rect = kRect;
-        object->m_bPen = 1;
-        object->m_logPen.style = 1;
-        object->m_logPen.widthX = 3;
-        object->m_logPen.color = 0x123456;
-        const PaintRecords drawn = kestro::drawings(paint(*object));
-        ASSERT_FALSE(drawn.empty());
-        const QPen& pen = drawn.back().state.pen;
-        EXPECT_EQ(pen.style(), Qt::DashLine);
-        EXPECT_EQ(pen.width(), 3);
-        EXPECT_EQ(pen.color(), QColor(0x12, 0x34, 0x56));
-        EXPECT_EQ(pen.capStyle(), c.cap.value_or(Qt::SquareCap));
-        EXPECT_EQ(pen.joinStyle(), c.join.value_or(Qt::BevelJoin));
-    }
-}
 
 TEST_F(PolygonsTest, PenAndBrushOffAndOn) {
     for (const FamilyCase& c : kFamily) {
@@ -411,7 +384,7 @@ TEST_F(PolygonsTest, InvertedArrowDrawsAsTheOrderedOne) {
 
 TEST_F(PolygonsTest, OrientationOutsideTheFourDrawsNothing) {
     for (const FamilyCase& c : kFamily) {
-        if (!c.fourOrientations) {
+        if (!c.setDirection) {
             continue;
         }
         SCOPED_TRACE(c.name);
@@ -425,93 +398,6 @@ TEST_F(PolygonsTest, OrientationOutsideTheFourDrawsNothing) {
         }
     }
     EXPECT_TRUE(nothingReported());
-}
-
-// ---- records ---------------------------------------------------------------------------------
-
-struct RecordCase {
-    const char* name;
-    std::function<std::unique_ptr<CDrawObj>()> make;
-    std::string fields;                                    // as the stream holds them
-    std::function<std::vector<int>(const CDrawObj&)> read; // the fields in stream order
-};
-
-template <class T>
-std::vector<int> percentAndDirection(const CDrawObj& object) {
-    const T& shape = static_cast<const T&>(object);
-    return {shape.m_nPercent, shape.m_nDirection};
-}
-
-template <class T>
-std::vector<int> percentOnly(const CDrawObj& object) {
-    return {static_cast<const T&>(object).m_nPercent};
-}
-
-template <class T>
-std::vector<int> directionOnly(const CDrawObj& object) {
-    return {static_cast<const T&>(object).m_nDirection};
-}
-
-const std::string kTwoFields = kestro::encodeFields(kestro::PercentDirectionFields{-7, 3});
-const std::string kOneField = kestro::encodeFields(kestro::PercentFields{-7});
-
-const RecordCase kRecords[] = {
-    {"CDrawParallelogram", make<CDrawParallelogram>, kTwoFields,
-     percentAndDirection<CDrawParallelogram>},
-    {"CDrawTrapezoid", make<CDrawTrapezoid>, kTwoFields, percentAndDirection<CDrawTrapezoid>},
-    {"CDrawOctagon", make<CDrawOctagon>, kOneField, percentOnly<CDrawOctagon>},
-    {"CDrawCross", make<CDrawCross>, kOneField, percentOnly<CDrawCross>},
-    {"CDrawPentagon", make<CDrawPentagon>, kTwoFields, percentAndDirection<CDrawPentagon>},
-    {"CDrawHexagon", make<CDrawHexagon>, kTwoFields, percentAndDirection<CDrawHexagon>},
-    {"CDrawIsoscelestriangle", make<CDrawIsoscelestriangle>, kTwoFields,
-     percentAndDirection<CDrawIsoscelestriangle>},
-    {"CDrawRighttrigngle", make<CDrawRighttrigngle>, kOneField, directionOnly<CDrawRighttrigngle>},
-    {"CDrawStar", make<CDrawStar>, kOneField, directionOnly<CDrawStar>},
-    {"CDrawArrow1", make<CDrawArrow1>, kTwoFields, percentAndDirection<CDrawArrow1>},
-    {"CDrawArrow2", make<CDrawArrow2>, kTwoFields, percentAndDirection<CDrawArrow2>},
-    {"CDrawArrow3", make<CDrawArrow3>, kOneField, directionOnly<CDrawArrow3>},
-};
-
-TEST_F(PolygonsTest, RecordsCarryTheClassFieldsInStreamOrder) {
-    for (const RecordCase& c : kRecords) {
-        SCOPED_TRACE(c.name);
-        std::unique_ptr<CDrawObj> object = c.make();
-        ASSERT_TRUE(load(*object, withExtra(objectOn(1, 2, 3, 4), c.fields)));
-        const std::vector<int> expected =
-            c.fields.size() == 8 ? std::vector<int>{-7, 3} : std::vector<int>{-7};
-        EXPECT_EQ(c.read(*object), expected);
-        EXPECT_EQ(object->m_rect, (Rect32{1, 2, 3, 4}));
-    }
-    EXPECT_TRUE(nothingReported());
-}
-
-TEST_F(PolygonsTest, RecordCutInsideTheFieldsKeepsWhatWasRead) {
-    for (const RecordCase& c : kRecords) {
-        SCOPED_TRACE(c.name);
-        std::unique_ptr<CDrawObj> fresh = c.make();
-        const std::vector<int> before = c.read(*fresh);
-        // Every field but the last complete, then half of the last.
-        const std::string cut = c.fields.substr(0, c.fields.size() - 2);
-        std::unique_ptr<CDrawObj> object = c.make();
-        EXPECT_FALSE(load(*object, withExtra(objectOn(1, 2, 3, 4), cut)));
-        std::vector<int> expected = before;
-        if (expected.size() == 2) {
-            expected[0] = -7;
-        }
-        EXPECT_EQ(c.read(*object), expected);
-    }
-    EXPECT_TRUE(nothingReported());
-}
-
-TEST_F(PolygonsTest, DiamondAndSealReadTheCommonRecordOnly) {
-    CDrawDiamond diamond;
-    CDrawSeal seal;
-    for (CDrawObj* object : {static_cast<CDrawObj*>(&diamond), static_cast<CDrawObj*>(&seal)}) {
-        FF::utils::MemoryBuffer buffer =
-            streamtest::bufferOf(withExtra(objectOn(1, 2, 3, 4), kTwoFields));
-        EXPECT_TRUE(object->deserialize(&buffer));
-        EXPECT_EQ(buffer.length() - buffer.position(), 8u);
-    }
 }
 
 } // namespace

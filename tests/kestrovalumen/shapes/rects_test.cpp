@@ -1,10 +1,7 @@
 // Rectangles, ellipses, rounded rectangles, lines and arcs: geometry with and without the pen
-// inset, pen and brush, hiding, clipping, the reports and the records.
-#include "kestrovalumen/animation/aniobj.h"
+// inset, pen and brush, and the arc angles.
 #include "kestrovalumen/shapes/rects.h"
-#include "runtime/stream/shaperecords.h"
 #include "tests/support/hostfixture.h"
-#include "tests/support/obarray.h"
 #include "tests/support/shapepainttest.h"
 
 #include <QImage>
@@ -244,26 +241,6 @@ TEST_F(RectsTest, LinePenHasRoundCapsAndTheBrushIsLeftAlone) {
     EXPECT_EQ(onlyDrawing(paint(line)).state.pen.style(), Qt::NoPen);
 }
 
-TEST_F(RectsTest, LineIsHiddenOnlyByItsBlinkPhase) {
-    struct Case {
-        int showState;
-        Rect32 rect;
-        bool drawn;
-    };
-    const Case cases[] = {
-        {11, {50, 10, 50, 90}, true}, // vertical: an empty rectangle is still a line
-        {10, {10, 40, 90, 40}, true}, // invisible by script, but shown
-        {1, {10, 10, 50, 30}, false}, {0, {10, 10, 50, 30}, false}, {21, {10, 10, 50, 30}, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.showState);
-        CDrawLine line;
-        line.m_rect = c.rect;
-        line.m_nShowState = c.showState;
-        EXPECT_EQ(kestro::drawings(paint(line)).size(), c.drawn ? 1u : 0u);
-    }
-}
-
 TEST_F(RectsTest, LineBoundsWidenBothEndsByHalfThePenWidth) {
     struct Case {
         Rect32 rect;
@@ -286,33 +263,6 @@ TEST_F(RectsTest, LineBoundsWidenBothEndsByHalfThePenWidth) {
         line.GetBoundRect(&l, &t, &r, &b);
         EXPECT_EQ((std::vector<int>{l, t, r, b}), (std::vector<int>{c.l, c.t, c.r, c.b}));
     }
-}
-
-class CountingAnimation : public CAniObj {
-public:
-    CountingAnimation(int result, std::vector<int>* calls) : m_result(result), m_calls(calls) {}
-    int Run(int nEvent) override {
-        m_calls->push_back(nEvent);
-        return m_result;
-    }
-
-private:
-    int m_result;
-    std::vector<int>* m_calls;
-};
-
-TEST_F(RectsTest, LineRunsEveryAnimationLikeTheBase) {
-    std::vector<int> calls;
-    CDrawLine line;
-    EXPECT_FALSE(line.Run(0));
-    kvtest::append(line.m_arrayAnimate, new CountingAnimation(0, &calls));
-    kvtest::append(line.m_arrayAnimate, new CountingAnimation(1, &calls));
-    EXPECT_TRUE(line.Run(11111));
-    EXPECT_EQ(calls, (std::vector<int>{11111, 11111}));
-    draw_object_c& host = line;
-    calls.clear();
-    EXPECT_TRUE(host.Run(-1, 7, 8));
-    EXPECT_EQ(calls, (std::vector<int>{-1, -1}));
 }
 
 // ---- arc -----------------------------------------------------------------------------------
@@ -395,83 +345,6 @@ TEST_F(RectsTest, ArcWithAnAngleOutOfRangeDrawsNothing) {
     EXPECT_TRUE(nothingReported());
 }
 
-TEST_F(RectsTest, ArcPenHasRoundCapsAndTheBrushIsLeftAlone) {
-    CDrawArc arc;
-    arc.m_rect = {0, 0, 100, 100};
-    penOn(arc, 2);
-    arc.m_bBrush = 1;
-    kestro::RecordingDevice device;
-    QPainter painter(&device);
-    painter.setBrush(QBrush(Qt::green, Qt::Dense3Pattern));
-    arc.Draw(&painter);
-    EXPECT_EQ(painter.brush().style(), Qt::Dense3Pattern);
-    EXPECT_EQ(painter.pen().capStyle(), Qt::RoundCap);
-    EXPECT_EQ(painter.pen().joinStyle(), Qt::BevelJoin);
-    painter.end();
-}
-
 // ---- records -------------------------------------------------------------------------------
-
-TEST_F(RectsTest, PlainRecordsLoadWithTheCommonRecordOnly) {
-    CDrawRect rect;
-    CDrawEllipse ellipse;
-    CDrawLine line;
-    for (CDrawObj* object : std::initializer_list<CDrawObj*>{&rect, &ellipse, &line}) {
-        // Anything after the common record is not the shape's.
-        FF::utils::MemoryBuffer buffer =
-            streamtest::bufferOf(withExtra(objectOn(90, 80, 10, 20), "xyz"));
-        EXPECT_TRUE(object->deserialize(&buffer));
-        EXPECT_EQ(buffer.length() - buffer.position(), 3u);
-        EXPECT_EQ(object->m_rect, (Rect32{90, 80, 10, 20}));
-    }
-    EXPECT_TRUE(nothingReported());
-}
-
-TEST_F(RectsTest, RoundRectangleRecordHoldsWidthThenHeight) {
-    CDrawRoundRect round;
-    ASSERT_TRUE(
-        load(round, withExtra(objectOn(0, 0, 10, 10), StreamWriter().i32(21).i32(-10).take())));
-    EXPECT_EQ(round.m_nCornerWidth, 21);
-    EXPECT_EQ(round.m_nCornerHeight, -10);
-}
-
-TEST_F(RectsTest, RoundRectangleRecordCutAfterTheWidthKeepsTheWidth) {
-    CDrawRoundRect round;
-    round.m_nCornerHeight = 77;
-    EXPECT_FALSE(
-        load(round, withExtra(objectOn(0, 0, 10, 10), StreamWriter().i32(21).u16(5).take())));
-    EXPECT_EQ(round.m_nCornerWidth, 21);
-    EXPECT_EQ(round.m_nCornerHeight, 77);
-    EXPECT_TRUE(nothingReported());
-}
-
-TEST_F(RectsTest, ArcRecordHoldsTheEndPairBeforeTheStartPair) {
-    CDrawArc arc;
-    const std::string fields = StreamWriter().i32(1).i32(2).i32(3).i32(4).take();
-    ASSERT_TRUE(load(arc, withExtra(objectOn(0, 0, 10, 10), fields)));
-    EXPECT_EQ(arc.m_nEndXPercent, 1);
-    EXPECT_EQ(arc.m_nEndYPercent, 2);
-    EXPECT_EQ(arc.m_nStartXPercent, 3);
-    EXPECT_EQ(arc.m_nStartYPercent, 4);
-
-    kestro::ArcFields encoded;
-    encoded.startXPercent = 3;
-    encoded.startYPercent = 4;
-    encoded.endXPercent = 1;
-    encoded.endYPercent = 2;
-    EXPECT_EQ(kestro::encodeFields(encoded), fields);
-}
-
-TEST_F(RectsTest, ArcRecordCutInsideTheStartPairKeepsWhatWasRead) {
-    CDrawArc arc;
-    arc.m_nStartXPercent = 55;
-    arc.m_nStartYPercent = 66;
-    EXPECT_FALSE(
-        load(arc, withExtra(objectOn(0, 0, 10, 10), StreamWriter().i32(1).i32(2).i32(3).take())));
-    EXPECT_EQ(arc.m_nEndXPercent, 1);
-    EXPECT_EQ(arc.m_nEndYPercent, 2);
-    EXPECT_EQ(arc.m_nStartXPercent, 3);
-    EXPECT_EQ(arc.m_nStartYPercent, 66);
-}
 
 } // namespace

@@ -1,4 +1,4 @@
-// Shaded solids: records, frame steps and the geometry of each class.
+// Shaded solids: the frame steps and the geometry of each class.
 #include "kestrovalumen/shapes/solids.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/shapepainttest.h"
@@ -23,82 +23,6 @@ constexpr QRgb kPen = 0xFF102030;
 constexpr QRgb kBrush = 0xFFC0D0E0;
 
 class SolidTest : public HostTest {};
-
-// ---- what every solid shares --------------------------------------------------------------
-
-struct SolidKind {
-    const char* name;
-    std::function<CDrawObj*()> make;
-    //! The extra fields in stream order.
-    std::function<std::vector<int32_t>(CDrawObj*)> fields;
-};
-
-const SolidKind kSolids[] = {
-    {"CDrawHalfBox", [] { return new CDrawHalfBox; },
-     [](CDrawObj* o) {
-         auto* s = static_cast<CDrawHalfBox*>(o);
-         return std::vector<int32_t>{s->m_nCornerWidth, s->m_nCornerHeight, s->m_bVerticalSplit,
-                                     s->m_bOtherHalf};
-     }},
-    {"CDrawBall3D", [] { return new CDrawBall3D; },
-     [](CDrawObj* o) {
-         auto* s = static_cast<CDrawBall3D*>(o);
-         return std::vector<int32_t>{s->m_nBallReserved1, s->m_nBallReserved2};
-     }},
-    {"CDrawCircle3D", [] { return new CDrawCircle3D; },
-     [](CDrawObj* o) {
-         auto* s = static_cast<CDrawCircle3D*>(o);
-         return std::vector<int32_t>{s->m_nRingWidth, s->m_nCircleReserved};
-     }},
-    {"CDrawPentagon3D", [] { return new CDrawPentagon3D; },
-     [](CDrawObj* o) {
-         auto* s = static_cast<CDrawPentagon3D*>(o);
-         return std::vector<int32_t>{s->m_nPercent, s->m_nDirection};
-     }},
-    {"CDrawCube", [] { return new CDrawCube; },
-     [](CDrawObj* o) {
-         auto* s = static_cast<CDrawCube*>(o);
-         return std::vector<int32_t>{s->m_nPercent, s->m_bFrontLeft, s->m_bFrontBottom};
-     }},
-};
-
-std::string int32s(const std::vector<int32_t>& values) {
-    StreamWriter out;
-    for (int32_t v : values) {
-        out.i32(v);
-    }
-    return out.take();
-}
-
-TEST_F(SolidTest, ExtraFieldsLoadInStreamOrder) {
-    for (const SolidKind& kind : kSolids) {
-        std::unique_ptr<CDrawObj> object(kind.make());
-        const size_t n = kind.fields(object.get()).size();
-        EXPECT_EQ(kind.fields(object.get()), std::vector<int32_t>(n, 0)) << kind.name;
-        std::vector<int32_t> values;
-        for (size_t i = 0; i < n; ++i) {
-            values.push_back(static_cast<int32_t>(11 * (i + 1)) - 30);
-        }
-        ASSERT_TRUE(load(*object, withExtra(objectOn(0, 0, 50, 50), int32s(values)))) << kind.name;
-        EXPECT_EQ(kind.fields(object.get()), values) << kind.name;
-        EXPECT_TRUE(nothingReported()) << kind.name;
-    }
-}
-
-TEST_F(SolidTest, RecordCutInsideTheExtraFieldsFailsSilently) {
-    for (const SolidKind& kind : kSolids) {
-        std::unique_ptr<CDrawObj> object(kind.make());
-        const size_t n = kind.fields(object.get()).size();
-        const std::string whole =
-            withExtra(objectOn(0, 0, 50, 50), int32s(std::vector<int32_t>(n, 7)));
-        // The last field cut after two of its bytes.
-        EXPECT_FALSE(load(*object, whole.substr(0, whole.size() - 2))) << kind.name;
-        std::vector<int32_t> expected(n, 7);
-        expected.back() = 0;
-        EXPECT_EQ(kind.fields(object.get()), expected) << kind.name;
-        EXPECT_TRUE(nothingReported()) << kind.name;
-    }
-}
 
 // ---- half box -----------------------------------------------------------------------------
 
@@ -211,6 +135,13 @@ TEST_F(SolidTest, BallSqueezesACircleOfTheLargerSideIntoItsBox) {
         {"wider", {0, 0, 101, 41}, {50, 49}, 50, {0, -1, 100, 100}, {1, 0, 0, 0.41, 0, -0.59}},
         // Wb = Hb = 50: no transform.
         {"round", {0, 1, 51, 51}, {25, 25}, 25, {0, 0, 50, 50}, {}},
+        // One pixel wide is still taller: Wb = 1, Hb = 11, scale(1/11, 1), no translation.
+        {"one pixel wide",
+         {0, 0, 2, 11},
+         {5.5, 4.5},
+         5.5,
+         {0, -1, 11, 11},
+         {1.0 / 11, 0, 0, 1, 0, 0}},
     };
     for (const BallCase& c : cases) {
         CDrawBall3D ball;
@@ -428,32 +359,6 @@ TEST_F(SolidTest, PentagonColourBytesAreClampedToTheByteRange) {
             EXPECT_EQ(records[5 * k + i].state.pen.color().rgba(), expected[k]) << k;
         }
     }
-}
-
-TEST_F(SolidTest, PentagonWithEqualColoursUsesThatColourThroughout) {
-    CDrawPentagon3D pentagon;
-    pentagon.m_rect = Rect32{0, 0, 30, 17};
-    pentagon.m_nDirection = 1;
-    pentagon.m_logPen.color = 0x336699;
-    pentagon.m_logBrush.color = 0x336699;
-    const PaintRecords records = drawings(paint(pentagon));
-    ASSERT_EQ(records.size(), 17u / 2 + 2);
-    for (const PaintRecord& r : records) {
-        EXPECT_EQ(r.state.pen.color().rgba(), 0xFF336699u);
-    }
-}
-
-TEST_F(SolidTest, PentagonWithAnUnknownDirectionDrawsNothingButResetsTheClip) {
-    for (int32_t direction : {-1, 4, 5}) {
-        CDrawPentagon3D pentagon;
-        pentagon.m_rect = Rect32{0, 0, 30, 30};
-        pentagon.m_nDirection = direction;
-        clipTo(pentagon, 0, 0, 10, 10);
-        const PaintRecords records = paint(pentagon);
-        EXPECT_TRUE(drawings(records).empty()) << direction;
-        EXPECT_EQ(clipOps(records), (std::vector<Qt::ClipOperation>{Qt::ReplaceClip, Qt::NoClip}));
-    }
-    EXPECT_TRUE(nothingReported());
 }
 
 // ---- cube ---------------------------------------------------------------------------------
