@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 namespace {
 
 using kestro::PaintKind;
@@ -143,14 +141,6 @@ TEST_F(PolylineTest, RunPassesEveryEventOnToTheAnimations) {
     EXPECT_TRUE(guan.Run(-1));
     EXPECT_TRUE(guan.Run(11111));
     EXPECT_EQ(events, (std::vector<int>{-1, 0, -1, 11111}));
-}
-
-TEST_F(PolylineTest, RatioComputationIsBoundsTested) {
-    CDrawPoly poly;
-    poly.m_nPointCount = 3;
-    poly.m_vecPoints = {{1, 1}};
-    poly.m_rect = Rect32{0, 0, 10, 10};
-    EXPECT_THROW(poly.Run(-1), std::out_of_range);
 }
 
 // ---- drawing the polyline -----------------------------------------------------------------

@@ -84,37 +84,6 @@ TEST_F(RectsTest, EllipseUsesTheRectanglesOfTheRectangle) {
     }
 }
 
-TEST_F(RectsTest, RectangleAndEllipsePenAndBrush) {
-    CDrawRect rect;
-    CDrawEllipse ellipse;
-    for (CDrawObj* object : {static_cast<CDrawObj*>(&rect), static_cast<CDrawObj*>(&ellipse)}) {
-        object->m_rect = {10, 20, 110, 70};
-        penOn(*object, 3);
-        object->m_logPen.style = 1;
-        object->m_bBrush = 1;
-        object->m_logBrush.color = 0x00FF8000;
-    }
-    const PaintRecord r = onlyDrawing(paint(rect));
-    EXPECT_EQ(r.state.pen.style(), Qt::DashLine);
-    EXPECT_EQ(r.state.pen.width(), 3);
-    EXPECT_EQ(r.state.pen.color(), QColor(0x33, 0x66, 0x99));
-    EXPECT_EQ(r.state.pen.joinStyle(), Qt::MiterJoin);
-    EXPECT_EQ(r.state.pen.capStyle(), Qt::SquareCap); // Qt's default stays
-    EXPECT_EQ(r.state.brush.style(), Qt::SolidPattern);
-    EXPECT_EQ(r.state.brush.color(), QColor(0xFF, 0x80, 0x00));
-
-    const PaintRecord e = onlyDrawing(paint(ellipse));
-    EXPECT_EQ(e.state.pen.joinStyle(), Qt::BevelJoin); // no join of its own
-    EXPECT_EQ(e.state.pen.capStyle(), Qt::SquareCap);
-    EXPECT_EQ(e.state.brush.color(), QColor(0xFF, 0x80, 0x00));
-
-    rect.m_bPen = 0;
-    rect.m_bBrush = 0;
-    const PaintRecord off = onlyDrawing(paint(rect));
-    EXPECT_EQ(off.state.pen.style(), Qt::NoPen);
-    EXPECT_EQ(off.state.brush.style(), Qt::NoBrush);
-}
-
 TEST_F(RectsTest, GoldenRectangleOutlineStaysInsideTheRectangle) {
     QImage image(140, 90, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -219,26 +188,6 @@ TEST_F(RectsTest, LineEndsOnePixelShortOnTheRightAndBottomOnly) {
         EXPECT_EQ(lineOf(r), c.drawn);
         EXPECT_EQ(line.m_rect, c.rect); // never normalised
     }
-}
-
-TEST_F(RectsTest, LinePenHasRoundCapsAndTheBrushIsLeftAlone) {
-    CDrawLine line;
-    line.m_rect = {10, 10, 50, 30};
-    penOn(line, 4);
-    line.m_bBrush = 1;
-    kestro::RecordingDevice device;
-    QPainter painter(&device);
-    painter.setBrush(QBrush(Qt::green, Qt::Dense3Pattern));
-    line.Draw(&painter);
-    painter.end();
-    const PaintRecord r = onlyDrawing(device.records());
-    EXPECT_EQ(r.state.pen.capStyle(), Qt::RoundCap);
-    EXPECT_EQ(r.state.pen.joinStyle(), Qt::BevelJoin);
-    EXPECT_EQ(r.state.pen.width(), 4);
-    EXPECT_EQ(r.state.brush.style(), Qt::Dense3Pattern);
-
-    line.m_bPen = 0;
-    EXPECT_EQ(onlyDrawing(paint(line)).state.pen.style(), Qt::NoPen);
 }
 
 TEST_F(RectsTest, LineBoundsWidenBothEndsByHalfThePenWidth) {

@@ -61,7 +61,6 @@ TEST(TextPlugin, RegistersItsOneClassAndWithdrawsIt) {
         EXPECT_TRUE(object->is_kind_of(draw_object_c::static_clazz()));
         const auto* text = static_cast<CDrawObj*>(static_cast<draw_object_c*>(object.get()));
         EXPECT_EQ(text->GetObjType(), 2);
-        EXPECT_EQ(text->m_crText, 0x000000u);
     }
     EXPECT_EQ(registry.byNumber(kDrawText), nullptr);
 }
@@ -269,22 +268,6 @@ TEST_F(TextObjectTest, AlignsTheTextInItsRectangle) {
         EXPECT_NEAR(item.position.x(), c.left, 1.0) << std::hex << c.alignment;
         EXPECT_NEAR(item.position.y() - m.ascent(), c.top, 1.0) << std::hex << c.alignment;
     }
-
-    // A new object: black, 14 pixels, not bold, left and vertically centred.
-    std::unique_ptr<CDrawObj> fresh(static_cast<CDrawObj*>(
-        static_cast<draw_object_c*>(ClassRegistry::instance().create(kDrawText))));
-    const int rect[4] = {10, 20, 110, 50};
-    fresh->SetRect(rect);
-    fresh->SetText("Tank 1");
-    const PaintRecords records = draw(*fresh);
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].font.pixelSize(), 14);
-    EXPECT_FALSE(records[0].font.bold());
-    EXPECT_EQ(records[0].state.pen.color(), QColor(0, 0, 0));
-    const QFontMetricsF m14(records[0].font);
-    EXPECT_NEAR(records[0].position.x(), 10, 1.0);
-    EXPECT_NEAR(records[0].position.y() - m14.ascent(), 35 - (m14.ascent() + m14.descent()) / 2,
-                1.0);
 }
 
 TEST_F(TextObjectTest, ValueOutputShowsTheNumberWithTwoDecimals) {
