@@ -200,6 +200,25 @@ TEST_F(DrawCacheTest, ManyPensInTurnEachDrawTheirOwn) {
     }
 }
 
+TEST_F(DrawCacheTest, ShapesSharingAPenKeepTheirOwnCapAndJoin) {
+    const struct {
+        std::function<CDrawObj*()> make;
+        Qt::PenCapStyle cap;
+        Qt::PenJoinStyle join;
+    } shapes[] = {{[] { return new CDrawRect; }, Qt::SquareCap, Qt::MiterJoin},
+                  {[] { return new CDrawPentagon; }, Qt::FlatCap, Qt::BevelJoin},
+                  {[] { return new CDrawLine; }, Qt::RoundCap, Qt::BevelJoin},
+                  {[] { return new CDrawHexagon; }, Qt::RoundCap, Qt::RoundJoin},
+                  {[] { return new CDrawPentagon; }, Qt::FlatCap, Qt::BevelJoin}};
+    for (const auto& shape : shapes) {
+        std::unique_ptr<CDrawObj> object(shape.make());
+        Outlined(object.get(), {0, 0, 80, 60}, 3);
+        const QPen pen = drawings(paint(*object)).back().state.pen;
+        EXPECT_EQ(pen.capStyle(), shape.cap);
+        EXPECT_EQ(pen.joinStyle(), shape.join);
+    }
+}
+
 TEST_F(DrawCacheTest, KeysCompareBitForBit) {
     kv::DrawCache<int, 1> cache;
     int builds = 0;

@@ -158,6 +158,9 @@ TEST_F(ObjectStream, CountsAreCheckedAgainstTheBytesLeft) {
     ASSERT_EQ(three.m_arrayEvent.size(), 3u);
     EXPECT_NE(three.m_arrayEvent[0], nullptr);
     EXPECT_EQ(three.m_arrayEvent[1], nullptr);
+    // An event that fails to read stops the load, although what follows would read.
+    CDrawObj negative;
+    EXPECT_FALSE(load(negative, writeHead(Head()).i32(1).i32(5).i32(-1).i32(0).take()));
     for (int32_t count : {4, -1, INT32_MIN}) {
         CDrawObj o;
         EXPECT_FALSE(load(o, writeHead(Head()).i32(count).raw("xyz").take())) << count;
