@@ -255,36 +255,6 @@ TEST_F(DrawObjTest, ShowStateDigits) {
     }
 }
 
-TEST_F(DrawObjTest, ShowStateQueries) {
-    struct Case {
-        int state;
-        Rect32 rect;
-        bool visible, shown, hidden;
-    };
-    const Rect32 box{10, 20, 30, 40};
-    const Case cases[] = {
-        {11, box, true, true, false},
-        {10, box, false, true, false},
-        {1, box, true, false, true},
-        {0, box, false, false, true},
-        {20, box, false, true, false},
-        {5, box, true, false, true},
-        {105, box, true, true, false},
-        {11, {30, 40, 10, 20}, true, true, false}, // reversed is not empty
-        {11, {10, 20, 10, 40}, true, true, true},  // no width
-        {11, {10, 20, 30, 20}, true, true, true},  // no height
-    };
-    for (const Case& c : cases) {
-        CDrawObj obj;
-        obj.m_nShowState = c.state;
-        obj.m_rect = c.rect;
-        SCOPED_TRACE(std::to_string(c.state) + " " + testing::PrintToString(c.rect));
-        EXPECT_EQ(obj.IsVisible(), c.visible);
-        EXPECT_EQ(obj.IsShown(), c.shown);
-        EXPECT_EQ(obj.IsHidden(), c.hidden);
-    }
-}
-
 //! Answers GetRect with a rectangle of its own.
 class OwnRectObj : public CDrawObj {
 public:

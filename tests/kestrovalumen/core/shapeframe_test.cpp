@@ -1,5 +1,5 @@
-// The frame every shape draws and loads in: brush, pen, the order of the steps, the record frame,
-// and the frame as each of the 33 classes uses it, with its own report codes.
+// The frame every shape draws and loads in: brush, pen, the order of the steps, and the frame as
+// each of the 33 classes uses it, with its own report codes.
 #include "kestrovalumen/core/shapeframe.h"
 #include "kestrovalumen/shapes/pipes.h"
 #include "kestrovalumen/shapes/polygons.h"
@@ -166,28 +166,6 @@ TEST_F(ShapeFrameTest, FrameSkipsTheStepsAShapeDoesNotTake) {
     EXPECT_EQ(m_geometryPen, m_callerPen);
     EXPECT_EQ(m_afterBrush, m_callerBrush);
     EXPECT_EQ(m_geometryBrush, QBrush()); // a default brush still reaches the geometry
-}
-
-TEST_F(ShapeFrameTest, FramedReaderRunsOnlyAfterTheBaseRecordAndGivesItsResult) {
-    for (bool result : {true, false}) {
-        int calls = 0;
-        FF::utils::MemoryBuffer buffer = streamtest::bufferOf(withExtra(objectOn(1, 2, 3, 4), ""));
-        EXPECT_EQ(kv::LoadRecordFramed(m_object, &buffer, kInfo,
-                                       [&](FF::utils::IBuffer* b) {
-                                           ++calls;
-                                           EXPECT_EQ(b, &buffer);
-                                           return result;
-                                       }),
-                  result);
-        EXPECT_EQ(calls, 1);
-    }
-    int calls = 0;
-    FF::utils::MemoryBuffer broken = streamtest::bufferOf(brokenCommonRecord());
-    EXPECT_FALSE(kv::LoadRecordFramed(m_object, &broken, kInfo, [&](FF::utils::IBuffer*) {
-        ++calls;
-        return true;
-    }));
-    EXPECT_EQ(calls, 0);
 }
 
 enum class ClipForm { Inclusive, Polyline };

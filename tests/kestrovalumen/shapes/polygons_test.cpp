@@ -373,15 +373,6 @@ TEST_F(PolygonsTest, NormalisingClassesOrderTheStoredRectangle) {
     }
 }
 
-TEST_F(PolygonsTest, InvertedArrowDrawsAsTheOrderedOne) {
-    CDrawArrow1 arrow;
-    arrow.m_rect = {110, 20, 10, 70};
-    arrow.m_nPercent = 33;
-    EXPECT_EQ(polygonOf(arrow),
-              (Points{{59, 20}, {109, 36}, {97, 36}, {97, 69}, {22, 69}, {22, 36}, {10, 36}}));
-    EXPECT_EQ(arrow.m_rect, kRect);
-}
-
 TEST_F(PolygonsTest, OrientationOutsideTheFourDrawsNothing) {
     for (const FamilyCase& c : kFamily) {
         if (!c.setDirection) {

@@ -75,15 +75,6 @@ TEST_F(PolylineTest, FirstToAbsoluteComputesTheRatiosOnce) {
     EXPECT_EQ(poly.m_vecRatioX.size(), 3u);
 }
 
-TEST_F(PolylineTest, ToAbsoluteOnAFlatRectangleGivesZeroRatiosOnBothAxes) {
-    CDrawPoly poly;
-    poly.m_nPointCount = 2;
-    poly.m_vecPoints = {{10, 20}, {60, 20}};
-    placeAbsolute(poly, 10, 20, 60, 20); // a horizontal line: no height
-    EXPECT_EQ(poly.m_vecRatioX, (std::vector<double>{0.0, 0.0}));
-    EXPECT_EQ(poly.m_vecRatioY, (std::vector<double>{0.0, 0.0}));
-}
-
 TEST_F(PolylineTest, PolyRunMinusOneAppendsEachAxisByItself) {
     CDrawPoly poly;
     poly.m_nPointCount = 2;

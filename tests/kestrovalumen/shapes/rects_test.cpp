@@ -152,18 +152,6 @@ TEST_F(RectsTest, RoundRectangleHalvesTheCornerSizesIntoRadii) {
     }
 }
 
-TEST_F(RectsTest, RoundRectangleCornerOfOnePixelHasNoRadius) {
-    // 1 / 2 is 0, and Qt draws a rounded rectangle without a radius as a plain one.
-    CDrawRoundRect round;
-    round.m_rect = {10, 20, 110, 70};
-    round.m_nCornerWidth = 1;
-    round.m_nCornerHeight = 10;
-    const PaintRecord r = onlyDrawing(paint(round));
-    EXPECT_EQ(r.kind, PaintKind::Rects);
-    EXPECT_FALSE(r.integer);
-    EXPECT_EQ(r.rects, QList<QRectF>{QRectF(10, 20, 100, 50)});
-}
-
 // ---- line ----------------------------------------------------------------------------------
 
 TEST_F(RectsTest, LineEndsOnePixelShortOnTheRightAndBottomOnly) {

@@ -414,20 +414,4 @@ TEST_F(SolidTest, CubeDrawsSilhouetteFrontAndBackEdges) {
     }
 }
 
-TEST_F(SolidTest, CubeAtFullPercentHasNoDepth) {
-    // (0,0,50,30) at 100%: d = 30, s = 0, front top-left.
-    CDrawCube cube;
-    cube.m_rect = Rect32{0, 0, 50, 30};
-    cube.m_nPercent = 100;
-    cube.m_bFrontLeft = 1;
-    const PaintRecords records = drawings(paint(cube));
-    ASSERT_EQ(records.size(), 3u);
-    EXPECT_EQ(records[0].state.pen.style(), Qt::NoPen); // line off
-    EXPECT_EQ(records[0].state.brush.style(), Qt::NoBrush);
-    EXPECT_EQ(
-        pointsOf(records[1]),
-        (std::vector<QPoint>{
-            {0, 29}, {0, 29}, {49, 29}, {49, 29}, {0, 29}, {0, 0}, {49, 0}, {49, -1}, {49, 29}}));
-}
-
 } // namespace
