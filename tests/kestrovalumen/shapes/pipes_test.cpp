@@ -248,11 +248,21 @@ TEST_F(PipeTest, BalloonWithTheTailAtTheBottom) {
     EXPECT_EQ(fill.kind, PaintKind::Path);
     EXPECT_EQ(fill.state.pen.style(), Qt::NoPen);
     EXPECT_EQ(fill.state.brush.color().rgba(), 0xFF00FF00u);
-    EXPECT_EQ(fill.path.boundingRect(), QRectF(0, 0, 120, 60));
-    EXPECT_TRUE(fill.path.contains(QPointF(80, 54)));  // inside the tail
-    EXPECT_FALSE(fill.path.contains(QPointF(30, 55))); // below the body, beside the tail
-    EXPECT_TRUE(fill.path.contains(QPointF(60, 25)));
-    EXPECT_FALSE(fill.path.contains(QPointF(1, 1))); // cut off by the corner
+    // The outline anticlockwise from the top edge's right end: edges, tail and the four corner
+    // quarters.
+    QPainterPath outline(QPointF(100, 0));
+    outline.lineTo(20, 0);
+    outline.arcTo(QRectF(0, 0, 40, 20), 90, 90);
+    outline.lineTo(0, 40);
+    outline.arcTo(QRectF(0, 30, 40, 20), 180, 90);
+    outline.lineTo(90, 50);
+    outline.lineTo(60, 60);
+    outline.lineTo(100, 50);
+    outline.arcTo(QRectF(80, 30, 40, 20), 270, 90);
+    outline.lineTo(120, 10);
+    outline.arcTo(QRectF(80, 0, 40, 20), 0, 90);
+    outline.closeSubpath();
+    EXPECT_EQ(fill.path, outline);
 
     const std::vector<QLine> lines = {
         {0, 10, 0, 40},     // left
