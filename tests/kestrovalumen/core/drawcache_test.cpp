@@ -22,13 +22,6 @@ using namespace shapetest;
 
 class DrawCacheTest : public HostTest {};
 
-struct ChangeCase {
-    const char* name;
-    std::function<CDrawObj*()> make;
-    std::function<void(CDrawObj*)> setUp;  //!< the first draw's fields
-    std::function<void(CDrawObj*)> change; //!< then this, before the second draw
-};
-
 template <class T>
 T* As(CDrawObj* o) {
     return static_cast<T*>(o);
@@ -43,138 +36,78 @@ void Outlined(CDrawObj* o, const Rect32& rect, int penWidth) {
     o->m_logBrush.color = 0xC0D0E0;
 }
 
-const ChangeCase kChanges[] = {
-    {"half box: the other half", [] { return new CDrawHalfBox; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 100, 60}, 3);
-         As<CDrawHalfBox>(o)->m_nCornerWidth = 10;
-         As<CDrawHalfBox>(o)->m_nCornerHeight = 6;
-     },
-     [](CDrawObj* o) { As<CDrawHalfBox>(o)->m_bOtherHalf = 1; }},
-    {"half box: split", [] { return new CDrawHalfBox; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 100, 60}, 3);
-     },
-     [](CDrawObj* o) { As<CDrawHalfBox>(o)->m_bVerticalSplit = 1; }},
-    {"half box: pen width moves the outline", [] { return new CDrawHalfBox; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 100, 60}, 3);
-     },
-     [](CDrawObj* o) { o->m_logPen.widthX = 6; }},
-    {"half box: odd corner", [] { return new CDrawHalfBox; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 100, 60}, 1);
-         As<CDrawHalfBox>(o)->m_nCornerWidth = 10;
-         As<CDrawHalfBox>(o)->m_nCornerHeight = 6;
-     },
-     [](CDrawObj* o) { As<CDrawHalfBox>(o)->m_nCornerHeight = 7; }},
-    {"half box: moved", [] { return new CDrawHalfBox; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 100, 60}, 1);
-     },
-     [](CDrawObj* o) {
-         o->m_rect = Rect32{5, 7, 105, 67};
-     }},
-    {"ring: width", [] { return new CDrawCircle3D; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 120, 80}, 1);
-         As<CDrawCircle3D>(o)->m_nRingWidth = 150;
-     },
-     [](CDrawObj* o) { As<CDrawCircle3D>(o)->m_nRingWidth = 300; }},
-    {"ring: colours", [] { return new CDrawCircle3D; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 120, 80}, 1);
-         As<CDrawCircle3D>(o)->m_nRingWidth = 150;
-     },
-     [](CDrawObj* o) { o->m_logBrush.color = 0x00FF00, o->m_logPen.color = 0x0000FF; }},
-    {"ring: wide to tall", [] { return new CDrawCircle3D; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 120, 80}, 1);
-         As<CDrawCircle3D>(o)->m_nRingWidth = 150;
-     },
-     [](CDrawObj* o) {
-         o->m_rect = Rect32{0, 0, 80, 120};
-     }},
-    {"straight pipe: colour", [] { return new CDrawPipe1; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 100, 40}, 1);
-         As<CDrawPipe1>(o)->m_bHorizontal = 1;
-     },
-     [](CDrawObj* o) { o->m_logBrush.color = 0x112233; }},
-    {"straight pipe: run", [] { return new CDrawPipe2; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 100, 40}, 1);
-     },
-     [](CDrawObj* o) { As<CDrawPipe2>(o)->m_bHorizontal = 1; }},
-    {"elbow: corner", [] { return new CDrawPipe3; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 100, 80}, 1);
-         auto* e = As<CDrawPipe3>(o);
-         e->m_rcDesign = Rect32{0, 0, 100, 80};
-         e->m_nHorzThick = 20;
-         e->m_nVertThick = 15;
-     },
-     [](CDrawObj* o) { As<CDrawPipe3>(o)->m_nElbowType = 2; }},
-    {"elbow: thickness", [] { return new CDrawPipe3; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 100, 80}, 1);
-         auto* e = As<CDrawPipe3>(o);
-         e->m_rcDesign = Rect32{0, 0, 100, 80};
-         e->m_nHorzThick = 20;
-         e->m_nVertThick = 15;
-     },
-     [](CDrawObj* o) { As<CDrawPipe3>(o)->m_nVertThick = 30; }},
-    {"balloon: tail", [] { return new CDrawBalloon; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 120, 90}, 2);
-         As<CDrawBalloon>(o)->m_nTailPos = 40;
-     },
-     [](CDrawObj* o) { As<CDrawBalloon>(o)->m_nTailSide = 3; }},
-    {"balloon: fill colour", [] { return new CDrawBalloon; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 120, 90}, 2);
-     },
-     [](CDrawObj* o) { o->m_logBrush.color = 0x445566; }},
-    {"triangle: apex", [] { return new CDrawIsoscelestriangle; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 80, 60}, 1);
-         As<CDrawIsoscelestriangle>(o)->m_nPercent = 25;
-     },
-     [](CDrawObj* o) { As<CDrawIsoscelestriangle>(o)->m_nPercent = 75; }},
-    {"rectangle: pen colour", [] { return new CDrawRect; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 80, 60}, 2);
-     },
-     [](CDrawObj* o) { o->m_logPen.color = 0x0000FF; }},
-    {"rectangle: pen style and width", [] { return new CDrawRect; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 80, 60}, 2);
-     },
-     [](CDrawObj* o) { o->m_logPen.style = 1, o->m_logPen.widthX = 4; }},
-    {"rectangle: brush style", [] { return new CDrawRect; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 80, 60}, 2);
-     },
-     [](CDrawObj* o) { o->m_logBrush.style = 11; }},
-    {"rectangle: fill off", [] { return new CDrawRect; },
-     [](CDrawObj* o) {
-         Outlined(o, {0, 0, 80, 60}, 2);
-     },
-     [](CDrawObj* o) { o->m_bBrush = 0; }},
+template <class T>
+CDrawObj* make() {
+    return new T;
+}
+
+void halfBoxCorner(CDrawObj* o) {
+    As<CDrawHalfBox>(o)->m_nCornerWidth = 10;
+    As<CDrawHalfBox>(o)->m_nCornerHeight = 6;
+}
+void ringOf150(CDrawObj* o) {
+    As<CDrawCircle3D>(o)->m_nRingWidth = 150;
+}
+void elbowDesign(CDrawObj* o) {
+    auto* e = As<CDrawPipe3>(o);
+    e->m_rcDesign = Rect32{0, 0, 100, 80};
+    e->m_nHorzThick = 20;
+    e->m_nVertThick = 15;
+}
+
+struct ChangeCase {
+    const char* name;
+    CDrawObj* (*make)();
+    Rect32 rect;
+    int penWidth;
+    void (*setUp)(CDrawObj*);  //!< the first draw's own fields, after the outline and fill
+    void (*change)(CDrawObj*); //!< then this, before the second draw
 };
+
+// clang-format off
+const ChangeCase kChanges[] = {
+    {"half box: the other half", make<CDrawHalfBox>, {0, 0, 100, 60}, 3, halfBoxCorner, [](CDrawObj* o) { As<CDrawHalfBox>(o)->m_bOtherHalf = 1; }},
+    {"half box: split", make<CDrawHalfBox>, {0, 0, 100, 60}, 3, nullptr, [](CDrawObj* o) { As<CDrawHalfBox>(o)->m_bVerticalSplit = 1; }},
+    {"half box: pen width moves the outline", make<CDrawHalfBox>, {0, 0, 100, 60}, 3, nullptr, [](CDrawObj* o) { o->m_logPen.widthX = 6; }},
+    {"half box: odd corner", make<CDrawHalfBox>, {0, 0, 100, 60}, 1, halfBoxCorner, [](CDrawObj* o) { As<CDrawHalfBox>(o)->m_nCornerHeight = 7; }},
+    {"half box: moved", make<CDrawHalfBox>, {0, 0, 100, 60}, 1, nullptr, [](CDrawObj* o) { o->m_rect = Rect32{5, 7, 105, 67}; }},
+    {"ring: width", make<CDrawCircle3D>, {0, 0, 120, 80}, 1, ringOf150, [](CDrawObj* o) { As<CDrawCircle3D>(o)->m_nRingWidth = 300; }},
+    {"ring: colours", make<CDrawCircle3D>, {0, 0, 120, 80}, 1, ringOf150, [](CDrawObj* o) { o->m_logBrush.color = 0x00FF00, o->m_logPen.color = 0x0000FF; }},
+    {"ring: wide to tall", make<CDrawCircle3D>, {0, 0, 120, 80}, 1, ringOf150, [](CDrawObj* o) { o->m_rect = Rect32{0, 0, 80, 120}; }},
+    {"straight pipe: colour", make<CDrawPipe1>, {0, 0, 100, 40}, 1, [](CDrawObj* o) { As<CDrawPipe1>(o)->m_bHorizontal = 1; }, [](CDrawObj* o) { o->m_logBrush.color = 0x112233; }},
+    {"straight pipe: run", make<CDrawPipe2>, {0, 0, 100, 40}, 1, nullptr, [](CDrawObj* o) { As<CDrawPipe2>(o)->m_bHorizontal = 1; }},
+    {"elbow: corner", make<CDrawPipe3>, {0, 0, 100, 80}, 1, elbowDesign, [](CDrawObj* o) { As<CDrawPipe3>(o)->m_nElbowType = 2; }},
+    {"elbow: thickness", make<CDrawPipe3>, {0, 0, 100, 80}, 1, elbowDesign, [](CDrawObj* o) { As<CDrawPipe3>(o)->m_nVertThick = 30; }},
+    {"balloon: tail", make<CDrawBalloon>, {0, 0, 120, 90}, 2, [](CDrawObj* o) { As<CDrawBalloon>(o)->m_nTailPos = 40; }, [](CDrawObj* o) { As<CDrawBalloon>(o)->m_nTailSide = 3; }},
+    {"balloon: fill colour", make<CDrawBalloon>, {0, 0, 120, 90}, 2, nullptr, [](CDrawObj* o) { o->m_logBrush.color = 0x445566; }},
+    {"triangle: apex", make<CDrawIsoscelestriangle>, {0, 0, 80, 60}, 1, [](CDrawObj* o) { As<CDrawIsoscelestriangle>(o)->m_nPercent = 25; }, [](CDrawObj* o) { As<CDrawIsoscelestriangle>(o)->m_nPercent = 75; }},
+    {"rectangle: pen colour", make<CDrawRect>, {0, 0, 80, 60}, 2, nullptr, [](CDrawObj* o) { o->m_logPen.color = 0x0000FF; }},
+    {"rectangle: pen style and width", make<CDrawRect>, {0, 0, 80, 60}, 2, nullptr, [](CDrawObj* o) { o->m_logPen.style = 1, o->m_logPen.widthX = 4; }},
+    {"rectangle: brush style", make<CDrawRect>, {0, 0, 80, 60}, 2, nullptr, [](CDrawObj* o) { o->m_logBrush.style = 11; }},
+    {"rectangle: fill off", make<CDrawRect>, {0, 0, 80, 60}, 2, nullptr, [](CDrawObj* o) { o->m_bBrush = 0; }},
+};
+// clang-format on
+
+//! A new object with the case's first fields, and the change applied when asked.
+std::unique_ptr<CDrawObj> built(const ChangeCase& c, bool changed) {
+    std::unique_ptr<CDrawObj> object(c.make());
+    Outlined(object.get(), c.rect, c.penWidth);
+    if (c.setUp) {
+        c.setUp(object.get());
+    }
+    if (changed) {
+        c.change(object.get());
+    }
+    return object;
+}
 
 TEST_F(DrawCacheTest, DrawAfterAChangePaintsWhatANewObjectPaints) {
     for (const ChangeCase& c : kChanges) {
-        std::unique_ptr<CDrawObj> kept(c.make());
-        c.setUp(kept.get());
+        std::unique_ptr<CDrawObj> kept = built(c, false);
         const PaintRecords first = paint(*kept);
         EXPECT_EQ(paint(*kept), first) << c.name << ": unchanged";
         c.change(kept.get());
-
-        std::unique_ptr<CDrawObj> fresh(c.make());
-        c.setUp(fresh.get());
-        c.change(fresh.get());
-        const PaintRecords expected = paint(*fresh);
+        const PaintRecords expected = paint(*built(c, true));
         EXPECT_NE(expected, first) << c.name << ": the change must show";
         EXPECT_EQ(paint(*kept), expected) << c.name;
     }

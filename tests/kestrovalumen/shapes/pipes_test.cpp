@@ -176,38 +176,19 @@ TEST_F(PipeTest, PlanesFillThenFrameInTheirEdgeStyle) {
         std::function<CDrawObj*()> make;
         std::vector<std::pair<QRgb, QLine>> frame;
     };
+    // clang-format off
     const Case cases[] = {
-        {"etched",
-         [] { return new CDrawPlane1; },
-         {{white, innerTop},
-          {white, innerLeft},
-          {white, outerBottom},
-          {white, outerRight},
-          {mid, outerTop},
-          {mid, outerLeft},
-          {mid, innerBottom},
-          {mid, innerRight}}},
-        {"sunken",
-         [] { return new CDrawPlane2; },
-         {{mid, outerLeft},
-          {mid, outerTop},
-          {dark, innerLeft},
-          {dark, innerTop},
-          {white, outerRight},
-          {white, outerBottom},
-          {light, innerRight},
-          {light, innerBottom}}},
-        {"raised",
-         [] { return new CDrawPlane3; },
-         {{light, outerLeft},
-          {light, outerTop},
-          {white, innerLeft},
-          {white, innerTop},
-          {dark, outerRight},
-          {dark, outerBottom},
-          {mid, innerRight},
-          {mid, innerBottom}}},
+        {"etched", [] { return new CDrawPlane1; },
+         {{white, innerTop}, {white, innerLeft}, {white, outerBottom}, {white, outerRight},
+          {mid, outerTop}, {mid, outerLeft}, {mid, innerBottom}, {mid, innerRight}}},
+        {"sunken", [] { return new CDrawPlane2; },
+         {{mid, outerLeft}, {mid, outerTop}, {dark, innerLeft}, {dark, innerTop},
+          {white, outerRight}, {white, outerBottom}, {light, innerRight}, {light, innerBottom}}},
+        {"raised", [] { return new CDrawPlane3; },
+         {{light, outerLeft}, {light, outerTop}, {white, innerLeft}, {white, innerTop},
+          {dark, outerRight}, {dark, outerBottom}, {mid, innerRight}, {mid, innerBottom}}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         std::unique_ptr<CDrawObj> plane(c.make());
         EXPECT_TRUE(load(*plane, kestro::encodeObject(objectOn(10, 20, 110, 60)))) << c.name;
