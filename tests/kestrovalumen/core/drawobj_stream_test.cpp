@@ -313,39 +313,24 @@ kestro::ObjectRecord everyKind(kestro::AnimationHeader::Form form) {
     r.bottom = 50;
     r.name = "all";
     r.events = {{11111, "EV"}};
-    BlinkRecord blink;
-    blink.header = h;
-    PenRecord pen;
-    pen.header = h;
-    pen.values = {1, 2};
-    pen.colors = {0x0000FF, 0x00FF00};
-    BrushRecord brush;
-    brush.header = h;
-    brush.values = {5};
-    brush.colors = {0x123456};
-    TextColorRecord text;
-    text.header = h;
-    HMoveRecord hmove;
-    hmove.header = h;
-    VMoveRecord vmove;
-    vmove.header = h;
-    SizeRecord size;
-    size.header = h;
-    size.maxPercent = 100;
-    ClickRecord click;
-    click.header = h;
+    // clang-format off
+    BlinkRecord blink; blink.header = h;
+    PenRecord pen; pen.header = h; pen.values = {1, 2}; pen.colors = {0x0000FF, 0x00FF00};
+    BrushRecord brush; brush.header = h; brush.values = {5}; brush.colors = {0x123456};
+    TextColorRecord text; text.header = h;
+    HMoveRecord hmove; hmove.header = h;
+    VMoveRecord vmove; vmove.header = h;
+    SizeRecord size; size.header = h; size.maxPercent = 100;
+    ClickRecord click; click.header = h;
     click.texts = {"", "", "", "", "打印当前屏幕", "", "退出运行环境", ""};
     click.flags = {1, 0, 0, 0, 1, 0, 1, 0x100};
-    InputRecord input;
-    input.header = h;
-    input.prompt = "value";
+    InputRecord input; input.header = h; input.prompt = "value";
     if (form == AnimationHeader::Form::Current) {
         input.header.version = 11;
         input.upper = InputLimit{true, 0, "UP"};
     }
-    OutputRecord output;
-    output.header = h;
-    output.offText = "off";
+    OutputRecord output; output.header = h; output.offText = "off";
+    // clang-format on
     r.animations = {animationEntry(VisibleRecord{h, 1}),
                     animationEntry(blink),
                     animationEntry(pen),

@@ -282,40 +282,18 @@ TEST_F(SolidTest, PentagonShrinksItsOutlinesFromPenToBrushColour) {
     // Extent 10 in every case: k = 0..6; the colour bytes (lowest first) step by
     // MulDiv(0x20, 200, 10) = 640, 400 and 200 hundredths.
     const QRgb colours[7] = {0x000000, 0x020406, 0x04080C, 0x060C13, 0x081019, 0x0A1420, 0x0C1826};
+    // clang-format off
     const PentagonCase cases[] = {
-        {"up",
-         0,
-         {100, 200, 110, 220},
-         50,
-         [](int k) {
-             return std::vector<QPoint>{
-                 {100 + k, 219}, {100 + k, 210}, {105, 201}, {109 - k, 210}, {109 - k, 219}};
-         }},
-        {"right",
-         1,
-         {100, 200, 120, 210},
-         30,
-         [](int k) {
-             return std::vector<QPoint>{
-                 {101, 200 + k}, {114, 200 + k}, {119, 205}, {114, 209 - k}, {101, 209 - k}};
-         }},
-        {"down",
-         2,
-         {100, 200, 110, 220},
-         50,
-         [](int k) {
-             return std::vector<QPoint>{
-                 {109 - k, 201}, {109 - k, 210}, {105, 219}, {100 + k, 210}, {100 + k, 201}};
-         }},
-        {"left",
-         3,
-         {100, 200, 120, 210},
-         30,
-         [](int k) {
-             return std::vector<QPoint>{
-                 {119, 209 - k}, {106, 209 - k}, {101, 205}, {106, 200 + k}, {119, 200 + k}};
-         }},
+        {"up", 0, {100, 200, 110, 220}, 50, [](int k) {
+             return std::vector<QPoint>{{100 + k, 219}, {100 + k, 210}, {105, 201}, {109 - k, 210}, {109 - k, 219}}; }},
+        {"right", 1, {100, 200, 120, 210}, 30, [](int k) {
+             return std::vector<QPoint>{{101, 200 + k}, {114, 200 + k}, {119, 205}, {114, 209 - k}, {101, 209 - k}}; }},
+        {"down", 2, {100, 200, 110, 220}, 50, [](int k) {
+             return std::vector<QPoint>{{109 - k, 201}, {109 - k, 210}, {105, 219}, {100 + k, 210}, {100 + k, 201}}; }},
+        {"left", 3, {100, 200, 120, 210}, 30, [](int k) {
+             return std::vector<QPoint>{{119, 209 - k}, {106, 209 - k}, {101, 205}, {106, 200 + k}, {119, 200 + k}}; }},
     };
+    // clang-format on
     for (const PentagonCase& c : cases) {
         CDrawPentagon3D pentagon;
         pentagon.m_rect = c.rect;
