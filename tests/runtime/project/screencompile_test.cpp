@@ -212,8 +212,6 @@ TEST(ScreenCompile, OldProjectsWriteTheSourceIntoTheHeader) {
               "62 00 00 00 00 00 00 00 00");
 }
 
-// ---- the plug-in reads what the compiler writes ----
-
 class CompiledRecordsLoad : public HostTest {
 protected:
     void SetUp() override {
@@ -225,8 +223,11 @@ protected:
         __plugin_cleanup();
         HostTest::TearDown();
     }
+};
 
-    void expectEveryObjectLoads(const std::string& file) {
+TEST_F(CompiledRecordsLoad, EveryClassAndAnimationKindOfTheExamples) {
+    for (const char* file :
+         {"all-classes.json", "animations.json", "old-header.json", "tank.json"}) {
         const Project project =
             compiled(projecttest::readFile(projecttest::sourceDir() + "/examples/" + file), file);
         Gui::instance().setProjectVersion(project.version);
@@ -236,10 +237,9 @@ protected:
                 if (object.classNumber == 0x6001) {
                     continue; // the host's text class is not the plug-in's
                 }
-                SCOPED_TRACE(file + ": " + object.className + " " + object.name);
+                SCOPED_TRACE(std::string(file) + ": " + object.className + " " + object.name);
                 std::unique_ptr<rtti::object_c> created(
                     ClassRegistry::instance().create(object.classNumber));
-                ASSERT_NE(created, nullptr);
                 auto* drawing = dynamic_cast<CDrawObj*>(created.get());
                 ASSERT_NE(drawing, nullptr);
                 FF::utils::MemoryBuffer buffer(object.record.data(), object.record.size());
@@ -249,24 +249,8 @@ protected:
                 ++loaded;
             }
         }
-        EXPECT_GT(loaded, 0u);
+        EXPECT_GT(loaded, 0u) << file;
     }
-};
-
-TEST_F(CompiledRecordsLoad, EveryClass) {
-    expectEveryObjectLoads("all-classes.json");
-}
-
-TEST_F(CompiledRecordsLoad, EveryAnimationKind) {
-    expectEveryObjectLoads("animations.json");
-}
-
-TEST_F(CompiledRecordsLoad, OldAnimationHeaders) {
-    expectEveryObjectLoads("old-header.json");
-}
-
-TEST_F(CompiledRecordsLoad, TheTankExample) {
-    expectEveryObjectLoads("tank.json");
 }
 
 } // namespace
