@@ -25,6 +25,7 @@ struct ErrorCase {
     const char* message;
 };
 
+// clang-format off
 const ErrorCase kErrors[] = {
     {"", 0, 1, 1, "expected a value, found the end of the expression"},
     {"1 +", 3, 1, 4, "expected a value, found the end of the expression"},
@@ -32,8 +33,7 @@ const ErrorCase kErrors[] = {
     {")", 0, 1, 1, "expected a value, found ')'"},
     {"!", 1, 1, 2, "expected a value, found the end of the expression"},
     {"(1 + 2", 6, 1, 7, "expected ')', found the end of the expression"},
-    {"(1))", 3, 1, 4, "unmatched ')'"},
-    {"1 + 2)", 5, 1, 6, "unmatched ')'"},
+    {"(1))", 3, 1, 4, "unmatched ')'"}, {"1 + 2)", 5, 1, 6, "unmatched ')'"},
     {"1 2", 2, 1, 3, "expected an operator, found '2'"},
     {"x x", 2, 1, 3, "expected an operator, found 'x'"},
     {"1 ? 2", 5, 1, 6, "expected ':', found the end of the expression"},
@@ -47,20 +47,17 @@ const ErrorCase kErrors[] = {
     {"str(1, 2, 3)", 0, 1, 1, "expected 1 or 2 arguments for 'str', found 3"},
     {"1 + foo(1)", 4, 1, 5, "unknown function 'foo'"},
     {"true(1)", 0, 1, 1, "unknown function 'true'"},
-    {"Tank9.Level", 0, 1, 1, "unknown tag 'Tank9.Level'"},
-    {"x + X", 4, 1, 5, "unknown tag 'X'"},
+    {"Tank9.Level", 0, 1, 1, "unknown tag 'Tank9.Level'"}, {"x + X", 4, 1, 5, "unknown tag 'X'"},
     {"abs", 0, 1, 1, "unknown tag 'abs' (a function is called with parentheses: abs(...))"},
     {"x = 1", 2, 1, 3, "expected '==' (a single '=' is no operator)"},
     {"1 =< 2", 2, 1, 3, "expected '==' (a single '=' is no operator)"},
-    {"x & 1", 2, 1, 3, "expected '&&'"},
-    {"x | 1", 2, 1, 3, "expected '||'"},
+    {"x & 1", 2, 1, 3, "expected '&&'"}, {"x | 1", 2, 1, 3, "expected '||'"},
     {"\"abc", 4, 1, 5, "expected '\"' to end the string"},
     {"\"ab\ncd\"", 3, 1, 4, "expected '\"' to end the string"},
     {"\"ab\\", 4, 1, 5, "expected '\"' to end the string"},
     {"\"a\\qb\"", 2, 1, 3, "unknown escape sequence '\\q'"},
     {"\"\\x4\"", 1, 1, 2, "expected two hexadecimal digits after '\\x'"},
-    {"1.", 2, 1, 3, "expected a digit after '.'"},
-    {"1.x", 2, 1, 3, "expected a digit after '.'"},
+    {"1.", 2, 1, 3, "expected a digit after '.'"}, {"1.x", 2, 1, 3, "expected a digit after '.'"},
     {"2e+", 3, 1, 4, "expected a digit in the exponent"},
     {"2e", 2, 1, 3, "expected a digit in the exponent"},
     {"1FIC101", 0, 1, 1, "tag names must not start with a digit"},
@@ -68,8 +65,7 @@ const ErrorCase kErrors[] = {
     {"9223372036854775808", 0, 1, 1, "integer constant out of range"},
     {"99999999999999999999", 0, 1, 1, "integer constant out of range"},
     {"-99999999999999999999", 1, 1, 2, "integer constant out of range"},
-    {"1e999", 0, 1, 1, "decimal constant out of range"},
-    {"#", 0, 1, 1, "unexpected '#'"},
+    {"1e999", 0, 1, 1, "decimal constant out of range"}, {"#", 0, 1, 1, "unexpected '#'"},
     {"1 + \x01", 4, 1, 5, "unexpected byte 0x01"},
     {"x +\n\nx *", 8, 3, 4, "expected a value, found the end of the expression"},
     {"1 +\n  (2 *\n   )", 14, 3, 4, "expected a value, found ')'"},
@@ -77,6 +73,7 @@ const ErrorCase kErrors[] = {
     {"\"温度\" + )", 11, 1, 8, "expected a value, found ')'"},
     {"温度.上限 + 温度", 16, 1, 9, "unknown tag '温度'"},
 };
+// clang-format on
 
 TEST(ScriptCompiler, ReportsErrorsWithPositions) {
     for (const ErrorCase& c : kErrors) {

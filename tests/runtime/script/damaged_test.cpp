@@ -94,13 +94,13 @@ TEST_F(ScriptDamaged, HandBuiltProgramsRun) {
 }
 
 struct Damage {
-    const char* name;
     Bytes program;
-    const char* reason;
+    const char* reason; //!< after "damaged program: "
 };
 
 TEST_F(ScriptDamaged, RefusedWithReason) {
     const Bytes one = {0x02, 1};
+    const auto code = [](const Bytes& bytes) { return assemble({}, "", bytes); };
     const auto patched = [&](size_t at, std::initializer_list<unsigned char> bytes) {
         Bytes program = assemble({}, "", one);
         std::copy(bytes.begin(), bytes.end(), program.begin() + static_cast<std::ptrdiff_t>(at));
@@ -121,88 +121,68 @@ TEST_F(ScriptDamaged, RefusedWithReason) {
     const Bytes tooManyPending = pendingJumps(65, 65);
 
     const Damage cases[] = {
-        {"empty", {}, "damaged program: empty program"},
-        {"short header", shortHeader, "damaged program: truncated header"},
-        {"bad magic", badMagic, "damaged program: not an expression program (bad magic)"},
-        {"version 0", version0, "damaged program: unsupported version (0)"},
-        {"version 2", version2, "damaged program: unsupported version (2)"},
-        {"trailing byte", longer, "damaged program: bytes after the end of the program"},
-        {"constant count too large", manyConstants, "damaged program: truncated program"},
-        {"string area too large", hugeStrings, "damaged program: truncated program"},
-        {"code too large", hugeCode, "damaged program: truncated program"},
-        {"no code", assemble({}, "", {}), "damaged program: program has no code"},
-        {"unknown constant kind", unknownKind, "damaged program: unknown constant kind (0)"},
-        {"nan constant", assemble(floatConstant(std::nan("")), "", {0x01, 0, 0}),
-         "damaged program: constant is not a finite number (0)"},
-        {"infinite constant",
-         assemble(join({integerConstant(1), floatConstant(HUGE_VAL)}), "", one),
-         "damaged program: constant is not a finite number (1)"},
-        {"string beyond area", assemble(stringConstant(1, 2), "ab", {0x01, 0, 0}),
-         "damaged program: string constant outside the string area (0)"},
-        {"string offset wraps", assemble(stringConstant(0xFFFFFFFF, 0xFFFFFFFF), "ab", one),
-         "damaged program: string constant outside the string area (0)"},
-        {"unknown opcode", assemble({}, "", {0x7F}),
-         "damaged program: unknown opcode (127) at code offset 0"},
-        {"unknown opcode later", assemble({}, "", {0x02, 1, 0xFF}),
-         "damaged program: unknown opcode (255) at code offset 2"},
-        {"truncated const", assemble(integerConstant(5), "", {0x01, 0}),
-         "damaged program: truncated instruction at code offset 0"},
-        {"truncated load", assemble({}, "", {0x03, 1, 0, 0}),
-         "damaged program: truncated instruction at code offset 0"},
-        {"truncated jump", assemble({}, "", {0x02, 1, 0x28, 0}),
-         "damaged program: truncated instruction at code offset 2"},
-        {"truncated call", assemble({}, "", {0x02, 1, 0x30, 0}),
-         "damaged program: truncated instruction at code offset 2"},
-        {"truncated int8", assemble({}, "", {0x02}),
-         "damaged program: truncated instruction at code offset 0"},
-        {"constant index", assemble(integerConstant(5), "", {0x01, 5, 0}),
-         "damaged program: constant index out of range (5) at code offset 0"},
-        {"constant index without pool", assemble({}, "", {0x01, 0, 0}),
-         "damaged program: constant index out of range (0) at code offset 0"},
-        {"variable index", assemble({}, "", {0x03, 0xFF, 0xFF, 0xFF, 0xFF}),
-         "damaged program: variable index out of range (4294967295) at code offset 0"},
-        {"underflow at start", assemble({}, "", {0x10}),
-         "damaged program: stack underflow at code offset 0"},
-        {"underflow later", assemble({}, "", {0x02, 1, 0x10}),
-         "damaged program: stack underflow at code offset 2"},
-        {"underflow in call", assemble({}, "", {0x02, 1, 0x30, fmt::FnMin, 2}),
-         "damaged program: stack underflow at code offset 2"},
-        {"underflow in neg", assemble({}, "", {0x15}),
-         "damaged program: stack underflow at code offset 0"},
-        {"overflow", assemble({}, "", join({repeatCode({0x02, 1}, 65), repeatCode({0x10}, 64)})),
-         "damaged program: stack overflow at code offset 128"},
-        {"two values left", assemble({}, "", {0x02, 1, 0x02, 2}),
-         "damaged program: program does not end with exactly one value (2) at code offset 4"},
-        {"no value left", assemble({}, "", {0x02, 0, 0x29, 0, 0}),
-         "damaged program: program does not end with exactly one value (0) at code offset 5"},
-        {"unknown function", assemble({}, "", {0x02, 1, 0x30, 99, 1}),
-         "damaged program: unknown function (99) at code offset 2"},
-        {"too many arguments", assemble({}, "", {0x02, 1, 0x02, 1, 0x30, fmt::FnAbs, 2}),
-         "damaged program: wrong argument count (2) at code offset 4"},
-        {"no arguments", assemble({}, "", {0x02, 1, 0x30, fmt::FnMin, 0}),
-         "damaged program: wrong argument count (0) at code offset 2"},
-        {"jump beyond the end", assemble({}, "", {0x02, 1, 0x28, 0x10, 0}),
-         "damaged program: jump out of range at code offset 2"},
-        {"jump into an instruction",
-         assemble({}, "", {0x02, 1, 0x02, 1, 0x29, 1, 0, 0x02, 2, 0x10}),
-         "damaged program: jump into the middle of an instruction at code offset 9"},
-        {"jump into the last instruction",
-         assemble({}, "", {0x02, 1, 0x02, 1, 0x29, 1, 0, 0x02, 2}),
-         "damaged program: jump into the middle of an instruction at code offset 9"},
-        {"depths differ", assemble({}, "", {0x02, 1, 0x02, 0, 0x29, 2, 0, 0x02, 5, 0x10}),
-         "damaged program: paths meet with different stack depths at code offset 9"},
-        {"depths differ at the end", assemble({}, "", {0x02, 1, 0x02, 0, 0x29, 2, 0, 0x02, 5}),
-         "damaged program: paths meet with different stack depths at code offset 9"},
-        {"unreachable", assemble({}, "", {0x02, 1, 0x28, 2, 0, 0x02, 5}),
-         "damaged program: unreachable instruction at code offset 5"},
-        {"too many pending jumps", tooManyPending,
-         "damaged program: too many pending jumps at code offset 322"},
+        {{}, "empty program"},
+        {shortHeader, "truncated header"},
+        {badMagic, "not an expression program (bad magic)"},
+        {version0, "unsupported version (0)"},
+        {version2, "unsupported version (2)"},
+        {longer, "bytes after the end of the program"},
+        {manyConstants, "truncated program"},
+        {hugeStrings, "truncated program"},
+        {hugeCode, "truncated program"},
+        {code({}), "program has no code"},
+        {unknownKind, "unknown constant kind (0)"},
+        {assemble(floatConstant(std::nan("")), "", {0x01, 0, 0}),
+         "constant is not a finite number (0)"},
+        {assemble(join({integerConstant(1), floatConstant(HUGE_VAL)}), "", one),
+         "constant is not a finite number (1)"},
+        {assemble(stringConstant(1, 2), "ab", {0x01, 0, 0}),
+         "string constant outside the string area (0)"},
+        {assemble(stringConstant(0xFFFFFFFF, 0xFFFFFFFF), "ab", one),
+         "string constant outside the string area (0)"},
+        {code({0x7F}), "unknown opcode (127) at code offset 0"},
+        {code({0x02, 1, 0xFF}), "unknown opcode (255) at code offset 2"},
+        {assemble(integerConstant(5), "", {0x01, 0}), "truncated instruction at code offset 0"},
+        {code({0x03, 1, 0, 0}), "truncated instruction at code offset 0"},
+        {code({0x02, 1, 0x28, 0}), "truncated instruction at code offset 2"},
+        {code({0x02, 1, 0x30, 0}), "truncated instruction at code offset 2"},
+        {code({0x02}), "truncated instruction at code offset 0"},
+        {assemble(integerConstant(5), "", {0x01, 5, 0}),
+         "constant index out of range (5) at code offset 0"},
+        {code({0x01, 0, 0}), "constant index out of range (0) at code offset 0"},
+        {code({0x03, 0xFF, 0xFF, 0xFF, 0xFF}),
+         "variable index out of range (4294967295) at code offset 0"},
+        {code({0x10}), "stack underflow at code offset 0"},
+        {code({0x02, 1, 0x10}), "stack underflow at code offset 2"},
+        {code({0x02, 1, 0x30, fmt::FnMin, 2}), "stack underflow at code offset 2"},
+        {code({0x15}), "stack underflow at code offset 0"},
+        {code(join({repeatCode({0x02, 1}, 65), repeatCode({0x10}, 64)})),
+         "stack overflow at code offset 128"},
+        {code({0x02, 1, 0x02, 2}),
+         "program does not end with exactly one value (2) at code offset 4"},
+        {code({0x02, 0, 0x29, 0, 0}),
+         "program does not end with exactly one value (0) at code offset 5"},
+        {code({0x02, 1, 0x30, 99, 1}), "unknown function (99) at code offset 2"},
+        {code({0x02, 1, 0x02, 1, 0x30, fmt::FnAbs, 2}),
+         "wrong argument count (2) at code offset 4"},
+        {code({0x02, 1, 0x30, fmt::FnMin, 0}), "wrong argument count (0) at code offset 2"},
+        {code({0x02, 1, 0x28, 0x10, 0}), "jump out of range at code offset 2"},
+        {code({0x02, 1, 0x02, 1, 0x29, 1, 0, 0x02, 2, 0x10}),
+         "jump into the middle of an instruction at code offset 9"},
+        {code({0x02, 1, 0x02, 1, 0x29, 1, 0, 0x02, 2}),
+         "jump into the middle of an instruction at code offset 9"},
+        {code({0x02, 1, 0x02, 0, 0x29, 2, 0, 0x02, 5, 0x10}),
+         "paths meet with different stack depths at code offset 9"},
+        {code({0x02, 1, 0x02, 0, 0x29, 2, 0, 0x02, 5}),
+         "paths meet with different stack depths at code offset 9"},
+        {code({0x02, 1, 0x28, 2, 0, 0x02, 5}), "unreachable instruction at code offset 5"},
+        {tooManyPending, "too many pending jumps at code offset 322"},
     };
     for (const Damage& d : cases) {
         const scripttest::Outcome outcome = run(d.program);
-        EXPECT_FALSE(outcome.ok) << d.name;
-        EXPECT_EQ(outcome.error, d.reason) << d.name;
-        EXPECT_EQ(outcome.value.kind(), Script::ValueType::Empty) << d.name;
+        EXPECT_FALSE(outcome.ok) << d.reason;
+        EXPECT_EQ(outcome.error, std::string("damaged program: ") + d.reason);
+        EXPECT_EQ(outcome.value.kind(), Script::ValueType::Empty) << d.reason;
     }
     Script::ValueType result;
     EXPECT_FALSE(script_SvrRunProg(nullptr, 20, result, &host));

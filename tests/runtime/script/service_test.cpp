@@ -18,26 +18,16 @@ TEST(ScriptValue, NumbersAsShortestText) {
     const struct {
         double value;
         const char* text;
+        // clang-format off
     } floats[] = {
-        {3.0, "3"},
-        {-0.0, "0"},
-        {0.1 + 0.2, "0.30000000000000004"},
-        {2.0 / 3.0, "0.6666666666666666"},
-        {-123.456, "-123.456"},
-        {123456789.125, "123456789.125"},
-        {1e20, "100000000000000000000"},
-        {1e21, "1e+21"},
-        {1.5e21, "1.5e+21"},
-        {1e-6, "0.000001"},
-        {1.25e-6, "0.00000125"},
-        {1e-7, "1e-7"},
-        {-1.5e-7, "-1.5e-7"},
-        {5e-324, "5e-324"},
-        {std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
-        {HUGE_VAL, "inf"}, // only a host's holder holds these, never a program's
-        {-HUGE_VAL, "-inf"},
-        {std::nan(""), "nan"},
+        {3.0, "3"}, {-0.0, "0"}, {0.1 + 0.2, "0.30000000000000004"},
+        {2.0 / 3.0, "0.6666666666666666"}, {-123.456, "-123.456"}, {123456789.125, "123456789.125"},
+        {1e20, "100000000000000000000"}, {1e21, "1e+21"}, {1.5e21, "1.5e+21"}, {1e-6, "0.000001"},
+        {1.25e-6, "0.00000125"}, {1e-7, "1e-7"}, {-1.5e-7, "-1.5e-7"}, {5e-324, "5e-324"},
+        {std::numeric_limits<double>::max(), "1.7976931348623157e+308"}, {HUGE_VAL, "inf"},
+        {-HUGE_VAL, "-inf"}, {std::nan(""), "nan"},
     };
+    // clang-format on
     for (const auto& c : floats) {
         Script::ValueType value;
         value.setFloat(c.value);
