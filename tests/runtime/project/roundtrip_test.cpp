@@ -195,7 +195,10 @@ TEST(RoundTrip, UnusualRecordsAndSources) {
         objects.push_back(object(0x5008, full));
         objects.push_back(object(0x500E, full + "\x7f"));
     }
-    const Project project = projectWithRecords(objects);
+    Project project = projectWithRecords(objects);
+    project.windows.push_back(WindowDef{});
+    project.windows.back().number = 2;
+    project.startWindow = 2; // not the first window: the dump must say so
     expectRoundTrip(project);
     const std::string dump = dumpProjectJson(project);
     // The zero byte travels as an escape; the two-byte name prefix as raw bytes.

@@ -202,14 +202,26 @@ TEST(ScreenCompile, ValueInputVersionFollowsItsLimits) {
 }
 
 TEST(ScreenCompile, OldProjectsWriteTheSourceIntoTheHeader) {
+    for (const char* version : {"3.2.5.1840", "3.2.4.2000"}) {
+        const std::string record = recordOf(
+            R"({"class": "CDrawRect", "rect": [1, 2, 3, 4], "animations": [
+                  {"kind": "visible", "program": "09", "expression": "old text"},
+                  {"kind": "visible", "program": "", "headerSource": "ab"}]})",
+            std::string("\"version\": \"") + version + "\",");
+        EXPECT_EQ(
+            hex(record.substr(record.size() - 37)),
+            "0b 30 00 00 08 6f 6c 64 20 74 65 78 74 01 00 00 00 09 00 00 00 00 0b 30 00 00 02 "
+            "61 62 00 00 00 00 00 00 00 00")
+            << version;
+    }
+}
+
+TEST(ScreenCompile, AnimationFieldsLeftOutTakeTheirDefaults) {
+    // A size animation: type 0, minimum 0.0 at 0 %, maximum 100.0 at 100 %, mode 0.
     const std::string record = recordOf(
-        R"({"class": "CDrawRect", "rect": [1, 2, 3, 4], "animations": [
-              {"kind": "visible", "program": "09", "expression": "old text"},
-              {"kind": "visible", "program": "", "headerSource": "ab"}]})",
-        R"("version": "3.2.5.1840",)");
-    EXPECT_EQ(hex(record.substr(record.size() - 37)),
-              "0b 30 00 00 08 6f 6c 64 20 74 65 78 74 01 00 00 00 09 00 00 00 00 0b 30 00 00 02 61 "
-              "62 00 00 00 00 00 00 00 00");
+        R"({"class": "CDrawRect", "rect": [1, 2, 3, 4], "animations": [{"kind": "size"}]})");
+    EXPECT_EQ(hex(record.substr(record.size() - 24)),
+              "00 00 00 00 00 00 00 00 00 00 00 00 00 00 c8 42 64 00 00 00 00 00 00 00");
 }
 
 class CompiledRecordsLoad : public HostTest {

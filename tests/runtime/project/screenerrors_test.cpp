@@ -21,6 +21,11 @@ struct ErrorCase {
 };
 
 const ErrorCase kCases[] = {
+    {"values nested deeper than 200 levels", "{\"tags\": " + std::string(200, '[') + "]", 1, 209,
+     "values nested more than 200 levels deep"},
+    {"four-byte character before the error",
+     "{\"windows\": [{\"name\": \"\xF0\x9F\x98\x80\", \"x\": 1}]}", 1, 28,
+     "unknown field 'x' in a window"},
     {"missing comma between members", "{\n  \"tags\": []\n  \"windows\": []\n}\n", 3, 3,
      "expected ',' or '}' after an object member"},
     {"byte order mark skipped, columns after it", "\xEF\xBB\xBF{\"tags\": [] \"windows\": []}", 1,
