@@ -45,22 +45,13 @@ struct Block {
 
 std::vector<Block> fencedBlocks(const std::string& markdown) {
     std::vector<Block> blocks;
-    const QStringList lines = QString::fromStdString(markdown).split('\n');
-    Block* open = nullptr;
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString& line = lines[i];
-        if (!line.startsWith("```")) {
-            if (open) {
-                open->text += line.toStdString() + "\n";
-            }
-            continue;
-        }
-        if (open) {
-            open = nullptr;
-        } else {
-            blocks.push_back({line.mid(3).trimmed().toStdString(), "", i + 1});
-            open = &blocks.back();
-        }
+    const QString text = QString::fromStdString(markdown);
+    const QRegularExpression fence("^```([^\n]*)\n(.*?)^```",
+                                   QRegularExpression::MultilineOption |
+                                       QRegularExpression::DotMatchesEverythingOption);
+    for (const QRegularExpressionMatch& m : fence.globalMatch(text)) {
+        blocks.push_back({m.captured(1).trimmed().toStdString(), m.captured(2).toStdString(),
+                          static_cast<int>(text.left(m.capturedStart()).count('\n')) + 1});
     }
     return blocks;
 }
@@ -213,53 +204,34 @@ struct Recipe {
     std::vector<Expectation> expected;
 };
 
+// clang-format off
 const Recipe kRecipes[] = {
-    {"pump-button",
-     {{2, "Pump", "fill.color", "#3cc85a"},
-      {2, "State", "text", "Running"},
-      {4, "Pump", "fill.color", "#c4cdd5"},
-      {4, "State", "text", "Stopped"}}},
+    {"pump-button", {{2, "Pump", "fill.color", "#3cc85a"}, {2, "State", "text", "Running"},
+                     {4, "Pump", "fill.color", "#c4cdd5"}, {4, "State", "text", "Stopped"}}},
     // Level [42, 22, 118, 182]: 160 pixels for 0 to 100, the bottom edge stays.
-    {"tank-level",
-     {{0, "Level", "rect", "[42,86,118,182]"},
-      {0, "Value", "text", "60.0"},
-      {2, "Level", "rect", "[42,142,118,182]"},
-      {4, "Level", "rect", "[42,22,118,182]"},
-      {6, "Level", "rect", "[42,22,118,182]"},
-      {6, "Value", "text", "150.0"},
-      {8, "Level", "rect", "[42,182,118,182]"}}},
+    {"tank-level", {{0, "Level", "rect", "[42,86,118,182]"}, {0, "Value", "text", "60.0"},
+                    {2, "Level", "rect", "[42,142,118,182]"},
+                    {4, "Level", "rect", "[42,22,118,182]"},
+                    {6, "Level", "rect", "[42,22,118,182]"}, {6, "Value", "text", "150.0"},
+                    {8, "Level", "rect", "[42,182,118,182]"}}},
     // show: 11 shown, 1 in the hidden phase of the blink.
-    {"alarm-acknowledge",
-     {{2, "Lamp", "fill.color", "#e53935"},
-      {2, "Message", "text", "HIGH LEVEL"},
-      {3, "Lamp", "show", "1"},
-      {4, "Lamp", "show", "11"},
-      {5, "Lamp", "show", "1"},
-      {7, "Lamp", "show", "11"},
-      {8, "Lamp", "show", "11"}}},
-    {"setpoint-entry",
-     {{0, "SetPoint", "text", "50.0"},
-      {3, "SetPoint", "text", "42.5"},
-      {6, "SetPoint", "text", "42.5"},
-      {9, "SetPoint", "text", "42.5"}}},
-    {"navigation",
-     {{0, "", "window", "1"},
-      {1, "", "window", "2"},
-      {1, "", "stack", "[1,2]"},
-      {2, "", "window", "1"},
-      {2, "", "stack", "[1]"}}},
-    {"value-units",
-     {{0, "Temperature", "text", "71.4"},
-      {0, "Pressure", "text", "2500"},
-      {3, "Temperature", "text", "-3.2"},
-      {3, "Pressure", "text", "1012"}}},
-    {"temperature-colour",
-     {{0, "Badge", "fill.color", "#3cc85a"},
-      {2, "Badge", "fill.color", "#3c8ce0"},
-      {4, "Badge", "fill.color", "#3cc85a"},
-      {6, "Badge", "fill.color", "#3cc85a"},
-      {8, "Badge", "fill.color", "#e53935"}}},
+    {"alarm-acknowledge", {{2, "Lamp", "fill.color", "#e53935"},
+                           {2, "Message", "text", "HIGH LEVEL"}, {3, "Lamp", "show", "1"},
+                           {4, "Lamp", "show", "11"}, {5, "Lamp", "show", "1"},
+                           {7, "Lamp", "show", "11"}, {8, "Lamp", "show", "11"}}},
+    {"setpoint-entry", {{0, "SetPoint", "text", "50.0"}, {3, "SetPoint", "text", "42.5"},
+                        {6, "SetPoint", "text", "42.5"}, {9, "SetPoint", "text", "42.5"}}},
+    {"navigation", {{0, "", "window", "1"}, {1, "", "window", "2"}, {1, "", "stack", "[1,2]"},
+                    {2, "", "window", "1"}, {2, "", "stack", "[1]"}}},
+    {"value-units", {{0, "Temperature", "text", "71.4"}, {0, "Pressure", "text", "2500"},
+                     {3, "Temperature", "text", "-3.2"}, {3, "Pressure", "text", "1012"}}},
+    {"temperature-colour", {{0, "Badge", "fill.color", "#3cc85a"},
+                            {2, "Badge", "fill.color", "#3c8ce0"},
+                            {4, "Badge", "fill.color", "#3cc85a"},
+                            {6, "Badge", "fill.color", "#3cc85a"},
+                            {8, "Badge", "fill.color", "#e53935"}}},
 };
+// clang-format on
 
 QString valueText(const QJsonValue& value) {
     if (value.isString()) {

@@ -91,7 +91,7 @@ TEST_F(Plant, ShowsManyShapeClassesAndEveryAnimationKind) {
     EXPECT_EQ(animationTypes, everyKind);
 }
 
-TEST_F(Plant, ChangesWithTheClock) {
+TEST_F(Plant, ChangesWithTheClockAndAnswersTheOperator) {
     Session& session = start();
     const QImage atStart = session.render();
     // T-102 starts at the middle of 20..84 %; a quarter of its 24 s period later it is near
@@ -101,19 +101,13 @@ TEST_F(Plant, ChangesWithTheClock) {
     session.advance(5);
     EXPECT_TRUE(stateOf(session, "T102AlarmBalloon").visible);
     EXPECT_EQ(stateOf(session, "T102Value").text, "82.9");
-    const QImage later = session.render();
-    ASSERT_FALSE(atStart.isNull());
-    EXPECT_EQ(later.size(), atStart.size());
-    EXPECT_NE(later, atStart);
-}
+    EXPECT_EQ(session.render().size(), atStart.size());
+    EXPECT_NE(session.render(), atStart);
 
-TEST_F(Plant, AnswersTheOperator) {
-    Session& session = start();
+    // Closing the suction valve stops the flow shown at the next refresh.
     const int valve = tag("V101.Open");
     const int pump = tag("P101.Run");
     EXPECT_TRUE(stateOf(session, "SuctionFlowArrow").visible);
-
-    // Closing the suction valve stops the flow shown at the next refresh.
     ASSERT_TRUE(session.click("V101"));
     EXPECT_EQ(intTag(valve), 0);
     session.advance(0.25);

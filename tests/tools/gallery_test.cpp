@@ -1,15 +1,12 @@
 // ctest-link: kestroplay
 // The shape gallery: its grid, every shape class drawn in every one of its cells through the
-// real plug-in, the variants of a class telling apart, and the command writing the picture.
+// real plug-in, the variants of a class telling apart.
 #include "tests/support/sessiontest.h"
 #include "tools/kestro/gallery.h"
 
 #include "runtime/project/shapecatalog.h"
 
-#include <QDir>
 #include <QImage>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <map>
 #include <set>
@@ -96,25 +93,6 @@ TEST_F(Gallery, EveryClassIsDrawnInEveryCell) {
                 << name << " " << cell->parameters << " looks like another variant";
         }
     }
-}
-
-TEST(GalleryCommand, WritesThePicture) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString out = QDir(dir.path()).filePath("gallery.png");
-    QProcess kestro;
-    kestro.start(QString::fromStdString(binaryDir() + "/bin/kestro"), {"gallery", "-o", out});
-    ASSERT_TRUE(kestro.waitForFinished(120000));
-    EXPECT_EQ(kestro.exitCode(), 0) << kestro.readAllStandardError().toStdString();
-    std::vector<size_t> counts;
-    for (const gallery::Section& section : gallery::sections()) {
-        counts.push_back(section.cells.size());
-    }
-    EXPECT_EQ(QImage(out).size(), gallery::pictureSize(counts));
-
-    kestro.start(QString::fromStdString(binaryDir() + "/bin/kestro"), {"gallery"});
-    ASSERT_TRUE(kestro.waitForFinished(120000));
-    EXPECT_EQ(kestro.exitCode(), 2);
 }
 
 } // namespace

@@ -247,77 +247,60 @@ TEST_F(Play, KeysSendTriggerCodes) {
 
 TEST_F(Play, KeyboardDialogsWriteWhatIsEntered) {
     auto window = open();
-    // The numeric keyboard shows the range and the current value; what is entered is written.
-    QString range, preset;
-    {
+    QTableWidget* log = window->operationLogTable();
+    // The numeric keyboard shows the range and the current value; what is accepted in range is
+    // written and logged under its object; a cancel or an entry out of range writes nothing.
+    const struct {
+        const char* text;
+        bool accept;
+        double level;
+        const char* logged; //!< the new log row's value and text
+        const char* status;
+    } entries[] = {
+        {"42.5", true, 42.5, "5 Level set", ""},
+        {"7", false, 42.5, "rejected keyboard cancelled", "Rejected: keyboard cancelled"},
+        {"250", true, 42.5, "", "Rejected: \"250\" is out of the range 0 to 100"},
+    };
+    QString range, preset = "12.5";
+    for (const auto& e : entries) {
+        SCOPED_TRACE(e.text);
+        const size_t writes = Rtdb::instance().writes().size();
+        const int rows = log->rowCount();
         NextDialog answer([&](QDialog* dialog) {
             range = labelText(dialog, "keyboardRange");
             auto* edit = dialog->findChild<QLineEdit*>(QLatin1String(kKeyboardText));
-            ASSERT_TRUE(edit);
-            preset = edit->text();
-            edit->setText(QStringLiteral("42.5"));
-            dialog->accept();
+            EXPECT_EQ(edit->text(), preset);
+            edit->setText(e.text);
+            e.accept ? dialog->accept() : dialog->reject();
         });
         click(*window, {110, 20});
         EXPECT_EQ(answer.seen(), 1);
+        EXPECT_EQ(range, QStringLiteral("Range: 0 to 100"));
+        EXPECT_DOUBLE_EQ(floatTag(kLevel), e.level);
+        preset = QString::number(e.level);
+        EXPECT_EQ(Rtdb::instance().writes().size(), writes + (*e.status ? 0 : 1));
+        if (*e.logged) {
+            ASSERT_EQ(log->rowCount(), rows + 1);
+            EXPECT_EQ(log->item(rows, 2)->text(), QStringLiteral("Level"));
+            EXPECT_EQ(log->item(rows, 3)->text() + " " + log->item(rows, 4)->text(), e.logged);
+        }
+        if (*e.status) {
+            EXPECT_EQ(window->statusBar()->currentMessage(), e.status);
+        }
     }
-    EXPECT_EQ(range, QStringLiteral("Range: 0 to 100"));
-    EXPECT_EQ(preset, QStringLiteral("12.5"));
-    EXPECT_DOUBLE_EQ(floatTag(kLevel), 42.5);
-    // The entry is in the operation log panel, named after its object.
-    QTableWidget* log = window->operationLogTable();
-    ASSERT_EQ(log->rowCount(), 1);
-    EXPECT_EQ(log->item(0, 2)->text(), QStringLiteral("Level"));
-    EXPECT_EQ(log->item(0, 3)->text(), QStringLiteral("5"));
-    EXPECT_EQ(log->item(0, 4)->text(), QStringLiteral("Level set"));
-
-    // Cancel gives the preset back: nothing is written; the refusal is logged and said.
-    const size_t writes = Rtdb::instance().writes().size();
-    {
-        NextDialog answer([](QDialog* dialog) {
-            dialog->findChild<QLineEdit*>(QLatin1String(kKeyboardText))->setText("7");
-            dialog->reject();
-        });
-        click(*window, {110, 20});
-        EXPECT_EQ(answer.seen(), 1);
-    }
-    EXPECT_DOUBLE_EQ(floatTag(kLevel), 42.5);
-    EXPECT_EQ(Rtdb::instance().writes().size(), writes);
-    ASSERT_EQ(log->rowCount(), 2);
-    EXPECT_EQ(log->item(1, 2)->text(), QStringLiteral("Level"));
-    EXPECT_EQ(log->item(1, 3)->text(), QStringLiteral("rejected"));
-    EXPECT_EQ(log->item(1, 4)->text(), QStringLiteral("keyboard cancelled"));
-    EXPECT_EQ(window->statusBar()->currentMessage(),
-              QStringLiteral("Rejected: keyboard cancelled"));
-
-    // An entry out of range writes nothing either, and says why.
-    {
-        NextDialog answer([](QDialog* dialog) {
-            dialog->findChild<QLineEdit*>(QLatin1String(kKeyboardText))->setText("250");
-            dialog->accept();
-        });
-        click(*window, {110, 20});
-        EXPECT_EQ(answer.seen(), 1);
-    }
-    EXPECT_DOUBLE_EQ(floatTag(kLevel), 42.5);
-    EXPECT_EQ(window->statusBar()->currentMessage(),
-              QStringLiteral("Rejected: \"250\" is out of the range 0 to 100"));
 
     // The switch: the first button carries the record's second text and answers 0, the second
     // the first text and answers 1.
-    QString first, second;
     for (const char* button : {kSwitchSecond, kSwitchFirst}) {
         NextDialog answer([&](QDialog* dialog) {
-            first = dialog->findChild<QPushButton*>(QLatin1String(kSwitchFirst))->text();
-            second = dialog->findChild<QPushButton*>(QLatin1String(kSwitchSecond))->text();
+            EXPECT_EQ(dialog->findChild<QPushButton*>(QLatin1String(kSwitchFirst))->text(), "off");
+            EXPECT_EQ(dialog->findChild<QPushButton*>(QLatin1String(kSwitchSecond))->text(), "on");
             dialog->findChild<QPushButton*>(QLatin1String(button))->click();
         });
         click(*window, {20, 60});
         EXPECT_EQ(answer.seen(), 1);
         EXPECT_EQ(intTag(kValve), button == kSwitchSecond ? 1 : 0);
     }
-    EXPECT_EQ(first, QStringLiteral("off"));
-    EXPECT_EQ(second, QStringLiteral("on"));
 }
 
 TEST(PlayDialogs, KeyboardsOfUnknownKindsAreNotOpened) {

@@ -21,189 +21,120 @@ struct ErrorCase {
 };
 
 const ErrorCase kCases[] = {
-    {"missing comma between members",
-     "{\n"
-     "  \"tags\": []\n"
-     "  \"windows\": []\n"
-     "}\n",
-     3, 3, "expected ',' or '}' after an object member"},
+    {"values nested deeper than 200 levels", "{\"tags\": " + std::string(200, '[') + "]", 1, 209,
+     "values nested more than 200 levels deep"},
+    {"four-byte character before the error",
+     "{\"windows\": [{\"name\": \"\xF0\x9F\x98\x80\", \"x\": 1}]}", 1, 28,
+     "unknown field 'x' in a window"},
+    {"missing comma between members", "{\n  \"tags\": []\n  \"windows\": []\n}\n", 3, 3,
+     "expected ',' or '}' after an object member"},
     {"byte order mark skipped, columns after it", "\xEF\xBB\xBF{\"tags\": [] \"windows\": []}", 1,
      13, "expected ',' or '}' after an object member"},
-    {"trailing comma in an array",
-     "{\n"
-     "  \"windows\": [1, 2,]\n"
-     "}\n",
-     2, 20, "expected a value (object, array, string, number, true, false or null)"},
-    {"string running to the end of the line",
-     "{\n"
-     "  \"windows\": \"abc\n"
-     "}\n",
-     2, 14, "unterminated string: expected '\"' before the end of the line"},
+    {"trailing comma in an array", "{\n  \"windows\": [1, 2,]\n}\n", 2, 20,
+     "expected a value (object, array, string, number, true, false or null)"},
+    {"string running to the end of the line", "{\n  \"windows\": \"abc\n}\n", 2, 14,
+     "unterminated string: expected '\"' before the end of the line"},
     {"member name without quotes", "{windows: []}", 1, 2,
      "expected a member name in double quotes"},
     {"invalid escape", "{\"a\": \"\\q\"}", 1, 8,
-     "invalid escape '\\q' in a string: expected one of \\\" \\\\ \\/ \\b \\f \\n \\r \\t "
-     "\\uXXXX"},
+     "invalid escape '\\q' in a string: expected one of \\\" \\\\ \\/ \\b \\f \\n \\r \\t \\uXXXX"},
     {"number out of range", "{\"windows\": [{\"number\": 1e999}]}", 1, 25, "number out of range"},
     {"empty text", "", 1, 1, "expected a value before the end of the text"},
     {"text after the document", "{} x", 1, 4,
      "expected the end of the document after the top-level value"},
-    {"the same member twice",
-     "{\n"
-     "  \"tags\": [],\n"
-     "  \"tags\": []\n"
-     "}\n",
-     3, 3, "duplicate member 'tags' in this object"},
+    {"the same member twice", "{\n  \"tags\": [],\n  \"tags\": []\n}\n", 3, 3,
+     "duplicate member 'tags' in this object"},
     {"unknown class",
-     "{\n"
-     "  \"windows\": [{\"number\": 1, \"objects\": [\n"
-     "    {\"class\": \"CDrawSquare\", \"rect\": [0, 0, 1, 1]}\n"
-     "  ]}]\n"
-     "}\n",
+     "{\n  \"windows\": [{\"number\": 1, \"objects\": [\n    {\"class\": \"CDrawSquare\", "
+     "\"rect\": [0, 0, 1, 1]}\n  ]}]\n}\n",
      3, 15, "unknown class 'CDrawSquare'"},
     {"field of another class",
-     "{\n"
-     "  \"windows\": [{\"number\": 1, \"objects\": [\n"
-     "    {\"class\": \"CDrawRect\", \"rect\": [0, 0, 1, 1],\n"
-     "     \"percent\": 30}\n"
-     "  ]}]\n"
-     "}\n",
+     "{\n  \"windows\": [{\"number\": 1, \"objects\": [\n    {\"class\": \"CDrawRect\", \"rect\": "
+     "[0, 0, 1, 1],\n     \"percent\": 30}\n  ]}]\n}\n",
      4, 6, "unknown field 'percent' in an object of class CDrawRect"},
     {"unknown field at the top", "{\"window\": []}", 1, 2, "unknown field 'window' in the project"},
     {"text where a number belongs",
-     "{\n"
-     "  \"windows\": [{\"number\": 1, \"size\": [\"800\", 600]}]\n"
-     "}\n",
-     2, 38, "'size[0]' must be a whole number, found a string"},
+     "{\n  \"windows\": [{\"number\": 1, \"size\": [\"800\", 600]}]\n}\n", 2, 38,
+     "'size[0]' must be a whole number, found a string"},
     {"colour with five digits",
-     "{\n"
-     "  \"windows\": [{\"number\": 1, \"background\": \"#12345\"}]\n"
-     "}\n",
-     2, 43, "'background' must be a colour \"#RRGGBB\", found \"#12345\""},
+     "{\n  \"windows\": [{\"number\": 1, \"background\": \"#12345\"}]\n}\n", 2, 43,
+     "'background' must be a colour \"#RRGGBB\", found \"#12345\""},
     {"unknown tag in an expression",
-     "{\n"
-     "  \"tags\": [{\"name\": \"Level\"}],\n"
-     "  \"windows\": [{\"number\": 3, \"name\": \"Main\", \"objects\": [\n"
-     "    {\"class\": \"CDrawRect\", \"name\": \"Bar\", \"rect\": [0, 0, 9, 9], \"animations\": [\n"
-     "      {\"kind\": \"brush\",\n"
-     "       \"expression\": \"Level > 1 && Levl < 9\"}]}\n"
-     "  ]}]\n"
-     "}\n",
+     "{\n  \"tags\": [{\"name\": \"Level\"}],\n  \"windows\": [{\"number\": 3, \"name\": \"Main\", "
+     "\"objects\": [\n    {\"class\": \"CDrawRect\", \"name\": \"Bar\", \"rect\": [0, 0, 9, 9], "
+     "\"animations\": [\n      {\"kind\": \"brush\",\n       \"expression\": \"Level > 1 && Levl < "
+     "9\"}]}\n  ]}]\n}\n",
      6, 36,
      "window 3 'Main', object 1 'Bar' (CDrawRect), animation 1 (brush): unknown tag 'Levl' "
      "(expression 1:14)"},
     {"expression error after escapes",
-     "{\n"
-     "  \"windows\": [{\"number\": 1, \"objects\": [{\"class\": \"CDrawRect\", \"rect\": [0, 0, 1, "
-     "1],\n"
-     "    \"events\": [{\"code\": 7,\n"
-     "      \"action\": \"\\\"\\u00e9\\\" + #\"}]}]}]\n"
-     "}\n",
+     "{\n  \"windows\": [{\"number\": 1, \"objects\": [{\"class\": \"CDrawRect\", \"rect\": [0, 0, "
+     "1, 1],\n    \"events\": [{\"code\": 7,\n      \"action\": \"\\\"\\u00e9\\\" + #\"}]}]}]\n}\n",
      4, 31, "window 1, object 1 (CDrawRect), event 1 (code 7): unexpected '#' (expression 1:7)"},
     {"tag used in a program limit that does not exist",
-     "{\n"
-     "  \"windows\": [{\"number\": 1, \"objects\": [{\"class\": \"CDrawRect\", \"rect\": [0, 0, 1, "
-     "1],\n"
-     "    \"animations\": [{\"kind\": \"input\", \"var\": 0,\n"
-     "      \"upper\": {\"expression\": \"Max\"}}]}]}]\n"
-     "}\n",
+     "{\n  \"windows\": [{\"number\": 1, \"objects\": [{\"class\": \"CDrawRect\", \"rect\": [0, 0, "
+     "1, 1],\n    \"animations\": [{\"kind\": \"input\", \"var\": 0,\n      \"upper\": "
+     "{\"expression\": \"Max\"}}]}]}]\n}\n",
      4, 32,
      "window 1, object 1 (CDrawRect), animation 1 (input), upper limit: unknown tag 'Max' "
      "(expression 1:1)"},
     {"duplicate window number",
-     "{\n"
-     "  \"windows\": [\n"
-     "    {\"number\": 4},\n"
-     "    {\"number\": 4}\n"
-     "  ]\n"
-     "}\n",
-     4, 16, "duplicate window number 4 (the first is at line 3, column 16)"},
+     "{\n  \"windows\": [\n    {\"number\": 4},\n    {\"number\": 4}\n  ]\n}\n", 4, 16,
+     "duplicate window number 4 (the first is at line 3, column 16)"},
     {"unknown tag in a strategy",
-     "{\n"
-     "  \"tags\": [{\"name\": \"A\", \"type\": \"int\"}],\n"
-     "  \"strategies\": [{\"number\": 1, \"actions\": [\n"
-     "    {\"action\": \"set\", \"tag\": \"B\", \"value\": 1}]}]\n"
-     "}\n",
+     "{\n  \"tags\": [{\"name\": \"A\", \"type\": \"int\"}],\n  \"strategies\": [{\"number\": 1, "
+     "\"actions\": [\n    {\"action\": \"set\", \"tag\": \"B\", \"value\": 1}]}]\n}\n",
      4, 30, "unknown tag 'B'"},
     {"toggle with a value",
-     "{\n"
-     "  \"tags\": [{\"name\": \"A\"}],\n"
-     "  \"strategies\": [{\"number\": 1, \"actions\": [{\"action\": \"toggle\", \"tag\": \"A\", "
-     "\"value\": 1}]}]\n"
-     "}\n",
+     "{\n  \"tags\": [{\"name\": \"A\"}],\n  \"strategies\": [{\"number\": 1, \"actions\": "
+     "[{\"action\": \"toggle\", \"tag\": \"A\", \"value\": 1}]}]\n}\n",
      3, 77, "a toggle takes no value"},
     {"int tag with a fraction",
-     "{\n"
-     "  \"tags\": [{\"name\": \"A\", \"type\": \"int\", \"initial\": 2.5}]\n"
-     "}\n",
-     2, 52,
-     "the initial value of an int tag must be a whole number between -2147483648 and "
-     "2147483647"},
-    {"start window not defined",
-     "{\n"
-     "  \"startWindow\": 9,\n"
-     "  \"windows\": [{\"number\": 1}]\n"
-     "}\n",
+     "{\n  \"tags\": [{\"name\": \"A\", \"type\": \"int\", \"initial\": 2.5}]\n}\n", 2, 52,
+     "the initial value of an int tag must be a whole number between -2147483648 and 2147483647"},
+    {"start window not defined", "{\n  \"startWindow\": 9,\n  \"windows\": [{\"number\": 1}]\n}\n",
      2, 18, "the start window 9 is not defined"},
     {"version with two parts", "{\"version\": \"4.0\"}", 1, 13,
      "'version' must be four numbers \"major.minor.build.revision\", such as \"4.0.0.0\""},
     {"nine hexadecimal digits", "{\"windows\": [{\"number\": \"0x100000001\"}]}", 1, 25,
-     "'number' must be a whole number or hexadecimal text such as \"0x1F\", found "
-     "\"0x100000001\""},
+     "'number' must be a whole number or hexadecimal text such as \"0x1F\", found \"0x100000001\""},
     {"hexadecimal beyond a 16-bit field",
-     "{\"windows\": [{\"number\": 1, \"objects\": [\n"
-     "  {\"class\": \"CDrawGuan\", \"rect\": [0, 0, 9, 9], \"pipeWidth\": \"0xFFFFF\"}]}]}",
+     "{\"windows\": [{\"number\": 1, \"objects\": [\n  {\"class\": \"CDrawGuan\", \"rect\": [0, 0, "
+     "9, 9], \"pipeWidth\": \"0xFFFFF\"}]}]}",
      2, 61, "'pipeWidth' must be between 0 and 65535, found 1048575"},
     {"window number beyond 16 bits", "{\"windows\": [{\"number\": 70000}]}", 1, 25,
      "window numbers are 0 to 65535"},
     {"bad hex digit in raw bytes",
-     "{\n"
-     "  \"windows\": [{\"number\": 1, \"objects\": [\n"
-     "    {\"class\": \"CDrawRect\", \"raw\": \"0a 0g\"}]}]\n"
-     "}\n",
+     "{\n  \"windows\": [{\"number\": 1, \"objects\": [\n    {\"class\": \"CDrawRect\", \"raw\": "
+     "\"0a 0g\"}]}]\n}\n",
      3, 40, "'raw' must be hexadecimal bytes, two digits each (such as \"0a ff\")"},
     {"program limit in a version 10 record",
-     "{\n"
-     "  \"tags\": [{\"name\": \"A\"}],\n"
-     "  \"windows\": [{\"number\": 1, \"objects\": [{\"class\": \"CDrawRect\", \"rect\": [0, 0, 1, "
-     "1],\n"
-     "    \"animations\": [{\"kind\": \"input\", \"var\": \"A\", \"version\": 10,\n"
-     "      \"upper\": {\"expression\": \"A\"}}]}]}]\n"
-     "}\n",
+     "{\n  \"tags\": [{\"name\": \"A\"}],\n  \"windows\": [{\"number\": 1, \"objects\": "
+     "[{\"class\": \"CDrawRect\", \"rect\": [0, 0, 1, 1],\n    \"animations\": [{\"kind\": "
+     "\"input\", \"var\": \"A\", \"version\": 10,\n      \"upper\": {\"expression\": "
+     "\"A\"}}]}]}]\n}\n",
      5, 16, "a program limit needs a value input record of version 11"},
     {"unknown animation kind",
-     "{\n"
-     "  \"windows\": [{\"number\": 1, \"objects\": [{\"class\": \"CDrawRect\", \"rect\": [0, 0, 1, "
-     "1],\n"
-     "    \"animations\": [{\"kind\": \"spin\"}]}]}]\n"
-     "}\n",
+     "{\n  \"windows\": [{\"number\": 1, \"objects\": [{\"class\": \"CDrawRect\", \"rect\": [0, 0, "
+     "1, 1],\n    \"animations\": [{\"kind\": \"spin\"}]}]}]\n}\n",
      3, 29,
-     "unknown animation kind 'spin' (expected visible, blink, pen, brush, textColor, hmove, "
-     "vmove, size, click, input or output)"},
+     "unknown animation kind 'spin' (expected visible, blink, pen, brush, textColor, hmove, vmove, "
+     "size, click, input or output)"},
     {"object without a rectangle",
-     "{\n"
-     "  \"windows\": [{\"number\": 1, \"objects\": [\n"
-     "    {\"class\": \"CDrawRect\"}]}]\n"
-     "}\n",
-     3, 5, "window 1, object 1 (CDrawRect): an object needs \"rect\": [left, top, right, bottom]"},
+     "{\n  \"windows\": [{\"number\": 1, \"objects\": [\n    {\"class\": \"CDrawRect\"}]}]\n}\n", 3,
+     5, "window 1, object 1 (CDrawRect): an object needs \"rect\": [left, top, right, bottom]"},
     {"version byte in an old header",
-     "{\n"
-     "  \"version\": \"3.2.5.1840\",\n"
-     "  \"windows\": [{\"number\": 1, \"objects\": [{\"class\": \"CDrawRect\", \"rect\": [0, 0, 1, "
-     "1],\n"
-     "    \"animations\": [{\"kind\": \"visible\", \"version\": 11}]}]}]\n"
-     "}\n",
+     "{\n  \"version\": \"3.2.5.1840\",\n  \"windows\": [{\"number\": 1, \"objects\": [{\"class\": "
+     "\"CDrawRect\", \"rect\": [0, 0, 1, 1],\n    \"animations\": [{\"kind\": \"visible\", "
+     "\"version\": 11}]}]}]\n}\n",
      4, 40, "the old animation header of projects before version 3.2.5.1841 has no version byte"},
     {"string tag simulated",
-     "{\n"
-     "  \"tags\": [{\"name\": \"S\", \"type\": \"string\", \"simulation\": {\"kind\": \"sine\"}}]\n"
-     "}\n",
+     "{\n  \"tags\": [{\"name\": \"S\", \"type\": \"string\", \"simulation\": {\"kind\": "
+     "\"sine\"}}]\n}\n",
      2, 58, "a string tag cannot be simulated"},
     {"steps out of time order",
-     "{\n"
-     "  \"tags\": [{\"name\": \"S\", \"simulation\": [[5, 1], [2, 0]]}]\n"
-     "}\n",
-     2, 40, "simulation steps must be in time order"},
+     "{\n  \"tags\": [{\"name\": \"S\", \"simulation\": [[5, 1], [2, 0]]}]\n}\n", 2, 40,
+     "simulation steps must be in time order"},
 };
 
 TEST(ScreenErrors, EachMistakeIsNamedWhereItIs) {

@@ -1,5 +1,5 @@
-// The drawing classes of a screen: every class with its number, its own fields in stream order,
-// the bytes of its defaults, and fields that read back into the values they were written from.
+// The drawing classes of a screen: the bytes of their defaults and of named fields, and fields
+// that read back into the values they were written from.
 #include "runtime/project/shapecatalog.h"
 
 #include "runtime/project/textfields.h"
@@ -7,76 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 using namespace kestro;
 using projecttest::hex;
 
 namespace {
-
-struct ClassRow {
-    const char* name;
-    uint32_t number;
-    std::vector<std::string> fields; //!< in stream order
-};
-
-// The registered classes in registration order, then the host's text class.
-const ClassRow kClasses[] = {
-    {"CDrawLine", 0x5002, {}},
-    {"CDrawArc", 0x5003, {"endXPercent", "endYPercent", "startXPercent", "startYPercent"}},
-    {"CDrawRect", 0x5004, {}},
-    {"CDrawRoundRect", 0x5005, {"cornerWidth", "cornerHeight"}},
-    {"CDrawEllipse", 0x5006, {}},
-    {"CDrawPoly", 0x5007, {"pointCount", "polyReserved", "closed", "points"}},
-    {"CDrawParallelogram", 0x500A, {"percent", "direction"}},
-    {"CDrawTrapezoid", 0x500B, {"percent", "direction"}},
-    {"CDrawDiamond", 0x500C, {}},
-    {"CDrawOctagon", 0x500D, {"percent"}},
-    {"CDrawBalloon", 0x500E, {"tailSide", "tailAtEnd", "tailPos"}},
-    {"CDrawCross", 0x500F, {"percent"}},
-    {"CDrawCube", 0x5010, {"percent", "frontLeft", "frontBottom"}},
-    {"CDrawPentagon", 0x5011, {"percent", "direction"}},
-    {"CDrawHexagon", 0x5012, {"percent", "direction"}},
-    {"CDrawIsoscelestriangle", 0x5013, {"percent", "direction"}},
-    {"CDrawRighttrigngle", 0x5014, {"direction"}},
-    {"CDrawStar", 0x5015, {"direction"}},
-    {"CDrawSeal", 0x5016, {}},
-    {"CDrawGuan", 0x5017, {"pipeWidth", "pointCount", "points"}},
-    {"CDrawHalfBox", 0x5018, {"cornerWidth", "cornerHeight", "verticalSplit", "otherHalf"}},
-    {"CDrawArrow1", 0x5019, {"percent", "direction"}},
-    {"CDrawArrow2", 0x501A, {"percent", "direction"}},
-    {"CDrawArrow3", 0x501B, {"direction"}},
-    {"CDrawPlane1", 0x501C, {}},
-    {"CDrawPlane2", 0x501D, {}},
-    {"CDrawPlane3", 0x501E, {}},
-    {"CDrawPipe1", 0x501F, {"horizontal"}},
-    {"CDrawPipe2", 0x5020, {"horizontal"}},
-    {"CDrawPipe3", 0x5021, {"elbowType", "horzThick", "vertThick"}},
-    {"CDrawBall3D", 0x5023, {"ballReserved1", "ballReserved2"}},
-    {"CDrawCircle3D", 0x5024, {"ringWidth", "circleReserved"}},
-    {"CDrawPentagon3D", 0x5022, {"percent", "direction"}},
-    {"CDrawText", 0x6001, {"text", "fontSize", "alignment", "color", "bold"}},
-};
-
-TEST(ShapeCatalog, HoldsEveryClassWithItsNumberAndFields) {
-    const std::vector<ShapeClass>& classes = shapeClasses();
-    ASSERT_EQ(classes.size(), std::size(kClasses));
-    for (size_t i = 0; i < classes.size(); ++i) {
-        SCOPED_TRACE(kClasses[i].name);
-        EXPECT_STREQ(classes[i].name, kClasses[i].name);
-        EXPECT_EQ(classes[i].number, kClasses[i].number);
-        std::vector<std::string> names;
-        for (const ShapeField& field : classes[i].layout->fields()) {
-            names.push_back(field.name);
-        }
-        EXPECT_EQ(names, kClasses[i].fields);
-        EXPECT_EQ(findShapeClass(kClasses[i].name), &classes[i]);
-        EXPECT_EQ(findShapeClass(kClasses[i].number), &classes[i]);
-    }
-    EXPECT_EQ(findShapeClass("CDrawObj"), nullptr);
-    EXPECT_EQ(findShapeClass(0x5008u), nullptr);
-    EXPECT_EQ(findShapeClass(0x5037u), nullptr);
-}
 
 struct DefaultCase {
     const char* name;

@@ -73,17 +73,4 @@ inline Outcome run(const std::string& source, Script::IHost* host = nullptr,
     return runBytes(program(source, resolver), host);
 }
 
-inline const char* kindName(Script::ValueType::Kind kind) {
-    switch (kind) {
-    case Script::ValueType::Integer:
-        return "integer";
-    case Script::ValueType::Float:
-        return "float";
-    case Script::ValueType::String:
-        return "string";
-    default:
-        return "empty";
-    }
-}
-
 } // namespace scripttest
