@@ -10,48 +10,45 @@ namespace {
 
 using Kind = ScriptEvent::Kind;
 
-ScriptEvent parseOne(const std::string& line) {
-    std::vector<ScriptEvent> events;
-    ScriptError error;
-    EXPECT_TRUE(parseEventScript(line, &events, &error))
-        << line << " -> " << error.line << ":" << error.column << ": " << error.message;
-    EXPECT_EQ(events.size(), 1u) << line;
-    return events.empty() ? ScriptEvent() : events.front();
+//! "kind number x y seconds name|text" of a parsed event.
+std::string fieldsOf(const ScriptEvent& e) {
+    return std::to_string(static_cast<int>(e.kind)) + " " + std::to_string(e.number) + " " +
+           std::to_string(e.x) + " " + std::to_string(e.y) + " " + std::to_string(e.seconds) + " " +
+           e.name + "|" + e.text;
 }
 
 TEST(EventScript, EveryEventForm) {
-    ScriptEvent e = parseOne("advance 1.5");
-    EXPECT_EQ(e.kind, Kind::Advance);
-    EXPECT_DOUBLE_EQ(e.seconds, 1.5);
-    EXPECT_EQ(parseOne("refresh").kind, Kind::Refresh);
-    e = parseOne("blink 3");
-    EXPECT_EQ(e.kind, Kind::Blink);
-    EXPECT_EQ(e.number, 3);
-    e = parseOne("click Pump1");
-    EXPECT_EQ(e.kind, Kind::Click);
-    EXPECT_EQ(e.name, "Pump1");
-    e = parseOne("click-at 120 -4");
-    EXPECT_EQ(e.kind, Kind::ClickAt);
-    EXPECT_EQ(e.x, 120);
-    EXPECT_EQ(e.y, -4);
-    e = parseOne("trigger 88888");
-    EXPECT_EQ(e.kind, Kind::Trigger);
-    EXPECT_EQ(e.number, 88888);
-    e = parseOne("sync Input 12.5");
-    EXPECT_EQ(e.kind, Kind::Sync);
-    EXPECT_EQ(e.name, "Input");
-    EXPECT_EQ(e.text, "12.5");
-    e = parseOne("set Tank.Level 80");
-    EXPECT_EQ(e.kind, Kind::Set);
-    EXPECT_EQ(e.name, "Tank.Level");
-    EXPECT_EQ(e.text, "80");
-    e = parseOne("key 42");
-    EXPECT_EQ(e.kind, Kind::Key);
-    EXPECT_EQ(e.text, "42");
-    EXPECT_EQ(parseOne("key-cancel").kind, Kind::KeyCancel);
-    e = parseOne("window 2");
-    EXPECT_EQ(e.kind, Kind::Window);
-    EXPECT_EQ(e.number, 2);
+    ScriptEvent expected[13];
+    const char* const lines[] = {"advance 1.5",     "refresh",           "blink 3",
+                                 "click Pump1",     "click-at 120 -4",   "trigger 88888",
+                                 "sync Input 12.5", "set Tank.Level 80", "key 42",
+                                 "key-cancel",      "window 2"};
+    const Kind kinds[] = {Kind::Advance, Kind::Refresh,   Kind::Blink, Kind::Click,
+                          Kind::ClickAt, Kind::Trigger,   Kind::Sync,  Kind::Set,
+                          Kind::Key,     Kind::KeyCancel, Kind::Window};
+    for (size_t i = 0; i < std::size(kinds); ++i) {
+        expected[i].kind = kinds[i];
+    }
+    expected[0].seconds = 1.5;
+    expected[2].number = 3;
+    expected[3].name = "Pump1";
+    expected[4].x = 120;
+    expected[4].y = -4;
+    expected[5].number = 88888;
+    expected[6].name = "Input";
+    expected[6].text = "12.5";
+    expected[7].name = "Tank.Level";
+    expected[7].text = "80";
+    expected[8].text = "42";
+    expected[10].number = 2;
+    for (size_t i = 0; i < std::size(lines); ++i) {
+        std::vector<ScriptEvent> events;
+        ScriptError error;
+        ASSERT_TRUE(parseEventScript(lines[i], &events, &error))
+            << lines[i] << ": " << error.message;
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(fieldsOf(events[0]), fieldsOf(expected[i])) << lines[i];
+    }
 }
 
 TEST(EventScript, QuotingCommentsAndLines) {
