@@ -1,5 +1,5 @@
-// The event scripts of `kestro run`: every event form, quoting and comments, and the position
-// of each kind of mistake.
+// The event scripts of `kestro run`: quoting and comments, and the position of each kind of
+// mistake. Every event form is read in the dispatch test.
 #include "runtime/session/eventscript.h"
 
 #include <gtest/gtest.h>
@@ -7,49 +7,6 @@
 using namespace kestro;
 
 namespace {
-
-using Kind = ScriptEvent::Kind;
-
-//! "kind number x y seconds name|text" of a parsed event.
-std::string fieldsOf(const ScriptEvent& e) {
-    return std::to_string(static_cast<int>(e.kind)) + " " + std::to_string(e.number) + " " +
-           std::to_string(e.x) + " " + std::to_string(e.y) + " " + std::to_string(e.seconds) + " " +
-           e.name + "|" + e.text;
-}
-
-TEST(EventScript, EveryEventForm) {
-    ScriptEvent expected[13];
-    const char* const lines[] = {"advance 1.5",     "refresh",           "blink 3",
-                                 "click Pump1",     "click-at 120 -4",   "trigger 88888",
-                                 "sync Input 12.5", "set Tank.Level 80", "key 42",
-                                 "key-cancel",      "window 2"};
-    const Kind kinds[] = {Kind::Advance, Kind::Refresh,   Kind::Blink, Kind::Click,
-                          Kind::ClickAt, Kind::Trigger,   Kind::Sync,  Kind::Set,
-                          Kind::Key,     Kind::KeyCancel, Kind::Window};
-    for (size_t i = 0; i < std::size(kinds); ++i) {
-        expected[i].kind = kinds[i];
-    }
-    expected[0].seconds = 1.5;
-    expected[2].number = 3;
-    expected[3].name = "Pump1";
-    expected[4].x = 120;
-    expected[4].y = -4;
-    expected[5].number = 88888;
-    expected[6].name = "Input";
-    expected[6].text = "12.5";
-    expected[7].name = "Tank.Level";
-    expected[7].text = "80";
-    expected[8].text = "42";
-    expected[10].number = 2;
-    for (size_t i = 0; i < std::size(lines); ++i) {
-        std::vector<ScriptEvent> events;
-        ScriptError error;
-        ASSERT_TRUE(parseEventScript(lines[i], &events, &error))
-            << lines[i] << ": " << error.message;
-        ASSERT_EQ(events.size(), 1u);
-        EXPECT_EQ(fieldsOf(events[0]), fieldsOf(expected[i])) << lines[i];
-    }
-}
 
 TEST(EventScript, QuotingCommentsAndLines) {
     const std::string script = "# a session\n"
