@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 using namespace kestro;
 using namespace sessiontest;
@@ -143,6 +144,16 @@ void input(ProjectBuilder& b, ObjectRecord& o) {
     add(o, animationEntry(r));
 }
 
+template <int Build, int Revision>
+void oldHeader(ProjectBuilder& b, ObjectRecord& o) {
+    b.project.version = {3, 2, Build, Revision, ""};
+    b.tag("Show", VarType::Int, 0);
+    VisibleRecord r = on<VisibleRecord>(b, "Show");
+    r.header.form = AnimationHeader::Form::Old;
+    r.header.source = "Show";
+    add(o, animationEntry(r));
+}
+
 const Wiring kWirings[] = {
     {"visibility at start", visible, "", "show=11 changes=0 painted=#ff0000"},
     {"visibility waits for the refresh", visible, "set Show 0", "show=11 writes=1"},
@@ -152,16 +163,8 @@ const Wiring kWirings[] = {
      "changes=1"},
     {"visibility back", visible, "set Show 0\nrefresh\nset Show 1\nadvance 0.25",
      "show=11 painted=#ff0000"},
-    {"old header before 3.2.5.1841",
-     [](ProjectBuilder& b, ObjectRecord& o) {
-         b.project.version = {3, 2, 5, 1840, "3.2.5.1840"};
-         b.tag("Show", VarType::Int, 0);
-         VisibleRecord r = on<VisibleRecord>(b, "Show");
-         r.header.form = AnimationHeader::Form::Old;
-         r.header.source = "Show";
-         add(o, animationEntry(r));
-     },
-     "refresh", "show=10"},
+    {"old header before 3.2.5.1841", oldHeader<5, 1840>, "refresh", "show=10"},
+    {"old header before 3.2.5", oldHeader<4, 9999>, "refresh", "show=10"},
     // Ticks: 0.25 s tick 1; 0.5 s ticks 1, 2; 0.75 s tick 1; 1.0 s ticks 1, 2, 3.
     {"show-hide blink, first tick", blink<0>, "advance 0.25", "show=1 painted=#ffffff"},
     {"show-hide blink, two ticks", blink<0>, "advance 0.5", "show=1"},
@@ -262,7 +265,9 @@ TEST_F(SessionAnimation, EachKindIsWiredToTheSession) {
         b.window(1).objects = {ProjectBuilder::object(o, row.classNumber)};
         ObjectRecord back = ProjectBuilder::shape("Back", 0, 0, 50, 50, 0x0000FF);
         ClickRecord close = ProjectBuilder::click(2, 1, 0x10002);
-        if (b.project.version.revision < 1841) {
+        const ProjectVersion& v = b.project.version;
+        if (std::make_tuple(v.major, v.minor, v.build, v.revision) <
+            std::make_tuple(3, 2, 5, 1841)) {
             close.header.form = AnimationHeader::Form::Old;
         }
         back.animations.push_back(animationEntry(close));
