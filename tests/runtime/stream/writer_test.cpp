@@ -210,6 +210,16 @@ TEST_F(RecordLayouts, TheWorkedObjectRecord) {
     EXPECT_EQ(object.m_logPen.color, 0x00FF0000u);
     EXPECT_EQ(object.m_logBrush.color, 0x0000FF00u);
     EXPECT_STREQ(object.m_strName.GetString(), "R1");
+
+    // An event program longer than the bytes left refuses the object, even where what follows
+    // the event's length would pass for the rest of the record.
+    ObjectRecord withEvent;
+    withEvent.events = {{1, ""}};
+    std::string damaged = encodeObject(withEvent);
+    damaged[damaged.size() - 8] = 5;
+    FF::utils::MemoryBuffer damagedBuffer(damaged.data(), damaged.size());
+    CDrawObj refused;
+    EXPECT_FALSE(refused.deserialize(&damagedBuffer));
 }
 
 TEST(ObjectRecordLayout, WordsOperationLogBlockEventsAndExtraBytes) {
