@@ -69,6 +69,11 @@ TEST_F(EventDispatch, EachEventReachesTheSessionOrSaysWhyNot) {
         {"set Show many",     "tag \"Show\" takes a whole number in the 32-bit range, not \"many\"",
                               1, {}, {}},
         {"set Level 1e999",   "tag \"Level\" takes a number, not \"1e999\"", 1, {}, {}},
+        {"set Show 1.5",      "tag \"Show\" takes a whole number in the 32-bit range, not \"1.5\"",
+                              1, {}, {}},
+        {"set Show 3000000000", "tag \"Show\" takes a whole number in the 32-bit range, not "
+                              "\"3000000000\"", 1, {}, {}},
+        {"set Level inf",     "tag \"Level\" takes a number, not \"inf\"", 1, {}, {}},
         {"set Nope 1",        "unknown tag \"Nope\"", 1, {}, {}},
         // The lamp takes no clicks: a click on it reaches nothing.
         {"click-at 20 20",    "", 1, -1, {}, ": nothing that takes clicks at (20, 20) in window 1"},

@@ -1,5 +1,5 @@
-// The event scripts of `kestro run`: every event form, quoting and comments, and the position
-// of each kind of mistake.
+// The event scripts of `kestro run`: quoting and comments, and the position of each kind of
+// mistake. Every event form is read in the dispatch test.
 #include "runtime/session/eventscript.h"
 
 #include <gtest/gtest.h>
@@ -7,52 +7,6 @@
 using namespace kestro;
 
 namespace {
-
-using Kind = ScriptEvent::Kind;
-
-ScriptEvent parseOne(const std::string& line) {
-    std::vector<ScriptEvent> events;
-    ScriptError error;
-    EXPECT_TRUE(parseEventScript(line, &events, &error))
-        << line << " -> " << error.line << ":" << error.column << ": " << error.message;
-    EXPECT_EQ(events.size(), 1u) << line;
-    return events.empty() ? ScriptEvent() : events.front();
-}
-
-TEST(EventScript, EveryEventForm) {
-    ScriptEvent e = parseOne("advance 1.5");
-    EXPECT_EQ(e.kind, Kind::Advance);
-    EXPECT_DOUBLE_EQ(e.seconds, 1.5);
-    EXPECT_EQ(parseOne("refresh").kind, Kind::Refresh);
-    e = parseOne("blink 3");
-    EXPECT_EQ(e.kind, Kind::Blink);
-    EXPECT_EQ(e.number, 3);
-    e = parseOne("click Pump1");
-    EXPECT_EQ(e.kind, Kind::Click);
-    EXPECT_EQ(e.name, "Pump1");
-    e = parseOne("click-at 120 -4");
-    EXPECT_EQ(e.kind, Kind::ClickAt);
-    EXPECT_EQ(e.x, 120);
-    EXPECT_EQ(e.y, -4);
-    e = parseOne("trigger 88888");
-    EXPECT_EQ(e.kind, Kind::Trigger);
-    EXPECT_EQ(e.number, 88888);
-    e = parseOne("sync Input 12.5");
-    EXPECT_EQ(e.kind, Kind::Sync);
-    EXPECT_EQ(e.name, "Input");
-    EXPECT_EQ(e.text, "12.5");
-    e = parseOne("set Tank.Level 80");
-    EXPECT_EQ(e.kind, Kind::Set);
-    EXPECT_EQ(e.name, "Tank.Level");
-    EXPECT_EQ(e.text, "80");
-    e = parseOne("key 42");
-    EXPECT_EQ(e.kind, Kind::Key);
-    EXPECT_EQ(e.text, "42");
-    EXPECT_EQ(parseOne("key-cancel").kind, Kind::KeyCancel);
-    e = parseOne("window 2");
-    EXPECT_EQ(e.kind, Kind::Window);
-    EXPECT_EQ(e.number, 2);
-}
 
 TEST(EventScript, QuotingCommentsAndLines) {
     const std::string script = "# a session\n"

@@ -13,12 +13,6 @@ QString compact(const QJsonObject& o) {
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
-TEST(SessionReport, ColourNames) {
-    EXPECT_EQ(colorName(0x00FF8000), "#ff8000");
-    EXPECT_EQ(colorName(0x0000000A), "#00000a");
-    EXPECT_EQ(colorName(0xFF123456), "#123456");
-}
-
 TEST(SessionReport, ObjectState) {
     ObjectState s;
     s.index = 3;

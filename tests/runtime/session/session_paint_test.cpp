@@ -45,29 +45,22 @@ QByteArray pngAt(const SessionOptions& options, double seconds) {
     return bytes;
 }
 
-TEST_F(SessionPaint, RenderingIsTheSameEveryTime) {
+TEST_F(SessionPaint, RenderShowsBackgroundAndObjectsTheSameEveryTime) {
     const QByteArray first = pngAt(options(), 0.25);
-    const QByteArray second = pngAt(options(), 0.25);
     ASSERT_FALSE(first.isEmpty());
-    EXPECT_EQ(first, second);
-    // At 0.5 s ticks 1 and 2 flip the colours there and back; at 0.75 s they are the own ones.
-    EXPECT_NE(first, pngAt(options(), 0.75));
-}
-
-TEST_F(SessionPaint, RenderShowsBackgroundAndObjects) {
-    Session session(options());
-    std::string error;
-    ASSERT_TRUE(session.load(smallScreen(), &error)) << error;
-    session.advance(0.25); // one colour-blink tick: the ring is cyan
-    const QImage image = session.render();
+    EXPECT_EQ(first, pngAt(options(), 0.25));
+    const QImage image = QImage::fromData(first);
     ASSERT_EQ(image.size(), QSize(120, 80));
     EXPECT_EQ(image.pixelColor(0, 0), QColor(0x00FF00));
     EXPECT_EQ(image.pixelColor(30, 40), QColor(0xFF0000));
-    EXPECT_EQ(image.pixelColor(85, 35), QColor(0x00FFFF));
+    EXPECT_EQ(image.pixelColor(85, 35), QColor(0x00FFFF)); // one colour-blink tick
     // The box's right edge: with no outline the fill ends at right - 2.
     EXPECT_EQ(image.pixelColor(48, 40), QColor(0xFF0000));
     EXPECT_EQ(image.pixelColor(50, 40), QColor(0x00FF00));
 
+    Session session(options());
+    std::string error;
+    ASSERT_TRUE(session.load(smallScreen(), &error)) << error;
     const QImage scaled = session.render(QSize(240, 160));
     ASSERT_EQ(scaled.size(), QSize(240, 160));
     EXPECT_EQ(scaled.pixelColor(60, 80), QColor(0xFF0000));
@@ -90,16 +83,14 @@ TEST_F(SessionPaint, TraceRecordsEveryCallPerObject) {
     EXPECT_EQ(background.state.pen.style(), Qt::NoPen);
 
     ASSERT_EQ(trace.objects.size(), 2u);
-    EXPECT_EQ(trace.objects[0].index, 0);
+    EXPECT_EQ(trace.objects[1].index, 1);
     EXPECT_EQ(trace.objects[0].name, "Box");
-    EXPECT_EQ(trace.objects[0].className, "CDrawRect");
+    EXPECT_EQ(trace.objects[1].className, "CDrawEllipse");
     const PaintRecords box = drawings(trace.objects[0].records);
     ASSERT_EQ(box.size(), 1u) << dump(trace.objects[0].records).toStdString();
     EXPECT_EQ(box[0].kind, PaintKind::Rects);
-    EXPECT_TRUE(box[0].integer);
     // No outline: corners (10, 20) and (50 - 2, 60 - 2).
     EXPECT_EQ(box[0].rect(), QRectF(10, 20, 39, 39));
-    EXPECT_EQ(box[0].state.brush.style(), Qt::SolidPattern);
     EXPECT_EQ(box[0].state.brush.color(), QColor(0xFF0000));
     EXPECT_EQ(box[0].state.pen.style(), Qt::NoPen);
 
