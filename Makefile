@@ -2,6 +2,7 @@
 #   make demo   install what is missing, build, run the main job
 #   make test   install what is missing, build, run every test
 #   make bench  build, run the benchmarks and print their table (docs/performance.md)
+#   make soak   a session's memory over 7 virtual days and 10 real minutes (docs/reliability.md)
 #   make install PREFIX=DIR   install into DIR (default /usr/local)
 #   make package              the Debian package, build/kestro_<version>_<arch>.deb
 #   make install-check        install, build the plug-in SDK example against it, render, package
@@ -17,7 +18,7 @@ PREFIX     ?= /usr/local
 export QT_QPA_PLATFORM ?= offscreen
 
 .PHONY: all deps configure build test demo asan test-asan fuzz valgrind bench install package \
-	install-check mutants format format-check clean
+	install-check soak mutants format format-check clean
 
 all: build
 
@@ -68,6 +69,9 @@ valgrind: build
 BENCH_ARGS ?= --benchmark_repetitions=3
 bench: build
 	$(BUILD)/bin/kvbench $(BENCH_ARGS)
+
+soak: build
+	$(BUILD)/bin/kvsoak $(SOAK_ARGS)
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)

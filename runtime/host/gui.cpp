@@ -137,7 +137,7 @@ constexpr size_t kKeyboardBuffer = 1024;
 
 // The window, capture and stop requests: kept in their list, then handed to the hook if set.
 template <class T, class Hook>
-int recordRequest(std::vector<T>& list, const Hook& hook, const T& request) {
+int recordRequest(RecordList<T>& list, const Hook& hook, const T& request) {
     list.push_back(request);
     if (hook) {
         hook(request);
@@ -158,12 +158,12 @@ void Gui::setProjectVersion(const ProjectVersion& version) {
 }
 
 void Gui::clear() {
-    m_opened.clear();
-    m_closed.clear();
-    m_stops.clear();
-    m_captures.clear();
-    m_operationLog.clear();
-    m_keyboardCalls.clear();
+    m_records.opened.clear();
+    m_records.closed.clear();
+    m_records.stops.clear();
+    m_records.captures.clear();
+    m_records.operationLog.clear();
+    m_records.keyboardCalls.clear();
     m_answers.clear();
     m_keyboardHandler = nullptr;
     m_syncTexts.clear();
@@ -177,29 +177,29 @@ void Gui::clear() {
 }
 
 int Gui::windowOpen(int window) {
-    return recordRequest(m_opened, onWindowOpen, window);
+    return recordRequest(m_records.opened, onWindowOpen, window);
 }
 
 int Gui::windowClose(int window) {
-    return recordRequest(m_closed, onWindowClose, window);
+    return recordRequest(m_records.closed, onWindowClose, window);
 }
 
 int Gui::screenCapture(const ScreenCapture& capture) {
-    return recordRequest(m_captures, onCapture, capture);
+    return recordRequest(m_records.captures, onCapture, capture);
 }
 
 int Gui::operationStop(int code) {
-    return recordRequest(m_stops, onStop, code);
+    return recordRequest(m_records.stops, onStop, code);
 }
 
 int Gui::operationLog(draw_object_c* object, int code, const char* text) {
-    m_operationLog.push_back({object, code, orEmpty(text)});
+    m_records.operationLog.push_back({object, code, orEmpty(text)});
     return 0;
 }
 
 bool Gui::keyboard(const KeyboardCall& call, char* text) {
-    const size_t record = m_keyboardCalls.size();
-    m_keyboardCalls.push_back(call);
+    const size_t record = m_records.keyboardCalls.total();
+    m_records.keyboardCalls.push_back(call);
     KeyboardAnswer answer;
     if (!m_answers.empty()) {
         answer = std::move(m_answers.front());
@@ -211,10 +211,10 @@ bool Gui::keyboard(const KeyboardCall& call, char* text) {
     } else {
         return false;
     }
-    if (record < m_keyboardCalls.size()) {
-        m_keyboardCalls[record].opened = answer.opened;
-        m_keyboardCalls[record].answer = answer.text;
-        m_keyboardCalls[record].cancelled = answer.cancelled;
+    if (KeyboardCall* recorded = m_records.keyboardCalls.atPosition(record)) {
+        recorded->opened = answer.opened;
+        recorded->answer = answer.text;
+        recorded->cancelled = answer.cancelled;
     }
     if (!answer.opened) {
         return false;

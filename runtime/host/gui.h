@@ -9,6 +9,8 @@
 // version is set, else returns -1 and touches nothing. The other entry points return 0.
 #pragma once
 
+#include "runtime/host/records.h"
+
 #include <deque>
 #include <functional>
 #include <string>
@@ -66,18 +68,22 @@ class Gui {
 public:
     static Gui& instance();
 
-    // Records of the calls, in order.
-    //! Windows of __gui_wnd_open.
-    const std::vector<int>& openedWindows() const { return m_opened; }
-    //! Windows of __gui_wnd_close.
-    const std::vector<int>& closedWindows() const { return m_closed; }
-    const std::vector<ScreenCapture>& captures() const { return m_captures; }
-    //! Codes of __gui_operation_stop.
-    const std::vector<int>& stops() const { return m_stops; }
-    //! Entries of __gui_operation_log_print.
-    const std::vector<OperationLogEntry>& operationLog() const { return m_operationLog; }
-    //! Keyboards opened or asked for, answered or not.
-    const std::vector<KeyboardCall>& keyboardCalls() const { return m_keyboardCalls; }
+    //! The records of the calls, in order; their owner (a session) trims them.
+    struct Records {
+        RecordList<int> opened; //!< windows of __gui_wnd_open
+        RecordList<int> closed; //!< windows of __gui_wnd_close
+        RecordList<int> stops;  //!< codes of __gui_operation_stop
+        RecordList<ScreenCapture> captures;
+        RecordList<OperationLogEntry> operationLog; //!< entries of __gui_operation_log_print
+        RecordList<KeyboardCall> keyboardCalls; //!< keyboards opened or asked for, answered or not
+    };
+    Records& records() { return m_records; }
+    const RecordList<int>& openedWindows() const { return m_records.opened; }
+    const RecordList<int>& closedWindows() const { return m_records.closed; }
+    const RecordList<ScreenCapture>& captures() const { return m_records.captures; }
+    const RecordList<int>& stops() const { return m_records.stops; }
+    const RecordList<OperationLogEntry>& operationLog() const { return m_records.operationLog; }
+    const RecordList<KeyboardCall>& keyboardCalls() const { return m_records.keyboardCalls; }
 
     //! The next keyboard answers, in order. Without a queued answer the keyboard is not opened
     //! (false), unless a keyboard handler is set.
@@ -101,7 +107,8 @@ public:
     std::function<void(const ScreenCapture&)> onCapture;
     std::function<void(int)> onStop;
 
-    //! Forgets records, answers, sync texts, the version, the handler and the observers.
+    //! Forgets records (their limits stay), answers, sync texts, the version, the handler and the
+    //! observers.
     void clear();
 
     // Used by the host entry points.
@@ -116,10 +123,7 @@ public:
 
 private:
     Gui() = default;
-    std::vector<int> m_opened, m_closed, m_stops;
-    std::vector<ScreenCapture> m_captures;
-    std::vector<OperationLogEntry> m_operationLog;
-    std::vector<KeyboardCall> m_keyboardCalls;
+    Records m_records;
     std::deque<KeyboardAnswer> m_answers;
     std::function<KeyboardAnswer(const KeyboardCall&)> m_keyboardHandler;
     std::deque<std::string> m_syncTexts;

@@ -3,6 +3,8 @@
 // tests stay quiet. The entry points return 0.
 #pragma once
 
+#include "runtime/host/records.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -32,8 +34,11 @@ class HostLog {
 public:
     static HostLog& instance();
 
-    const std::vector<MonitorRecord>& monitor() const { return m_monitor; }
-    const std::vector<LogRecord>& logs() const { return m_logs; }
+    const RecordList<MonitorRecord>& monitor() const { return m_monitor; }
+    const RecordList<LogRecord>& logs() const { return m_logs; }
+    // The same, for their owner (a session) to trim.
+    RecordList<MonitorRecord>& monitorRecord() { return m_monitor; }
+    RecordList<LogRecord>& logRecord() { return m_logs; }
     //! Forgets every record; the echo stays as it is.
     void clear();
 
@@ -47,8 +52,8 @@ public:
 
 private:
     HostLog() = default;
-    std::vector<MonitorRecord> m_monitor;
-    std::vector<LogRecord> m_logs;
+    RecordList<MonitorRecord> m_monitor;
+    RecordList<LogRecord> m_logs;
     std::FILE* m_echo = nullptr;
 };
 

@@ -18,6 +18,8 @@
 // getters fail with NoValue for a variable never written. A refused write changes nothing.
 #pragma once
 
+#include "runtime/host/records.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -82,7 +84,9 @@ public:
     int setString(int index, const std::string& value);
 
     //! Every setter call in order, with its result.
-    const std::vector<RtdbWrite>& writes() const { return m_writes; }
+    const RecordList<RtdbWrite>& writes() const { return m_writes; }
+    //! The same, for its owner (a session) to trim.
+    RecordList<RtdbWrite>& writeRecord() { return m_writes; }
     void clearWrites() { m_writes.clear(); }
 
 private:
@@ -93,7 +97,7 @@ private:
     const Variable* find(int index) const;
     int record(RtdbWrite write, int result);
     std::vector<Variable> m_vars;
-    std::vector<RtdbWrite> m_writes;
+    RecordList<RtdbWrite> m_writes;
 };
 
 } // namespace kestro

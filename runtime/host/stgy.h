@@ -2,6 +2,8 @@
 // Vorn_Stgy_RunUserStgy runs one and every run is recorded, known or not.
 #pragma once
 
+#include "runtime/host/records.h"
+
 #include <functional>
 #include <map>
 #include <string>
@@ -24,7 +26,9 @@ public:
     //! Runs a strategy and records the run; 0 when it was registered, -1 otherwise.
     int run(int number, int argument);
     //! Every run in call order.
-    const std::vector<StrategyRun>& runs() const { return m_runs; }
+    const RecordList<StrategyRun>& runs() const { return m_runs; }
+    //! The same, for its owner (a session) to trim.
+    RecordList<StrategyRun>& runRecord() { return m_runs; }
     //! The name a strategy was registered with; "" when none is.
     std::string nameOf(int number) const;
     //! Forgets the strategies and the runs.
@@ -37,7 +41,7 @@ private:
         std::function<void()> action;
     };
     std::map<int, Entry> m_strategies;
-    std::vector<StrategyRun> m_runs;
+    RecordList<StrategyRun> m_runs;
 };
 
 } // namespace kestro

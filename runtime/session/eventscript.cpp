@@ -1,6 +1,8 @@
 // The event scripts of `kestro run`.
 #include "runtime/session/eventscript.h"
 
+#include "runtime/session/limits.h"
+
 #include <QByteArray>
 
 #include <cmath>
@@ -146,8 +148,11 @@ bool parseEvent(const std::vector<Word>& words, ScriptEvent* event, ScriptError*
     };
     switch (shape->kind) {
     case ScriptEvent::Kind::Advance:
-        if (!toNumber(words[1], &event->seconds) || event->seconds < 0) {
-            return fail(words[1], "a time in seconds, 0 or more, expected");
+        if (!toNumber(words[1], &event->seconds) || !(event->seconds >= 0) ||
+            event->seconds > limits::kMaxStepSeconds) {
+            return fail(words[1], "a time in seconds from 0 to " +
+                                      std::to_string(static_cast<int>(limits::kMaxStepSeconds)) +
+                                      " expected");
         }
         break;
     case ScriptEvent::Kind::Blink:

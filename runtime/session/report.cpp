@@ -3,6 +3,10 @@
 
 #include "runtime/host/rtdb.h"
 
+#include <QJsonDocument>
+
+#include <map>
+
 namespace kestro {
 
 namespace {
@@ -90,6 +94,27 @@ QJsonArray arrayOf(const std::vector<T>& items, F toJsonValue) {
     return array;
 }
 
+// A report repeated within one event (a failing expression on every refresh) is one entry, where
+// it first came, with its "count".
+template <class T>
+QJsonArray collapsedArrayOf(const std::vector<T>& items, QJsonObject (*toJsonObject)(const T&)) {
+    QJsonArray array;
+    std::map<QByteArray, qsizetype> seen;
+    for (const T& item : items) {
+        const QJsonObject o = toJsonObject(item);
+        const auto [at, fresh] =
+            seen.emplace(QJsonDocument(o).toJson(QJsonDocument::Compact), array.size());
+        if (fresh) {
+            array.append(o);
+            continue;
+        }
+        QJsonObject first = array[at->second].toObject();
+        first[QStringLiteral("count")] = first.value(QStringLiteral("count")).toInt(1) + 1;
+        array[at->second] = first;
+    }
+    return array;
+}
+
 } // namespace
 
 QString colorName(uint32_t rgb) {
@@ -168,7 +193,7 @@ QJsonObject toJson(const HostCalls& calls, const Session& session) {
         captures.append(o);
     }
     auto number = [](int n) { return QJsonValue(n); };
-    return QJsonObject{
+    QJsonObject o{
         {QStringLiteral("windowsOpened"), arrayOf(calls.opened, number)},
         {QStringLiteral("windowsClosed"), arrayOf(calls.closed, number)},
         {QStringLiteral("strategies"), arrayOf(calls.strategies,
@@ -192,11 +217,15 @@ QJsonObject toJson(const HostCalls& calls, const Session& session) {
                                         {QStringLiteral("text"), text(entry.text)}};
                  })},
         {QStringLiteral("keyboards"), arrayOf(calls.keyboards, keyboardJson)},
-        {QStringLiteral("monitor"), arrayOf(calls.monitor, monitorJson)},
-        {QStringLiteral("logs"), arrayOf(calls.logs, logJson)},
+        {QStringLiteral("monitor"), collapsedArrayOf(calls.monitor, monitorJson)},
+        {QStringLiteral("logs"), collapsedArrayOf(calls.logs, logJson)},
         {QStringLiteral("faults"),
          arrayOf(calls.faults, [](const SessionFault& f) { return toJson(f); })},
     };
+    if (calls.dropped > 0) {
+        o[QStringLiteral("dropped")] = static_cast<qint64>(calls.dropped);
+    }
+    return o;
 }
 
 QJsonObject toJson(const Session::Trace& trace) {

@@ -154,11 +154,18 @@ public:
     //! Index of the first object of the current window with that name, or -1.
     int indexOf(const std::string& objectName) const;
     ObjectRef findObject(const draw_object_c* object) const;
-    const std::vector<SessionFault>& faults() const { return m_recorder.faults(); }
+    const RecordList<SessionFault>& faults() const { return m_recorder.faults(); }
 
     // ---- records ----
     CallMark mark() const { return m_recorder.mark(); }
     HostCalls callsSince(const CallMark& mark) const { return m_recorder.callsSince(mark); }
+    //! Forgets every record made so far: a reader that has reported them calls it, so that the
+    //! records of a long session stay those of its last event.
+    void forgetRecords() { m_recorder.forgetBefore(m_recorder.mark()); }
+    //! The most entries any one record keeps, also within one event (10,000 unless set).
+    void setRecordLimit(size_t limit) { m_recorder.setLimit(limit); }
+    //! Entries kept in all records together.
+    size_t recordsKept() const { return m_recorder.kept(); }
 
     // ---- painting ----
     //! Paints the current window's background, then every visible object in order (IsVisible),

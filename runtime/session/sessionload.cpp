@@ -261,8 +261,8 @@ draw_object_c* WindowLoader::create(const ObjectDef& def, LoadProblem* problem) 
 
 bool WindowLoader::read(draw_object_c* object, const ObjectDef& def, LoadProblem* problem) {
     HostLog& log = HostLog::instance();
-    const size_t monitorBefore = log.monitor().size();
-    const size_t logsBefore = log.logs().size();
+    const size_t monitorBefore = log.monitor().total();
+    const size_t logsBefore = log.logs().total();
     FF::utils::MemoryBuffer buffer(def.record.data(), def.record.size());
     bool loaded = false;
     try {
@@ -275,8 +275,8 @@ bool WindowLoader::read(draw_object_c* object, const ObjectDef& def, LoadProblem
     } catch (...) {
         problem->reason = "loading the record threw an unknown exception";
     }
-    problem->monitor = recordsFrom(log.monitor(), monitorBefore);
-    problem->logs = recordsFrom(log.logs(), logsBefore);
+    problem->monitor = log.monitor().since(monitorBefore);
+    problem->logs = log.logs().since(logsBefore);
     if (object->GetName() && *object->GetName()) {
         problem->objectName = object->GetName();
     }

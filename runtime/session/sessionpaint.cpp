@@ -3,6 +3,7 @@
 
 #include "kestrovalumen/host/gui.h"
 #include "runtime/paint/recordingdevice.h"
+#include "runtime/session/limits.h"
 #include "runtime/session/session.h"
 #include "runtime/session/sessionrecorder.h"
 
@@ -48,6 +49,10 @@ QImage WindowPainter::render(LoadedWindow& window, QSize size) {
     }
     if (size.isEmpty()) {
         size = own;
+    }
+    std::string tooLarge;
+    if (!limits::imageFits(size, &tooLarge)) {
+        return QImage();
     }
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -101,6 +106,9 @@ QImage Session::render(QSize size) {
 }
 
 bool Session::savePng(const std::string& path, QSize size, std::string* error) {
+    if (!limits::imageFits(size.isEmpty() ? windowSize() : size, error)) {
+        return false;
+    }
     const QImage image = render(size);
     if (image.isNull()) {
         const QSize wanted = size.isEmpty() ? windowSize() : size;

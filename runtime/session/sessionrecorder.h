@@ -2,7 +2,9 @@
 // services keep their own records (windows, captures, stops, operation log, keyboards,
 // strategies, database writes, monitor and log records); the recorder adds the session's own
 // (faults, capture files, which writes were the simulation's) and takes out the calls of any
-// stretch of the session between a mark and now.
+// stretch of the session between a mark and now. Every record is bounded: what a reader is done
+// with is forgotten (forgetBefore), and a record never keeps more than its limit, so that a
+// session holds the same amount of records after an hour as after a month.
 #pragma once
 
 #include "runtime/host/gui.h"
@@ -51,27 +53,27 @@ struct HostCalls {
     std::vector<MonitorRecord> monitor;
     std::vector<LogRecord> logs;
     std::vector<SessionFault> faults;
+    //! Entries of the stretch no longer kept: over a record's limit within one stretch.
+    size_t dropped = 0;
 };
-
-//! The entries of a record from a position on.
-template <class T>
-std::vector<T> recordsFrom(const std::vector<T>& all, size_t from) {
-    return from < all.size()
-               ? std::vector<T>(all.begin() + static_cast<std::ptrdiff_t>(from), all.end())
-               : std::vector<T>();
-}
 
 class CallRecorder {
 public:
     CallMark mark() const;
     HostCalls callsSince(const CallMark& mark) const;
+    //! Forgets, in every record, what came before the mark.
+    void forgetBefore(const CallMark& mark);
+    //! The most entries each record keeps (RecordList::kDefaultLimit unless set).
+    void setLimit(size_t limit);
+    //! Entries of every record kept now, the session's and the host services' together.
+    size_t kept() const;
 
     void addFault(SessionFault fault) { m_faults.push_back(std::move(fault)); }
-    const std::vector<SessionFault>& faults() const { return m_faults; }
+    const RecordList<SessionFault>& faults() const { return m_faults; }
 
     //! The file of the next capture; captures and their files are counted alike.
     void addCaptureFile(CaptureFile file) { m_captureFiles.push_back(std::move(file)); }
-    size_t captureFiles() const { return m_captureFiles.size(); }
+    size_t captureFiles() const { return m_captureFiles.total(); }
 
     //! The positions [first, last) of the database's writes were the simulation's own: they are
     //! no host calls.
@@ -80,8 +82,8 @@ public:
 private:
     bool isSimulationWrite(size_t position) const;
 
-    std::vector<SessionFault> m_faults;
-    std::vector<CaptureFile> m_captureFiles;
+    RecordList<SessionFault> m_faults;
+    RecordList<CaptureFile> m_captureFiles;
     //! Adjacent ranges are merged, so there is one per stretch of simulated time.
     std::vector<std::pair<size_t, size_t>> m_simulationWrites;
 };

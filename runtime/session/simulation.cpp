@@ -102,7 +102,7 @@ void SimulatedTags::add(int index, VarType type, TagSimulator simulator) {
 
 std::pair<size_t, size_t> SimulatedTags::apply(Micros time) {
     Rtdb& rtdb = Rtdb::instance();
-    const size_t first = rtdb.writes().size();
+    const size_t first = rtdb.writes().total();
     for (Tag& tag : m_tags) {
         double value = 0.0;
         if (!tag.simulator.valueAt(time, &value)) {
@@ -121,7 +121,7 @@ std::pair<size_t, size_t> SimulatedTags::apply(Micros time) {
             }
         }
     }
-    return {first, rtdb.writes().size()};
+    return {first, rtdb.writes().total()};
 }
 
 } // namespace kestro

@@ -235,9 +235,8 @@ bool parseSize(const std::string& text, QSize* size) {
     bool okHeight = false;
     const int width = QByteArray::fromStdString(text.substr(0, x)).toInt(&okWidth);
     const int height = QByteArray::fromStdString(text.substr(x + 1)).toInt(&okHeight);
-    // Large enough for any screen, small enough that an image of it can be allocated.
-    constexpr int kLargest = 16384;
-    if (!okWidth || !okHeight || width < 1 || height < 1 || width > kLargest || height > kLargest) {
+    if (!okWidth || !okHeight || width < 1 || height < 1 || width > limits::kMaxSide ||
+        height > limits::kMaxSide) {
         return false;
     }
     *size = QSize(width, height);
@@ -247,12 +246,21 @@ bool parseSize(const std::string& text, QSize* size) {
 bool parseSeconds(const std::string& text, double* seconds) {
     bool ok = false;
     const double value = QByteArray::fromStdString(text).toDouble(&ok);
-    // A week of virtual time is far beyond any useful run and keeps the clock well in range.
-    if (!ok || !std::isfinite(value) || value < 0.0 || value > 7 * 24 * 3600.0) {
+    if (!ok || !std::isfinite(value) || value < 0.0 || value > limits::kMaxStepSeconds) {
         return false;
     }
     *seconds = value;
     return true;
+}
+
+std::string sizeUsage(const std::string& given) {
+    return "--size takes WxH with each side 1 to " + std::to_string(limits::kMaxSide) + ", not \"" +
+           given + "\"";
+}
+
+std::string secondsUsage(const std::string& option, const std::string& given) {
+    return option + " takes seconds from 0 to " +
+           std::to_string(static_cast<int>(limits::kMaxStepSeconds)) + ", not \"" + given + "\"";
 }
 
 OptionDef pluginsOption() {
@@ -289,9 +297,11 @@ bool readPlayerSettings(const CommandDef& command, const Arguments& args,
                         PlayerSettings* settings) {
     if (args.has("refresh")) {
         double seconds = 0.0;
-        if (!parseSeconds(args.value("refresh"), &seconds) || toMicros(seconds) <= 0) {
-            usageError(command, "--refresh takes a period in seconds above 0, not \"" +
-                                    args.value("refresh") + "\"");
+        if (!parseSeconds(args.value("refresh"), &seconds) ||
+            seconds < limits::kMinRefreshSeconds) {
+            usageError(command, "--refresh takes a period in seconds from 0.001 to " +
+                                    std::to_string(static_cast<int>(limits::kMaxStepSeconds)) +
+                                    ", not \"" + args.value("refresh") + "\"");
             return false;
         }
         settings->refreshPeriod = toMicros(seconds);

@@ -4,6 +4,7 @@
 
 #include "runtime/project/project.h"
 #include "runtime/project/projectio.h"
+#include "runtime/session/limits.h"
 #include "runtime/session/pluginloader.h"
 #include "runtime/session/session.h"
 #include "tools/kestro/commands.h"
@@ -54,8 +55,13 @@ int usageError(const CommandDef& command, const std::string& message);
 //! Prints a project's error as fail does, naming file where the error names none.
 int projectFailure(const std::string& command, ProjectError error, const std::string& file);
 
+//! WxH with each side 1 to limits::kMaxSide.
 bool parseSize(const std::string& text, QSize* size);
+//! Seconds from 0 to limits::kMaxStepSeconds.
 bool parseSeconds(const std::string& text, double* seconds);
+//! The refusals of the two, quoting the limits and what was given.
+std::string sizeUsage(const std::string& given);
+std::string secondsUsage(const std::string& option, const std::string& given);
 
 //! The options of every player command after its own: --window, --set, --refresh, --plugins.
 std::vector<OptionDef> playerOptions(std::vector<OptionDef> own);

@@ -37,7 +37,7 @@ int playCommand(const Arguments& args) {
     const CommandDef& command = kPlayCommand;
     play::PlayOptions options;
     if (args.has("size") && !parseSize(args.value("size"), &options.viewSize)) {
-        return usageError(command, "--size takes WxH, not \"" + args.value("size") + "\"");
+        return usageError(command, sizeUsage(args.value("size")));
     }
     options.captureDir = QString::fromStdString(args.value("capture-dir"));
     options.paused = args.has("paused");

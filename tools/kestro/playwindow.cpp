@@ -34,6 +34,7 @@ namespace {
 
 enum TagColumn { kTagName, kTagType, kTagValue };
 enum LogColumn { kLogTime, kLogWindow, kLogObject, kLogCode, kLogText };
+constexpr int kLogRows = 10000;
 
 // Both blink periods above the fastest are multiples of it, so the fastest alone tells when a
 // blink tick falls due.
@@ -315,27 +316,17 @@ bool PlayWindow::operate(const std::function<void(Session&)>& operation) {
     operation(*m_session);
     m_busy = false;
     takeIn(m_session->callsSince(mark), before);
+    if (m_session) {
+        m_session->forgetRecords();
+    }
     return true;
 }
 
 void PlayWindow::takeIn(const HostCalls& calls, int windowBefore) {
     for (const OperationLogEntry& entry : calls.operationLog) {
         const ObjectRef object = m_session->findObject(entry.object);
-        const int row = m_logTable->rowCount();
-        m_logTable->insertRow(row);
-        m_logTable->setItem(row, kLogTime,
-                            readOnlyItem(QString::number(m_session->time(), 'f', 2)));
-        m_logTable->setItem(
-            row, kLogWindow,
-            readOnlyItem(object.window < 0 ? QString() : QString::number(object.window)));
-        QString name = fromBytes(object.name);
-        if (name.isEmpty() && object.index >= 0) {
-            name = QStringLiteral("#%1").arg(object.index);
-        }
-        m_logTable->setItem(row, kLogObject, readOnlyItem(name));
-        m_logTable->setItem(row, kLogCode, readOnlyItem(QString::number(entry.code)));
-        m_logTable->setItem(row, kLogText, readOnlyItem(fromBytes(entry.text)));
-        m_logTable->scrollToBottom();
+        addLogRow(object.window, object.name, object.index, QString::number(entry.code),
+                  fromBytes(entry.text));
     }
     for (const SessionFault& fault : calls.faults) {
         statusBar()->showMessage(QStringLiteral("window %1, object %2 \"%3\": %4")
@@ -379,23 +370,32 @@ int PlayWindow::clickAt(QPoint windowPoint) {
     return outcome.hit;
 }
 
+void PlayWindow::addLogRow(int window, const std::string& objectName, int objectIndex,
+                           const QString& code, const QString& text) {
+    const int row = m_logTable->rowCount();
+    m_logTable->insertRow(row);
+    m_logTable->setItem(row, kLogTime, readOnlyItem(QString::number(m_session->time(), 'f', 2)));
+    m_logTable->setItem(row, kLogWindow,
+                        readOnlyItem(window < 0 ? QString() : QString::number(window)));
+    QString name = fromBytes(objectName);
+    if (name.isEmpty() && objectIndex >= 0) {
+        name = QStringLiteral("#%1").arg(objectIndex);
+    }
+    m_logTable->setItem(row, kLogObject, readOnlyItem(name));
+    m_logTable->setItem(row, kLogCode, readOnlyItem(code));
+    m_logTable->setItem(row, kLogText, readOnlyItem(text));
+    // The panel keeps the latest rows only, like the records behind it.
+    while (m_logTable->rowCount() > kLogRows) {
+        m_logTable->removeRow(0);
+    }
+    m_logTable->scrollToBottom();
+}
+
 void PlayWindow::showRejected(const std::vector<RejectedAction>& rejected, int window) {
     // Nothing an operator does goes unanswered: a refusal is logged and said.
     for (const RejectedAction& action : rejected) {
-        const int row = m_logTable->rowCount();
-        m_logTable->insertRow(row);
-        m_logTable->setItem(row, kLogTime,
-                            readOnlyItem(QString::number(m_session->time(), 'f', 2)));
-        m_logTable->setItem(row, kLogWindow,
-                            readOnlyItem(window < 0 ? QString() : QString::number(window)));
-        QString name = fromBytes(action.name);
-        if (name.isEmpty() && action.object >= 0) {
-            name = QStringLiteral("#%1").arg(action.object);
-        }
-        m_logTable->setItem(row, kLogObject, readOnlyItem(name));
-        m_logTable->setItem(row, kLogCode, readOnlyItem(QStringLiteral("rejected")));
-        m_logTable->setItem(row, kLogText, readOnlyItem(fromBytes(action.reason)));
-        m_logTable->scrollToBottom();
+        addLogRow(window, action.name, action.object, QStringLiteral("rejected"),
+                  fromBytes(action.reason));
         statusBar()->showMessage(QStringLiteral("Rejected: %1").arg(fromBytes(action.reason)));
     }
 }

@@ -121,6 +121,8 @@ private:
     //! Logs every rejected action in the operation log and says the last in the status bar.
     void showRejected(const std::vector<RejectedAction>& rejected, int window);
     void takeIn(const HostCalls& calls, int windowBefore);
+    void addLogRow(int window, const std::string& objectName, int objectIndex, const QString& code,
+                   const QString& text);
     void stopped();
 
     void tick();

@@ -16,11 +16,11 @@ int render(const Arguments& args) {
     }
     QSize size;
     if (args.has("size") && !parseSize(args.value("size"), &size)) {
-        return usageError(command, "--size takes WxH, not \"" + args.value("size") + "\"");
+        return usageError(command, sizeUsage(args.value("size")));
     }
     double at = 0.0;
     if (args.has("at") && !parseSeconds(args.value("at"), &at)) {
-        return usageError(command, "--at takes seconds, not \"" + args.value("at") + "\"");
+        return usageError(command, secondsUsage("--at", args.value("at")));
     }
     std::string error;
     if (!checkNotAnInput(args.value("output"), args.positional(), &error)) {
@@ -37,10 +37,14 @@ int render(const Arguments& args) {
             return Failed;
         }
         session.advance(at);
+        const QSize wanted = size.isEmpty() ? session.windowSize() : size;
+        if (!limits::imageFits(wanted, &error)) {
+            return fail(command.name,
+                        "window " + std::to_string(session.currentWindow()) + ": " + error);
+        }
         const QImage image = session.render(size);
         const QByteArray png = pngBytes(image);
         if (png.isEmpty()) {
-            const QSize wanted = size.isEmpty() ? session.windowSize() : size;
             result =
                 fail(command.name,
                      "cannot render window " + std::to_string(session.currentWindow()) + " at " +

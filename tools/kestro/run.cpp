@@ -163,6 +163,8 @@ int run(const Arguments& args) {
     if (!out.write(reporter.loadLine(mark, player.source), &error)) {
         return fail(command.name, error);
     }
+    // Each line carries its event's records: none is kept past its line.
+    session.forgetRecords();
     for (size_t step = 0; step < events.size(); ++step) {
         const ScriptEvent& event = events[step];
         mark = session.mark();
@@ -176,6 +178,7 @@ int run(const Arguments& args) {
                        &error)) {
             return fail(command.name, error);
         }
+        session.forgetRecords();
         if (session.stopped()) {
             const size_t left = events.size() - step - 1;
             if (left > 0) {

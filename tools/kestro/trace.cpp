@@ -17,7 +17,7 @@ int trace(const Arguments& args) {
     const CommandDef& command = kTraceCommand;
     double at = 0.0;
     if (args.has("at") && !parseSeconds(args.value("at"), &at)) {
-        return usageError(command, "--at takes seconds, not \"" + args.value("at") + "\"");
+        return usageError(command, secondsUsage("--at", args.value("at")));
     }
     const std::string output = args.value("output");
     std::string error;
