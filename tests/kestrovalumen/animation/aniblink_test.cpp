@@ -22,7 +22,6 @@ protected:
     void SetUp() override {
         AnimationTest::SetUp();
         alarm = define("Alarm", kestro::VarType::Float);
-        setInt(define("Zero", kestro::VarType::Int), 0);
         set(alarm, 1.0);
     }
 
@@ -183,27 +182,6 @@ TEST_F(AniBlinkTest, EachPartDecidesItsPhaseByWhatItShows) {
     animation->Run(1);
     expectLook({0, kOwnPen, 1, 0x040506, kOwnText});
     EXPECT_EQ(load(3, 1)->m_crSavedText, 0u);
-}
-
-TEST_F(AniBlinkTest, ExpressionFailureReportsAndKeepsPhaseAndColours) {
-    for (int blinkType : {0, 1}) {
-        SCOPED_TRACE(blinkType);
-        CAniBlink* animation = load(2, blinkType, 1, 1, kBlinkPen, kBlinkBrush, "Alarm / Zero");
-        ASSERT_NE(animation, nullptr);
-        kvtest::queueScriptResult(kvtest::ScriptResult::value(1.0));
-        EXPECT_EQ(animation->Run(1), 1);
-        const int32_t state = owner->m_nShowState;
-        const Look look{owner->m_bPen, owner->m_logPen.color, owner->m_bBrush,
-                        owner->m_logBrush.color, owner->m_crText};
-        kestro::HostLog::instance().clear();
-        EXPECT_EQ(animation->Run(2), 0);
-        EXPECT_EQ(owner->m_nShowState, state);
-        expectLook(look);
-        EXPECT_EQ(animation->m_bBlinking, 1);
-        kvtest::expectFault(12, "CAniBlink expressFloat run error!",
-                            {"Run", "animation\\aniblink", 132, 2, "CAniBlink",
-                             "CAniBlink ExpressFloat errorCode!"});
-    }
 }
 
 } // namespace

@@ -238,42 +238,4 @@ TEST_F(AniColorTest, TextColourByOwnerKind) {
     EXPECT_EQ(static_cast<CAniBlink*>(owner->AnimationAt(0))->m_crSavedText, kOwnText);
 }
 
-TEST_F(AniColorTest, ExpressionFailureReportsAndKeepsTheOwner) {
-    struct Case {
-        Target target;
-        int code;
-        const char* message;
-        kvtest::Log log;
-    };
-    const Case cases[] = {
-        {Pen,
-         25,
-         "CAniPen expressFloat run error",
-         {"Run", "animation\\anipen", 114, 2, "CAniPen", "CAniPen ExpressFloat errorCode"}},
-        {Brush,
-         15,
-         "CAnibrush expressFloat run error",
-         {"Run", "animation\\anibrush", 112, 2, "CAnibrush ExpressFloat errorCod", "erro!"}},
-        {Text,
-         46,
-         "CAniTextColor--script_SvrRunExpressFloat retrun error!",
-         {"Run", "animation\\anitextcolor", 117, 2, "CAniTextColor",
-          "script_SvrRunExpressFloat retrun error!"}},
-    };
-    for (const Case& c : cases) {
-        for (bool emptyTable : {false, true}) {
-            SCOPED_TRACE(testing::Message() << c.message << emptyTable);
-            CAniObj* animation =
-                load({emptyTable ? colour(c.target, {}, {}, "Level / Zero")
-                                 : colour(c.target, {10, 20}, {kA, kB}, "Level / Zero")});
-            kestro::HostLog::instance().clear();
-            set(level, 15);
-            EXPECT_EQ(animation->Run(0), 0);
-            EXPECT_EQ(owner->m_bPen + owner->m_bBrush, 0);
-            EXPECT_EQ(applied(c.target, *owner), ownColour(c.target));
-            kvtest::expectFault(c.code, c.message, c.log);
-        }
-    }
-}
-
 } // namespace

@@ -9,8 +9,6 @@
 
 namespace {
 
-using kestro::HostLog;
-
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
@@ -150,36 +148,6 @@ TEST_F(MoveTest, BaseAndRangeAtRunTime) {
         owner->m_rect = onAxis({100, 50, 140, 70}, vertical);
         EXPECT_EQ(move->Run(KV_EVENT_REFRESH), 1);
         EXPECT_EQ(owner->m_rect, onAxis({-16, 50, 24, 70}, vertical));
-    }
-}
-
-TEST_F(MoveTest, ExpressionFailureReportsAndKeepsTheOwner) {
-    struct Case {
-        bool vertical;
-        int code;
-        const char* message;
-        kvtest::Log log;
-    };
-    const Case cases[] = {
-        {false,
-         19,
-         "CAniHMove expressFloat run error",
-         {"Run", "animation\\anihmove", 98, 2, "CAniHMove ExpressFloat errorCod", "error"}},
-        {true,
-         36,
-         "CAniVMove expressFloat run error",
-         {"Run", "animation\\anivmove", 94, 2, "CAniVMove", "CAniVMove ExpressFloat error"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
-        CAniObj* move = load(c.vertical, {0, 0, 20, 10}, 0, 100, 0, 10);
-        set(level, 5);
-        ASSERT_EQ(move->Run(KV_EVENT_REFRESH), 1);
-        HostLog::instance().clear();
-        kvtest::queueScriptResult(kvtest::ScriptResult::failure());
-        EXPECT_EQ(move->Run(KV_EVENT_REFRESH), 0);
-        EXPECT_EQ(owner->m_rect, onAxis({50, 0, 70, 10}, c.vertical));
-        kvtest::expectFault(c.code, c.message, c.log);
     }
 }
 

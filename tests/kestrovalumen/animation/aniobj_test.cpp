@@ -17,6 +17,7 @@
 
 #include <limits>
 #include <stdexcept>
+#include <tuple>
 #include <typeinfo>
 
 using kestro::HostLog;
@@ -193,6 +194,99 @@ TEST_F(AniFramework, HeaderFailures) {
     ThrowingBuffer<std::runtime_error> atLength(newHeader(10, "P"), 1);
     EXPECT_THROW(animation.deserialize(&atVersion), std::runtime_error);
     EXPECT_THROW(animation.deserialize(&atLength), std::runtime_error);
+}
+
+// A failed evaluation is reported with the kind's texts and leaves the owner as it was.
+TEST_F(AniFramework, ExpressionFailureReportsAndKeepsTheOwner) {
+    const std::string program = anitest::Program("1");
+    auto with = [&program](auto record) {
+        record.header.program = program;
+        return kestro::animationEntry(record);
+    };
+    auto table = [](auto record) {
+        record.values = {10};
+        record.colors = {0x111111};
+        return record;
+    };
+    auto output = [&with](int type) {
+        kestro::OutputRecord record;
+        record.outputType = type;
+        record.decimals = 2;
+        return with(record);
+    };
+    kestro::BlinkRecord blink;
+    blink.blinkType = 1;
+    kestro::MoveRecord move;
+    move.maxOffset = 100;
+    move.maxValue = 10;
+    kestro::SizeRecord size;
+    size.maxValue = 100;
+    size.maxPercent = 50;
+    struct Case {
+        kestro::AnimationEntry entry;
+        int event;
+        int code;
+        std::string message;
+        kvtest::Log log;
+        int radix = -1;
+    };
+    const std::string floatError = "script_SvrRunExpressFloat retrun error!";
+    // clang-format off
+    const Case cases[] = {
+        {with(kestro::VisibleRecord()), 0, 32, "CAniVisible expressFloat run error",
+         {"Run", "animation\\anivisible", 58, 2, "CAniVisible", "CAniVisible ExpressFloat error"}},
+        {with(blink), 1, 12, "CAniBlink expressFloat run error!",
+         {"Run", "animation\\aniblink", 132, 2, "CAniBlink", "CAniBlink ExpressFloat errorCode!"}},
+        {with(table(kestro::PenRecord())), 0, 25, "CAniPen expressFloat run error",
+         {"Run", "animation\\anipen", 114, 2, "CAniPen", "CAniPen ExpressFloat errorCode"}},
+        {with(table(kestro::BrushRecord())), 0, 15, "CAnibrush expressFloat run error",
+         {"Run", "animation\\anibrush", 112, 2, "CAnibrush ExpressFloat errorCod", "erro!"}},
+        {with(kestro::BrushRecord()), 0, 15, "CAnibrush expressFloat run error",
+         {"Run", "animation\\anibrush", 112, 2, "CAnibrush ExpressFloat errorCod", "erro!"}},
+        {with(table(kestro::TextColorRecord())), 0, 46, "CAniTextColor--" + floatError,
+         {"Run", "animation\\anitextcolor", 117, 2, "CAniTextColor", floatError}},
+        {with(kestro::HMoveRecord{move}), 0, 19, "CAniHMove expressFloat run error",
+         {"Run", "animation\\anihmove", 98, 2, "CAniHMove ExpressFloat errorCod", "error"}},
+        {with(kestro::VMoveRecord{move}), 0, 36, "CAniVMove expressFloat run error",
+         {"Run", "animation\\anivmove", 94, 2, "CAniVMove", "CAniVMove ExpressFloat error"}},
+        {with(size), 0, 28, "CAniSize expressFloat run error",
+         {"Run", "animation\\anisize", 115, 2, "CAniSize", "CAniSize ExpressFloat error"}},
+        {output(0), 0, 41, "CAniOutput--" + floatError,
+         {"Run", "animation\\anioutput", 212, 2, "CAniOutput", floatError}},
+        {output(1), 88888, 43, "CAniOutput--" + floatError,
+         {"Run", "animation\\anioutput", 251, 2, "CAniOutput", floatError}},
+        {output(2), 0, 44, "CAniOutput--script_SvrRunExpressStr retrun error!",
+         {"Run", "animation\\anioutput", 318, 2, "CAniOutput", "script_SvrRunExpressStr retrun error!"}},
+        {output(-4), 0, 44, "CAniOutput--script_SvrRunExpressStr retrun error!",
+         {"Run", "animation\\anioutput", 318, 2, "CAniOutput", "script_SvrRunExpressStr retrun error!"}},
+        {output(1), 0, 42, "CAniOutput--script_SvrRunExpressInt retrun error!",
+         {"Run", "animation\\anioutput", 226, 2, "CAniOutput", "script_SvrRunExpressInt retrun error!"}, 1},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        anitest::TextOwner owner(2);
+        owner.presetText("before");
+        CAniObj* animation = attach<CAniObj>(owner, anitest::Record(0, 0, 100, 50), {c.entry});
+        if (auto* out = dynamic_cast<CAniOutput*>(animation)) {
+            out->m_nRadix = c.radix;
+        }
+        auto look = [&owner] {
+            return std::make_tuple(owner.m_rect.left, owner.m_rect.top, owner.m_rect.right,
+                                   owner.m_rect.bottom, owner.m_nShowState, owner.m_bPen,
+                                   owner.m_logPen.color, owner.m_bBrush, owner.m_logBrush.color,
+                                   owner.m_crText);
+        };
+        const auto before = look();
+        HostLog::instance().clear();
+        kvtest::queueScriptResult(kvtest::ScriptResult::failure());
+        EXPECT_EQ(animation->Run(c.event), 0);
+        kvtest::expectFault(c.code, c.message, c.log);
+        EXPECT_TRUE(look() == before);
+        EXPECT_EQ(owner.m_pClipRect, nullptr);
+        EXPECT_EQ(owner.text(), "before");
+        EXPECT_EQ(owner.setTextCalls, 0);
+    }
 }
 
 } // namespace

@@ -286,42 +286,6 @@ TEST_F(AniOutputTest, TextsShowUnchangedMaskedOrWithTheUnit) {
     }
 }
 
-TEST_F(AniOutputTest, FailedEvaluationReportsByKind) {
-    struct Case {
-        int outputType, radix, code;
-        const char* message;
-        int line;
-        const char* text;
-    };
-    const Case cases[] = {
-        {0, -1, 41, "CAniOutput--script_SvrRunExpressFloat retrun error!", 212,
-         "script_SvrRunExpressFloat retrun error!"},
-        {1, -1, 43, "CAniOutput--script_SvrRunExpressFloat retrun error!", 251,
-         "script_SvrRunExpressFloat retrun error!"},
-        {2, -1, 44, "CAniOutput--script_SvrRunExpressStr retrun error!", 318,
-         "script_SvrRunExpressStr retrun error!"},
-        {-4, -1, 44, "CAniOutput--script_SvrRunExpressStr retrun error!", 318,
-         "script_SvrRunExpressStr retrun error!"},
-        {1, 1, 42, "CAniOutput--script_SvrRunExpressInt retrun error!", 226,
-         "script_SvrRunExpressInt retrun error!"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.outputType << " " << c.radix);
-        make(c.outputType, "Val", 2);
-        output->m_nRadix = c.radix;
-        owner->presetText("before");
-        HostLog::instance().clear();
-        // Val has no value yet: the engine cannot run the program. One report per run.
-        EXPECT_EQ(output->Run(88888), 0);
-        EXPECT_EQ(owner->text(), "before");
-        EXPECT_EQ(owner->setTextCalls, 0);
-        kvtest::expectFault(c.code, c.message,
-                            {"Run", "animation\\anioutput", c.line, 2, "CAniOutput", c.text});
-        output->Run(0);
-        EXPECT_EQ(kvtest::monitorCodes(), (std::vector<int>{c.code, c.code}));
-    }
-}
-
 TEST_F(AniOutputTest, IntegerDisplaysWantAnIntegerProgram) {
     struct Case {
         int radix;

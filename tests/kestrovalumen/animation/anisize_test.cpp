@@ -161,20 +161,4 @@ TEST_F(SizeTest, ClipModeKeepsTheRectangleAndReplacesTheClip) {
     }
 }
 
-TEST_F(SizeTest, ExpressionFailureReportsAndKeepsTheOwner) {
-    for (int32_t mode : {0, 1}) {
-        SCOPED_TRACE(mode);
-        CAniSize& size = load({0, 0, 100, 50}, {0, 0, 0, 100, 100, mode});
-        kestro::HostLog::instance().clear();
-        kvtest::queueScriptResult(kvtest::ScriptResult::failure());
-        EXPECT_EQ(size.Run(KV_EVENT_REFRESH), 0);
-        EXPECT_EQ(owner->m_rect, (Rect32{0, 0, 100, 50}));
-        EXPECT_EQ(owner->m_pClipRect, nullptr);
-        EXPECT_EQ(owner->setRectCalls, 0);
-        kvtest::expectFault(
-            28, "CAniSize expressFloat run error",
-            {"Run", "animation\\anisize", 115, 2, "CAniSize", "CAniSize ExpressFloat error"});
-    }
-}
-
 } // namespace
