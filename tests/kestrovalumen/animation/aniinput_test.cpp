@@ -231,27 +231,19 @@ TEST_F(AniInputTest, KeyboardArguments) {
     };
     // The switch keyboard's first text is the record's second one; the range text uses the
     // short format, lower limit first.
+    // clang-format off
     const Case cases[] = {
-        {record(kSwitch, I),
-         3,
-         {false, 2, "3", -1, "Enter", true, "Shut", true, "Open", 0, 0, 0, 0}},
+        {record(kSwitch, I), 3, {false, 2, "3", -1, "Enter", true, "Shut", true, "Open", 0, 0, 0, 0}},
         {record(kString, S), 0, {false, 0, "Alpha", 0, "Enter", false, "", false, "", 0, 0, 0, 0}},
-        {record(kNumeric, I, 10, 100),
-         20,
-         {false, 1, "20", 1, "Enter", false, "", true, "10,100", 0, 0, 0, 0}},
-        {record(kNumeric, F, 5, -5),
-         1.5,
-         {false, 1, "1.5", 0, "Enter", false, "", true, "-5,5", 0, 0, 0, 0}},
-        {record(kNumeric, F, 2.5f, -0.125f),
-         1234567.0,
+        {record(kNumeric, I, 10, 100), 20, {false, 1, "20", 1, "Enter", false, "", true, "10,100", 0, 0, 0, 0}},
+        {record(kNumeric, F, 5, -5), 1.5, {false, 1, "1.5", 0, "Enter", false, "", true, "-5,5", 0, 0, 0, 0}},
+        {record(kNumeric, F, 2.5f, -0.125f), 1234567.0,
          {false, 1, "1.23457e+06", 0, "Enter", false, "", true, "-0.125,2.5", 0, 0, 0, 0}},
-        {record(kNumeric, F, -1e-5f, 1e10f),
-         0.1234567,
+        {record(kNumeric, F, -1e-5f, 1e10f), 0.1234567,
          {false, 1, "0.123457", 0, "Enter", false, "", true, "-1e-05,1e+10", 0, 0, 0, 0}},
-        {record(kNumeric, F, 2, 2),
-         2,
-         {false, 1, "2", 0, "Enter", false, "", true, "2,2", 0, 0, 0, 0}},
+        {record(kNumeric, F, 2, 2), 2, {false, 1, "2", 0, "Enter", false, "", true, "2,2", 0, 0, 0, 0}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.call.text3);
         make(c.record, c.current);

@@ -255,61 +255,47 @@ TEST_F(AniRecord, BlinkConvertsEachColourRightAfterItsRead) {
     EXPECT_EQ(blink.m_crBlinkBrush, 0xFFFFFFu);
 }
 
-// Counts are checked against the bytes left before anything is read; arrays from an earlier
-// load are emptied by zero counts.
+// Counts are checked against the bytes left before anything is read; zero counts empty the
+// arrays of an earlier load, and what was read before a refused count stays.
 TEST_F(AniRecord, CountsThatCannotFitAreRefused) {
     struct Case {
         const char* what;
         uint32_t type;
         std::string bytes;
         bool ok;
-        size_t firstAfter, secondAfter; // limits and colours, or flags and parameters
         uint64_t stopsAt;
+        size_t limits = 0, colours = 0;
     };
-    std::string thousandTexts = header().i32(1000).raw(std::string(100, '\0')).take();
+    const size_t h = kHeaderSize;
+    // clang-format off
     const Case cases[] = {
-        {"zero counts", 0x3008, header().i32(0).i32(0).take(), true, 0, 0, kHeaderSize + 8},
-        {"colours that just fit", 0x3002, header().i32(1).f32(1).i32(1).u32(7).take(), true, 1, 1,
-         kHeaderSize + 16},
-        {"1000 limits", 0x3008, header().i32(1000).f32(1).f32(2).i32(0).take(), false, 0, 0,
-         kHeaderSize + 4},
-        {"negative limits", 0x3008, header().i32(-1).i32(0).take(), false, 0, 0, kHeaderSize + 4},
-        {"min int limits", 0x300A, header().i32(INT32_MIN).take(), false, 0, 0, kHeaderSize + 4},
-        {"colours too many", 0x3008, header().i32(2).f32(1).f32(2).i32(3).u32(1).u32(2).take(),
-         false, 2, 0, kHeaderSize + 16},
-        {"negative colours", 0x3002, header().i32(0).i32(-4).u32(1).take(), false, 0, 0,
-         kHeaderSize + 8},
-        {"1000 texts", 0x3003, thousandTexts, false, 0, 0, kHeaderSize + 4},
-        {"negative texts", 0x3003, header().i32(-1).i32(0).i32(0).i32(0).i32(0).take(), false, 0, 0,
-         kHeaderSize + 4},
-        {"flags too many", 0x3003, header().i32(0).i32(5).i32(1).i32(1).i32(1).i32(1).take(), false,
-         0, 0, kHeaderSize + 8},
-        {"negative flags", 0x3003, header().i32(0).i32(-2).i32(0).i32(0).i32(0).take(), false, 0, 0,
-         kHeaderSize + 8},
-        {"params too many", 0x3003, header().i32(0).i32(0).i32(4).i32(1).i32(1).i32(1).take(),
-         false, 0, 0, kHeaderSize + 12},
+        {"zero counts", 0x3008, header().i32(0).i32(0).take(), true, h + 8},
+        {"colours that just fit", 0x3008, header().i32(1).f32(1).i32(1).u32(7).take(), true, h + 16, 1, 1},
+        {"1000 limits", 0x3008, header().i32(1000).f32(1).f32(2).i32(0).take(), false, h + 4},
+        {"negative limits", 0x3008, header().i32(-1).i32(0).take(), false, h + 4},
+        {"min int limits", 0x3008, header().i32(INT32_MIN).take(), false, h + 4},
+        {"colours too many", 0x3008, header().i32(2).f32(1).f32(2).i32(3).u32(1).u32(2).take(), false, h + 16, 2},
+        {"negative colours", 0x3008, header().i32(0).i32(-4).u32(1).take(), false, h + 8},
+        {"1000 texts", 0x3003, header().i32(1000).raw(std::string(100, '\0')).take(), false, h + 4},
+        {"negative texts", 0x3003, header().i32(-1).i32(0).i32(0).i32(0).i32(0).take(), false, h + 4},
+        {"flags too many", 0x3003, header().i32(0).i32(5).i32(1).i32(1).i32(1).i32(1).take(), false, h + 8},
+        {"negative flags", 0x3003, header().i32(0).i32(-2).i32(0).i32(0).i32(0).take(), false, h + 8},
+        {"params too many", 0x3003, header().i32(0).i32(0).i32(4).i32(1).i32(1).i32(1).take(), false, h + 12},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::unique_ptr<CAniObj> animation(CreateAnimation(c.type));
-        std::vector<double>* first = nullptr;
-        std::vector<uint32_t>* second = nullptr;
-        if (auto* pen = dynamic_cast<CAniPen*>(animation.get())) {
-            first = &pen->m_arrayValue, second = &pen->m_arrayColor;
-        } else if (auto* brush = dynamic_cast<CAniBrush*>(animation.get())) {
-            first = &brush->m_arrayValue, second = &brush->m_arrayColor;
-        } else if (auto* text = dynamic_cast<CAniTextColor*>(animation.get())) {
-            first = &text->m_arrayValue, second = &text->m_arrayColor;
-        }
-        if (first && c.ok) {
-            *first = {1.0, 2.0, 3.0};
-            *second = {3, 4, 5, 6};
+        auto* pen = dynamic_cast<CAniPen*>(animation.get());
+        if (pen && c.ok) {
+            pen->m_arrayValue = {1.0, 2.0, 3.0};
+            pen->m_arrayColor = {3, 4, 5, 6};
         }
         EXPECT_EQ(load(*animation, c.bytes), c.ok);
         EXPECT_EQ(consumed, c.stopsAt);
-        if (first) {
-            EXPECT_EQ(first->size(), c.firstAfter);
-            EXPECT_EQ(second->size(), c.secondAfter);
+        if (pen) {
+            EXPECT_EQ(pen->m_arrayValue.size(), c.limits);
+            EXPECT_EQ(pen->m_arrayColor.size(), c.colours);
         } else {
             auto& click = dynamic_cast<CAniClick&>(*animation);
             EXPECT_EQ(click.m_arrText.GetSize() + click.m_arrFlag.size() + click.m_arrParam.size(),
@@ -387,6 +373,7 @@ TEST_F(AniRecord, OnlyTextReadsAreGuarded) {
         uint64_t at;
         Outcome foreign;
     };
+    // clang-format off
     const Case cases[] = {
         {"click text", 0x3003, click, kHeaderSize + 4, Throws},
         {"input prompt", 0x3006, input, kHeaderSize + 4, Fails},
@@ -396,6 +383,7 @@ TEST_F(AniRecord, OnlyTextReadsAreGuarded) {
         {"output on text", 0x3007, output, kHeaderSize + 2, Fails},
         {"output integer", 0x3007, output, kHeaderSize + 4, Throws},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::unique_ptr<CAniObj> animation(CreateAnimation(c.type));
