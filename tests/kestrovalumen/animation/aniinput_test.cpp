@@ -155,9 +155,10 @@ struct ClickCase {
     int noCurrentValue;
     const char* entered;
     Outcome outcome;
+    bool synchronised = false; // by event 5, without a keyboard
 };
 
-TEST_F(AniInputTest, AClickWritesWhatWasEnteredWhenItIsNewAndInRange) {
+TEST_F(AniInputTest, WhatIsEnteredOrSynchronisedIsWrittenWhenNewAndInRange) {
     // clang-format off
     const ClickCase cases[] = {
         // Switch: 0 for a text that reads as 0, else 1; nothing when unchanged.
@@ -206,16 +207,40 @@ TEST_F(AniInputTest, AClickWritesWhatWasEnteredWhenItIsNewAndInRange) {
         // Variables that cannot be read open nothing.
         {kSwitch, NoValue, 0, 0, 0, 0, "1", {'x'}}, {kSwitch, F, 1, 0, 0, 0, "1", {'x'}},
         {kSwitch, Missing, 0, 0, 0, 0, "1", {'x'}}, {kNumeric, Unset, 0, 0, 0, 0, "1", {'x'}},
+        // Synchronised values.
+        {kSwitch, I, 0, 0, 0, 0, "1", {'i', 1}, true}, {kSwitch, I, 1, 0, 0, 0, "0", {'i', 0}, true},
+        {kSwitch, I, 1, 0, 0, 0, "1", {'-'}, true}, {kSwitch, I, 0, 0, 0, 0, "9", {'i', 1}, true},
+        {kSwitch, NoValue, 0, 0, 0, 0, "4", {'i', 1}, true}, // written although it cannot be read
+        {kString, S, 0, 0, 0, 0, "Alpha", {'-'}, true}, {kString, S, 0, 0, 0, 0, "xyz", {'s', 0, "xyz"}, true},
+        {kString, S, 0, 0, 0, 1, "Alpha", {'s', 0, "Alpha"}, true}, {kString, S, 0, 0, 0, 1, "", {'-'}, true},
+        {kNumeric, I, 5, 10, 0, 0, "7", {'i', 7}, true}, {kNumeric, I, 5, 10, 0, 0, "11", {'-'}, true},
+        {kNumeric, I, 5, 10, 0, 0, "5", {'-'}, true}, {kNumeric, I, 5, 10, 0, 0, "3.9", {'i', 3}, true},
+        {kNumeric, F, 1, 10, -10, 0, "1e-40", {'-'}, true}, {kNumeric, F, 1, 10, -10, 0, "2.5", {'f', 2.5}, true},
+        {kNumeric, F, 1, 0, 0, 1, "3", {'l'}, true}, {kNumeric, None, 0, 0, 0, 0, "3", {'l'}, true},
+        {kNumeric, Unset, 0, 0, 0, 0, "3", {'x'}, true},
     };
     // clang-format on
     for (const ClickCase& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << c.type << " " << c.var << " " << c.current << " '" << c.entered << "'");
         make(record(c.type, c.var, c.upper, c.lower, c.noCurrentValue), c.current);
-        click(c.entered);
-        expect(c.outcome);
+        if (c.synchronised) {
+            sync(c.entered);
+            EXPECT_EQ(newKeyboards(), 0u);
+        } else {
+            click(c.entered);
+        }
+        expect(c.outcome, !c.synchronised, vars[c.var]);
         EXPECT_TRUE(HostLog::instance().monitor().empty());
     }
+    // Nothing synchronised, or another event: nothing happens.
+    make(record(kSwitch, I), 1);
+    start();
+    Gui::instance().queueSyncText("0");
+    for (int event : {-1, 1, 2, 3, 4, 6, 88888, 11112}) {
+        EXPECT_EQ(input->Run(event), 0) << event;
+    }
+    expect({'x'});
     // An owner without a log text writes no entry.
     make(record(kSwitch, I), 1, {}, /*withoutLog=*/true);
     click("0");
@@ -411,48 +436,6 @@ TEST_F(AniInputTest, FailingOrEmptyLimitPrograms) {
         click(refused);
         expect({'-'});
     }
-}
-
-TEST_F(AniInputTest, SynchronisedValuesAreWrittenWithoutAKeyboard) {
-    struct Case {
-        int type;
-        Var var;
-        double current;
-        float upper, lower;
-        int noCurrentValue;
-        const char* text;
-        Outcome outcome;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {kSwitch, I, 0, 0, 0, 0, "1", {'i', 1}}, {kSwitch, I, 1, 0, 0, 0, "0", {'i', 0}},
-        {kSwitch, I, 1, 0, 0, 0, "1", {'-'}}, {kSwitch, I, 0, 0, 0, 0, "9", {'i', 1}},
-        {kSwitch, NoValue, 0, 0, 0, 0, "4", {'i', 1}}, // written although it cannot be read
-        {kString, S, 0, 0, 0, 0, "Alpha", {'-'}}, {kString, S, 0, 0, 0, 0, "xyz", {'s', 0, "xyz"}},
-        {kString, S, 0, 0, 0, 1, "Alpha", {'s', 0, "Alpha"}}, {kString, S, 0, 0, 0, 1, "", {'-'}},
-        {kNumeric, I, 5, 10, 0, 0, "7", {'i', 7}}, {kNumeric, I, 5, 10, 0, 0, "11", {'-'}},
-        {kNumeric, I, 5, 10, 0, 0, "5", {'-'}}, {kNumeric, I, 5, 10, 0, 0, "3.9", {'i', 3}},
-        {kNumeric, F, 1, 10, -10, 0, "1e-40", {'-'}}, {kNumeric, F, 1, 10, -10, 0, "2.5", {'f', 2.5}},
-        {kNumeric, F, 1, 0, 0, 1, "3", {'l'}}, {kNumeric, None, 0, 0, 0, 0, "3", {'l'}},
-        {kNumeric, Unset, 0, 0, 0, 0, "3", {'x'}},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.type << " " << c.var << " '" << c.text << "'");
-        make(record(c.type, c.var, c.upper, c.lower, c.noCurrentValue), c.current);
-        sync(c.text);
-        EXPECT_EQ(newKeyboards(), 0u);
-        expect(c.outcome, false, vars[c.var]);
-    }
-    // Nothing synchronised, or another event: nothing happens.
-    make(record(kSwitch, I), 1);
-    start();
-    Gui::instance().queueSyncText("0");
-    for (int event : {-1, 1, 2, 3, 4, 6, 88888, 11112}) {
-        EXPECT_EQ(input->Run(event), 0) << event;
-    }
-    EXPECT_EQ(newKeyboards(), 0u);
-    expect({'x'});
 }
 
 TEST_F(AniInputTest, SettingsNoRecordCarries) {
