@@ -1,376 +1,187 @@
 // The blink animation: on the blink ticks it flips the owner's blink phase (show/hide) or its
-// outline, fill and text colours (colour blink) while the condition holds, and brings the owner
-// back to its own look when the condition ends.
+// outline, fill and text colours while the condition holds, and brings the owner back to its own
+// look when the condition ends.
 #include "kestrovalumen/animation/aniblink.h"
 #include "tests/kestrovalumen/animation/anitestsupport.h"
 
-#include <iterator>
-
 namespace {
 
-using kestro::HostLog;
-
-constexpr uint32_t kOwnPen = 0x102030;
-constexpr uint32_t kOwnBrush = 0xC0C0C0;
-constexpr uint32_t kOwnText = 0x405060;
-constexpr uint32_t kBlinkPen = 0xFF0000;
-constexpr uint32_t kBlinkBrush = 0x00FF00;
-constexpr uint32_t kBlinkText = 0x0000FF;
+constexpr uint32_t kOwnPen = 0x102030, kOwnBrush = 0xC0C0C0, kOwnText = 0x405060;
+constexpr uint32_t kBlinkPen = 0xFF0000, kBlinkBrush = 0x00FF00, kBlinkText = 0x0000FF;
 
 struct Look {
     int32_t pen;
     uint32_t penColor;
     int32_t brush;
     uint32_t brushColor;
+    uint32_t text;
 };
-
-const Look kOwn{1, kOwnPen, 1, kOwnBrush};
-const Look kBlink{1, kBlinkPen, 1, kBlinkBrush};
 
 class AniBlinkTest : public anitest::AnimationTest {
 protected:
     void SetUp() override {
         AnimationTest::SetUp();
         alarm = define("Alarm", kestro::VarType::Float);
-        setInt(define("Zero", kestro::VarType::Int), 0);
         set(alarm, 1.0);
     }
 
-    static kestro::BlinkRecord blinkRecord(int32_t blinkType, const std::string& source) {
+    //! A text owner of the kind, outline and fill as given in its own colours, with one blink.
+    CAniBlink* load(int kind, int32_t blinkType, uint8_t pen = 1, uint8_t brush = 1,
+                    uint32_t blinkPen = kBlinkPen, uint32_t blinkBrush = kBlinkBrush,
+                    const std::string& source = "Alarm") {
         kestro::BlinkRecord blink;
         blink.header.program = anitest::Program(source);
-        blink.blinkExtra = 3;
         blink.blinkType = blinkType;
         blink.blinkTextColor = kBlinkText;
-        blink.blinkPenColor = kBlinkPen;
-        blink.blinkBrushColor = kBlinkBrush;
-        return blink;
-    }
-
-    //! The owner's record: outline and fill flags as given, in the owner's own colours.
-    static kestro::ObjectRecord ownerRecord(uint8_t pen = 1, uint8_t brush = 1) {
+        blink.blinkPenColor = blinkPen;
+        blink.blinkBrushColor = blinkBrush;
         kestro::ObjectRecord record = anitest::Record(20, 20, 80, 50);
         record.pen = pen;
         record.penColor = kOwnPen;
         record.brush = brush;
         record.brushColor = kOwnBrush;
-        return record;
+        owner = std::make_unique<anitest::TextOwner>(kind);
+        owner->m_crText = kOwnText;
+        return attach<CAniBlink>(*owner, record, {kestro::animationEntry(blink)});
     }
 
-    CAniBlink* load(CDrawObj& target, const kestro::BlinkRecord& blink,
-                    const kestro::ObjectRecord& record) {
-        return attach<CAniBlink>(target, record, {kestro::animationEntry(blink)});
+    void expectLook(const Look& look) {
+        EXPECT_EQ(owner->m_bPen, look.pen);
+        EXPECT_EQ(owner->m_logPen.color, look.penColor);
+        EXPECT_EQ(owner->m_bBrush, look.brush);
+        EXPECT_EQ(owner->m_logBrush.color, look.brushColor);
+        EXPECT_EQ(owner->m_crText, look.text);
     }
 
-    CAniBlink* load(int32_t blinkType, const std::string& source = "Alarm", uint8_t pen = 1,
-                    uint8_t brush = 1) {
-        return load(owner, blinkRecord(blinkType, source), ownerRecord(pen, brush));
-    }
-
-    static void expectLook(const CDrawObj& target, const Look& look) {
-        EXPECT_EQ(target.m_bPen, look.pen);
-        EXPECT_EQ(target.m_logPen.color, look.penColor);
-        EXPECT_EQ(target.m_bBrush, look.brush);
-        EXPECT_EQ(target.m_logBrush.color, look.brushColor);
-    }
-
-    CDrawObj owner;
+    std::unique_ptr<anitest::TextOwner> owner;
     int alarm = -1;
 };
 
-TEST_F(AniBlinkTest, OnlyTheBlinkTicksRunIt) {
-    for (int blinkType : {0, 1}) {
-        SCOPED_TRACE(blinkType);
-        CAniBlink* animation = load(blinkType);
-        ASSERT_NE(animation, nullptr);
-        const unsigned long long runsBefore = scriptRuns();
-        for (int event : {0, 4, -1, 5, 11111, 88888}) {
-            EXPECT_EQ(animation->Run(event), 0) << event;
-        }
-        EXPECT_EQ(scriptRuns(), runsBefore);
-        EXPECT_EQ(owner.m_nShowState, 11);
-        expectLook(owner, kOwn);
-        EXPECT_EQ(animation->m_bBlinking, 0);
-    }
-    // Through the owner, a tick is passed on.
-    EXPECT_TRUE(owner.Run(1));
-    EXPECT_FALSE(owner.Run(0));
-}
+const Look kOwn{1, kOwnPen, 1, kOwnBrush, kOwnText};
+const Look kBlink{1, kBlinkPen, 1, kBlinkBrush, kBlinkText};
 
-// ---- show and hide ----
-
-TEST_F(AniBlinkTest, ShowHideFlipsTheTensDigitOnEachTickAndKeepsTheUnitsDigit) {
-    CAniBlink* animation = load(0);
-    ASSERT_NE(animation, nullptr);
-    ASSERT_EQ(owner.m_nShowState, 11);
-    int32_t expected = 11;
-    for (int tick : {1, 2, 3, 1, 3, 2}) {
-        SCOPED_TRACE(tick);
-        expected = expected == 11 ? 1 : 11;
-        EXPECT_EQ(animation->Run(tick), 1);
-        EXPECT_EQ(owner.m_nShowState, expected);
-        EXPECT_EQ(animation->m_bBlinking, 1);
-    }
-    expectLook(owner, kOwn); // the colours are not part of this kind of blink
-
-    owner.m_nShowState = 10; // shown but made invisible by a script
-    EXPECT_EQ(animation->Run(1), 1);
-    EXPECT_EQ(owner.m_nShowState, 0);
-    EXPECT_EQ(animation->Run(2), 1);
-    EXPECT_EQ(owner.m_nShowState, 10);
-}
-
-TEST_F(AniBlinkTest, ShowHideEndsOnlyInTheHiddenPhase) {
-    CAniBlink* animation = load(0);
-    ASSERT_NE(animation, nullptr);
-
-    // Never blinking: a hidden owner stays hidden.
-    set(alarm, 0.0);
-    owner.SetShown(false);
-    EXPECT_EQ(animation->Run(1), 0);
-    EXPECT_EQ(owner.m_nShowState, 1);
-    owner.SetShown(true);
-
-    // Hidden phase: the end shows the owner again.
-    set(alarm, 1.0);
-    EXPECT_EQ(animation->Run(1), 1);
-    ASSERT_EQ(owner.m_nShowState, 1);
-    set(alarm, 0.0);
-    EXPECT_EQ(animation->Run(2), 1);
-    EXPECT_EQ(owner.m_nShowState, 11);
-    EXPECT_EQ(animation->m_bBlinking, 0);
-    EXPECT_EQ(animation->Run(3), 0);
-    EXPECT_EQ(owner.m_nShowState, 11);
-
-    // Shown phase: nothing to undo, but the blink stays armed.
-    set(alarm, 1.0);
-    EXPECT_EQ(animation->Run(1), 1);
-    EXPECT_EQ(animation->Run(1), 1);
-    ASSERT_EQ(owner.m_nShowState, 11);
-    set(alarm, 0.0);
-    EXPECT_EQ(animation->Run(2), 0);
-    EXPECT_EQ(owner.m_nShowState, 11);
-    EXPECT_EQ(animation->m_bBlinking, 1);
-
-    // Armed, it shows an owner that something else put in the hidden phase.
-    owner.SetShown(false);
-    EXPECT_EQ(animation->Run(3), 1);
-    EXPECT_EQ(owner.m_nShowState, 11);
-    EXPECT_EQ(animation->m_bBlinking, 0);
-}
-
-TEST_F(AniBlinkTest, ConditionIsTheValueTruncatedToAnInteger) {
-    struct Case {
+TEST_F(AniBlinkTest, ShowHideFlipsTheTensDigitWhileTheTruncatedValueIsNonzero) {
+    struct Step {
+        int event;
         double value;
-        bool blinks;
+        int32_t stateBefore; // -1: as left by the step before
+        int result;
+        int32_t state;
+        int blinking;
     };
-    const Case cases[] = {
-        {0.5, false}, {-0.5, false}, {0.999, false}, {0.0, false},
-        {1.0, true},  {1.5, true},   {-1.0, true},   {-2.7, true},
+    // clang-format off
+    const Step steps[] = {
+        {0, 1, -1, 0, 11, 0}, {4, 1, -1, 0, 11, 0}, {-1, 1, -1, 0, 11, 0}, {5, 1, -1, 0, 11, 0},
+        {11111, 1, -1, 0, 11, 0}, {88888, 1, -1, 0, 11, 0},
+        // Ticks 1 to 3 flip the phase and keep the units digit.
+        {1, 1, -1, 1, 1, 1}, {2, 1, -1, 1, 11, 1}, {3, 1, -1, 1, 1, 1}, {3, 1, 10, 1, 0, 1},
+        {2, 1.5, -1, 1, 10, 1}, {1, -2.7, 11, 1, 1, 1},
+        // Ending in the hidden phase shows the owner again, once.
+        {2, 0, -1, 1, 11, 0}, {3, 0, -1, 0, 11, 0}, {1, 0.999, -1, 0, 11, 0}, {1, -0.5, 1, 0, 1, 0},
+        // Ending in the shown phase: nothing to undo, but the blink stays armed and shows an
+        // owner that something else put in the hidden phase.
+        {1, -1, 11, 1, 1, 1}, {1, 1, -1, 1, 11, 1}, {2, 0.5, -1, 0, 11, 1}, {3, 0, 1, 1, 11, 0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.value);
-        owner.m_nShowState = 11;
-        CAniBlink* animation = load(0);
-        ASSERT_NE(animation, nullptr);
-        set(alarm, c.value);
-        EXPECT_EQ(animation->Run(2), c.blinks ? 1 : 0);
-        EXPECT_EQ(owner.m_nShowState, c.blinks ? 1 : 11);
-        EXPECT_EQ(animation->m_bBlinking, c.blinks ? 1 : 0);
-    }
-}
-
-// ---- colours ----
-
-TEST_F(AniBlinkTest, ColourBlinkAlternatesOutlineAndFillAndReportsEachTick) {
-    kestro::BlinkRecord sameColours = blinkRecord(1, "Alarm");
-    sameColours.blinkPenColor = kOwnPen;
-    sameColours.blinkBrushColor = kOwnBrush;
-    struct Case {
-        kestro::BlinkRecord record;
-        Look blinkPhase;
-    };
-    const Case cases[] = {{blinkRecord(1, "Alarm"), kBlink}, {sameColours, kOwn}};
-    for (const Case& c : cases) {
-        CAniBlink* animation = load(owner, c.record, ownerRecord());
-        ASSERT_NE(animation, nullptr);
-        const int ticks[] = {1, 2, 3, 3};
-        for (size_t i = 0; i < std::size(ticks); ++i) {
-            SCOPED_TRACE(i);
-            EXPECT_EQ(animation->Run(ticks[i]), 1);
-            expectLook(owner, i % 2 == 0 ? c.blinkPhase : kOwn);
-            EXPECT_EQ(owner.m_nShowState, 11);
+    // clang-format on
+    CAniBlink* animation = load(2, 0);
+    ASSERT_NE(animation, nullptr);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << &step - steps);
+        if (step.stateBefore >= 0) {
+            owner->m_nShowState = step.stateBefore;
         }
+        set(alarm, step.value);
+        EXPECT_EQ(animation->Run(step.event), step.result);
+        EXPECT_EQ(owner->m_nShowState, step.state);
+        EXPECT_EQ(animation->m_bBlinking, step.blinking);
+        expectLook(kOwn);
     }
-}
-
-TEST_F(AniBlinkTest, ColourBlinkSwitchesAnOutlineThatIsOffOnAndOffAgain) {
-    CAniBlink* animation = load(2, "Alarm", /*pen=*/0, /*brush=*/0);
-    ASSERT_NE(animation, nullptr);
-    ASSERT_EQ(animation->m_bSavedPen, 0);
-    EXPECT_EQ(animation->Run(1), 1);
-    expectLook(owner, kBlink);
-    EXPECT_EQ(animation->Run(1), 1);
-    expectLook(owner, {0, kOwnPen, 0, kOwnBrush});
-}
-
-TEST_F(AniBlinkTest, ColourBlinkEndRestoresAndAlwaysReportsIt) {
-    CAniBlink* animation = load(1, "Alarm", /*pen=*/0, /*brush=*/1);
-    ASSERT_NE(animation, nullptr);
-    const Look own{0, kOwnPen, 1, kOwnBrush};
-
-    // Ending in the blink phase.
-    EXPECT_EQ(animation->Run(1), 1);
-    set(alarm, 0.0);
-    EXPECT_EQ(animation->Run(2), 1);
-    expectLook(owner, own);
-    EXPECT_EQ(animation->m_bBlinking, 0);
-    EXPECT_EQ(animation->Run(2), 0);
-
-    // Ending in the own phase: nothing to put back, still a change.
+    // Through the owner, only a tick is passed on.
     set(alarm, 1.0);
-    EXPECT_EQ(animation->Run(1), 1);
-    EXPECT_EQ(animation->Run(1), 1);
-    expectLook(owner, own);
-    set(alarm, 0.0);
-    EXPECT_EQ(animation->Run(3), 1);
-    expectLook(owner, own);
-    EXPECT_EQ(animation->Run(3), 0);
-
-    // What something else changed in the blink phase is put back too.
-    owner.m_bPen = 1;
-    animation->InitObj(&owner);
-    set(alarm, 1.0);
-    EXPECT_EQ(animation->Run(1), 1);
-    owner.m_logPen.color = 0x777777;
-    owner.m_bBrush = 0;
-    set(alarm, 0.0);
-    EXPECT_EQ(animation->Run(1), 1);
-    expectLook(owner, kOwn);
+    EXPECT_TRUE(owner->Run(1));
+    EXPECT_FALSE(owner->Run(0));
 }
 
-TEST_F(AniBlinkTest, ColourBlinkPartsDecideTheirPhaseEachOnItsOwn) {
-    CAniBlink* animation = load(1);
-    ASSERT_NE(animation, nullptr);
-    // Something else recolours the outline while the owner shows its own look: the outline no
-    // longer matches what was saved, so it goes back to the saved look while the fill blinks.
-    owner.m_logPen.color = 0x777777;
-    EXPECT_EQ(animation->Run(1), 1);
-    expectLook(owner, {1, kOwnPen, 1, kBlinkBrush});
-    EXPECT_EQ(animation->Run(1), 1);
-    expectLook(owner, {1, kBlinkPen, 1, kOwnBrush});
-
-    // The flag alone counts too.
-    owner.m_bPen = 0;
-    EXPECT_EQ(animation->Run(1), 1);
-    expectLook(owner, {1, kOwnPen, 1, kBlinkBrush});
-}
-
-TEST_F(AniBlinkTest, ColourBlinkTextPartByOwnerKind) {
+TEST_F(AniBlinkTest, ColourBlinkAlternatesTheLookAndRestoresIt) {
+    struct Step {
+        int event;
+        double value;
+        int result;
+        Look look;
+    };
+    const Look off{0, kOwnPen, 0, kOwnBrush, kOwnText};
+    const Look ownColours{1, kOwnPen, 1, kOwnBrush, kOwnText};
     struct Case {
+        const char* what;
         int kind;
-        uint32_t saved;      // m_crSavedText after InitObj
-        uint32_t blinkPhase; // m_crText after the first tick
-        uint32_t ownPhase;   // m_crText after the second tick
-        uint32_t afterEnd;   // m_crText after the end, from the blink phase
+        uint8_t pen, brush;
+        uint32_t blinkPen, blinkBrush;
+        std::vector<Step> steps;
     };
+    // clang-format off
     const Case cases[] = {
-        {2, kOwnText, kBlinkText, kOwnText, kOwnText},
-        {1, kOwnText, kBlinkText, kOwnText, kBlinkText}, // kind 1 is not restored at the end
-        {0, 0, kOwnText, kOwnText, kOwnText},
-        {3, 0, kOwnText, kOwnText, kOwnText},
+        {"text kind 2", 2, 1, 1, kBlinkPen, kBlinkBrush,
+         {{1, 1, 1, kBlink}, {2, 1, 1, kOwn}, {3, 1, 1, kBlink}, {0, 0, 0, kBlink},
+          {3, 0, 1, kOwn}, {3, 0, 0, kOwn}}},
+        // Kind 1 keeps the text colour of the phase it ends in.
+        {"text kind 1", 1, 1, 1, kBlinkPen, kBlinkBrush,
+         {{1, 1, 1, kBlink}, {2, 0, 1, {1, kOwnPen, 1, kOwnBrush, kBlinkText}}}},
+        {"no text", 0, 1, 1, kBlinkPen, kBlinkBrush,
+         {{1, 1, 1, {1, kBlinkPen, 1, kBlinkBrush, kOwnText}}, {1, 1, 1, kOwn}, {1, 0, 1, kOwn}, {1, 0, 0, kOwn}}},
+        {"outline and fill off", 3, 0, 0, kBlinkPen, kBlinkBrush,
+         {{1, 1, 1, {1, kBlinkPen, 1, kBlinkBrush, kOwnText}}, {1, 1, 1, off},
+          {1, 0, 1, off}, {1, 0, 0, off}}},
+        {"blink colours equal the own ones", 2, 1, 1, kOwnPen, kOwnBrush,
+         {{1, 1, 1, {1, kOwnPen, 1, kOwnBrush, kBlinkText}}, {2, 1, 1, ownColours}}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.kind);
-        set(alarm, 1.0);
-        anitest::TextOwner text(c.kind);
-        text.m_crText = kOwnText;
-        CAniBlink* animation = load(text, blinkRecord(1, "Alarm"), ownerRecord());
-        ASSERT_NE(animation, nullptr);
-        EXPECT_EQ(animation->m_crSavedText, c.saved);
-
-        EXPECT_EQ(animation->Run(1), 1);
-        EXPECT_EQ(text.m_crText, c.blinkPhase);
-        expectLook(text, kBlink);
-        EXPECT_EQ(animation->Run(2), 1);
-        EXPECT_EQ(text.m_crText, c.ownPhase);
-
-        EXPECT_EQ(animation->Run(3), 1);
-        set(alarm, 0.0);
-        EXPECT_EQ(animation->Run(3), 1);
-        EXPECT_EQ(text.m_crText, c.afterEnd);
-        expectLook(text, kOwn);
-    }
-}
-
-// ---- InitObj ----
-
-TEST_F(AniBlinkTest, InitObjCapturesTheOwnLookAfresh) {
-    CAniBlink* animation = load(1, "Alarm", /*pen=*/0, /*brush=*/1);
-    ASSERT_NE(animation, nullptr);
-    EXPECT_EQ(animation->m_pDrawObj, &owner);
-    EXPECT_EQ(animation->m_crSavedPen, kOwnPen);
-    EXPECT_EQ(animation->m_crSavedBrush, kOwnBrush);
-    EXPECT_EQ(animation->m_bSavedPen, 0);
-    EXPECT_EQ(animation->m_bSavedBrush, 1);
-    EXPECT_EQ(animation->m_crSavedText, 0u);
-    EXPECT_EQ(owner.m_bAnimated, 1);
-
-    // A shape's text colour is never taken.
-    owner.m_bPen = 1;
-    owner.m_logPen.color = 0x010203;
-    owner.m_bBrush = 0;
-    owner.m_logBrush.color = 0x040506;
-    owner.m_crText = 0x070809;
-    owner.m_bAnimated = 0;
-    animation->InitObj(&owner);
-    EXPECT_EQ(animation->m_crSavedPen, 0x010203u);
-    EXPECT_EQ(animation->m_crSavedBrush, 0x040506u);
-    EXPECT_EQ(animation->m_bSavedPen, 1);
-    EXPECT_EQ(animation->m_bSavedBrush, 0);
-    EXPECT_EQ(animation->m_crSavedText, 0u);
-    EXPECT_EQ(owner.m_bAnimated, 1);
-}
-
-// ---- expression failure ----
-
-TEST_F(AniBlinkTest, ExpressionFailureReportsAndKeepsPhaseAndColours) {
-    for (int blinkType : {0, 1}) {
-        SCOPED_TRACE(blinkType);
-        owner.m_nShowState = 11;
-        CAniBlink* animation = load(owner, blinkRecord(blinkType, "Alarm / Zero"), ownerRecord());
-        ASSERT_NE(animation, nullptr);
-        // One good tick first: forced value 1, then the real program fails on the next tick.
-        kvtest::queueScriptResult(kvtest::ScriptResult::value(1.0));
-        EXPECT_EQ(animation->Run(1), 1);
-        const int32_t state = owner.m_nShowState;
-        const Look look{owner.m_bPen, owner.m_logPen.color, owner.m_bBrush, owner.m_logBrush.color};
-        HostLog::instance().clear();
-
-        EXPECT_EQ(animation->Run(2), 0);
-        EXPECT_EQ(owner.m_nShowState, state);
-        expectLook(owner, look);
-        EXPECT_EQ(animation->m_bBlinking, 1);
-        kvtest::expectFault(12, "CAniBlink expressFloat run error!",
-                            {"Run", "animation\\aniblink", 132, 2, "CAniBlink",
-                             "CAniBlink ExpressFloat errorCode!"});
-    }
-}
-
-TEST_F(AniBlinkTest, TicksAllocateNothing) {
-    if (!kvtest::allocationsCounted()) {
-        GTEST_SKIP() << "allocation counting needs the plain allocator";
-    }
-    for (int blinkType : {0, 1}) {
-        SCOPED_TRACE(blinkType);
-        CAniBlink* animation = load(blinkType);
-        ASSERT_NE(animation, nullptr);
-        for (double value : {1.0, 1.0, 1.0, 0.0, 0.0}) {
-            set(alarm, value);
-            EXPECT_EQ(kvtest::allocationsOf([&] { animation->Run(1); }), 0) << value;
+    // clang-format on
+    for (int blinkType : {1, 2}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.what << ", type " << blinkType);
+            CAniBlink* animation =
+                load(c.kind, blinkType, c.pen, c.brush, c.blinkPen, c.blinkBrush);
+            ASSERT_NE(animation, nullptr);
+            for (const Step& step : c.steps) {
+                set(alarm, step.value);
+                EXPECT_EQ(animation->Run(step.event), step.result);
+                expectLook(step.look);
+                EXPECT_EQ(owner->m_nShowState, 11);
+            }
         }
-        EXPECT_EQ(animation->m_bBlinking, 0);
     }
+}
+
+TEST_F(AniBlinkTest, EachPartDecidesItsPhaseByWhatItShows) {
+    CAniBlink* animation = load(2, 1);
+    ASSERT_NE(animation, nullptr);
+    // A part that no longer shows the saved look goes back to it while the others blink.
+    owner->m_logPen.color = 0x777777;
+    owner->m_crText = 0x777777;
+    EXPECT_EQ(animation->Run(1), 1);
+    expectLook({1, kOwnPen, 1, kBlinkBrush, kOwnText});
+    EXPECT_EQ(animation->Run(1), 1);
+    expectLook({1, kBlinkPen, 1, kOwnBrush, kBlinkText});
+    owner->m_bPen = 0; // the flag alone counts too
+    EXPECT_EQ(animation->Run(1), 1);
+    expectLook({1, kOwnPen, 1, kBlinkBrush, kOwnText});
+    // The end puts back what something else changed, too.
+    owner->m_logPen.color = 0x777777;
+    owner->m_bBrush = 0;
+    set(alarm, 0.0);
+    EXPECT_EQ(animation->Run(1), 1);
+    expectLook(kOwn);
+
+    // A new InitObj takes the own look afresh; a shape's text colour is never taken.
+    owner->m_bPen = 0;
+    owner->m_logBrush.color = 0x040506;
+    owner->m_bAnimated = 0;
+    animation->InitObj(owner.get());
+    EXPECT_EQ(owner->m_bAnimated, 1);
+    set(alarm, 1.0);
+    animation->Run(1);
+    animation->Run(1);
+    expectLook({0, kOwnPen, 1, 0x040506, kOwnText});
+    EXPECT_EQ(load(3, 1)->m_crSavedText, 0u);
 }
 
 } // namespace

@@ -1,6 +1,5 @@
-// Owners for animation tests: real drawing objects loaded from records written by the stream
-// writer, small text-bearing owners of the kinds no shape of the module reports, and a fixture
-// whose database tags the compiled programs read.
+// Owners for animation tests: drawing objects loaded from records written by the stream writer,
+// a text owner of any kind, and a fixture whose database tags the compiled programs read.
 #pragma once
 
 #include "kestrovalumen/animation/aniobj.h"
@@ -27,14 +26,12 @@ namespace anitest {
 class TextOwner : public CDrawObj {
 public:
     explicit TextOwner(int kind = 2) : m_kind(kind) {}
-
     int GetObjType() const override { return m_kind; }
     void GetText(std::string& out) const override { out = m_text; }
     void SetText(std::string text) override {
         m_text = std::move(text);
         ++setTextCalls;
     }
-
     const std::string& text() const { return m_text; }
     void presetText(const std::string& text) { m_text = text; }
 
@@ -62,14 +59,8 @@ inline void Load(CDrawObj& owner, const kestro::ObjectRecord& record) {
 //! A record of rectangle (left, top, right, bottom) with outline and fill on.
 inline kestro::ObjectRecord Record(int left, int top, int right, int bottom) {
     kestro::ObjectRecord record;
-    record.left = left;
-    record.top = top;
-    record.right = right;
-    record.bottom = bottom;
-    record.pen = 1;
-    record.penWidthX = 1;
-    record.penColor = 0x000000;
-    record.brush = 1;
+    record.left = left, record.top = top, record.right = right, record.bottom = bottom;
+    record.pen = record.penWidthX = record.brush = 1;
     record.brushColor = 0xC0C0C0;
     return record;
 }
