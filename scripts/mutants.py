@@ -8,7 +8,8 @@ Picks a fixed sample of mutants (the same seed gives the same sample on the same
 module (shapes, animations, the core with the record loader, the entry points), the expression
 engine and the project library. One mutant at a time: plant it, rebuild incrementally, run the
 suite. A mutant the compiler refuses is discarded; one that a test fails on, or that runs past
-three times the clean suite's time, is killed; the others survive. The planted line is always put
+three times the clean suite's time (and then past thirty times, on a second try that tells a busy
+machine from a hang), is killed; the others survive. The planted line is always put
 back, also on an error, ^C or SIGTERM. Prints every survivor as `file:line: original -> mutant`,
 then killed / survived / discarded and the kill rate.
 
@@ -141,6 +142,13 @@ def failures(output):
     return sorted(cases) if cases else sorted(programs)
 
 
+def write_map(path, caught):
+    """Written after every mutant, so that a long run can be read while it goes on."""
+    with open(path + ".tmp", "w", encoding="utf-8") as f:
+        json.dump(caught, f, indent=1)
+    os.replace(path + ".tmp", path)
+
+
 def _terminate(signum, frame):
     raise KeyboardInterrupt
 
@@ -197,9 +205,14 @@ def main():
                 discarded += 1
             else:
                 result, output = run(tests, timeout=limit, capture=bool(args.map))
+                if result is None:
+                    # A busy machine is no hang: only a second, much longer run says so.
+                    result, output = run(tests, timeout=10 * limit, capture=bool(args.map))
                 if args.map:
                     caught[index] = {"mutant": f"{path}:{number}: {line.strip()} -> {new.strip()}",
-                                     "failed": failures(output) if result != 0 else []}
+                                     "failed": failures(output) if result != 0 else [],
+                                     "timeout": result is None}
+                    write_map(args.map, caught)
                 if result == 0:
                     verdict = "SURVIVED"
                     survived.append(f"{path}:{number}: {line.strip()} -> {new.strip()}")
@@ -211,9 +224,6 @@ def main():
                 f.write(original)
         print(f"[{index:3}] {verdict:16} {path}:{number} ({kind})", flush=True)
     run(build)
-    if args.map:
-        with open(args.map, "w", encoding="utf-8") as f:
-            json.dump(caught, f, indent=1)
 
     print()
     for line in survived:

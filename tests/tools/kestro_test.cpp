@@ -102,8 +102,15 @@ TEST_F(KestroCli, CallsAnswerWithTheirExitCodeAndMessage) {
         {"help", {"help"}, 0, "kestro render [FILE] -o OUT.png"},
         {"no output", {"render"}, 2, "the output file is missing (-o OUT.png)"},
         {"gallery without output", {"gallery"}, 2, "kestro gallery: the output file is missing"},
-        {"bad size", {"render", "-o", "x.png", "--size", "0x5"}, 2, "--size takes WxH"},
-        {"bad time", {"render", "-o", "x.png", "--at", "soon"}, 2, "--at takes seconds"},
+        {"bad size", {"render", "-o", "x.png", "--size", "0x5"}, 2,
+         "--size takes WxH with each side 1 to 16384, not \"0x5\""},
+        {"side too long", {"play", "--size", "16385x5"}, 2, "each side 1 to 16384"},
+        {"bad time", {"render", "-o", "x.png", "--at", "soon"}, 2,
+         "--at takes seconds from 0 to 604800, not \"soon\""},
+        {"time too long", {"trace", "--at", "604801"}, 2, "--at takes seconds from 0 to 604800"},
+        {"picture too large", {"render", "huge.json", "-o", "x.png"}, 1,
+         "kestro render: window 1: a picture of 32767x32767 needs 4096 MiB, more than the 256 "
+         "MiB allowed"},
         {"unknown option", {"render", "-o", "x.png", "--frob"}, 2, "unknown option --frob"},
         {"value missing", {"trace", "--at"}, 2, "--at needs a value"},
         {"two files", {"trace", "a.json", "b.json"}, 2, "one project file at most"},
@@ -121,7 +128,8 @@ TEST_F(KestroCli, CallsAnswerWithTheirExitCodeAndMessage) {
         {"no plug-in there", {"render", "-o", "x.png", "--plugins", "empty"}, 1,
          "no plug-in found in empty"},
         {"unwritable output", {"render", "-o", "no/such/dir/x.png"}, 1, "cannot write"},
-        {"bad refresh", {"render", "-o", "x.png", "--refresh", "0"}, 2, "--refresh takes"},
+        {"bad refresh", {"render", "-o", "x.png", "--refresh", "0.0009"}, 2,
+         "--refresh takes a period in seconds from 0.001 to 604800"},
         {"compile without output", {"compile", "a.json"}, 2, "-o FILE.kvs"},
         {"compile missing file", {"compile", "gone.json", "-o", "x.kvs"}, 1,
          "cannot read gone.json"},
@@ -150,6 +158,7 @@ TEST_F(KestroCli, CallsAnswerWithTheirExitCodeAndMessage) {
     write("nowindow.json", "{\"tags\": [{\"name\": \"A\"}]}");
     write("bad.json", "{\n  \"windows\": [\n    {\"number\": 1,,}\n  ]\n}\n");
     write("garbage.kvs", "KVS?garbage");
+    write("huge.json", "{\"windows\": [{\"number\": 1, \"size\": [32767, 32767]}]}");
     QDir(m_dir.path()).mkdir("empty");
     for (const Call& c : calls) {
         SCOPED_TRACE(c.name);
