@@ -316,9 +316,6 @@ bool PlayWindow::operate(const std::function<void(Session&)>& operation) {
     operation(*m_session);
     m_busy = false;
     takeIn(m_session->callsSince(mark), before);
-    if (m_session) {
-        m_session->forgetRecords();
-    }
     return true;
 }
 
