@@ -144,8 +144,10 @@ void setUpLanguages(const Project& project) {
 } // namespace
 
 std::string LoadProblem::text() const {
-    std::string line = "window " + std::to_string(window) + ", object " + std::to_string(index) +
-                       " (" + (className.empty() ? hexNumber(classNumber) : className);
+    // Counted from 1, as the compiler's errors count them.
+    std::string line = "window " + std::to_string(window) + ", object " +
+                       std::to_string(index + 1) + " (" +
+                       (className.empty() ? hexNumber(classNumber) : className);
     if (!objectName.empty()) {
         line += " \"" + objectName + "\"";
     }

@@ -32,7 +32,7 @@ int galleryCommand(const Arguments& args) {
         std::fprintf(stderr, "kestro gallery: %s\n", problem.text().c_str());
     }
     for (const SessionFault& fault : picture.faults) {
-        std::fprintf(stderr, "kestro gallery: object %d \"%s\": %s\n", fault.index,
+        std::fprintf(stderr, "kestro gallery: object %d \"%s\": %s\n", fault.index + 1,
                      fault.name.c_str(), fault.what.c_str());
     }
     if (!picture.problems.empty() || !picture.faults.empty()) {

@@ -328,7 +328,7 @@ void PlayWindow::takeIn(const HostCalls& calls, int windowBefore) {
     for (const SessionFault& fault : calls.faults) {
         statusBar()->showMessage(QStringLiteral("window %1, object %2 \"%3\": %4")
                                      .arg(fault.window)
-                                     .arg(fault.index)
+                                     .arg(fault.index + 1)
                                      .arg(fromBytes(fault.name), fromBytes(fault.what)));
     }
     if (m_session->currentWindow() != windowBefore) {

@@ -54,7 +54,7 @@ int render(const Arguments& args) {
         }
         for (const SessionFault& fault : session.faults()) {
             std::fprintf(stderr, "kestro render: warning: window %d, object %d \"%s\": %s\n",
-                         fault.window, fault.index, fault.name.c_str(), fault.what.c_str());
+                         fault.window, fault.index + 1, fault.name.c_str(), fault.what.c_str());
         }
     }
     return result;

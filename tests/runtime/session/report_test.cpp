@@ -57,7 +57,7 @@ TEST(SessionReport, LoadProblem) {
     p.objectName = "Valve";
     p.reason = "the record did not load";
     p.monitor.push_back({10, 3, "m_arrayAnimate Serialize is fail", 1});
-    EXPECT_EQ(p.text(), "window 2, object 5 (CDrawRect \"Valve\"): the record did not load; "
+    EXPECT_EQ(p.text(), "window 2, object 6 (CDrawRect \"Valve\"): the record did not load; "
                         "monitor 3 \"m_arrayAnimate Serialize is fail\"");
     const QJsonObject o = toJson(p);
     EXPECT_EQ(o["classNumber"].toInt(), 0x5004);
@@ -67,7 +67,7 @@ TEST(SessionReport, LoadProblem) {
     LoadProblem unknown;
     unknown.classNumber = 0x5099;
     unknown.reason = "class 0x5099 is not registered";
-    EXPECT_EQ(unknown.text(), "window 0, object 0 (0x5099): class 0x5099 is not registered");
+    EXPECT_EQ(unknown.text(), "window 0, object 1 (0x5099): class 0x5099 is not registered");
 }
 
 } // namespace

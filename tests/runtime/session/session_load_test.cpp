@@ -140,10 +140,10 @@ TEST_F(SessionLoad, DamagedRecordsAreSkippedAndNamedWhileTheRestLoads) {
     const std::vector<LoadProblem>& problems = session.problems();
     ASSERT_EQ(problems.size(), 5u);
     EXPECT_EQ(problems[0].text(),
-              "window 1, object 1 (CDrawRect \"Broken\"): the record did not load");
+              "window 1, object 2 (CDrawRect \"Broken\"): the record did not load");
     EXPECT_TRUE(problems[0].skipped);
     EXPECT_TRUE(problems[0].monitor.empty());
-    const std::string expected = "window 1, object 2 (CDrawRect \"BadAnimation\"): the record did "
+    const std::string expected = "window 1, object 3 (CDrawRect \"BadAnimation\"): the record did "
                                  "not load; monitor 2 \"Create Animation obj is fail\"; log ";
     EXPECT_EQ(problems[1].text().rfind(expected, 0), 0u) << problems[1].text();
     ASSERT_EQ(problems[1].logs.size(), 1u);
