@@ -5,6 +5,7 @@
 
 #include <QSize>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -18,6 +19,9 @@ constexpr double kMinRefreshSeconds = 0.001;
 constexpr int kMaxSide = 16384;
 //! The most memory one picture of a window may take: 8192 x 8192 at 4 bytes a pixel.
 constexpr int64_t kMaxImageBytes = int64_t{256} << 20;
+
+//! The records of each kind the player keeps while it runs (a `run` keeps one event's).
+constexpr size_t kPlayerRecords = 1000;
 
 //! Whether a picture of that size may be made; else why not, with the memory it would need.
 inline bool imageFits(QSize size, std::string* why) {

@@ -5,6 +5,7 @@
 #include "runtime/host/rtdb.h"
 #include "runtime/project/projectio.h"
 #include "runtime/session/eventdispatch.h"
+#include "runtime/session/limits.h"
 #include "tools/kestro/playdialogs.h"
 #include "tools/kestro/playkeys.h"
 
@@ -229,6 +230,7 @@ bool PlayWindow::openProject(const Project& project, const QString& source, QStr
                              const Loader& load) {
     closeProject();
     m_session = std::make_unique<Session>(m_options.session);
+    m_session->setRecordLimit(limits::kPlayerRecords);
     std::string reason;
     const bool loaded = load ? load(m_session.get(), &reason) : m_session->load(project, &reason);
     if (!loaded) {
