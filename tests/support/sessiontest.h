@@ -116,6 +116,21 @@ public:
         return h;
     }
 
+    //! A numeric value input that writes a tag defined before, with its limits as numbers.
+    kestro::InputRecord numberInput(const std::string& tag, float lower, float upper) const {
+        kestro::InputRecord input;
+        input.header = header(tag);
+        input.inputType = 1;
+        for (size_t i = 0; i < project.tags.size(); ++i) {
+            if (project.tags[i].name == tag) {
+                input.varId = static_cast<int32_t>(i);
+            }
+        }
+        input.upper.value = upper;
+        input.lower.value = lower;
+        return input;
+    }
+
     static kestro::ObjectRecord shape(const std::string& name, int left, int top, int right,
                                       int bottom, uint32_t fill) {
         kestro::ObjectRecord r;

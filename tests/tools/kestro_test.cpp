@@ -232,13 +232,7 @@ void writeRunProject(const QString& file) {
     b.tag("Show", VarType::Int, 1);
     b.tag("Level", VarType::Float, 0.0);
     ObjectRecord entry = ProjectBuilder::shape("Entry", 50, 60, 90, 80, 0);
-    InputRecord input;
-    input.header = b.header("Level");
-    input.inputType = 1;
-    input.varId = 1;
-    input.upper.value = 100.0f;
-    input.lower.value = 0.0f;
-    entry.animations.push_back(animationEntry(input));
+    entry.animations.push_back(animationEntry(b.numberInput("Level", 0.0f, 100.0f)));
     ObjectRecord caption = ProjectBuilder::shape("Caption", 50, 60, 90, 80, 0);
     ObjectRecord lamp = ProjectBuilder::shape("Lamp", 0, 0, 40, 40, 0xFF0000);
     VisibleRecord visible;

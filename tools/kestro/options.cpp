@@ -263,6 +263,21 @@ std::string secondsUsage(const std::string& option, const std::string& given) {
            std::to_string(static_cast<int>(limits::kMaxStepSeconds)) + ", not \"" + given + "\"";
 }
 
+OptionDef atOption() {
+    return {{QStringLiteral("at")},
+            QStringLiteral("SECONDS"),
+            QStringLiteral("run the virtual clock up to this time first (0 by default)"),
+            false};
+}
+
+int parseAt(const CommandDef& command, const Arguments& args, double* at) {
+    *at = 0.0;
+    if (args.has("at") && !parseSeconds(args.value("at"), at)) {
+        return usageError(command, secondsUsage("--at", args.value("at")));
+    }
+    return Ok;
+}
+
 OptionDef pluginsOption() {
     return {{QStringLiteral("plugins")},
             QStringLiteral("DIR"),

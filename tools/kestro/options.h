@@ -69,6 +69,10 @@ std::vector<OptionDef> playerOptions(std::vector<OptionDef> own);
 std::vector<ArgumentDef> projectArgument();
 //! The option of the plug-in directory.
 OptionDef pluginsOption();
+//! --at SECONDS, of the commands that show one moment.
+OptionDef atOption();
+//! The moment --at asks for (0 without it) into at; Ok, or the usage error already reported.
+int parseAt(const CommandDef& command, const Arguments& args, double* at);
 
 //! What the player options ask for, checked before anything is loaded.
 struct PlayerSettings {

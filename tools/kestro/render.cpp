@@ -19,8 +19,8 @@ int render(const Arguments& args) {
         return usageError(command, sizeUsage(args.value("size")));
     }
     double at = 0.0;
-    if (args.has("at") && !parseSeconds(args.value("at"), &at)) {
-        return usageError(command, secondsUsage("--at", args.value("at")));
+    if (const int refused = parseAt(command, args, &at)) {
+        return refused;
     }
     std::string error;
     if (!checkNotAnInput(args.value("output"), args.positional(), &error)) {
@@ -76,10 +76,7 @@ const CommandDef kRenderCommand = {
          QStringLiteral("WxH"),
          QStringLiteral("scale the window to this size"),
          false},
-        {{QStringLiteral("at")},
-         QStringLiteral("SECONDS"),
-         QStringLiteral("run the virtual clock up to this time first (0 by default)"),
-         false},
+        atOption(),
     }),
     projectArgument(),
     0,

@@ -16,8 +16,8 @@ namespace {
 int trace(const Arguments& args) {
     const CommandDef& command = kTraceCommand;
     double at = 0.0;
-    if (args.has("at") && !parseSeconds(args.value("at"), &at)) {
-        return usageError(command, secondsUsage("--at", args.value("at")));
+    if (const int refused = parseAt(command, args, &at)) {
+        return refused;
     }
     const std::string output = args.value("output");
     std::string error;
@@ -60,10 +60,7 @@ const CommandDef kTraceCommand = {
          QStringLiteral("OUT.json"),
          QStringLiteral("write the JSON there instead of to stdout"),
          false},
-        {{QStringLiteral("at")},
-         QStringLiteral("SECONDS"),
-         QStringLiteral("run the virtual clock up to this time first (0 by default)"),
-         false},
+        atOption(),
     }),
     projectArgument(),
     0,

@@ -27,13 +27,7 @@ Project twoWindows() {
     ObjectRecord open = ProjectBuilder::shape("Open", 50, 0, 100, 50, 0x00FF00);
     open.animations.push_back(animationEntry(ProjectBuilder::click(1, 1, 2)));
     ObjectRecord entry = ProjectBuilder::shape("Entry", 0, 42, 40, 50, 0x808080);
-    InputRecord input;
-    input.header = b.header("Level");
-    input.inputType = 1;
-    input.varId = 1;
-    input.upper.value = 100.0f;
-    input.lower.value = 0.0f;
-    entry.animations.push_back(animationEntry(input));
+    entry.animations.push_back(animationEntry(b.numberInput("Level", 0.0f, 100.0f)));
     b.window(1, 100, 50).objects = {ProjectBuilder::object(lamp), ProjectBuilder::object(open),
                                     ProjectBuilder::object(entry)};
     ObjectRecord back = ProjectBuilder::shape("Back", 0, 0, 50, 50, 0x0000FF);
