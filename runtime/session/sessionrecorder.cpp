@@ -45,7 +45,9 @@ HostCalls CallRecorder::callsSince(const CallMark& mark) const {
     calls.keyboards = takeSince(gui.keyboardCalls(), mark.keyboards, dropped);
     calls.strategies = takeSince(Strategies::instance().runs(), mark.strategies, dropped);
     const RecordList<RtdbWrite>& writes = Rtdb::instance().writes();
-    *dropped += writes.droppedSince(mark.writes);
+    // The simulation's own writes are no calls: those dropped are not counted either.
+    const size_t lost = writes.droppedSince(mark.writes);
+    *dropped += lost - simulationWritesIn(mark.writes, mark.writes + lost);
     for (size_t position = std::max(mark.writes, writes.dropped()); position < writes.total();
          ++position) {
         if (!isSimulationWrite(position)) {
@@ -114,6 +116,16 @@ void CallRecorder::simulationWrote(size_t first, size_t last) {
     } else {
         m_simulationWrites.emplace_back(first, last);
     }
+}
+
+size_t CallRecorder::simulationWritesIn(size_t first, size_t last) const {
+    size_t count = 0;
+    for (const auto& range : m_simulationWrites) {
+        const size_t from = std::max(first, range.first);
+        const size_t to = std::min(last, range.second);
+        count += to > from ? to - from : 0;
+    }
+    return count;
 }
 
 bool CallRecorder::isSimulationWrite(size_t position) const {

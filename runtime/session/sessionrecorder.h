@@ -81,6 +81,8 @@ public:
 
 private:
     bool isSimulationWrite(size_t position) const;
+    //! How many of the positions [first, last) were the simulation's.
+    size_t simulationWritesIn(size_t first, size_t last) const;
 
     RecordList<SessionFault> m_faults;
     RecordList<CaptureFile> m_captureFiles;

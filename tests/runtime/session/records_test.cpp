@@ -3,6 +3,7 @@
 #include "tests/support/sessiontest.h"
 
 #include "runtime/host/logger.h"
+#include "runtime/host/rtdb.h"
 
 using namespace kestro;
 using namespace sessiontest;
@@ -57,6 +58,25 @@ TEST_F(SessionRecords, OneLongEventKeepsTheLatestAndCountsTheRest) {
               HostLog::instance().monitor().total() - mark.monitor +
                   HostLog::instance().logs().total() - mark.logs);
     EXPECT_LE(session.recordsKept(), 12u * 50u);
+}
+
+TEST_F(SessionRecords, TheSimulationsWritesAreNeitherCallsNorDropped) {
+    ProjectBuilder b;
+    b.tag("Level", VarType::Float, 0.0);
+    b.project.tags[0].simulation = {Simulation::Kind::Ramp, 10.0, 0.0, 10.0, 1.0, 1, {}};
+    b.window(1).objects = {
+        ProjectBuilder::object(ProjectBuilder::shape("Tank", 10, 10, 30, 30, 0x0000FF))};
+    Session session(options());
+    std::string error;
+    ASSERT_TRUE(session.load(b.project, &error)) << error;
+    session.setRecordLimit(50);
+    session.start();
+    const CallMark mark = session.mark();
+    session.advance(600.0);
+    ASSERT_GT(Rtdb::instance().writes().dropped(), 0u) << "the ramp must write past the limit";
+    const HostCalls calls = session.callsSince(mark);
+    EXPECT_TRUE(calls.writes.empty());
+    EXPECT_EQ(calls.dropped, 0u);
 }
 
 } // namespace
