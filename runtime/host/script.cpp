@@ -79,6 +79,8 @@ ScriptService ScriptService::s_instance;
 
 ScriptEvaluator::~ScriptEvaluator() = default;
 
+ScriptWatcher::~ScriptWatcher() = default;
+
 void ScriptService::clear() {
     m_lastError.clear();
     if (m_evaluator) {
@@ -97,6 +99,9 @@ bool ScriptService::run(const unsigned char* program, unsigned int length,
                                 : script::run(program, length, result, host, &reason);
     if (!ok) {
         m_lastError = std::move(reason);
+    }
+    if (m_watcher) {
+        m_watcher->ran(program, ok ? nullptr : &m_lastError);
     }
     return ok;
 }

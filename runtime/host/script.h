@@ -20,6 +20,15 @@ public:
     virtual void reset() {}
 };
 
+//! Told of every run while installed: which program ran and, when it failed, why. A session uses
+//! it to say which object's expression fails, and when it stops failing.
+class ScriptWatcher {
+public:
+    virtual ~ScriptWatcher();
+    //! failure is null after a success.
+    virtual void ran(const unsigned char* program, const std::string* failure) = 0;
+};
+
 class ScriptService {
 public:
     static ScriptService& instance() { return s_instance; }
@@ -30,6 +39,10 @@ public:
     //! nullptr gives the runs back to the expression engine.
     void setEvaluator(ScriptEvaluator* evaluator) { m_evaluator = evaluator; }
     ScriptEvaluator* evaluator() const { return m_evaluator; }
+    //! Every later run is told to watcher, which the caller keeps alive while it is installed;
+    //! nullptr stops it. One watcher at a time: the latest installed is told.
+    void setWatcher(ScriptWatcher* watcher) { m_watcher = watcher; }
+    ScriptWatcher* watcher() const { return m_watcher; }
     //! Forgets the last error and resets the installed evaluator, which stays installed.
     void clear();
 
@@ -42,6 +55,7 @@ private:
     // Reached on every run: a plain object, not a function-local static behind a guard.
     static ScriptService s_instance;
     ScriptEvaluator* m_evaluator = nullptr;
+    ScriptWatcher* m_watcher = nullptr;
     std::string m_lastError;
 };
 

@@ -1,5 +1,6 @@
 #include "runtime/session/drawobjaccess.h"
 
+#include "kestrovalumen/animation/aniinput.h"
 #include "kestrovalumen/animation/aniobj.h"
 #include "kestrovalumen/core/drawobj.h"
 #include "runtime/session/session.h"
@@ -43,6 +44,38 @@ __attribute__((no_sanitize("vptr"))) bool takesClicks(const draw_object_c* objec
         }
     }
     return false;
+}
+
+__attribute__((no_sanitize("vptr"))) ProgramPlace findProgram(const draw_object_c* object,
+                                                              const unsigned char* program) {
+    const auto* drawObj = static_cast<const CDrawObj*>(object);
+    ProgramPlace place;
+    if (program == nullptr) {
+        return place;
+    }
+    for (int i = 0; i < drawObj->AnimationCount(); ++i) {
+        const CAniObj* animation = drawObj->AnimationAt(i);
+        if (animation == nullptr) {
+            continue;
+        }
+        place.animation = i;
+        place.type = animation->m_nAniType;
+        if (animation->m_bufExpress.data() == program) {
+            return place;
+        }
+        if (animation->m_nAniType == KV_ANI_INPUT) {
+            const auto* input = static_cast<const CAniInput*>(animation);
+            if (input->m_bufUpper.data() == program) {
+                place.slot = ProgramPlace::Upper;
+                return place;
+            }
+            if (input->m_bufLower.data() == program) {
+                place.slot = ProgramPlace::Lower;
+                return place;
+            }
+        }
+    }
+    return ProgramPlace{};
 }
 
 } // namespace kestro

@@ -9,6 +9,7 @@
 // created and read.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class draw_object_c;
@@ -27,5 +28,18 @@ void readDrawObjState(draw_object_c* object, ObjectState* state);
 //! True when the object answers an operator's click: it holds a click or a value input
 //! animation. Only for objects of plug-ins that share the base.
 bool takesClicks(const draw_object_c* object);
+
+//! Where a program of an object lives: which animation holds it, and whether it is the
+//! animation's expression or one of a value input's limits.
+struct ProgramPlace {
+    enum Slot { Expression, Upper, Lower };
+    int animation = -1; //!< index in the object's animation list; -1 when none holds it
+    uint32_t type = 0;  //!< the animation's type number
+    Slot slot = Expression;
+};
+
+//! The animation of the object whose program buffer holds these very bytes (by address: each
+//! animation runs its own buffer). Only for objects of plug-ins that share the base.
+ProgramPlace findProgram(const draw_object_c* object, const unsigned char* program);
 
 } // namespace kestro

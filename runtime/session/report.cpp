@@ -172,6 +172,33 @@ QJsonObject toJson(const SessionFault& f) {
                        {QStringLiteral("what"), text(f.what)}};
 }
 
+QJsonObject toJson(const ExpressionChange& c) {
+    QJsonObject o{{QStringLiteral("window"), c.window},
+                  {QStringLiteral("index"), c.index},
+                  {QStringLiteral("object"), text(c.name)},
+                  {QStringLiteral("animation"), c.animation},
+                  {QStringLiteral("kind"), text(c.kind)},
+                  {QStringLiteral("program"), text(c.program)},
+                  {QStringLiteral("expression"), text(c.source)},
+                  {QStringLiteral("failing"), c.failing}};
+    if (c.failing) {
+        o[QStringLiteral("reason")] = text(c.reason);
+    }
+    return o;
+}
+
+std::string describe(const ExpressionChange& c) {
+    std::string line = "animation " + std::to_string(c.animation + 1) + " (" + c.kind;
+    if (c.program != "expression") {
+        line += ", " + c.program + " limit";
+    }
+    line += ")";
+    if (!c.source.empty()) {
+        line += " \"" + c.source + "\"";
+    }
+    return line + (c.failing ? ": " + c.reason : std::string(" runs again"));
+}
+
 QJsonObject toJson(const HostCalls& calls, const Session& session) {
     QJsonArray captures;
     for (size_t i = 0; i < calls.captures.size(); ++i) {
@@ -221,6 +248,8 @@ QJsonObject toJson(const HostCalls& calls, const Session& session) {
         {QStringLiteral("logs"), collapsedArrayOf(calls.logs, logJson)},
         {QStringLiteral("faults"),
          arrayOf(calls.faults, [](const SessionFault& f) { return toJson(f); })},
+        {QStringLiteral("expressions"),
+         arrayOf(calls.expressions, [](const ExpressionChange& c) { return toJson(c); })},
     };
     if (calls.dropped > 0) {
         o[QStringLiteral("dropped")] = static_cast<qint64>(calls.dropped);

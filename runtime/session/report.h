@@ -23,6 +23,11 @@ QString colorName(uint32_t rgb);
 QJsonObject toJson(const ObjectState& state, const ObjectState* previous = nullptr);
 QJsonObject toJson(const LoadProblem& problem);
 QJsonObject toJson(const SessionFault& fault);
+//! A change of an expression's state: `reason` only while it fails.
+QJsonObject toJson(const ExpressionChange& change);
+//! The same for people: `animation 2 (textColor) "a / b": division by zero in '/'`, or
+//! `... runs again`.
+std::string describe(const ExpressionChange& change);
 //! The session names the objects of the operation log.
 QJsonObject toJson(const HostCalls& calls, const Session& session);
 QJsonObject toJson(const Session::Trace& trace);

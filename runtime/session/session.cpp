@@ -47,6 +47,7 @@ bool Session::load(const Project& project, std::string* error) {
     resetHost();
     m_loaded = true;
     installObservers();
+    m_recorder.expressions().install();
     if (!setUpHost(project, &m_simulated, error)) {
         return false;
     }

@@ -217,6 +217,8 @@ LoadedWindow WindowLoader::load(const WindowDef& def, std::vector<LoadProblem>* 
         entry.classNumber = objectDef.classNumber;
         entry.className = problem.className;
         entry.index = static_cast<int>(i);
+        entry.expressions = objectDef.expressions;
+        entry.limits = objectDef.limitSources;
         window.objects.push_back(std::move(entry));
     }
     return window;

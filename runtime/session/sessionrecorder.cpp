@@ -19,6 +19,7 @@ CallMark CallRecorder::mark() const {
     mark.monitor = HostLog::instance().monitor().total();
     mark.logs = HostLog::instance().logs().total();
     mark.faults = m_faults.total();
+    mark.expressions = m_expressions.changes().total();
     return mark;
 }
 
@@ -57,6 +58,7 @@ HostCalls CallRecorder::callsSince(const CallMark& mark) const {
     calls.monitor = takeSince(HostLog::instance().monitor(), mark.monitor, dropped);
     calls.logs = takeSince(HostLog::instance().logs(), mark.logs, dropped);
     calls.faults = takeSince(m_faults, mark.faults, dropped);
+    calls.expressions = takeSince(m_expressions.changes(), mark.expressions, dropped);
     return calls;
 }
 
@@ -73,6 +75,7 @@ void CallRecorder::forgetBefore(const CallMark& mark) {
     HostLog::instance().monitorRecord().forgetBefore(mark.monitor);
     HostLog::instance().logRecord().forgetBefore(mark.logs);
     m_faults.forgetBefore(mark.faults);
+    m_expressions.changeRecord().forgetBefore(mark.expressions);
     m_captureFiles.forgetBefore(mark.captures);
     // Ranges of writes that are gone can no longer be asked about.
     const size_t oldest = Rtdb::instance().writes().dropped();
@@ -95,6 +98,7 @@ void CallRecorder::setLimit(size_t limit) {
     HostLog::instance().monitorRecord().setLimit(limit);
     HostLog::instance().logRecord().setLimit(limit);
     m_faults.setLimit(limit);
+    m_expressions.changeRecord().setLimit(limit);
     m_captureFiles.setLimit(limit);
 }
 
@@ -104,7 +108,8 @@ size_t CallRecorder::kept() const {
            gui.stops().size() + gui.operationLog().size() + gui.keyboardCalls().size() +
            Strategies::instance().runs().size() + Rtdb::instance().writes().size() +
            HostLog::instance().monitor().size() + HostLog::instance().logs().size() +
-           m_faults.size() + m_captureFiles.size() + m_simulationWrites.size();
+           m_faults.size() + m_expressions.changes().size() + m_captureFiles.size() +
+           m_simulationWrites.size();
 }
 
 void CallRecorder::simulationWrote(size_t first, size_t last) {

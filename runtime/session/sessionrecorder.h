@@ -11,6 +11,7 @@
 #include "runtime/host/logger.h"
 #include "runtime/host/rtdb.h"
 #include "runtime/host/stgy.h"
+#include "runtime/session/expressionwatch.h"
 
 #include <cstddef>
 #include <string>
@@ -37,7 +38,7 @@ struct CaptureFile {
 //! Where the records stood at some moment.
 struct CallMark {
     size_t opened = 0, closed = 0, captures = 0, stops = 0, operationLog = 0, keyboards = 0;
-    size_t strategies = 0, writes = 0, monitor = 0, logs = 0, faults = 0;
+    size_t strategies = 0, writes = 0, monitor = 0, logs = 0, faults = 0, expressions = 0;
 };
 
 //! The host calls made between two moments.
@@ -53,6 +54,7 @@ struct HostCalls {
     std::vector<MonitorRecord> monitor;
     std::vector<LogRecord> logs;
     std::vector<SessionFault> faults;
+    std::vector<ExpressionChange> expressions;
     //! Entries of the stretch no longer kept: over a record's limit within one stretch.
     size_t dropped = 0;
 };
@@ -71,6 +73,9 @@ public:
     void addFault(SessionFault fault) { m_faults.push_back(std::move(fault)); }
     const RecordList<SessionFault>& faults() const { return m_faults; }
 
+    ExpressionWatch& expressions() { return m_expressions; }
+    const ExpressionWatch& expressions() const { return m_expressions; }
+
     //! The file of the next capture; captures and their files are counted alike.
     void addCaptureFile(CaptureFile file) { m_captureFiles.push_back(std::move(file)); }
     size_t captureFiles() const { return m_captureFiles.total(); }
@@ -85,6 +90,7 @@ private:
     size_t simulationWritesIn(size_t first, size_t last) const;
 
     RecordList<SessionFault> m_faults;
+    ExpressionWatch m_expressions;
     RecordList<CaptureFile> m_captureFiles;
     //! Adjacent ranges are merged, so there is one per stretch of simulated time.
     std::vector<std::pair<size_t, size_t>> m_simulationWrites;

@@ -14,7 +14,25 @@ std::string objectName(const LoadedObject& object) {
     return name ? name : "";
 }
 
+std::string LoadedObject::programSource(int animation, int slot) const {
+    if (animation < 0) {
+        return std::string();
+    }
+    if (slot == 0) {
+        return static_cast<size_t>(animation) < expressions.size() ? expressions[animation]
+                                                                   : std::string();
+    }
+    for (const LimitSource& limit : limits) {
+        if (limit.animation == animation && limit.upper == (slot == 1)) {
+            return limit.source;
+        }
+    }
+    return std::string();
+}
+
 void runObject(LoadedWindow& window, LoadedObject& object, int code, CallRecorder& recorder) {
+    // Failing expressions are pinned on the object that ran them.
+    const WatchedRun watched(recorder.expressions(), window, object);
     try {
         if (object.object->Run(code)) {
             ++object.changes;

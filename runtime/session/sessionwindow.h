@@ -1,6 +1,8 @@
 // A window of a loaded project as the session holds it, and the stack of the windows shown.
 #pragma once
 
+#include "runtime/project/project.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +20,13 @@ struct LoadedObject {
     std::string className;
     int index = 0;        //!< position of its record in the window's list
     uint64_t changes = 0; //!< runs that reported a change
+    //! The sources of its programs, as the project gave them (for reports).
+    std::vector<std::string> expressions;
+    std::vector<LimitSource> limits;
+
+    //! The source of an animation's expression (slot 0) or of a value input's upper (1) or lower
+    //! (2) limit; "" where the project gave none.
+    std::string programSource(int animation, int slot) const;
 };
 
 struct LoadedWindow {

@@ -4,6 +4,7 @@
 #include "runtime/stream/forms.h"
 
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 
 namespace kestro {
@@ -184,6 +185,14 @@ void writeRecord(StreamWriter& out, const OutputRecord& record) {
     writeHeader(out, record.header);
     out.hostString(record.offText).hostString(record.onText);
     out.i32(record.outputType).i32(record.decimals).i32(record.intDigits).i32(record.outputExtra);
+}
+
+const char* animationKindName(uint32_t typeId) {
+    // In type-number order, from kAniBlink.
+    static const char* const kNames[] = {"blink",  "brush", "click", "hmove",     "vmove",  "input",
+                                         "output", "pen",   "size",  "textColor", "visible"};
+    const uint32_t at = typeId - kAniBlink;
+    return at < std::size(kNames) ? kNames[at] : "";
 }
 
 AnimationEntry animationEntry(const VisibleRecord& r) {

@@ -60,6 +60,10 @@ enum AnimationType : uint32_t {
     kAniVisible = 0x300B,
 };
 
+//! The name a project file gives the animation kind ("visible", "textColor", ...); "" for any
+//! other type number.
+const char* animationKindName(uint32_t typeId);
+
 //! The common header of every animation record. Projects older than 3.2.5.1841 are read with
 //! the old form (the expression's source text in place of the version byte).
 struct AnimationHeader {

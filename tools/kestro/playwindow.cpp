@@ -6,6 +6,7 @@
 #include "runtime/project/projectio.h"
 #include "runtime/session/eventdispatch.h"
 #include "runtime/session/limits.h"
+#include "runtime/session/report.h"
 #include "tools/kestro/playdialogs.h"
 #include "tools/kestro/playkeys.h"
 
@@ -326,6 +327,15 @@ void PlayWindow::takeIn(const HostCalls& calls, int windowBefore) {
         const ObjectRef object = m_session->findObject(entry.object);
         addLogRow(object.window, object.name, object.index, QString::number(entry.code),
                   fromBytes(entry.text));
+    }
+    // Each expression that starts or stops failing, once: not once per refresh.
+    for (const ExpressionChange& change : calls.expressions) {
+        const QString line = fromBytes(describe(change));
+        addLogRow(change.window, change.name, change.index, QStringLiteral("expression"), line);
+        statusBar()->showMessage(QStringLiteral("window %1, object %2 \"%3\": %4")
+                                     .arg(change.window)
+                                     .arg(change.index + 1)
+                                     .arg(fromBytes(change.name), line));
     }
     for (const SessionFault& fault : calls.faults) {
         statusBar()->showMessage(QStringLiteral("window %1, object %2 \"%3\": %4")
