@@ -9,6 +9,7 @@
 
 #include <QColor>
 #include <QPainter>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <exception>
@@ -116,8 +117,11 @@ bool Session::savePng(const std::string& path, QSize size, std::string* error) {
                  std::to_string(wanted.width()) + "x" + std::to_string(wanted.height());
         return false;
     }
-    if (!image.save(QString::fromStdString(path), "PNG")) {
-        *error = "cannot write " + path;
+    // Written whole or not at all: a full disk leaves no half picture under the name.
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
+        *error = "cannot write " + path + ": " + file.errorString().toStdString();
+        file.cancelWriting();
         return false;
     }
     return true;
