@@ -1,5 +1,4 @@
-// Click actions: which events a click animation accepts, and the actions of its slots (run a
-// strategy, open a window, print the screen, stop, set a variable, close a window), in order.
+// Click: the events it accepts and the actions of its slots, in their fixed order.
 #include "kestrovalumen/animation/aniclick.h"
 #include "runtime/host/gui.h"
 #include "runtime/host/logger.h"
@@ -23,7 +22,6 @@ const char* const kStopText = "退出运行环境";
 
 class ClickTest : public HostTest {
 protected:
-    //! A new owner with one click animation of these slots; returns the animation.
     CAniClick& load(std::vector<int32_t> flags, std::vector<int32_t> params,
                     std::vector<std::string> texts = {}, int32_t keyCode = 0,
                     int32_t keyFlags = 0) {
@@ -110,10 +108,6 @@ TEST_F(ClickTest, TheClickAndTheKeyAct) {
     owner->SetShown(false);
     EXPECT_TRUE(owner->Run(11111));
     EXPECT_EQ(actions(), "run 2(0) open 3 [Caiclick stgy 1] [Caiclick open window 1] ");
-    // An accepted event with nothing on still reports one.
-    kestro::resetHost();
-    EXPECT_EQ(load({}, {}).Run(11111), 1);
-    EXPECT_EQ(actions(), "");
 }
 
 TEST_F(ClickTest, SlotsRunInTheirFixedOrder) {
@@ -168,7 +162,6 @@ TEST_F(ClickTest, EachSlotNeedsItsSwitchAndItsParameterOrText) {
         {"strategy 0", {1}, {0}, {}, "run 0(0) [Caiclick stgy 1] "},
         {"strategy of a large number", {1}, {0x10005}, {}, "run 65541(0) [Caiclick stgy 1] "},
         {"strategy -1", {1}, {-1}, {}, ""},
-        {"strategy INT32_MIN", {1}, {INT32_MIN}, {}, ""},
         // Windows are the low 16 bits of the parameter.
         {"windows", {0, 1, 1}, {0, 0x10005, 0x2FFFF}, {},
          "open 5 close 65535 [Caiclick open window 1] [Caniclick close window 0] "},
@@ -177,14 +170,11 @@ TEST_F(ClickTest, EachSlotNeedsItsSwitchAndItsParameterOrText) {
         {"negative windows", {0, 1, 1}, {0, -1, -2}, {}, ""},
         {"print", {0, 0, 0, 0, 0x100}, {}, {"", "", "", "", kCaptureText}, "capture "},
         {"print, another text", {0, 0, 0, 0, 1}, {}, {"", "", "", "", "打印"}, ""},
-        {"print, no text", {0, 0, 0, 0, 1}, {}, {}, ""},
         {"print, switched off", {}, {}, {"", "", "", "", kCaptureText}, ""},
         {"stop", {0, 0, 0, 0, 0, 0, 1}, {}, {"", "", "", "", "", "", kStopText},
          "stop 0 [Caiclick exit sys 0] "},
         {"stop, another text is logged only", {0, 0, 0, 0, 0, 0, 1}, {},
          {"", "", "", "", "", "", "退出运行程序"}, "[Caiclick exit sys 0] "},
-        {"stop, no text", {0, 0, 0, 0, 0, 0, 1}, {}, {"", "", "", "", "", ""}, ""},
-        {"stop, switched off", {}, {}, {"", "", "", "", "", "", kStopText}, ""},
         // Missing elements leave their slots off: a missing parameter 0 would write variable 0.
         {"short arrays", {1, 1, 1, 1, 1, 1, 1, 0x100}, {3}, {"", "", "", ""},
          "run 3(0) [Caiclick stgy 1] "},
@@ -224,7 +214,6 @@ TEST_F(ClickTest, SlotSevenSetsResetsAndToggles) {
         {VarType::Float, 0.0, 0x202, "float 1=1(0) "},
         {VarType::Float, {}, 2, ""}, // no value to toggle
         {VarType::Int, 0, 3, ""},
-        {VarType::Int, 0, 0x1FF, ""},
         {VarType::Int, 0, 0, ""},
     };
     // clang-format on

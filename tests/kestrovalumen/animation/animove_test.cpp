@@ -1,5 +1,4 @@
-// Horizontal and vertical movement: the owner's centre follows the base centre plus an offset
-// interpolated from the value, without clamping, kept inside the 32-bit range.
+// Movement: the centre follows the base centre plus an offset interpolated from the value.
 #include "kestrovalumen/animation/anihmove.h"
 #include "kestrovalumen/animation/anivmove.h"
 #include "tests/kestrovalumen/animation/anitestsupport.h"
@@ -12,38 +11,23 @@ namespace {
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
-//! The rectangle with the axes swapped: rows are written for the horizontal move.
+//! Rows are written for the horizontal move; the vertical one sees the axes swapped.
 Rect32 onAxis(const Rect32& r, bool vertical) {
     return vertical ? Rect32{r.top, r.left, r.bottom, r.right} : r;
 }
 
 class MoveTest : public anitest::AnimationTest {
 protected:
-    void SetUp() override {
-        AnimationTest::SetUp();
-        level = define("Level", kestro::VarType::Float);
-    }
-
-    //! Loads owner with the rectangle and one move on the axis; returns the move.
-    CAniObj* load(bool vertical, const Rect32& r, int32_t minOffset, int32_t maxOffset,
-                  float minValue, float maxValue) {
-        kestro::MoveRecord record;
-        record.header.program = anitest::Program("Level");
-        record.minOffset = minOffset;
-        record.maxOffset = maxOffset;
-        record.minValue = minValue;
-        record.maxValue = maxValue;
+    //! Offsets minOffset..maxOffset over the values minValue..maxValue.
+    CAniObj* load(bool vertical, const Rect32& r, const kestro::MoveRecord& move) {
         const Rect32 at = onAxis(r, vertical);
-        holder = std::make_unique<CDrawObj>();
-        owner = holder.get();
+        owner = std::make_unique<CDrawObj>();
         return attach<CAniObj>(*owner, anitest::Record(at.left, at.top, at.right, at.bottom),
-                               {vertical ? kestro::animationEntry(kestro::VMoveRecord{record})
-                                         : kestro::animationEntry(kestro::HMoveRecord{record})});
+                               {vertical ? anitest::Entry(kestro::VMoveRecord{move}, "Level")
+                                         : anitest::Entry(kestro::HMoveRecord{move}, "Level")});
     }
 
-    std::unique_ptr<CDrawObj> holder;
-    CDrawObj* owner = nullptr;
-    int level = -1;
+    std::unique_ptr<CDrawObj> owner;
 };
 
 struct Step {
@@ -52,51 +36,46 @@ struct Step {
     Rect32 rect;
 };
 
-struct MoveCase {
-    const char* what;
-    Rect32 base;
-    int32_t minOffset, maxOffset;
-    float minValue, maxValue;
-    std::vector<Step> steps;
-};
-
 TEST_F(MoveTest, TheCentreFollowsTheValue) {
+    struct Case {
+        const char* what;
+        Rect32 base;
+        kestro::MoveRecord move;
+        std::vector<Step> steps;
+    };
     const double inf = std::numeric_limits<double>::infinity();
     // clang-format off
-    const MoveCase cases[] = {
+    const Case cases[] = {
         // Base centre 10, half width 10; the shift to the target centre truncates toward zero.
-        {"offsets 0..100 over 0..10", {0, 0, 20, 10}, 0, 100, 0, 10,
+        {"offsets 0..100 over 0..10", {0, 0, 20, 10}, {{}, 0, 100, 0, 10},
          {{5, 1, {50, 0, 70, 10}}, {5, 0, {50, 0, 70, 10}}, {0, 1, {0, 0, 20, 10}},
           {20, 1, {200, 0, 220, 10}}, {-3, 1, {-30, 0, -10, 10}},
           {0.25, 1, {2, 0, 22, 10}},    // centre 12.5 from -20: shift 32.5 gives 32
-          {0.375, 1, {3, 0, 23, 10}},   // 13.75 from 12
-          {0.3125, 0, {3, 0, 23, 10}},  // 13.125 truncates to the current 13
+          {0.3125, 1, {3, 0, 23, 10}},  // 13.125 from 12
           {-1.25, 1, {-12, 0, 8, 10}},  // -2.5 from 13: shift -15.5 gives -15
           {-1.125, 1, {-12, 0, 8, 10}}, // -1.25 is not the current -2, but shift 0.75 gives 0
           {std::nan(""), 0, {-12, 0, 8, 10}}}},
-        {"odd width", {0, 0, 21, 10}, 0, 100, 0, 10, {{1, 1, {10, 0, 31, 10}}}},
-        {"reversed range", {0, 0, 20, 10}, 0, 100, 10, 0, {{8, 1, {20, 0, 40, 10}}}},
-        {"negative offsets", {0, 0, 20, 10}, -40, 0, 0, 10, {{0, 1, {-40, 0, -20, 10}}}},
-        {"equal values: a span of one", {0, 0, 20, 10}, 0, 100, 5, 5, {{5.5, 1, {50, 0, 70, 10}}}},
-        // The edge sum is beyond 32 bits. Against the top, the target still differs from the
-        // centre, so a move is reported though the guard brings it back to where it is.
-        {"against the top", {2147483600, 0, 2147483640, 10}, 0, 100, 0, 10,
+        {"odd width", {0, 0, 21, 10}, {{}, 0, 100, 0, 10}, {{1, 1, {10, 0, 31, 10}}}},
+        {"reversed range", {0, 0, 20, 10}, {{}, 0, 100, 10, 0}, {{8, 1, {20, 0, 40, 10}}}},
+        {"negative offsets", {0, 0, 20, 10}, {{}, -40, 0, 0, 10}, {{0, 1, {-40, 0, -20, 10}}}},
+        {"equal values: a span of one", {0, 0, 20, 10}, {{}, 0, 100, 5, 5}, {{5.5, 1, {50, 0, 70, 10}}}},
+        // The edge sum is beyond 32 bits. Against the top the target still differs from the
+        // centre, so a move is reported though the guard keeps the rectangle where it is.
+        {"against the top", {2147483600, 0, 2147483640, 10}, {{}, 0, 100, 0, 10},
          {{0, 0, {2147483600, 0, 2147483640, 10}}, {1, 1, {2147483607, 0, kMax, 10}},
           {2, 1, {2147483607, 0, kMax, 10}}}},
-        {"against the bottom", {-2147483640, 0, -2147483600, 10}, 0, 100, 0, 10,
+        {"against the bottom", {-2147483640, 0, -2147483600, 10}, {{}, 0, 100, 0, 10},
          {{-1, 1, {kMin, 0, -2147483608, 10}}}},
-        {"wider than 32 bits", {-2000000000, 0, 2000000000, 10}, 0, 100, 0, 10,
+        {"wider than 32 bits", {-2000000000, 0, 2000000000, 10}, {{}, 0, 100, 0, 10},
          {{1, 1, {-1999999990, 0, 2000000010, 10}}}},
-        {"infinities", {0, 0, 20, 10}, 0, 100, 0, 10,
+        {"infinities", {0, 0, 20, 10}, {{}, 0, 100, 0, 10},
          {{inf, 1, {2147483627, 0, kMax, 10}}, {-inf, 1, {kMin, 0, -2147483628, 10}}}},
     };
     // clang-format on
     for (bool vertical : {false, true}) {
-        for (const MoveCase& c : cases) {
+        for (const Case& c : cases) {
             SCOPED_TRACE(testing::Message() << c.what << (vertical ? " (vertical)" : ""));
-            CAniObj* move =
-                load(vertical, c.base, c.minOffset, c.maxOffset, c.minValue, c.maxValue);
-            ASSERT_NE(move, nullptr);
+            CAniObj* move = load(vertical, c.base, c.move);
             for (const Step& step : c.steps) {
                 SCOPED_TRACE(step.value);
                 if (std::isfinite(step.value)) {
@@ -111,35 +90,19 @@ TEST_F(MoveTest, TheCentreFollowsTheValue) {
     }
 }
 
-TEST_F(MoveTest, HorizontalMultipliesFirstVerticalDividesFirst) {
-    // Offsets 0..61 over 0..7 at 7: 7 * 61 / 7 is 61, while 61 / 7 * 7 truncates to 60.
-    for (bool vertical : {false, true}) {
-        CAniObj* move = load(vertical, {-5, -5, 5, 5}, 0, 61, 0, 7);
-        set(level, 7);
-        EXPECT_EQ(move->Run(KV_EVENT_REFRESH), 1);
-        EXPECT_EQ(owner->m_rect,
-                  onAxis(vertical ? Rect32{55, -5, 65, 5} : Rect32{56, -5, 66, 5}, vertical));
-    }
-}
-
-TEST_F(MoveTest, BaseAndRangeAtRunTime) {
+TEST_F(MoveTest, OrderOfOperationsAndANewBase) {
     for (bool vertical : {false, true}) {
         SCOPED_TRACE(vertical);
-        // An empty range at run time, also within 1e-6, gives the minimum offset.
-        CAniObj* move = load(vertical, {0, 0, 20, 10}, 7, 100, 2, 4);
-        double& maxValue = vertical ? static_cast<CAniVMove*>(move)->m_dMaxValue
-                                    : static_cast<CAniHMove*>(move)->m_dMaxValue;
-        for (double max : {2.0, 2.0 + 5e-7}) {
-            maxValue = max;
-            set(level, 1000);
-            move->Run(KV_EVENT_REFRESH);
-            EXPECT_EQ(owner->m_rect, onAxis({7, 0, 27, 10}, vertical));
-        }
+        // 0..61 over 0..7 at 7: horizontally 7 * 61 / 7 is 61, vertically 61 / 7 * 7 is 60.
+        CAniObj* move = load(vertical, {-5, -5, 5, 5}, {{}, 0, 61, 0, 7});
+        set(level, 7);
+        EXPECT_EQ(move->Run(KV_EVENT_REFRESH), 1);
+        EXPECT_EQ(owner->m_rect, onAxis({vertical ? 55 : 56, -5, vertical ? 65 : 66, 5}, vertical));
         // A new InitObj takes the centre as it is now: -7 / 2 truncates toward zero.
-        maxValue = 4;
+        move = load(vertical, {0, 0, 20, 10}, {{}, 7, 100, 2, 4});
         owner->m_rect = onAxis({-7, 50, 0, 70}, vertical);
         owner->m_bAnimated = 0;
-        move->InitObj(owner);
+        move->InitObj(owner.get());
         EXPECT_EQ(owner->m_bAnimated, 1);
         set(level, 2);
         EXPECT_EQ(move->Run(KV_EVENT_REFRESH), 1);

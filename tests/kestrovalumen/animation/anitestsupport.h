@@ -1,5 +1,4 @@
-// Owners for animation tests: drawing objects loaded from records written by the stream writer,
-// a text owner of any kind, and a fixture whose database tags the compiled programs read.
+// Owners loaded from written records, and a fixture whose database tags the programs read.
 #pragma once
 
 #include "kestrovalumen/animation/aniobj.h"
@@ -22,7 +21,7 @@
 
 namespace anitest {
 
-//! A drawing object with a text, answering the given object kind (1 or 2 are the text kinds).
+//! A drawing object of the given kind (1 and 2 have a text) that counts the texts it is given.
 class TextOwner : public CDrawObj {
 public:
     explicit TextOwner(int kind = 2) : m_kind(kind) {}
@@ -33,30 +32,34 @@ public:
         ++setTextCalls;
     }
     const std::string& text() const { return m_text; }
-    void presetText(const std::string& text) { m_text = text; }
 
     int setTextCalls = 0;
+    std::string m_text;
 
 private:
     int m_kind;
-    std::string m_text;
 };
 
-//! Compiles an expression against the reference database's tags; fails the test on an error.
 inline std::string Program(const std::string& source) {
     const kestro::script::CompileResult result = kestro::script::compile(source);
     EXPECT_TRUE(result.ok()) << source << ": " << result.error.text();
     return std::string(result.bytes.begin(), result.bytes.end());
 }
 
-//! Loads owner from the record's bytes; the test fails when the load does.
+//! The entry of the record, given the program of source.
+template <class R>
+kestro::AnimationEntry Entry(R record, const std::string& source) {
+    record.header.program = Program(source);
+    return kestro::animationEntry(record);
+}
+
 inline void Load(CDrawObj& owner, const kestro::ObjectRecord& record) {
     const std::string bytes = kestro::encodeObject(record);
     FF::utils::MemoryBuffer buffer(bytes.data(), bytes.size());
     ASSERT_TRUE(owner.deserialize(&buffer));
 }
 
-//! A record of rectangle (left, top, right, bottom) with outline and fill on.
+//! A record of the rectangle with outline and fill on.
 inline kestro::ObjectRecord Record(int left, int top, int right, int bottom) {
     kestro::ObjectRecord record;
     record.left = left, record.top = top, record.right = right, record.bottom = bottom;
@@ -65,7 +68,6 @@ inline kestro::ObjectRecord Record(int left, int top, int right, int bottom) {
     return record;
 }
 
-//! The owner's animation of type T (the first one).
 template <class T>
 T* Animation(const CDrawObj& owner) {
     for (int i = 0; i < owner.AnimationCount(); ++i) {
@@ -76,21 +78,21 @@ T* Animation(const CDrawObj& owner) {
     return nullptr;
 }
 
-//! Tags in the database and owners that read them through the database's expression host.
 class AnimationTest : public HostTest {
 protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        level = define("Level", kestro::VarType::Float);
+    }
     int define(const std::string& name, kestro::VarType type) {
         return kestro::Rtdb::instance().define(name, type);
     }
     void set(int tag, double value) {
         ASSERT_EQ(kestro::Rtdb::instance().setFloat(tag, value), kestro::RtdbOk);
     }
-    void setInt(int tag, int value) {
-        ASSERT_EQ(kestro::Rtdb::instance().setInt(tag, value), kestro::RtdbOk);
-    }
 
-    //! Loads target from the record with these animations added and gives it the database as
-    //! its expression host; returns its first animation of type T.
+    //! Loads target from the record plus these animations, with the database as its expression
+    //! host; returns its first animation of type T.
     template <class T>
     T* attach(CDrawObj& target, kestro::ObjectRecord record,
               const std::vector<kestro::AnimationEntry>& animations) {
@@ -105,6 +107,7 @@ protected:
     static unsigned long long scriptRuns() { return kvtest::scriptRuns(); }
 
     kestro::RtdbScriptHost host;
+    int level = -1;
 };
 
 } // namespace anitest
