@@ -1,10 +1,11 @@
 // Blink and the outline, fill and text colour animations: what each does to the owner's look,
 // and how a colour animation tells a blink on the same owner its new colour.
 #include "kestrovalumen/animation/aniblink.h"
-#include "kestrovalumen/animation/anicolortable.h"
+#include "kestrovalumen/animation/anibrush.h"
+#include "kestrovalumen/animation/anipen.h"
+#include "kestrovalumen/animation/anitextcolor.h"
 #include "tests/kestrovalumen/animation/anitestsupport.h"
 
-#include <limits>
 #include <tuple>
 
 namespace {
@@ -156,57 +157,6 @@ TEST_F(LookTest, ColourBlinkAlternatesTheLookAndRestoresIt) {
                 EXPECT_EQ(owner->m_nShowState, 11);
             }
         }
-    }
-}
-
-TEST_F(LookTest, EachPartOfAColourBlinkDecidesItsPhaseByWhatItShows) {
-    CAniBlink* animation = loadBlink(2, 1);
-    // A part that no longer shows the saved look goes back to it while the others blink.
-    owner->m_logPen.color = 0x777777;
-    owner->m_crText = 0x777777;
-    EXPECT_EQ(animation->Run(1), 1);
-    EXPECT_EQ(look(), Look(1, kOwnPen, 1, kBlinkBrush, kOwnText));
-    EXPECT_EQ(animation->Run(1), 1);
-    EXPECT_EQ(look(), Look(1, kBlinkPen, 1, kOwnBrush, kBlinkText));
-    owner->m_bPen = 0; // the flag alone counts too
-    EXPECT_EQ(animation->Run(1), 1);
-    EXPECT_EQ(look(), Look(1, kOwnPen, 1, kBlinkBrush, kOwnText));
-    // The end puts back what something else changed, too.
-    owner->m_logPen.color = 0x777777;
-    owner->m_bBrush = 0;
-    set(alarm, 0.0);
-    EXPECT_EQ(animation->Run(1), 1);
-    EXPECT_EQ(look(), kOwn);
-    // A new InitObj takes the own look afresh; a shape's text colour is never taken.
-    owner->m_bPen = 0;
-    owner->m_logBrush.color = 0x040506;
-    owner->m_bAnimated = 0;
-    animation->InitObj(owner.get());
-    EXPECT_EQ(owner->m_bAnimated, 1);
-    set(alarm, 1.0);
-    animation->Run(1);
-    animation->Run(1);
-    EXPECT_EQ(look(), Look(0, kOwnPen, 1, 0x040506, kOwnText));
-    EXPECT_EQ(loadBlink(3, 1)->m_crSavedText, 0u);
-}
-
-TEST(SegmentRule, IndexOfAValue) {
-    struct Case {
-        std::vector<double> limits;
-        double value;
-        size_t index;
-    };
-    // Limits out of order: at or above the last one wins first, then the first not exceeded.
-    // clang-format off
-    const Case cases[] = {
-        {{10, 20, 30}, 10, 0}, {{10, 20, 30}, 10.5, 1}, {{10, 20, 30}, 20, 1},
-        {{10, 20, 30}, 20.001, 2}, {{10, 20, 30}, 30, 2}, {{50}, -1e9, 0}, {{50}, 1e9, 0},
-        {{30, 10, 20}, 25, 2}, {{30, 10, 20}, 20, 2}, {{30, 10, 20}, 15, 0}, {{10, 10, 10}, 10, 2},
-        {{10, 20, 30}, std::numeric_limits<double>::quiet_NaN(), 3},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        EXPECT_EQ(kv::SegmentIndex(c.limits, c.value), c.index) << c.value;
     }
 }
 

@@ -90,28 +90,4 @@ TEST_F(MoveTest, TheCentreFollowsTheValue) {
     }
 }
 
-TEST_F(MoveTest, OrderOfOperationsAndANewBase) {
-    for (bool vertical : {false, true}) {
-        SCOPED_TRACE(vertical);
-        // 0..61 over 0..7 at 7: horizontally 7 * 61 / 7 is 61, vertically 61 / 7 * 7 is 60.
-        CAniObj* move = load(vertical, {-5, -5, 5, 5}, {{}, 0, 61, 0, 7});
-        set(level, 7);
-        EXPECT_EQ(move->Run(KV_EVENT_REFRESH), 1);
-        EXPECT_EQ(owner->m_rect, onAxis({vertical ? 55 : 56, -5, vertical ? 65 : 66, 5}, vertical));
-        // A new InitObj takes the centre as it is now: -7 / 2 truncates toward zero.
-        move = load(vertical, {0, 0, 20, 10}, {{}, 7, 100, 2, 4});
-        owner->m_rect = onAxis({-7, 50, 0, 70}, vertical);
-        owner->m_bAnimated = 0;
-        move->InitObj(owner.get());
-        EXPECT_EQ(owner->m_bAnimated, 1);
-        set(level, 2);
-        EXPECT_EQ(move->Run(KV_EVENT_REFRESH), 1);
-        EXPECT_EQ(owner->m_rect, onAxis({0, 50, 7, 70}, vertical));
-        // Moved and widened by someone else: brought back around the target.
-        owner->m_rect = onAxis({100, 50, 140, 70}, vertical);
-        EXPECT_EQ(move->Run(KV_EVENT_REFRESH), 1);
-        EXPECT_EQ(owner->m_rect, onAxis({-16, 50, 24, 70}, vertical));
-    }
-}
-
 } // namespace

@@ -1,5 +1,5 @@
 // What every animation kind shares: the factory, the header failure report, an InitObj without
-// owner, the events it ignores and a failed evaluation.
+// owner and a failed evaluation.
 #include "kestrovalumen/animation/aniblink.h"
 #include "kestrovalumen/animation/anibrush.h"
 #include "kestrovalumen/animation/aniclick.h"
@@ -82,30 +82,6 @@ TEST_F(AniFramework, EachKindIsMadeReportsItsHeaderFailureAndNeedsAnOwner) {
     CAniObj base;
     EXPECT_EQ(base.IsBlink(), 0);
     EXPECT_EQ(base.Run(5), 0);
-}
-
-TEST_F(AniFramework, EventsOtherThanTheirOwnEvaluateNothing) {
-    const std::string program = anitest::Program("1");
-    for (uint32_t id : {0x3002u, 0x3004u, 0x3005u, 0x3007u, 0x3008u, 0x3009u, 0x300Au, 0x300Bu}) {
-        SCOPED_TRACE(id);
-        anitest::TextOwner owner(2);
-        anitest::Load(owner, anitest::Record(0, 0, 100, 50));
-        owner.SetScriptHost(&host);
-        std::unique_ptr<CAniObj> animation(CreateAnimation(id));
-        animation->m_bufExpress.assign(program.data(), program.size());
-        animation->InitObj(&owner);
-        const Rect32 rect = owner.m_rect;
-        const unsigned long long before = scriptRuns();
-        // The output also handles the forced update 88888.
-        for (int event : {-1, 1, 2, 3, 5, 11111, id == 0x3007 ? 88887 : 88888}) {
-            EXPECT_EQ(animation->Run(event), 0) << event;
-        }
-        EXPECT_EQ(scriptRuns(), before);
-        EXPECT_EQ(owner.m_rect, rect);
-        EXPECT_EQ(owner.setTextCalls, 0);
-        animation->Run(0);
-        EXPECT_EQ(scriptRuns(), before + 1);
-    }
 }
 
 TEST_F(AniFramework, ExpressionFailureReportsAndKeepsTheOwner) {

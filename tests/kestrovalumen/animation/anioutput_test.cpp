@@ -9,15 +9,8 @@
 using kestro::HostLog;
 using kestro::Rtdb;
 using kestro::VarType;
-using kvtest::ScriptResult;
 
 namespace {
-
-//! Reading its text back shows no change.
-class DeafOwner : public anitest::TextOwner {
-public:
-    void SetText(std::string) override { ++setTextCalls; }
-};
 
 constexpr int kAny = INT_MIN; // in the tables: not checked
 
@@ -28,45 +21,18 @@ protected:
         text = define("Txt", VarType::String);
     }
 
-    void make(int outputType, const std::string& source, int decimals = -1, int intDigits = 0,
-              int kind = 2, bool deaf = false) {
-        kestro::OutputRecord record;
-        record.header.program = anitest::Program(source);
-        record.outputType = outputType;
-        record.decimals = decimals;
-        record.intDigits = intDigits;
-        record.offText = offText;
-        record.onText = onText;
-        kestro::ObjectRecord object = anitest::Record(0, 0, 120, 24);
-        object.animations.push_back(kestro::animationEntry(record));
-        owner = deaf ? std::make_unique<DeafOwner>() : std::make_unique<anitest::TextOwner>(kind);
-        anitest::Load(*owner, object);
-        owner->SetScriptHost(&host);
-        output = anitest::Animation<CAniOutput>(*owner);
-        ASSERT_NE(output, nullptr);
+    void make(int outputType, const std::string& source, int decimals = -1, int intDigits = 0) {
+        const kestro::OutputRecord record{{}, offText, onText, outputType, decimals, intDigits, 0};
+        owner = std::make_unique<anitest::TextOwner>();
+        output = attach<CAniOutput>(*owner, anitest::Record(0, 0, 120, 24),
+                                    {anitest::Entry(record, source)});
     }
-
-    void setNumber(double value) { set(level, value); }
 
     std::string offText = "Stop", onText = "Run";
     int text = -1;
     std::unique_ptr<anitest::TextOwner> owner;
     CAniOutput* output = nullptr;
 };
-
-TEST_F(AniOutputTest, OnlyATextOwnerShowsTheValue) {
-    for (int kind : {0, 1, 3}) {
-        SCOPED_TRACE(kind);
-        make(1, "Level", 2, 5, kind);
-        setNumber(2.0);
-        EXPECT_EQ(output->Run(0), 1);
-        EXPECT_EQ(output->Run(88888), 1);
-        EXPECT_EQ(owner->setTextCalls, 0);
-        EXPECT_EQ(scriptRuns(), 0u);
-        EXPECT_EQ(output->m_nIntDigits, 5); // nothing clamped either
-    }
-    EXPECT_EQ(owner->m_bAnimated, 1);
-}
 
 TEST_F(AniOutputTest, SwitchChoosesByTheTruncatedValue) {
     struct Step {
@@ -85,7 +51,7 @@ TEST_F(AniOutputTest, SwitchChoosesByTheTruncatedValue) {
     int changes = 0;
     for (const Step& step : steps) {
         SCOPED_TRACE(step.value);
-        setNumber(step.value);
+        set(level, step.value);
         EXPECT_EQ(output->Run(step.event), step.result);
         EXPECT_EQ(owner->text(), step.shown);
         EXPECT_EQ(owner->setTextCalls, changes += step.result);
@@ -93,10 +59,10 @@ TEST_F(AniOutputTest, SwitchChoosesByTheTruncatedValue) {
     // Empty texts show Off and On; texts are translated and narrowed to 8 bits.
     offText = onText = "";
     make(0, "Level");
-    setNumber(-4.0);
+    set(level, -4.0);
     output->Run(0);
     EXPECT_EQ(owner->text(), "On");
-    setNumber(0.0);
+    set(level, 0.0);
     output->Run(0);
     EXPECT_EQ(owner->text(), "Off");
     kestro::Linguist::instance().setText("en", "kOff", "Closed");
@@ -107,7 +73,7 @@ TEST_F(AniOutputTest, SwitchChoosesByTheTruncatedValue) {
     make(0, "Level");
     output->Run(0);
     EXPECT_EQ(owner->text(), "Closed");
-    setNumber(1.0);
+    set(level, 1.0);
     output->Run(0);
     EXPECT_EQ(owner->text(), "?A");
 }
@@ -161,7 +127,7 @@ TEST_F(AniOutputTest, NumbersByTheSettings) {
         output->m_bLeadingZero = c.leadingZero;
         output->m_bRound = c.round;
         owner->m_text = "x";
-        setNumber(c.value);
+        set(level, c.value);
         EXPECT_EQ(output->Run(0), 1);
         EXPECT_EQ(owner->text(), c.shown);
         if (c.radix == -1) {
@@ -175,55 +141,14 @@ TEST_F(AniOutputTest, NumbersByTheSettings) {
     }
     // After the first value, decimals below -1 give automatic precision with one digit.
     make(1, "Level", -5, 3);
-    setNumber(3.14159);
+    set(level, 3.14159);
     output->Run(0);
-    setNumber(-0.04);
+    set(level, -0.04);
     output->Run(0);
     EXPECT_EQ(owner->text(), "-0.04");
-    setNumber(2.71828);
+    set(level, 2.71828);
     output->Run(0);
     EXPECT_EQ(owner->text(), "3");
-}
-
-TEST_F(AniOutputTest, TheLastValueAndTextAreReused) {
-    make(1, "Level", 2, 1);
-    // The first value equal to the initial last value shows the empty text.
-    setNumber(-923112.3125);
-    EXPECT_EQ(output->Run(0), 0);
-    EXPECT_EQ(owner->text(), "");
-    owner->m_text = "12.00";
-    EXPECT_EQ(output->Run(0), 1);
-    EXPECT_EQ(owner->text(), "");
-    setNumber(-923112.3);
-    output->Run(0);
-    EXPECT_EQ(owner->text(), "-923112.30");
-
-    // The same value is not formatted again: the stored text is handed over as it is; an
-    // unchanged text asks for a redraw on a forced update only.
-    setNumber(4.5);
-    output->Run(0);
-    output->m_strLastText = "kept";
-    const int calls = owner->setTextCalls;
-    EXPECT_EQ(output->Run(0), 1);
-    EXPECT_EQ(owner->text(), "kept");
-    EXPECT_EQ(output->Run(0), 0);
-    EXPECT_EQ(output->Run(88888), 1);
-    EXPECT_EQ(owner->setTextCalls, calls + 3);
-    // A failure keeps them.
-    kvtest::queueScriptResult(ScriptResult::failure());
-    EXPECT_EQ(output->Run(88888), 0);
-    EXPECT_EQ(output->m_dLastValue, 4.5);
-    EXPECT_EQ(output->m_strLastText.str(), "kept");
-
-    // The result comes from the text read back, except for a forced update.
-    for (int type : {1, 2}) {
-        make(type, type == 1 ? "Level" : "Txt", 1, 0, 2, /*deaf=*/true);
-        setNumber(7.25);
-        Rtdb::instance().setString(text, "abc");
-        EXPECT_EQ(output->Run(0), 0);
-        EXPECT_EQ(output->Run(88888), 1);
-        EXPECT_EQ(owner->setTextCalls, 2);
-    }
 }
 
 TEST_F(AniOutputTest, TextsShowUnchangedMaskedOrWithTheUnit) {
@@ -239,7 +164,7 @@ TEST_F(AniOutputTest, TextsShowUnchangedMaskedOrWithTheUnit) {
     EXPECT_EQ(output->m_nIntDigits, 1);
     // Another kind gives the engine's text of a number.
     make(7, "Level * 2");
-    setNumber(1.25);
+    set(level, 1.25);
     EXPECT_EQ(output->Run(0), 1);
     EXPECT_EQ(owner->text(), "2.5");
 
@@ -252,7 +177,7 @@ TEST_F(AniOutputTest, TextsShowUnchangedMaskedOrWithTheUnit) {
     EXPECT_EQ(owner->text(), "****");
     make(1, "Level", 2, 1);
     output->m_bPassword = 1;
-    setNumber(-1.5);
+    set(level, -1.5);
     output->Run(0);
     EXPECT_EQ(owner->text(), "*****");
 
@@ -264,7 +189,7 @@ TEST_F(AniOutputTest, TextsShowUnchangedMaskedOrWithTheUnit) {
     make(1, "Level", 1, 1);
     output->m_bShowUnit = 1;
     output->m_strUnit = "kUnit";
-    setNumber(2.5);
+    set(level, 2.5);
     for (const char* shown : {"2.5\xC2\xB0"
                               "C/h",
                               "2.5\xC2\xB0"

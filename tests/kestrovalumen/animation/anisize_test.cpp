@@ -85,21 +85,6 @@ TEST_F(SizeTest, ResizeFollowsTheValue) {
     }
 }
 
-TEST_F(SizeTest, ResizeComparesExtentsOnlyAndInitObjTakesANewBase) {
-    CAniSize& size = load({10, 20, 110, 70}, {{}, 0, 0, 0, 100, 100, 0});
-    ASSERT_EQ(runAt(size, 50), 1);
-    ASSERT_EQ(owner->m_rect, (Rect32{35, 33, 85, 57}));
-    owner->m_rect = {135, 33, 185, 57};
-    EXPECT_EQ(runAt(size, 50), 0);
-    EXPECT_EQ(runAt(size, 100), 1);
-    EXPECT_EQ(owner->m_rect, (Rect32{110, 20, 210, 70}));
-    owner->m_rect = {35, 33, 85, 57};
-    size.InitObj(owner.get());
-    EXPECT_EQ(runAt(size, 100), 0);
-    EXPECT_EQ(runAt(size, 50), 1); // w 25, h 12 around (60, 45)
-    EXPECT_EQ(owner->m_rect, (Rect32{48, 39, 72, 51}));
-}
-
 TEST_F(SizeTest, ClipModeKeepsTheRectangleAndReplacesTheClip) {
     for (int32_t mode : {1, 2, -1}) {
         SCOPED_TRACE(mode);

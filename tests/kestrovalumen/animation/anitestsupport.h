@@ -7,7 +7,6 @@
 #include "runtime/host/rtdbhost.h"
 #include "runtime/script/compiler.h"
 #include "runtime/stream/writer.h"
-#include "tests/support/allocations.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/printers.h"
 #include "tests/support/reports.h"
@@ -68,16 +67,6 @@ inline kestro::ObjectRecord Record(int left, int top, int right, int bottom) {
     return record;
 }
 
-template <class T>
-T* Animation(const CDrawObj& owner) {
-    for (int i = 0; i < owner.AnimationCount(); ++i) {
-        if (T* a = dynamic_cast<T*>(owner.AnimationAt(i))) {
-            return a;
-        }
-    }
-    return nullptr;
-}
-
 class AnimationTest : public HostTest {
 protected:
     void SetUp() override {
@@ -92,16 +81,14 @@ protected:
     }
 
     //! Loads target from the record plus these animations, with the database as its expression
-    //! host; returns its first animation of type T.
+    //! host; returns the first animation.
     template <class T>
     T* attach(CDrawObj& target, kestro::ObjectRecord record,
               const std::vector<kestro::AnimationEntry>& animations) {
         record.animations.insert(record.animations.end(), animations.begin(), animations.end());
         Load(target, record);
         target.SetScriptHost(&host);
-        T* animation = Animation<T>(target);
-        EXPECT_NE(animation, nullptr);
-        return animation;
+        return dynamic_cast<T*>(target.AnimationAt(0));
     }
 
     static unsigned long long scriptRuns() { return kvtest::scriptRuns(); }
