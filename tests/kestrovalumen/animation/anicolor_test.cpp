@@ -1,5 +1,4 @@
-// Blink and the outline, fill and text colour animations: what each does to the owner's look,
-// and how a colour animation tells a blink on the same owner its new colour.
+// Blink and the outline, fill and text colour animations: what each does to the owner's look.
 #include "kestrovalumen/animation/aniblink.h"
 #include "kestrovalumen/animation/anibrush.h"
 #include "kestrovalumen/animation/anipen.h"
@@ -214,39 +213,6 @@ TEST_F(LookTest, EachColourClassColoursItsPartBySegment) {
             // The program runs first: only its value may have nowhere to go.
             EXPECT_EQ(scriptRuns(), runsBefore + c.steps.size());
         }
-    }
-}
-
-TEST_F(LookTest, ABlinkOnTheOwnerTakesEachNewColourAsItsOwnLook) {
-    set(alarm, 0);
-    for (Target target : {Pen, Brush}) {
-        SCOPED_TRACE(target);
-        const bool pen = target == Pen;
-        // With a blink on the owner the current colour starts at black, not the owner's
-        // colour; the first blink is the one told (the second never blinks).
-        CAniObj* animation =
-            load({colour(target, {10, 20, 30}, {0, kA, kB}), blink(1), blink(1, "0")}, 2, 0, 0);
-        auto* first = static_cast<CAniBlink*>(owner->AnimationAt(1));
-        set(level, 5);
-        EXPECT_EQ(animation->Run(0), 0);
-        EXPECT_EQ(applied(target), own(target));
-        set(level, 15);
-        EXPECT_TRUE(owner->Run(0));
-        EXPECT_EQ(pen ? first->m_crSavedPen : first->m_crSavedBrush, kA);
-        EXPECT_EQ(pen ? first->m_bSavedPen : first->m_bSavedBrush, 1);
-        // Blinking: the animation does not fight the blink colour while its own is unchanged.
-        set(alarm, 1);
-        for (int event : {1, 0, 2, 3}) {
-            owner->Run(event);
-            EXPECT_EQ(applied(target), event == 2 ? kA : pen ? kBlinkPen : kBlinkBrush) << event;
-        }
-        // The end of the blink brings back the animated colour, not the loaded one.
-        set(alarm, 0);
-        EXPECT_TRUE(owner->Run(1));
-        EXPECT_EQ(applied(target), kA);
-        set(level, 25);
-        EXPECT_TRUE(owner->Run(0));
-        EXPECT_EQ(pen ? first->m_crSavedPen : first->m_crSavedBrush, kB);
     }
 }
 

@@ -85,30 +85,12 @@ TEST_F(AniFramework, EachKindIsMadeReportsItsHeaderFailureAndNeedsAnOwner) {
 }
 
 TEST_F(AniFramework, ExpressionFailureReportsAndKeepsTheOwner) {
-    const std::string program = anitest::Program("1");
-    auto with = [&program](auto record) {
-        record.header.program = program;
-        return kestro::animationEntry(record);
+    auto with = [](auto record) { return anitest::Entry(record, "1"); };
+    const kestro::ColorTableRecord table{{}, {10}, {0x111111}};
+    const kestro::MoveRecord move{{}, 0, 100, 0, 10};
+    auto output = [](int type) {
+        return anitest::Entry(kestro::OutputRecord{{}, "", "", type, 2, 0, 0}, "1");
     };
-    auto table = [](auto record) {
-        record.values = {10};
-        record.colors = {0x111111};
-        return record;
-    };
-    auto output = [&with](int type) {
-        kestro::OutputRecord record;
-        record.outputType = type;
-        record.decimals = 2;
-        return with(record);
-    };
-    kestro::BlinkRecord blink;
-    blink.blinkType = 1;
-    kestro::MoveRecord move;
-    move.maxOffset = 100;
-    move.maxValue = 10;
-    kestro::SizeRecord size;
-    size.maxValue = 100;
-    size.maxPercent = 50;
     struct Case {
         kestro::AnimationEntry entry;
         int event, code;
@@ -122,21 +104,21 @@ TEST_F(AniFramework, ExpressionFailureReportsAndKeepsTheOwner) {
     const Case cases[] = {
         {with(kestro::VisibleRecord()), 0, 32, "CAniVisible expressFloat run error",
          {"Run", "animation\\anivisible", 58, 2, "CAniVisible", "CAniVisible ExpressFloat error"}},
-        {with(blink), 1, 12, "CAniBlink expressFloat run error!",
+        {with(kestro::BlinkRecord{{}, 0, 1, 0, 0, 0}), 1, 12, "CAniBlink expressFloat run error!",
          {"Run", "animation\\aniblink", 132, 2, "CAniBlink", "CAniBlink ExpressFloat errorCode!"}},
-        {with(table(kestro::PenRecord())), 0, 25, "CAniPen expressFloat run error",
+        {with(kestro::PenRecord{table}), 0, 25, "CAniPen expressFloat run error",
          {"Run", "animation\\anipen", 114, 2, "CAniPen", "CAniPen ExpressFloat errorCode"}},
-        {with(table(kestro::BrushRecord())), 0, 15, "CAnibrush expressFloat run error",
+        {with(kestro::BrushRecord{table}), 0, 15, "CAnibrush expressFloat run error",
          {"Run", "animation\\anibrush", 112, 2, "CAnibrush ExpressFloat errorCod", "erro!"}},
         {with(kestro::BrushRecord()), 0, 15, "CAnibrush expressFloat run error",
          {"Run", "animation\\anibrush", 112, 2, "CAnibrush ExpressFloat errorCod", "erro!"}},
-        {with(table(kestro::TextColorRecord())), 0, 46, "CAniTextColor--" + floatError,
+        {with(kestro::TextColorRecord{table}), 0, 46, "CAniTextColor--" + floatError,
          {"Run", "animation\\anitextcolor", 117, 2, "CAniTextColor", floatError}},
         {with(kestro::HMoveRecord{move}), 0, 19, "CAniHMove expressFloat run error",
          {"Run", "animation\\anihmove", 98, 2, "CAniHMove ExpressFloat errorCod", "error"}},
         {with(kestro::VMoveRecord{move}), 0, 36, "CAniVMove expressFloat run error",
          {"Run", "animation\\anivmove", 94, 2, "CAniVMove", "CAniVMove ExpressFloat error"}},
-        {with(size), 0, 28, "CAniSize expressFloat run error",
+        {with(kestro::SizeRecord{{}, 0, 0, 0, 100, 50, 0}), 0, 28, "CAniSize expressFloat run error",
          {"Run", "animation\\anisize", 115, 2, "CAniSize", "CAniSize ExpressFloat error"}},
         {output(0), 0, 41, "CAniOutput--" + floatError,
          {"Run", "animation\\anioutput", 212, 2, "CAniOutput", floatError}},

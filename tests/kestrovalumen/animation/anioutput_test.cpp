@@ -190,12 +190,10 @@ TEST_F(AniOutputTest, TextsShowUnchangedMaskedOrWithTheUnit) {
     output->m_bShowUnit = 1;
     output->m_strUnit = "kUnit";
     set(level, 2.5);
-    for (const char* shown : {"2.5\xC2\xB0"
-                              "C/h",
-                              "2.5\xC2\xB0"
-                              "C/h"}) {
+    for (int run = 0; run < 2; ++run) {
         output->Run(0);
-        EXPECT_EQ(owner->text(), shown);
+        EXPECT_EQ(owner->text(), "2.5\xC2\xB0"
+                                 "C/h");
         EXPECT_EQ(output->m_strLastText.str(), "2.5");
     }
 }
