@@ -84,25 +84,4 @@ TEST_F(SizeTest, ResizeFollowsTheValue) {
     }
 }
 
-TEST_F(SizeTest, ClipModeKeepsTheRectangleAndReplacesTheClip) {
-    for (int32_t mode : {1, 2, -1}) {
-        SCOPED_TRACE(mode);
-        CAniSize& size = load({0, 0, 100, 50}, {{}, 0, 0, 0, 100, 100, mode});
-        EXPECT_EQ(runAt(size, 50), 1);
-        ASSERT_NE(owner->m_pClipRect, nullptr);
-        EXPECT_EQ(*owner->m_pClipRect, (Rect32{25, 13, 75, 37}));
-        const Rect32* first = owner->m_pClipRect;
-        // 50.5 % truncates to the same clip, which stays even with the flag reset.
-        owner->m_bClip = 0;
-        EXPECT_EQ(runAt(size, 50.5), 0);
-        EXPECT_EQ(owner->m_pClipRect, first);
-        EXPECT_EQ(runAt(size, 100), 1);
-        ASSERT_NE(owner->m_pClipRect, nullptr);
-        EXPECT_EQ(*owner->m_pClipRect, (Rect32{0, 0, 100, 50}));
-        EXPECT_EQ(owner->m_bClip, 1);
-        EXPECT_EQ(owner->m_rect, (Rect32{0, 0, 100, 50}));
-        EXPECT_EQ(owner->setRectCalls, 0);
-    }
-}
-
 } // namespace
