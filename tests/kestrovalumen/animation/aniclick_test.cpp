@@ -66,43 +66,6 @@ protected:
     std::unique_ptr<CDrawObj> owner;
 };
 
-TEST_F(ClickTest, TheClickAndTheKeyAct) {
-    struct Case {
-        int32_t keyCode, keyFlags; // the record's two codes
-        int event;
-        int result;
-    };
-    // The trigger code is the low bytes of both codes: 0x41 and 0x02 give 0x0241 (577).
-    // clang-format off
-    const Case cases[] = {
-        {0x41, 0x02, 577, 1}, {0x41, 0x02, 11111, 1}, {0x41, 0x02, 65, 0},
-        {0x41, 0x02, 0x10241, 0}, {0x41, 0x02, 88888, 0}, {0x141, 0x302, 577, 1}, {65, 0, 65, 1},
-        {0, 0, 4, 0}, {0, 0, 11111, 1},
-        // Events of 3 and less never act, even when they equal the trigger code.
-        {3, 0, 3, 0}, {0x41, 0x02, 3, 0}, {0x41, 0x02, -1, 0},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.keyCode << "/" << c.keyFlags << " " << c.event);
-        kestro::resetHost();
-        CAniClick& click = load({0, 1}, {0, 8}, {}, c.keyCode, c.keyFlags);
-        EXPECT_EQ(click.Run(c.event), c.result);
-        EXPECT_EQ(Gui::instance().openedWindows(),
-                  c.result ? std::vector<int>{8} : std::vector<int>{});
-    }
-    // An invisible owner ignores clicks; one hidden by the blink phase only does not.
-    kestro::resetHost();
-    CAniClick& click = load({1, 1}, {2, 3}, {}, 0x41, 0x02);
-    owner->SetVisible(false);
-    EXPECT_EQ(click.Run(11111), 0);
-    EXPECT_EQ(click.Run(577), 0);
-    EXPECT_EQ(actions(), "");
-    owner->SetVisible(true);
-    owner->SetShown(false);
-    EXPECT_TRUE(owner->Run(11111));
-    EXPECT_EQ(actions(), "run 2(0) open 3 [Caiclick stgy 1] [Caiclick open window 1] ");
-}
-
 TEST_F(ClickTest, SlotsRunInTheirFixedOrder) {
     const int var = Rtdb::instance().define("Bit", VarType::Int);
     std::vector<std::string> journal;

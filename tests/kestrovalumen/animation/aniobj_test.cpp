@@ -1,5 +1,4 @@
-// What every animation kind shares: the factory, the header failure report, an InitObj without
-// owner and a failed evaluation.
+// What every animation kind shares: the factory, header and owner failures, failed evaluations.
 #include "kestrovalumen/animation/aniblink.h"
 #include "kestrovalumen/animation/anibrush.h"
 #include "kestrovalumen/animation/aniclick.h"
