@@ -1,4 +1,4 @@
-// Blink and the outline, fill and text colour animations: what each does to the owner's look.
+// Colour blink and the outline, fill and text colour animations: what each does to the look.
 #include "kestrovalumen/animation/aniblink.h"
 #include "kestrovalumen/animation/anibrush.h"
 #include "kestrovalumen/animation/anipen.h"
@@ -54,9 +54,6 @@ protected:
         attach<CAniObj>(*owner, record, animations);
         return owner->AnimationAt(index);
     }
-    CAniBlink* loadBlink(int kind, int32_t type, uint8_t pen = 1, uint8_t brush = 1) {
-        return static_cast<CAniBlink*>(load({blink(type)}, kind, pen, brush));
-    }
 
     Look look() const {
         return Look(owner->m_bPen, owner->m_logPen.color, owner->m_bBrush, owner->m_logBrush.color,
@@ -74,43 +71,6 @@ protected:
     std::unique_ptr<anitest::TextOwner> owner;
     int alarm = -1;
 };
-
-TEST_F(LookTest, ShowHideBlinkFlipsTheTensDigitWhileTheTruncatedValueIsNonzero) {
-    struct Step {
-        int event;
-        double value;
-        int32_t stateBefore; // -1: as left by the step before
-        int result;
-        int32_t state;
-        int blinking;
-    };
-    // clang-format off
-    const Step steps[] = {
-        {0, 1, -1, 0, 11, 0}, {4, 1, -1, 0, 11, 0}, {-1, 1, -1, 0, 11, 0}, {5, 1, -1, 0, 11, 0},
-        {11111, 1, -1, 0, 11, 0}, {88888, 1, -1, 0, 11, 0},
-        // Ticks 1 to 3 flip the phase and keep the units digit.
-        {1, 1, -1, 1, 1, 1}, {2, 1, -1, 1, 11, 1}, {3, 1, -1, 1, 1, 1}, {3, 1, 10, 1, 0, 1},
-        {2, 1.5, -1, 1, 10, 1}, {1, -2.7, 11, 1, 1, 1},
-        // Ending in the hidden phase shows the owner again, once.
-        {2, 0, -1, 1, 11, 0}, {3, 0, -1, 0, 11, 0}, {1, 0.999, -1, 0, 11, 0}, {1, -0.5, 1, 0, 1, 0},
-        // Ending in the shown phase: nothing to undo, but the blink stays armed and shows an
-        // owner that something else put in the hidden phase.
-        {1, -1, 11, 1, 1, 1}, {1, 1, -1, 1, 11, 1}, {2, 0.5, -1, 0, 11, 1}, {3, 0, 1, 1, 11, 0},
-    };
-    // clang-format on
-    CAniBlink* animation = loadBlink(2, 0);
-    for (const Step& step : steps) {
-        SCOPED_TRACE(testing::Message() << &step - steps);
-        if (step.stateBefore >= 0) {
-            owner->m_nShowState = step.stateBefore;
-        }
-        set(alarm, step.value);
-        EXPECT_EQ(animation->Run(step.event), step.result);
-        EXPECT_EQ(owner->m_nShowState, step.state);
-        EXPECT_EQ(animation->m_bBlinking, step.blinking);
-        EXPECT_EQ(look(), kOwn);
-    }
-}
 
 TEST_F(LookTest, ColourBlinkAlternatesTheLookAndRestoresIt) {
     struct Step {
