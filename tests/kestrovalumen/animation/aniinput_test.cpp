@@ -4,6 +4,7 @@
 #include "runtime/host/gui.h"
 #include "tests/kestrovalumen/animation/anitestsupport.h"
 #include "tests/support/keyboard.h"
+#include "tests/support/obarray.h"
 
 #include <iomanip>
 #include <sstream>
@@ -291,10 +292,10 @@ TEST_F(AniInputTest, DecimalPresetFromTheFirstValueOutput) {
         double current;
         const char* preset;
     };
-    const Case cases[] = {{{0}, 2.25, "2"},
+    const Case cases[] = {{{2, 3}, 2.5, "2.50"},
+                          {{0}, 2.25, "2"},
                           {{-1}, 1234567.0, "1.23457e+06"},
-                          {{}, 2.5, "2.5"},
-                          {{2, 3}, 2.5, "2.50"}};
+                          {{}, 2.5, "2.5"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.preset);
         std::vector<kestro::AnimationEntry> outputs;
@@ -305,6 +306,13 @@ TEST_F(AniInputTest, DecimalPresetFromTheFirstValueOutput) {
         click("1");
         EXPECT_EQ(keyboard().preset, c.preset);
     }
+    // An output constructed and added later counts as well.
+    auto* output = new CAniOutput; // owned by the object from here on
+    output->m_nDecimals = 3;
+    kvtest::append(owner->m_arrayAnimate, output);
+    Rtdb::instance().setFloat(vars[F], 2.5);
+    click("1");
+    EXPECT_EQ(keyboard().preset, "2.500");
 }
 
 kestro::InputLimit programLimit(const std::string& source) {

@@ -45,7 +45,6 @@ inline std::string Program(const std::string& source) {
     return std::string(result.bytes.begin(), result.bytes.end());
 }
 
-//! The entry of the record, given the program of source.
 template <class R>
 kestro::AnimationEntry Entry(R record, const std::string& source) {
     record.header.program = Program(source);
