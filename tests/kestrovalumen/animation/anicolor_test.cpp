@@ -1,110 +1,126 @@
-// The outline, fill and text colour animations: the segment table that turns a value into a
-// colour, when a colour counts as a change, the hand-over to a blink animation on the same
-// owner, and the text colour on owners of each kind.
+// Colour blink and the outline, fill and text colour animations: what each does to the look.
 #include "kestrovalumen/animation/aniblink.h"
 #include "kestrovalumen/animation/anibrush.h"
-#include "kestrovalumen/animation/anicolortable.h"
 #include "kestrovalumen/animation/anipen.h"
 #include "kestrovalumen/animation/anitextcolor.h"
 #include "tests/kestrovalumen/animation/anitestsupport.h"
 
-#include <limits>
+#include <tuple>
 
 namespace {
 
 constexpr uint32_t kOwnPen = 0x102030, kOwnBrush = 0xC0C0C0, kOwnText = 0x405060;
+constexpr uint32_t kBlinkPen = 0xFF0000, kBlinkBrush = 0x00FF00, kBlinkText = 0x0000FF;
 constexpr uint32_t kA = 0x111111, kB = 0x222222, kC = 0x333333;
-constexpr uint32_t kOwn = 0xFFFFFFFF; // in the tables: the owner's own colour of the part
+
+//! Outline flag and colour, fill flag and colour, text colour.
+using Look = std::tuple<int, uint32_t, int, uint32_t, uint32_t>;
+const Look kOwn{1, kOwnPen, 1, kOwnBrush, kOwnText};
+const Look kBlink{1, kBlinkPen, 1, kBlinkBrush, kBlinkText};
 
 enum Target { Pen, Brush, Text };
-const char* const kNames[] = {"CAniPen", "CAniBrush", "CAniTextColor"};
 
-uint32_t ownColour(Target target) {
-    return target == Pen ? kOwnPen : target == Brush ? kOwnBrush : kOwnText;
-}
-
-uint32_t applied(Target target, const CDrawObj& owner) {
-    return target == Pen     ? owner.m_logPen.color
-           : target == Brush ? owner.m_logBrush.color
-                             : owner.m_crText;
-}
-
-class AniColorTest : public anitest::AnimationTest {
+class LookTest : public anitest::AnimationTest {
 protected:
     void SetUp() override {
         AnimationTest::SetUp();
-        level = define("Level", kestro::VarType::Float);
-        alarm = define("Alarm", kestro::VarType::Int);
-        setInt(define("Zero", kestro::VarType::Int), 0);
-        setInt(alarm, 0);
+        alarm = define("Alarm", kestro::VarType::Float);
+        set(alarm, 1.0);
+    }
+
+    static kestro::AnimationEntry blink(int32_t type, const std::string& source = "Alarm",
+                                        uint32_t pen = kBlinkPen, uint32_t brush = kBlinkBrush) {
+        return anitest::Entry(kestro::BlinkRecord{{}, 0, type, kBlinkText, pen, brush}, source);
     }
 
     static kestro::AnimationEntry colour(Target target, const std::vector<float>& limits,
-                                         const std::vector<uint32_t>& colours,
-                                         const std::string& source = "Level") {
-        kestro::ColorTableRecord table;
-        table.header.program = anitest::Program(source);
-        table.values = limits;
-        table.colors = colours;
-        if (target == Pen) {
-            return kestro::animationEntry(kestro::PenRecord{table});
-        }
-        if (target == Brush) {
-            return kestro::animationEntry(kestro::BrushRecord{table});
-        }
-        return kestro::animationEntry(kestro::TextColorRecord{table});
+                                         const std::vector<uint32_t>& colours) {
+        const kestro::ColorTableRecord table{{}, limits, colours};
+        return target == Pen     ? anitest::Entry(kestro::PenRecord{table}, "Level")
+               : target == Brush ? anitest::Entry(kestro::BrushRecord{table}, "Level")
+                                 : anitest::Entry(kestro::TextColorRecord{table}, "Level");
     }
 
-    static kestro::AnimationEntry blink(const std::string& source = "Alarm") {
-        kestro::BlinkRecord blink;
-        blink.header.program = anitest::Program(source);
-        blink.blinkType = 1;
-        blink.blinkPenColor = 0xFF0000;
-        blink.blinkBrushColor = 0x00FF00;
-        return kestro::animationEntry(blink);
-    }
-
-    //! A fresh text owner of the kind, outline and fill off in its own colours, with the
-    //! animations; returns the animation at index.
+    //! A text owner of the kind in its own colours with the animations; returns the one at index.
     CAniObj* load(const std::vector<kestro::AnimationEntry>& animations, int kind = 2,
-                  int index = 0) {
+                  uint8_t pen = 1, uint8_t brush = 1, int index = 0) {
+        kestro::ObjectRecord record = anitest::Record(20, 20, 80, 50);
+        record.pen = pen;
+        record.penColor = kOwnPen;
+        record.brush = brush;
+        record.brushColor = kOwnBrush;
         owner = std::make_unique<anitest::TextOwner>(kind);
         owner->m_crText = kOwnText;
-        kestro::ObjectRecord record = anitest::Record(0, 0, 40, 30);
-        record.pen = 0;
-        record.penColor = kOwnPen;
-        record.brush = 0;
-        record.brushColor = kOwnBrush;
         attach<CAniObj>(*owner, record, animations);
         return owner->AnimationAt(index);
     }
 
+    Look look() const {
+        return Look(owner->m_bPen, owner->m_logPen.color, owner->m_bBrush, owner->m_logBrush.color,
+                    owner->m_crText);
+    }
+    uint32_t applied(Target target) const {
+        return target == Pen     ? owner->m_logPen.color
+               : target == Brush ? owner->m_logBrush.color
+                                 : owner->m_crText;
+    }
+    static uint32_t own(Target target) {
+        return target == Pen ? kOwnPen : target == Brush ? kOwnBrush : kOwnText;
+    }
+
     std::unique_ptr<anitest::TextOwner> owner;
-    int level = -1;
     int alarm = -1;
 };
 
-TEST(SegmentRule, IndexOfAValue) {
-    struct Case {
-        std::vector<double> limits;
+TEST_F(LookTest, ColourBlinkAlternatesTheLookAndRestoresIt) {
+    struct Step {
+        int event;
         double value;
-        size_t index;
+        int result;
+        Look look;
     };
-    // Limits out of order: at or above the last one wins first, then the first not exceeded.
+    const Look off{0, kOwnPen, 0, kOwnBrush, kOwnText};
+    const Look colours{1, kBlinkPen, 1, kBlinkBrush, kOwnText};
+    struct Case {
+        const char* what;
+        int kind;
+        uint8_t pen, brush;
+        uint32_t blinkPen, blinkBrush;
+        std::vector<Step> steps;
+    };
     // clang-format off
     const Case cases[] = {
-        {{10, 20, 30}, 10, 0}, {{10, 20, 30}, 10.5, 1}, {{10, 20, 30}, 20, 1},
-        {{10, 20, 30}, 20.001, 2}, {{10, 20, 30}, 30, 2}, {{50}, -1e9, 0}, {{50}, 1e9, 0},
-        {{30, 10, 20}, 25, 2}, {{30, 10, 20}, 20, 2}, {{30, 10, 20}, 15, 0}, {{10, 10, 10}, 10, 2},
-        {{10, 20, 30}, std::numeric_limits<double>::quiet_NaN(), 3},
+        {"text kind 2", 2, 1, 1, kBlinkPen, kBlinkBrush,
+         {{1, 1, 1, kBlink}, {2, 1, 1, kOwn}, {3, 1, 1, kBlink}, {0, 0, 0, kBlink},
+          {3, 0, 1, kOwn}, {3, 0, 0, kOwn}}},
+        // Kind 1 keeps the text colour of the phase it ends in.
+        {"text kind 1", 1, 1, 1, kBlinkPen, kBlinkBrush,
+         {{1, 1, 1, kBlink}, {2, 0, 1, {1, kOwnPen, 1, kOwnBrush, kBlinkText}}}},
+        {"no text", 0, 1, 1, kBlinkPen, kBlinkBrush,
+         {{1, 1, 1, colours}, {1, 1, 1, kOwn}, {1, 0, 1, kOwn}, {1, 0, 0, kOwn}}},
+        {"outline and fill off", 3, 0, 0, kBlinkPen, kBlinkBrush,
+         {{1, 1, 1, colours}, {1, 1, 1, off}, {1, 0, 1, off}, {1, 0, 0, off}}},
+        {"blink colours equal the own ones", 2, 1, 1, kOwnPen, kOwnBrush,
+         {{1, 1, 1, {1, kOwnPen, 1, kOwnBrush, kBlinkText}}, {2, 1, 1, kOwn}}},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        EXPECT_EQ(kv::SegmentIndex(c.limits, c.value), c.index) << c.value;
+    for (int blinkType : {1, 2}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.what << ", type " << blinkType);
+            CAniObj* animation =
+                load({blink(blinkType, "Alarm", c.blinkPen, c.blinkBrush)}, c.kind, c.pen, c.brush);
+            for (const Step& step : c.steps) {
+                set(alarm, step.value);
+                EXPECT_EQ(animation->Run(step.event), step.result);
+                EXPECT_EQ(look(), step.look);
+                EXPECT_EQ(owner->m_nShowState, 11);
+            }
+        }
     }
 }
 
-TEST_F(AniColorTest, EachClassColoursItsPartBySegment) {
+TEST_F(LookTest, EachColourClassColoursItsPartBySegment) {
+    constexpr uint32_t kMine = 0xFFFFFFFF; // in the table: the owner's own colour of the part
     struct Step {
         double value;
         int result;
@@ -121,23 +137,22 @@ TEST_F(AniColorTest, EachClassColoursItsPartBySegment) {
         {"segments", {10, 20, 30}, {kA, kB, kC},
          {{5, 1, kA}, {10, 0, kA}, {10.5, 1, kB}, {20, 0, kB}, {20.5, 1, kC}, {1e9, 0, kC},
           {-1000, 1, kA}}},
-        {"the own colour is the current one", {10, 20}, {kOwn, kB},
-         {{5, 0, kOwn}, {15, 1, kB}, {5, 1, kOwn}}},
+        {"the own colour is the current one", {10, 20}, {kMine, kB},
+         {{5, 0, kMine}, {15, 1, kB}, {5, 1, kMine}}},
         {"no colour for the upper segments", {10, 20, 30}, {kA, kB},
-         {{25, 0, kOwn}, {15, 1, kB}, {30, 0, kB}}},
-        {"no limits", {}, {kA, kB}, {{-5, 0, kOwn}, {5, 0, kOwn}}},
-        {"no colours", {10}, {}, {{5, 0, kOwn}}},
+         {{25, 0, kMine}, {15, 1, kB}, {30, 0, kB}}},
+        {"no limits", {}, {kA, kB}, {{-5, 0, kMine}, {5, 0, kMine}}},
+        {"no colours", {10}, {}, {{5, 0, kMine}}},
     };
     // clang-format on
     for (Target target : {Pen, Brush, Text}) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(testing::Message() << kNames[target] << ": " << c.what);
+            SCOPED_TRACE(testing::Message() << target << ": " << c.what);
             std::vector<uint32_t> colours = c.colours;
             for (uint32_t& k : colours) {
-                k = k == kOwn ? ownColour(target) : k;
+                k = k == kMine ? own(target) : k;
             }
-            CAniObj* animation = load({colour(target, c.limits, colours)});
-            ASSERT_NE(animation, nullptr);
+            CAniObj* animation = load({colour(target, c.limits, colours)}, 2, 0, 0);
             const unsigned long long runsBefore = scriptRuns();
             int changes = 0;
             for (const Step& step : c.steps) {
@@ -145,14 +160,13 @@ TEST_F(AniColorTest, EachClassColoursItsPartBySegment) {
                 set(level, step.value);
                 EXPECT_EQ(animation->Run(0), step.result);
                 changes += step.result;
-                EXPECT_EQ(applied(target, *owner),
-                          step.colour == kOwn ? ownColour(target) : step.colour);
+                EXPECT_EQ(applied(target), step.colour == kMine ? own(target) : step.colour);
                 // Only the animated part is switched on, on its first change.
                 EXPECT_EQ(owner->m_bPen, target == Pen && changes > 0 ? 1 : 0);
                 EXPECT_EQ(owner->m_bBrush, target == Brush && changes > 0 ? 1 : 0);
                 for (Target other : {Pen, Brush, Text}) {
                     if (other != target) {
-                        EXPECT_EQ(applied(other, *owner), ownColour(other));
+                        EXPECT_EQ(applied(other), own(other));
                     }
                 }
             }
@@ -162,41 +176,7 @@ TEST_F(AniColorTest, EachClassColoursItsPartBySegment) {
     }
 }
 
-TEST_F(AniColorTest, ABlinkOnTheOwnerTakesEachNewColourAsItsOwnLook) {
-    for (Target target : {Pen, Brush}) {
-        SCOPED_TRACE(kNames[target]);
-        const bool pen = target == Pen;
-        // With a blink on the owner the current colour starts at black, not the owner's
-        // colour; the first blink is the one told (the second never blinks).
-        CAniObj* animation =
-            load({colour(target, {10, 20, 30}, {0, kA, kB}), blink(), blink("Zero")}, 2, 0);
-        auto* first = dynamic_cast<CAniBlink*>(owner->AnimationAt(1));
-        ASSERT_NE(first, nullptr);
-        set(level, 5);
-        EXPECT_EQ(animation->Run(0), 0);
-        EXPECT_EQ(applied(target, *owner), ownColour(target));
-        set(level, 15);
-        EXPECT_TRUE(owner->Run(0));
-        EXPECT_EQ(pen ? first->m_crSavedPen : first->m_crSavedBrush, kA);
-        EXPECT_EQ(pen ? first->m_bSavedPen : first->m_bSavedBrush, 1);
-        const uint32_t blinkColour = pen ? 0xFF0000 : 0x00FF00;
-        // Blinking: the animation does not fight the blink colour while its own is unchanged.
-        setInt(alarm, 1);
-        for (int event : {1, 0, 2, 3}) {
-            owner->Run(event);
-            EXPECT_EQ(applied(target, *owner), event == 2 ? kA : blinkColour) << event;
-        }
-        // The end of the blink brings back the animated colour, not the loaded one.
-        setInt(alarm, 0);
-        EXPECT_TRUE(owner->Run(1));
-        EXPECT_EQ(applied(target, *owner), kA);
-        set(level, 25);
-        EXPECT_TRUE(owner->Run(0));
-        EXPECT_EQ(pen ? first->m_crSavedPen : first->m_crSavedBrush, kB);
-    }
-}
-
-TEST_F(AniColorTest, TextColourByOwnerKind) {
+TEST_F(LookTest, TextColourByOwnerKind) {
     struct Step {
         double value;
         int result;
@@ -232,7 +212,7 @@ TEST_F(AniColorTest, TextColourByOwnerKind) {
         }
     }
     // A blink on the owner is not told about a new text colour.
-    CAniObj* text = load({blink(), colour(Text, {10, 20}, {kA, kB})}, 2, 1);
+    CAniObj* text = load({blink(1), colour(Text, {10, 20}, {kA, kB})}, 2, 1, 1, 1);
     set(level, 15);
     EXPECT_EQ(text->Run(0), 1);
     EXPECT_EQ(static_cast<CAniBlink*>(owner->AnimationAt(0))->m_crSavedText, kOwnText);

@@ -1,8 +1,5 @@
-// The records of the eleven animation kinds. Each row is a record written item by item: the
-// module loads it into the fields shown, every cut fails without a report, and the host's reader
-// and writer give the same bytes back.
+// The records of the eleven animation kinds.
 #include "kestrovalumen/animation/aniblink.h"
-#include "kestrovalumen/animation/anibrush.h"
 #include "kestrovalumen/animation/aniclick.h"
 #include "kestrovalumen/animation/anihmove.h"
 #include "kestrovalumen/animation/aniinput.h"
@@ -12,18 +9,14 @@
 #include "kestrovalumen/animation/anitextcolor.h"
 #include "kestrovalumen/animation/anivisible.h"
 #include "kestrovalumen/animation/anivmove.h"
-#include "runtime/stream/reader.h"
 #include "runtime/stream/writer.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/streamtestutil.h"
 
-#include <cfloat>
 #include <iomanip>
 #include <memory>
 #include <sstream>
-#include <stdexcept>
 
-using kestro::HostLog;
 using kestro::StreamWriter;
 using namespace streamtest;
 
@@ -36,7 +29,7 @@ StreamWriter header(uint8_t version = 10) {
 }
 const size_t kHeaderSize = 6;
 
-// The loaded fields of an animation of any kind, in record order (colours in hex).
+//! The loaded fields of an animation of any kind, in record order (colours in hex).
 std::string fieldsOf(const CAniObj& a) {
     std::ostringstream out;
     out << std::setprecision(9);
@@ -59,8 +52,6 @@ std::string fieldsOf(const CAniObj& a) {
             << ' ' << b->m_crBlinkPen << ' ' << b->m_crBlinkBrush;
     } else if (auto* p = dynamic_cast<const CAniPen*>(&a)) {
         table(p->m_arrayValue, p->m_arrayColor);
-    } else if (auto* br = dynamic_cast<const CAniBrush*>(&a)) {
-        table(br->m_arrayValue, br->m_arrayColor);
     } else if (auto* t = dynamic_cast<const CAniTextColor*>(&a)) {
         table(t->m_arrayValue, t->m_arrayColor);
     } else if (auto* h = dynamic_cast<const CAniHMove*>(&a)) {
@@ -97,14 +88,18 @@ std::string fieldsOf(const CAniObj& a) {
     return out.str();
 }
 
-struct RecordRow {
-    uint32_t type;
-    std::string bytes;
-    std::string fields;
-    bool oldForm = false;
+class AniRecord : public HostTest {
+protected:
+    bool load(CAniObj& animation, const std::string& bytes) {
+        auto buffer = bufferOf(bytes);
+        const bool ok = animation.deserialize(&buffer);
+        consumed = buffer.position();
+        return ok;
+    }
+    uint64_t consumed = 0;
 };
 
-std::vector<RecordRow> rows() {
+TEST_F(AniRecord, EachKindLoadsItsFields) {
     const float nearFive = 5.0000005f; // within 1e-6 of 5, yet not equal
     auto move = [](float lo, float hi) { return header().i32(1).i32(-2).f32(lo).f32(hi).take(); };
     auto size = [](float lo, float hi) {
@@ -126,29 +121,32 @@ std::vector<RecordRow> rows() {
     StreamWriter programLimits = header(11);
     programLimits.i32(0x6).i32(1).hostString("").hostString("").hostString("");
     programLimits.i32(3).raw("UPP").i32(2).raw("LO").i32(17).i32(0).i32(0);
-
+    StreamWriter emptyLimit = header(11);
+    emptyLimit.i32(0x4).i32(1).hostString("").hostString("").hostString("");
+    emptyLimit.i32(0).f32(7.0f).i32(3).i32(0).i32(0);
+    struct Row {
+        uint32_t type;
+        std::string bytes, fields;
+        bool oldForm = false;
+    };
     // Colours are stored as 0x00BBGGRR; key codes keep their low bytes. An empty move range is
     // widened, the horizontal one to min + 1, the vertical one to max + 1; a size maximum below
-    // the minimum becomes the minimum, then min + 1. The variable -1 clears the input type.
+    // the minimum becomes the minimum, then min + 1. The variable -1 clears the input type; an
+    // empty limit program is no limit.
     // clang-format off
-    return {
+    const Row rows[] = {
         {kestro::kAniVisible, header().i32(7).take(), "7 E"},
         {kestro::kAniBlink, header().i32(5).i32(1).u32(0x112233).u32(0xFF).u32(0xFF0000).take(),
          "5 1 332211 ff0000 ff"},
         {kestro::kAniPen, table, "10 20.5 -0.100000001 ff0000 563412 "},
-        {kestro::kAniBrush, table, "10 20.5 -0.100000001 ff0000 563412 "},
         {kestro::kAniTextColor, table, "10 20.5 -0.100000001 ff0000 563412 "},
-        {kestro::kAniHMove, move(0, 10), "1 -2 0 10"},
         {kestro::kAniHMove, move(10, 2.5f), "1 -2 10 2.5"},
         {kestro::kAniHMove, move(nearFive, 5), "1 -2 5.00000048 6.00000048"},
         {kestro::kAniHMove, move(5, nearFive), "1 -2 5 6"},
-        {kestro::kAniVMove, move(0, 10), "1 -2 0 10"},
         {kestro::kAniVMove, move(nearFive, 5), "1 -2 5.00000048 6"},
         {kestro::kAniVMove, move(5, nearFive), "1 -2 5 6.00000048"},
-        {kestro::kAniSize, size(0, 100), "3 0 -5 100 250 1"},
         {kestro::kAniSize, size(10, 3), "3 10 -5 11 250 1"},
         {kestro::kAniSize, size(5, 5), "3 5 -5 6 250 1"},
-        {kestro::kAniSize, size(-20, -10), "3 -20 -5 -10 250 1"},
         {kestro::kAniClick, click.take(), "\"打印当前屏幕\" \"\" 1 0 256 | 65541 | 241 2"},
         {kestro::kAniClick, header().i32(0).i32(0).i32(0).i32(-1).i32(-1).take(), "| | ffff ff"},
         {kestro::kAniInput, input10(header(10), 42),
@@ -157,70 +155,26 @@ std::vector<RecordRow> rows() {
          "10 1 \"Prompt\" \"On\" \"Off\" 100.5 -2 00 / 9 1 241 2", true},
         {kestro::kAniInput, constantLimits.take(), "11 -1 \"p\" \"\" \"\" 10 100 00 / -1 1 41 0"},
         {kestro::kAniInput, programLimits.take(), "11 1 \"\" \"\" \"\" 0 0 11 UPP/LO 17 0 0 0"},
+        {kestro::kAniInput, emptyLimit.take(),
+         "11 1 \"\" \"\" \"\" 1.79769313e+308 7 00 / 3 0 0 0"},
         {kestro::kAniOutput, header().hostString("关").hostString("开").i32(1).i32(2).i32(3).i32(4).take(),
          "\"关\" \"开\" 1 2 3 4"},
     };
     // clang-format on
-}
-
-class AniRecord : public HostTest {
-protected:
-    //! Loads bytes into the animation; the buffer's final position goes to consumed.
-    bool load(CAniObj& animation, const std::string& bytes) {
-        auto buffer = bufferOf(bytes);
-        const bool ok = animation.deserialize(&buffer);
-        consumed = buffer.position();
-        return ok;
-    }
-    uint64_t consumed = 0;
-};
-
-TEST_F(AniRecord, EachKindLoadsAndRoundTrips) {
-    for (const RecordRow& row : rows()) {
+    for (const Row& row : rows) {
         SCOPED_TRACE(row.fields);
-        const uint32_t type = row.type;
-        const auto form = row.oldForm ? kestro::AnimationHeader::Form::Old
-                                      : kestro::AnimationHeader::Form::Current;
-        if (row.oldForm) {
-            setVersion(3, 2, 5, 1840);
-        }
-        std::unique_ptr<CAniObj> animation(CreateAnimation(type));
-        ASSERT_NE(animation, nullptr);
+        setVersion(3, 2, row.oldForm ? 5 : 6, 0);
+        std::unique_ptr<CAniObj> animation(CreateAnimation(row.type));
         ASSERT_TRUE(load(*animation, row.bytes));
         EXPECT_EQ(consumed, row.bytes.size());
         EXPECT_EQ(fieldsOf(*animation), row.fields);
-
-        kestro::StreamReader in(row.bytes);
-        kestro::AnimationRecord decoded;
-        ASSERT_TRUE(kestro::readAnimation(in, type, form, &decoded));
-        EXPECT_TRUE(in.atEnd());
-        EXPECT_EQ(kestro::animationEntry(decoded).record, row.bytes);
-
-        // A cut inside a text is the host reader's block error.
-        const size_t headerSize = row.oldForm ? kHeaderSize + 3 : kHeaderSize;
-        for (size_t cut = headerSize; cut < row.bytes.size(); ++cut) {
-            std::unique_ptr<CAniObj> partial(CreateAnimation(type));
-            try {
-                EXPECT_FALSE(load(*partial, row.bytes.substr(0, cut))) << cut;
-            } catch (const FF::utils::deserialize_block_error&) {
-            }
-        }
-        EXPECT_TRUE(kvtest::nothingReported());
-        kestro::resetHost();
     }
-}
-
-TEST_F(AniRecord, BlinkConvertsEachColourRightAfterItsRead) {
-    CAniBlink blink;
-    EXPECT_FALSE(load(blink, header().i32(0).i32(1).u32(0xAA).u32(0xBB0000).take()));
-    EXPECT_EQ(blink.m_crBlinkText, 0xAA0000u);
-    EXPECT_EQ(blink.m_crBlinkPen, 0x0000BBu);
-    EXPECT_EQ(blink.m_crBlinkBrush, 0xFFFFFFu);
+    EXPECT_TRUE(kvtest::nothingReported());
 }
 
 // Counts are checked against the bytes left before anything is read; zero counts empty the
 // arrays of an earlier load, and what was read before a refused count stays.
-TEST_F(AniRecord, CountsThatCannotFitAreRefused) {
+TEST_F(AniRecord, WhatCannotFitOrIsUnknownIsRefused) {
     struct Case {
         const char* what;
         uint32_t type;
@@ -230,25 +184,27 @@ TEST_F(AniRecord, CountsThatCannotFitAreRefused) {
         size_t limits = 0, colours = 0;
     };
     const size_t h = kHeaderSize;
+    StreamWriter negativeProgram = header(11);
+    negativeProgram.i32(0x4).i32(1).hostString("").hostString("").hostString("").i32(-1);
     // clang-format off
     const Case cases[] = {
         {"zero counts", 0x3008, header().i32(0).i32(0).take(), true, h + 8},
         {"colours that just fit", 0x3008, header().i32(1).f32(1).i32(1).u32(7).take(), true, h + 16, 1, 1},
         {"1000 limits", 0x3008, header().i32(1000).f32(1).f32(2).i32(0).take(), false, h + 4},
         {"negative limits", 0x3008, header().i32(-1).i32(0).take(), false, h + 4},
-        {"min int limits", 0x3008, header().i32(INT32_MIN).take(), false, h + 4},
         {"colours too many", 0x3008, header().i32(2).f32(1).f32(2).i32(3).u32(1).u32(2).take(), false, h + 16, 2},
-        {"negative colours", 0x3008, header().i32(0).i32(-4).u32(1).take(), false, h + 8},
         {"1000 texts", 0x3003, header().i32(1000).raw(std::string(100, '\0')).take(), false, h + 4},
-        {"negative texts", 0x3003, header().i32(-1).i32(0).i32(0).i32(0).i32(0).take(), false, h + 4},
         {"flags too many", 0x3003, header().i32(0).i32(5).i32(1).i32(1).i32(1).i32(1).take(), false, h + 8},
-        {"negative flags", 0x3003, header().i32(0).i32(-2).i32(0).i32(0).i32(0).take(), false, h + 8},
         {"params too many", 0x3003, header().i32(0).i32(0).i32(4).i32(1).i32(1).i32(1).take(), false, h + 12},
+        {"negative program", 0x3006, negativeProgram.raw("abcdefgh").take(), false, h + 15},
+        {"input version 12", 0x3006, header(12).i32(1).take(), false, kHeaderSize},
+        {"negative program length", 0, StreamWriter().u8(10).i32(-1).raw("abcd").take(), false, 5},
+        {"program beyond the bytes", 0, StreamWriter().u8(10).i32(5).raw("abcd").take(), false, 5},
     };
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::unique_ptr<CAniObj> animation(CreateAnimation(c.type));
+        std::unique_ptr<CAniObj> animation(c.type ? CreateAnimation(c.type) : new CAniObj);
         auto* pen = dynamic_cast<CAniPen*>(animation.get());
         if (pen && c.ok) {
             pen->m_arrayValue = {1.0, 2.0, 3.0};
@@ -259,110 +215,17 @@ TEST_F(AniRecord, CountsThatCannotFitAreRefused) {
         if (pen) {
             EXPECT_EQ(pen->m_arrayValue.size(), c.limits);
             EXPECT_EQ(pen->m_arrayColor.size(), c.colours);
-        } else {
-            auto& click = dynamic_cast<CAniClick&>(*animation);
-            EXPECT_EQ(click.m_arrText.GetSize() + click.m_arrFlag.size() + click.m_arrParam.size(),
+        } else if (auto* click = dynamic_cast<CAniClick*>(animation.get())) {
+            EXPECT_EQ(click->m_arrText.GetSize() + click->m_arrFlag.size() +
+                          click->m_arrParam.size(),
                       0u);
-        }
-    }
-    EXPECT_TRUE(kvtest::nothingReported());
-}
-
-TEST_F(AniRecord, InputLimitPrograms) {
-    struct Case {
-        int32_t flags;
-        double upper, lower;
-    };
-    // Empty programs mean no limit; the other limit is a constant 7.
-    const Case cases[] = {
-        {0x4, DBL_MAX, 7.0},
-        {0x2, 7.0, -DBL_MAX},
-        {0x6, DBL_MAX, -DBL_MAX},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.flags);
-        StreamWriter out = header(11);
-        out.i32(c.flags).i32(1).hostString("").hostString("").hostString("");
-        for (int32_t bit : {0x4, 0x2}) {
-            if (c.flags & bit) {
-                out.i32(0);
-            } else {
-                out.f32(7.0f);
-            }
-        }
-        out.i32(3).i32(0).i32(0);
-        CAniInput input;
-        ASSERT_TRUE(load(input, out.take()));
-        EXPECT_EQ(input.m_bUpperExpr + input.m_bLowerExpr, 0);
-        EXPECT_EQ(input.m_dUpper, c.upper);
-        EXPECT_EQ(input.m_dLower, c.lower);
-    }
-    StreamWriter negative = header(11);
-    negative.i32(0x4).i32(1).hostString("").hostString("").hostString("").i32(-1).raw("abcdefgh");
-    CAniInput input;
-    EXPECT_FALSE(load(input, negative.take()));
-    EXPECT_EQ(input.m_bufUpper.length(), 0u);
-
-    for (uint8_t version : {0, 9, 12, 255}) {
-        CAniInput other;
-        StreamWriter bytes = header(version);
-        bytes.i32(1).hostString("").hostString("").hostString("").f32(1).f32(0).i32(1);
-        EXPECT_FALSE(load(other, bytes.i32(0).i32(0).i32(0).take())) << int(version);
-    }
-    EXPECT_TRUE(kvtest::nothingReported());
-}
-
-// Only the reads of texts are guarded: a foreign exception there fails the load, the host's
-// block error passes on, and exceptions from any other item reach the caller.
-TEST_F(AniRecord, OnlyTextReadsAreGuarded) {
-    enum Outcome { Fails, Throws };
-    const std::string click = header().i32(1).hostString("x").i32(0).i32(0).i32(0).i32(0).take();
-    const std::string input = [] {
-        StreamWriter out = header(10);
-        out.i32(1).hostString("P").hostString("").hostString("");
-        return out.f32(1).f32(0).i32(1).i32(0).i32(0).i32(0).take();
-    }();
-    const std::string limit = [] {
-        StreamWriter out = header(11);
-        out.i32(0x4).i32(1).hostString("").hostString("").hostString("");
-        return out.i32(1).raw("U").f32(0).i32(0).i32(0).i32(0).take();
-    }();
-    const std::string output =
-        header().hostString("a").hostString("b").i32(0).i32(0).i32(0).i32(0).take();
-    struct Case {
-        const char* what;
-        uint32_t type;
-        const std::string& bytes;
-        uint64_t at;
-        Outcome foreign;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"click text", 0x3003, click, kHeaderSize + 4, Throws},
-        {"input prompt", 0x3006, input, kHeaderSize + 4, Fails},
-        {"input limit program length", 0x3006, limit, 17, Throws},
-        {"input limit program", 0x3006, limit, 21, Throws},
-        {"output off text", 0x3007, output, kHeaderSize, Fails},
-        {"output on text", 0x3007, output, kHeaderSize + 2, Fails},
-        {"output integer", 0x3007, output, kHeaderSize + 4, Throws},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::unique_ptr<CAniObj> animation(CreateAnimation(c.type));
-        ThrowingBuffer<std::runtime_error> foreign(c.bytes, c.at);
-        if (c.foreign == Fails) {
-            EXPECT_FALSE(animation->deserialize(&foreign));
-            ThrowingBuffer<FF::utils::deserialize_block_error> block(c.bytes, c.at);
-            EXPECT_THROW(animation->deserialize(&block), FF::utils::deserialize_block_error);
+        } else if (auto* input = dynamic_cast<CAniInput*>(animation.get())) {
+            EXPECT_EQ(input->m_bufUpper.length(), 0u);
         } else {
-            EXPECT_THROW(animation->deserialize(&foreign), std::runtime_error);
+            EXPECT_EQ(animation->m_bufExpress.length(), 0u);
         }
     }
-    // A text longer than the stream is the host's block error, not caught either.
-    CAniClick longText;
-    auto buffer = bufferOf(header().i32(1).u8(200).raw("abc").i32(0).take());
-    EXPECT_THROW(longText.deserialize(&buffer), FF::utils::deserialize_block_error);
+    EXPECT_TRUE(kvtest::nothingReported());
 }
 
 } // namespace

@@ -1,5 +1,4 @@
-// Owners for animation tests: drawing objects loaded from records written by the stream writer,
-// a text owner of any kind, and a fixture whose database tags the compiled programs read.
+// Owners loaded from written records, and a fixture whose database tags the programs read.
 #pragma once
 
 #include "kestrovalumen/animation/aniobj.h"
@@ -8,7 +7,6 @@
 #include "runtime/host/rtdbhost.h"
 #include "runtime/script/compiler.h"
 #include "runtime/stream/writer.h"
-#include "tests/support/allocations.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/printers.h"
 #include "tests/support/reports.h"
@@ -22,7 +20,7 @@
 
 namespace anitest {
 
-//! A drawing object with a text, answering the given object kind (1 or 2 are the text kinds).
+//! A drawing object of the given kind (1 and 2 have a text) that counts the texts it is given.
 class TextOwner : public CDrawObj {
 public:
     explicit TextOwner(int kind = 2) : m_kind(kind) {}
@@ -33,30 +31,33 @@ public:
         ++setTextCalls;
     }
     const std::string& text() const { return m_text; }
-    void presetText(const std::string& text) { m_text = text; }
 
     int setTextCalls = 0;
+    std::string m_text;
 
 private:
     int m_kind;
-    std::string m_text;
 };
 
-//! Compiles an expression against the reference database's tags; fails the test on an error.
 inline std::string Program(const std::string& source) {
     const kestro::script::CompileResult result = kestro::script::compile(source);
     EXPECT_TRUE(result.ok()) << source << ": " << result.error.text();
     return std::string(result.bytes.begin(), result.bytes.end());
 }
 
-//! Loads owner from the record's bytes; the test fails when the load does.
+template <class R>
+kestro::AnimationEntry Entry(R record, const std::string& source) {
+    record.header.program = Program(source);
+    return kestro::animationEntry(record);
+}
+
 inline void Load(CDrawObj& owner, const kestro::ObjectRecord& record) {
     const std::string bytes = kestro::encodeObject(record);
     FF::utils::MemoryBuffer buffer(bytes.data(), bytes.size());
     ASSERT_TRUE(owner.deserialize(&buffer));
 }
 
-//! A record of rectangle (left, top, right, bottom) with outline and fill on.
+//! A record of the rectangle with outline and fill on.
 inline kestro::ObjectRecord Record(int left, int top, int right, int bottom) {
     kestro::ObjectRecord record;
     record.left = left, record.top = top, record.right = right, record.bottom = bottom;
@@ -65,46 +66,34 @@ inline kestro::ObjectRecord Record(int left, int top, int right, int bottom) {
     return record;
 }
 
-//! The owner's animation of type T (the first one).
-template <class T>
-T* Animation(const CDrawObj& owner) {
-    for (int i = 0; i < owner.AnimationCount(); ++i) {
-        if (T* a = dynamic_cast<T*>(owner.AnimationAt(i))) {
-            return a;
-        }
-    }
-    return nullptr;
-}
-
-//! Tags in the database and owners that read them through the database's expression host.
 class AnimationTest : public HostTest {
 protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        level = define("Level", kestro::VarType::Float);
+    }
     int define(const std::string& name, kestro::VarType type) {
         return kestro::Rtdb::instance().define(name, type);
     }
     void set(int tag, double value) {
         ASSERT_EQ(kestro::Rtdb::instance().setFloat(tag, value), kestro::RtdbOk);
     }
-    void setInt(int tag, int value) {
-        ASSERT_EQ(kestro::Rtdb::instance().setInt(tag, value), kestro::RtdbOk);
-    }
 
-    //! Loads target from the record with these animations added and gives it the database as
-    //! its expression host; returns its first animation of type T.
+    //! Loads target from the record plus these animations, with the database as its expression
+    //! host; returns the first animation.
     template <class T>
     T* attach(CDrawObj& target, kestro::ObjectRecord record,
               const std::vector<kestro::AnimationEntry>& animations) {
         record.animations.insert(record.animations.end(), animations.begin(), animations.end());
         Load(target, record);
         target.SetScriptHost(&host);
-        T* animation = Animation<T>(target);
-        EXPECT_NE(animation, nullptr);
-        return animation;
+        return dynamic_cast<T*>(target.AnimationAt(0));
     }
 
     static unsigned long long scriptRuns() { return kvtest::scriptRuns(); }
 
     kestro::RtdbScriptHost host;
+    int level = -1;
 };
 
 } // namespace anitest
