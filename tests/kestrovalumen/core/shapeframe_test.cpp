@@ -1,5 +1,4 @@
-// The frame every shape draws and loads in: brush, pen, the order of the steps, and the frame as
-// each of the 33 classes uses it, with its own report codes.
+// The frame every shape draws and loads in: brush, pen, and each class's clip and report codes.
 #include "kestrovalumen/core/shapeframe.h"
 #include "kestrovalumen/shapes/pipes.h"
 #include "kestrovalumen/shapes/polygons.h"
@@ -17,47 +16,13 @@
 namespace {
 
 using kestro::PaintKind;
-using kestro::PaintRecord;
 using kestro::PaintRecords;
-using kestro::StreamWriter;
 using kv::FrameStyle;
 using namespace shapetest;
 
-const kv::ShapeInfo kInfo = {"CDrawProbe", 321, 4711, 320, 4712};
-
 class ShapeFrameTest : public HostTest {
 protected:
-    //! Runs the whole frame on a recording device (inside an outer clip, so that the frame's
-    //! own clip arrives as given) and notes what the geometry saw.
-    PaintRecords drawFramed(const FrameStyle& style) {
-        kestro::RecordingDevice device(800, 600);
-        QPainter painter(&device);
-        painter.setClipRect(QRect(0, 0, 800, 600));
-        painter.setPen(m_callerPen);
-        painter.setBrush(m_callerBrush);
-        m_geometryCalls = 0;
-        kv::DrawFramed(m_object, &painter, kInfo, style, [this](QPainter* p, const QBrush& b) {
-            ++m_geometryCalls;
-            m_geometryBrush = b;
-            m_geometryPen = p->pen();
-            p->drawPoint(1, 1);
-        });
-        m_afterPen = painter.pen();
-        m_afterBrush = painter.brush();
-        painter.end();
-        PaintRecords records = device.records();
-        records.erase(records.begin()); // the outer clip
-        return records;
-    }
-
     CDrawObj m_object;
-    const QPen m_callerPen = QPen(Qt::green, 7);
-    const QBrush m_callerBrush = QBrush(Qt::yellow, Qt::Dense4Pattern);
-    int m_geometryCalls = 0;
-    QBrush m_geometryBrush;
-    QPen m_geometryPen;
-    QPen m_afterPen;
-    QBrush m_afterBrush;
 };
 
 TEST_F(ShapeFrameTest, BrushFollowsTheFillFlag) {
@@ -86,7 +51,7 @@ TEST_F(ShapeFrameTest, BrushFollowsTheFillFlag) {
         m_object.m_logBrush.color = 0x00102030;
         kestro::RecordingDevice device;
         QPainter painter(&device);
-        painter.setBrush(m_callerBrush);
+        painter.setBrush(QBrush(Qt::yellow, Qt::Dense4Pattern));
         const QBrush built = kv::ApplyFrameBrush(m_object, &painter, c.mode);
         EXPECT_EQ(painter.brush().style(), c.expected);
         EXPECT_EQ(painter.brush().color().isValid(), c.colourValid);
@@ -125,47 +90,6 @@ TEST_F(ShapeFrameTest, PenFollowsTheLineFlagWithTheShapeCapAndJoin) {
     m_object.m_bPen = 0;
     kv::ApplyFramePen(m_object, &painter, FrameStyle().withCap(Qt::RoundCap));
     EXPECT_EQ(painter.pen().style(), Qt::NoPen);
-}
-
-TEST_F(ShapeFrameTest, FrameClipsThenDrawsWithBrushAndPenThenUnclips) {
-    m_object.m_rect = {10, 20, 110, 70};
-    m_object.m_bPen = 1;
-    m_object.m_logPen.widthX = 2;
-    m_object.m_bBrush = 1;
-    m_object.m_logBrush.color = 0x00FF0000;
-    clipTo(m_object, 5, 6, 50, 60);
-    const PaintRecords records = drawFramed(FrameStyle().withJoin(Qt::RoundJoin));
-    ASSERT_EQ(records.size(), 3u) << kestro::dump(records).toStdString();
-    EXPECT_EQ(records[0].kind, PaintKind::Clip);
-    EXPECT_EQ(records[0].clipOperation, Qt::IntersectClip);
-    EXPECT_EQ(records[1].kind, PaintKind::Points);
-    EXPECT_EQ(records[1].state.brush.color(), QColor(0xFF, 0, 0));
-    EXPECT_EQ(records[1].state.pen.width(), 2);
-    EXPECT_EQ(records[1].state.pen.joinStyle(), Qt::RoundJoin);
-    EXPECT_EQ(records[2].kind, PaintKind::Clip);
-    EXPECT_EQ(records[2].clipOperation, Qt::NoClip);
-    EXPECT_EQ(m_geometryCalls, 1);
-    EXPECT_EQ(m_geometryBrush.color(), QColor(0xFF, 0, 0));
-    // The painter keeps what the shape set.
-    EXPECT_EQ(m_afterPen.width(), 2);
-    EXPECT_EQ(m_afterBrush.color(), QColor(0xFF, 0, 0));
-}
-
-TEST_F(ShapeFrameTest, FrameSkipsTheStepsAShapeDoesNotTake) {
-    m_object.m_rect = {10, 20, 110, 70};
-    m_object.m_bPen = 1;
-    m_object.m_bBrush = 1;
-    clipTo(m_object, 5, 6, 50, 60);
-    FrameStyle style;
-    style.brush = FrameStyle::NoBrushStep;
-    style.pen = FrameStyle::NoPenStep;
-    style.clip = FrameStyle::NoClipStep;
-    const PaintRecords records = drawFramed(style);
-    ASSERT_EQ(records.size(), 1u) << kestro::dump(records).toStdString();
-    EXPECT_EQ(m_geometryCalls, 1);
-    EXPECT_EQ(m_geometryPen, m_callerPen);
-    EXPECT_EQ(m_afterBrush, m_callerBrush);
-    EXPECT_EQ(m_geometryBrush, QBrush()); // a default brush still reaches the geometry
 }
 
 enum class ClipForm { Inclusive, Polyline };

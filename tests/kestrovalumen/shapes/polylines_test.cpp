@@ -14,23 +14,23 @@ using kestro::PaintRecords;
 using kestro::StreamWriter;
 using namespace shapetest;
 
-std::string polyExtra(uint16_t count, uint16_t reserved, uint16_t closed,
-                      const std::vector<QPoint>& points) {
+//! Two 16-bit words (and the closed flag for a polyline), then the vertices.
+std::string extra(std::vector<uint16_t> words, const std::vector<QPoint>& points) {
     StreamWriter out;
-    out.u16(count).u16(reserved).u16(closed);
+    for (uint16_t word : words) {
+        out.u16(word);
+    }
     for (const QPoint& p : points) {
         out.i32(p.x()).i32(p.y());
     }
     return out.take();
 }
-
+std::string polyExtra(uint16_t count, uint16_t reserved, uint16_t closed,
+                      const std::vector<QPoint>& points) {
+    return extra({count, reserved, closed}, points);
+}
 std::string guanExtra(uint16_t width, uint16_t count, const std::vector<QPoint>& points) {
-    StreamWriter out;
-    out.u16(width).u16(count);
-    for (const QPoint& p : points) {
-        out.i32(p.x()).i32(p.y());
-    }
-    return out.take();
+    return extra({width, count}, points);
 }
 
 //! Places the object's rectangle by a conversion from 1/10000 units of (0,0)-(w,h) to the
@@ -42,8 +42,6 @@ void placeAbsolute(CDrawPoly& poly, int left, int top, int right, int bottom) {
 }
 
 class PolylineTest : public HostTest {};
-
-// ---- loading ------------------------------------------------------------------------------
 
 TEST_F(PolylineTest, LoadReplacesTheVertexListAndRefusesCountsBeyondTheBytesLeft) {
     CDrawPoly poly;
@@ -59,8 +57,6 @@ TEST_F(PolylineTest, LoadReplacesTheVertexListAndRefusesCountsBeyondTheBytesLeft
     EXPECT_TRUE(guan.m_vecPoints.empty());
     EXPECT_TRUE(guan.m_vecCenter.empty());
 }
-
-// ---- ratios -------------------------------------------------------------------------------
 
 TEST_F(PolylineTest, FirstToAbsoluteComputesTheRatiosOnce) {
     CDrawPoly poly;
@@ -134,8 +130,6 @@ TEST_F(PolylineTest, RunPassesEveryEventOnToTheAnimations) {
     EXPECT_EQ(events, (std::vector<int>{-1, 0, -1, 11111}));
 }
 
-// ---- drawing the polyline -----------------------------------------------------------------
-
 CDrawPoly* loadedPoly(CDrawPoly& poly, uint16_t closed, const std::vector<QPoint>& points,
                       Rect32 rect) {
     kestro::ObjectRecord record = objectOn(rect.left, rect.top, rect.right, rect.bottom);
@@ -189,43 +183,32 @@ TEST_F(PolylineTest, ClosedPolylineIsAnOddEvenPolygonFromThreeVertices) {
     EXPECT_EQ(pointsOf(polys[0]), (std::vector<QPoint>{{10, 10}, {30, 10}, {20, 40}}));
 }
 
-TEST_F(PolylineTest, ClosedTwoVertexPolylineDrawsAndLogsNothing) {
-    CDrawPoly poly;
-    loadedPoly(poly, 1, {{10, 10}, {30, 40}}, {10, 10, 30, 40});
-    placeAbsolute(poly, 10, 10, 30, 40);
-    EXPECT_TRUE(drawings(paint(poly)).empty());
-    EXPECT_TRUE(nothingReported());
-}
-
-TEST_F(PolylineTest, FewerThanTwoVerticesLogWithoutAMonitorReport) {
-    for (int count : {0, 1}) {
-        kestro::HostLog::instance().clear();
-        CDrawPoly poly;
-        std::vector<QPoint> points(static_cast<size_t>(count), QPoint(5, 5));
-        loadedPoly(poly, 0, points, {0, 0, 10, 10});
-        placeAbsolute(poly, 0, 0, 10, 10);
-        EXPECT_TRUE(drawings(paint(poly)).empty());
-        EXPECT_TRUE(kestro::HostLog::instance().monitor().empty());
-        const auto& logs = kestro::HostLog::instance().logs();
-        ASSERT_EQ(logs.size(), 1u) << count;
-        EXPECT_EQ(logs[0].function, "Draw");
-        EXPECT_EQ(logs[0].file, "kestrovalumen");
-        EXPECT_EQ(logs[0].level, 2);
-        EXPECT_EQ(logs[0].flags, 0);
-        EXPECT_EQ(logs[0].tag, "CDrawPoly");
-        EXPECT_EQ(logs[0].format, "CDrawPoly point count is too less!");
-    }
-}
-
-TEST_F(PolylineTest, DrawBeforeAnyRatioComputationDrawsNothingAndKeepsTheClipBalanced) {
-    CDrawPoly poly;
-    loadedPoly(poly, 0, {{0, 0}, {10, 10}}, {0, 0, 10, 10});
-    clipTo(poly, 0, 0, 10, 10);
+TEST_F(PolylineTest, TooFewVerticesOrNoRatiosDrawNothingAndKeepTheClipBalanced) {
+    CDrawPoly closedTwo;
+    loadedPoly(closedTwo, 1, {{10, 10}, {30, 40}}, {10, 10, 30, 40});
+    placeAbsolute(closedTwo, 10, 10, 30, 40);
+    EXPECT_TRUE(drawings(paint(closedTwo)).empty());
+    CDrawPoly unplaced;
+    loadedPoly(unplaced, 0, {{0, 0}, {10, 10}}, {0, 0, 10, 10});
+    clipTo(unplaced, 0, 0, 10, 10);
     PaintRecords records;
-    EXPECT_NO_THROW(records = paint(poly));
+    EXPECT_NO_THROW(records = paint(unplaced));
     EXPECT_TRUE(drawings(records).empty());
     EXPECT_EQ(clipOps(records), (std::vector<Qt::ClipOperation>{Qt::ReplaceClip, Qt::NoClip}));
     EXPECT_TRUE(nothingReported());
+    // Fewer than two vertices are logged, without a monitor report.
+    for (int count : {0, 1}) {
+        kestro::HostLog::instance().clear();
+        CDrawPoly poly;
+        loadedPoly(poly, 0, std::vector<QPoint>(static_cast<size_t>(count), QPoint(5, 5)),
+                   {0, 0, 10, 10});
+        placeAbsolute(poly, 0, 0, 10, 10);
+        EXPECT_TRUE(drawings(paint(poly)).empty());
+        EXPECT_TRUE(kestro::HostLog::instance().monitor().empty());
+        kvtest::expectLog({"Draw", "kestrovalumen", -1, 2, "CDrawPoly",
+                           "CDrawPoly point count is too less!",
+                           "CDrawPoly point count is too less!"});
+    }
 }
 
 TEST_F(PolylineTest, PolylineWithAnEmptyRectangleIsDrawnUnlessBlinkedOff) {
@@ -238,8 +221,6 @@ TEST_F(PolylineTest, PolylineWithAnEmptyRectangleIsDrawnUnlessBlinkedOff) {
     poly.SetShown(false);
     EXPECT_TRUE(paint(poly).empty());
 }
-
-// ---- bounds -------------------------------------------------------------------------------
 
 TEST_F(PolylineTest, BoundRectWidensByHalfThePenWhetherOrNotTheLineIsOn) {
     struct Case {
@@ -270,8 +251,6 @@ TEST_F(PolylineTest, BoundRectWidensByHalfThePenWhetherOrNotTheLineIsOn) {
         }
     }
 }
-
-// ---- drawing the band ---------------------------------------------------------------------
 
 //! A band loaded on the rectangle with its path and ratios computed by Run(-1).
 void loadedGuan(CDrawGuan& guan, int width, const std::vector<QPoint>& path, Rect32 rect) {
@@ -329,36 +308,31 @@ TEST_F(PolylineTest, BandPathMovesWithItsRectangle) {
     EXPECT_EQ(guan.m_vecCenter, (std::vector<QPoint>{{0, 0}, {100, 0}, {100, 60}}));
 }
 
-TEST_F(PolylineTest, BandWithoutRoomOrSegmentsDrawsNothingAtAll) {
-    struct Case {
-        const char* name;
+TEST_F(PolylineTest, BandWithoutRoomSegmentsOrRatiosDrawsNothing) {
+    const struct {
         Rect32 rect;
         std::vector<QPoint> path;
+    } cases[] = {
+        {{10, 10, 11, 40}, {{10, 10}, {10, 40}}},
+        {{10, 10, 60, 11}, {{10, 10}, {60, 10}}},
+        {{10, 10, 60, 40}, {{10, 10}}},
     };
-    const Case cases[] = {
-        {"one pixel wide", {10, 10, 11, 40}, {{10, 10}, {10, 40}}},
-        {"one pixel high", {10, 10, 60, 11}, {{10, 10}, {60, 10}}},
-        {"one vertex", {10, 10, 60, 40}, {{10, 10}}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         CDrawGuan guan;
         loadedGuan(guan, 4, c.path, c.rect);
         clipTo(guan, 0, 0, 100, 100);
-        EXPECT_TRUE(paint(guan).empty()) << c.name; // not even the clip
+        EXPECT_TRUE(paint(guan).empty()) << c.path.size(); // not even the clip
     }
     EXPECT_TRUE(nothingReported());
-}
-
-TEST_F(PolylineTest, BandBeforeItsRatiosDrawsNothing) {
-    CDrawGuan guan;
-    kestro::ObjectRecord record = objectOn(10, 10, 60, 40);
-    ASSERT_TRUE(load(guan, withExtra(record, guanExtra(4, 2, {{10, 10}, {60, 10}}))));
-    clipTo(guan, 0, 0, 100, 100);
+    CDrawGuan unplaced; // before Run(-1) has computed its ratios
+    ASSERT_TRUE(
+        load(unplaced, withExtra(objectOn(10, 10, 60, 40), guanExtra(4, 2, {{10, 10}, {60, 10}}))));
+    clipTo(unplaced, 0, 0, 100, 100);
     PaintRecords records;
-    EXPECT_NO_THROW(records = paint(guan));
+    EXPECT_NO_THROW(records = paint(unplaced));
     EXPECT_TRUE(drawings(records).empty());
     EXPECT_EQ(clipOps(records), (std::vector<Qt::ClipOperation>{Qt::ReplaceClip, Qt::NoClip}));
-    EXPECT_EQ(guan.m_vecCenter, (std::vector<QPoint>{{10, 10}, {60, 10}})); // untouched
+    EXPECT_EQ(unplaced.m_vecCenter, (std::vector<QPoint>{{10, 10}, {60, 10}})); // untouched
 }
 
 } // namespace

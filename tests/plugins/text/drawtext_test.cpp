@@ -1,17 +1,11 @@
-// The text plug-in as the host meets it: loaded by dlopen from the build's lib directory, its
-// class created through the registry, a record loaded, drawn on the recording device, and the
-// value-output and text-colour animations acting on it. The object is reached through CDrawObj,
-// the base it shares with the plug-in, as the host reaches it; the class's own fields show in what
-// it draws.
+// The text plug-in as the host meets it: loaded by dlopen, created through the registry, loaded
+// from a record and drawn.
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/host/utils.h"
 #include "runtime/host/logger.h"
 #include "runtime/host/registry.h"
-#include "runtime/host/rtdb.h"
-#include "runtime/host/rtdbhost.h"
 #include "runtime/paint/recordingdevice.h"
 #include "runtime/project/textfields.h"
-#include "runtime/script/compiler.h"
 #include "runtime/session/pluginloader.h"
 #include "runtime/stream/shaperecords.h"
 #include "runtime/stream/writer.h"
@@ -30,7 +24,6 @@ using kestro::ClassRegistry;
 using kestro::HostLog;
 using kestro::PaintKind;
 using kestro::PaintRecords;
-using kestro::Rtdb;
 
 constexpr uint32_t kDrawText = 0x6001;
 
@@ -78,7 +71,6 @@ protected:
     void SetUp() override {
         HostTest::SetUp();
         ASSERT_TRUE(s_error.empty()) << s_error;
-        level = Rtdb::instance().define("Level", kestro::VarType::Float);
     }
 
     //! A text object of the registered class, loaded from the common record and the fields.
@@ -89,9 +81,6 @@ protected:
         std::unique_ptr<CDrawObj> text(static_cast<CDrawObj*>(created));
         FF::utils::MemoryBuffer buffer(bytes.data(), bytes.size());
         EXPECT_TRUE(text && text->deserialize(&buffer));
-        if (text) {
-            text->SetScriptHost(&host);
-        }
         return text;
     }
 
@@ -113,14 +102,6 @@ protected:
         return f;
     }
 
-    std::string programOf(const std::string& source) {
-        const auto result = kestro::script::compile(source);
-        EXPECT_TRUE(result.ok()) << result.error.text();
-        return std::string(result.bytes.begin(), result.bytes.end());
-    }
-
-    void setLevel(double value) { ASSERT_EQ(Rtdb::instance().setFloat(level, value), 0); }
-
     static PaintRecords draw(CDrawObj& object) {
         kestro::RecordingDevice device;
         QPainter painter(&device);
@@ -139,8 +120,6 @@ protected:
 
     static inline std::unique_ptr<kestro::PluginSet> s_plugins;
     static inline std::string s_error;
-    kestro::RtdbScriptHost host;
-    int level = -1;
 };
 
 TEST_F(TextObjectTest, LoadsItsFieldsAfterTheCommonRecord) {
@@ -268,71 +247,6 @@ TEST_F(TextObjectTest, AlignsTheTextInItsRectangle) {
         EXPECT_NEAR(item.position.x(), c.left, 1.0) << std::hex << c.alignment;
         EXPECT_NEAR(item.position.y() - m.ascent(), c.top, 1.0) << std::hex << c.alignment;
     }
-}
-
-TEST_F(TextObjectTest, ValueOutputShowsTheNumberWithTwoDecimals) {
-    kestro::OutputRecord output;
-    output.header.program = programOf("Level");
-    output.outputType = 1; // numeric
-    output.decimals = 2;
-    kestro::ObjectRecord record = box(0, 0, 80, 20);
-    record.animations.push_back(kestro::animationEntry(output));
-    const auto text = load(record, fields(""));
-    ASSERT_NE(text, nullptr);
-
-    struct Step {
-        double value;
-        const char* shown; // decimals are cut, not rounded
-        bool changed;
-    };
-    const Step steps[] = {
-        {3.14159, "3.14", true},
-        {-2.678, "-2.67", true},
-        {-2.678, "-2.67", false},
-        {12.9, "12.90", true},
-    };
-    for (const Step& s : steps) {
-        setLevel(s.value);
-        EXPECT_EQ(text->Run(0), s.changed) << s.value;
-        std::string shown;
-        text->GetText(shown);
-        EXPECT_EQ(shown, s.shown) << s.value;
-    }
-    EXPECT_EQ(textOf(draw(*text)), "12.90");
-}
-
-TEST_F(TextObjectTest, TextColourAnimationRecoloursTheText) {
-    kestro::TextColorRecord colour;
-    colour.header.program = programOf("Level");
-    colour.values = {10.0f, 20.0f};
-    colour.colors = {0xFF0000, 0x00FF00};
-    kestro::ObjectRecord record = box(0, 0, 80, 20);
-    record.animations.push_back(kestro::animationEntry(colour));
-    // Loaded red: the animation starts from the loaded colour, so red again is no change.
-    const auto text = load(record, fields("Pump", 0xFF0000));
-    ASSERT_NE(text, nullptr);
-
-    struct Step {
-        double value;
-        uint32_t colour;
-        bool changed;
-    };
-    const Step steps[] = {
-        {5, 0xFF0000, false},
-        {15, 0x00FF00, true},
-        {1000, 0x00FF00, false},
-        {10, 0xFF0000, true},
-    };
-    for (const Step& s : steps) {
-        setLevel(s.value);
-        EXPECT_EQ(text->Run(0), s.changed) << s.value;
-        EXPECT_EQ(text->m_crText, s.colour) << s.value;
-    }
-    setLevel(15);
-    text->Run(0);
-    const PaintRecords records = draw(*text);
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].state.pen.color(), QColor(0x00, 0xFF, 0x00));
 }
 
 } // namespace
