@@ -1,5 +1,4 @@
-// The common object record: rows, counts, reports, reload and the string guard.
-#include "kestrovalumen/animation/anihmove.h"
+// The common object record: rows, counts and reports.
 #include "kestrovalumen/animation/aniobj.h"
 #include "kestrovalumen/animation/anivisible.h"
 #include "kestrovalumen/core/drawobj.h"
@@ -11,9 +10,7 @@
 #include "tests/support/reports.h"
 #include "tests/support/streamtestutil.h"
 
-#include <cstdio>
 #include <new>
-#include <stdexcept>
 
 using kestro::HostLog;
 using kestro::StreamWriter;
@@ -113,19 +110,6 @@ TEST_F(ObjectStream, ReadsEveryRow) {
     EXPECT_FALSE(plain.deserialize(nullptr));
 }
 
-TEST_F(ObjectStream, OutlineStylesOtherThan015BecomeSolid) {
-    const uint32_t cases[][2] = {{0, 0}, {1, 1}, {5, 5}, {2, 0}, {4, 0}, {6, 0}, {0xFFFFFFFF, 0}};
-    for (const auto& c : cases) {
-        Head h;
-        h.penStyle = h.brushStyle = h.brushHatch = c[0]; // fill style and hatch are kept
-        CDrawObj o;
-        ASSERT_TRUE(load(o, writeHead(h).i32(0).i32(0).take()));
-        EXPECT_EQ(o.m_logPen.style, c[1]) << c[0];
-        EXPECT_EQ(o.m_logBrush.style, c[0]);
-        EXPECT_EQ(o.m_logBrush.hatch, c[0]);
-    }
-}
-
 TEST_F(ObjectStream, CountsAreCheckedAgainstTheBytesLeft) {
     // Three bytes after the event count: three events pass the check (the first fails to read,
     // silently); four are refused before anything is allocated.
@@ -195,84 +179,6 @@ TEST_F(ObjectStream, FailedAllocationsAreReported) {
     EXPECT_EQ(monitorCodes(), std::vector<int>{2});
     ASSERT_EQ(HostLog::instance().logs().size(), 1u);
     EXPECT_EQ(HostLog::instance().logs()[0].text, "12292");
-}
-
-class Probe : public CAniObj {
-public:
-    explicit Probe(std::vector<std::string>& log) : m_log(log) {}
-    ~Probe() override { m_log.push_back("destroyed"); }
-    void InitObj(CDrawObj* owner) override {
-        CAniObj::InitObj(owner);
-        char line[96];
-        std::snprintf(line, sizeof line, "InitObj pen %06x brush %06x name %s",
-                      owner->m_logPen.color, owner->m_logBrush.color, owner->m_strName.GetString());
-        m_log.push_back(line);
-    }
-
-private:
-    std::vector<std::string>& m_log;
-};
-
-TEST_F(ObjectStream, ReloadKeepsOnlyTheSecondRecordsListsAndBindsTheOldAnimationsFirst) {
-    Head first;
-    first.name = "first";
-    StreamWriter one = writeHead(first);
-    one.i32(2).eventRecord(1, "a").eventRecord(2, "b").i32(1).u32(0x300B).raw(visibleRecord());
-    CDrawObj o;
-    ASSERT_TRUE(load(o, one.take()));
-    std::vector<std::string> log;
-    kvtest::append(o.m_arrayAnimate, new Probe(log));
-
-    Head second;
-    second.name = "second";
-    second.penColor = 0x0000FF00;
-    second.brushColor = 0x00FF0000;
-    StreamWriter two = writeHead(second);
-    two.i32(1).eventRecord(9, "z");
-    two.i32(1).u32(0x3004).raw(StreamWriter().u8(10).i32(0).i32(0).i32(5).f32(0).f32(1).take());
-    ASSERT_TRUE(load(o, two.take()));
-    // The old animation saw the new outline and fill, before the name was read, then went.
-    EXPECT_EQ(
-        log, (std::vector<std::string>{"InitObj pen 00ff00 brush 0000ff name first", "destroyed"}));
-    ASSERT_EQ(o.m_arrayEvent.size(), 1u);
-    EXPECT_EQ(o.m_arrayEvent[0]->m_nEventCode, 9);
-    ASSERT_EQ(o.AnimationCount(), 1);
-    auto* move = dynamic_cast<CAniHMove*>(o.AnimationAt(0));
-    ASSERT_NE(move, nullptr);
-    EXPECT_EQ(move->m_nMaxOffset, 5);
-    EXPECT_EQ(o.m_strName.str(), "second");
-}
-
-TEST_F(ObjectStream, StringsAreGuardedOtherReadsAreNot) {
-    Head h;
-    h.wordA = 0x100;
-    h.operLog = "key";
-    StreamWriter out = writeHead(h);
-    const uint64_t nameAt = out.size() - 8 - 4; // before the two values: "obj" takes 4 bytes
-    out.i32(1).eventRecord(5, "e");
-    const uint64_t eventAt = out.size() - 9;
-    out.i32(1).u32(0x300B);
-    const uint64_t animationAt = out.size();
-    out.raw(visibleRecord());
-    const std::string bytes = out.take();
-    const uint64_t operLogAt = 9 + 8;
-
-    for (uint64_t at : {operLogAt, nameAt}) {
-        SCOPED_TRACE(at);
-        ThrowingBuffer<std::runtime_error> foreign(bytes, at);
-        EXPECT_FALSE(CDrawObj().deserialize(&foreign));
-        ThrowingBuffer<std::bad_alloc> exhausted(bytes, at);
-        EXPECT_FALSE(CDrawObj().deserialize(&exhausted));
-        ThrowingBuffer<FF::utils::deserialize_block_error> block(bytes, at);
-        EXPECT_THROW(CDrawObj().deserialize(&block), FF::utils::deserialize_block_error);
-    }
-    for (uint64_t at : {uint64_t(0), operLogAt + 4, eventAt, animationAt}) {
-        SCOPED_TRACE(at);
-        ThrowingBuffer<std::runtime_error> foreign(bytes, at);
-        EXPECT_THROW(CDrawObj().deserialize(&foreign), std::runtime_error);
-    }
-    CDrawObj o; // the intact stream loads, so the offsets above point where they should
-    EXPECT_TRUE(load(o, bytes));
 }
 
 } // namespace

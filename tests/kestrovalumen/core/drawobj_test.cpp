@@ -1,8 +1,6 @@
-// CDrawObj: geometry, coordinates, show state, region, operation log, lifetime.
+// CDrawObj: geometry, coordinates, show state, region, lifetime.
 #include "kestrovalumen/animation/aniobj.h"
 #include "kestrovalumen/core/drawobj.h"
-#include "runtime/host/gui.h"
-#include "runtime/host/linguist.h"
 #include "runtime/host/logger.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/obarray.h"
@@ -96,23 +94,6 @@ TEST_F(DrawObjTest, BoundRectWidensByHalfTheOutline) {
         obj.GetBoundRect(&l, &t, &r, &b);
         EXPECT_EQ((Rect32{l, t, r, b}), c.expected) << c.width << " " << c.animations;
         EXPECT_TRUE(journal.runs.empty());
-    }
-}
-
-TEST_F(DrawObjTest, RunRunsEveryAnimationInOrder) {
-    const std::pair<std::vector<int>, bool> cases[] = {
-        {{}, false}, {{0, 0}, false}, {{0, 0, 7}, true}, {{3, 0, 0}, true}, {{0, -1}, true}};
-    for (const auto& [results, expected] : cases) {
-        ProbeAnimation::Journal journal;
-        CDrawObj obj;
-        std::vector<std::string> expectedRuns;
-        for (size_t i = 0; i < results.size(); ++i) {
-            const std::string name = "a" + std::to_string(i);
-            kvtest::append(obj.m_arrayAnimate, new ProbeAnimation(&journal, name, results[i]));
-            expectedRuns.push_back(name + ":11111");
-        }
-        EXPECT_EQ(obj.Run(KV_EVENT_CLICK, 4, 5), expected);
-        EXPECT_EQ(journal.runs, expectedRuns);
     }
 }
 
@@ -215,33 +196,6 @@ TEST_F(DrawObjTest, RegionCoversTheRectangleAndTheWholeOutline) {
     QRegion region;
     own.GetRegion(&region);
     EXPECT_EQ(region, QRegion(QRect(0, 0, 4, 4)));
-}
-
-TEST_F(DrawObjTest, OperationLogGoesToTheParentWhenThereIsOne) {
-    kestro::Linguist& linguist = kestro::Linguist::instance();
-    linguist.setText("zh", "key.own", "本对象");
-    linguist.setText("zh", "key.group", "key.group.again");
-    linguist.setText("zh", "key.group.again", "组操作");
-    linguist.setCurrentLanguage("zh");
-    const auto& entries = kestro::Gui::instance().operationLog();
-    CDrawObj obj, group;
-    obj.m_strOperLog = "key.own";
-    obj.WriteOperLog(3); // the flag is off
-    obj.m_bOperLog = 1;
-    obj.WriteOperLog(4);
-    // A parent's text is translated twice, and only a parent with the flag writes.
-    group.m_strOperLog = "key.group";
-    obj.SetParent(&group);
-    obj.WriteOperLog(8);
-    group.m_bOperLog = 1;
-    obj.WriteOperLog(9);
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].object, &obj);
-    EXPECT_EQ(entries[0].code, 4);
-    EXPECT_EQ(entries[0].text, "本对象");
-    EXPECT_EQ(entries[1].object, &group);
-    EXPECT_EQ(entries[1].code, 9);
-    EXPECT_EQ(entries[1].text, "组操作");
 }
 
 TEST_F(DrawObjTest, DestructorReleasesWhatTheObjectOwns) {

@@ -1,4 +1,4 @@
-// The frame every shape draws and loads in: brush, pen, and each class's clip and report codes.
+// The frame as each shape class uses it: clip, hiding, and its report codes.
 #include "kestrovalumen/core/shapeframe.h"
 #include "kestrovalumen/shapes/pipes.h"
 #include "kestrovalumen/shapes/polygons.h"
@@ -17,80 +17,9 @@ namespace {
 
 using kestro::PaintKind;
 using kestro::PaintRecords;
-using kv::FrameStyle;
 using namespace shapetest;
 
-class ShapeFrameTest : public HostTest {
-protected:
-    CDrawObj m_object;
-};
-
-TEST_F(ShapeFrameTest, BrushFollowsTheFillFlag) {
-    struct Case {
-        const char* name;
-        int bBrush;
-        uint32_t style;
-        FrameStyle::Brush mode;
-        Qt::BrushStyle expected;
-        bool colourValid;
-        int alpha;
-    };
-    const Case cases[] = {
-        {"solid", 1, 0, FrameStyle::BrushFromFlags, Qt::SolidPattern, true, 255},
-        {"hollow code", 1, 1, FrameStyle::BrushFromFlags, Qt::NoBrush, true, 255},
-        {"unknown code", 1, 200, FrameStyle::BrushFromFlags, Qt::SolidPattern, true, 255},
-        {"fill off", 0, 0, FrameStyle::BrushFromFlags, Qt::NoBrush, true, 255},
-        {"fill off, invalid colour", 0, 0, FrameStyle::BrushInvalidWhenOff, Qt::NoBrush, false, 0},
-        {"fill on, invalid mode", 1, 0, FrameStyle::BrushInvalidWhenOff, Qt::SolidPattern, true,
-         255},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        m_object.m_bBrush = c.bBrush;
-        m_object.m_logBrush.style = c.style;
-        m_object.m_logBrush.color = 0x00102030;
-        kestro::RecordingDevice device;
-        QPainter painter(&device);
-        painter.setBrush(QBrush(Qt::yellow, Qt::Dense4Pattern));
-        const QBrush built = kv::ApplyFrameBrush(m_object, &painter, c.mode);
-        EXPECT_EQ(painter.brush().style(), c.expected);
-        EXPECT_EQ(painter.brush().color().isValid(), c.colourValid);
-        EXPECT_EQ(painter.brush().color().alpha(), c.alpha);
-        if (c.bBrush) {
-            EXPECT_EQ(painter.brush().color(), QColor(0x10, 0x20, 0x30));
-            EXPECT_EQ(built, painter.brush());
-        } else {
-            EXPECT_EQ(built.style(), Qt::NoBrush); // the frame's default brush
-        }
-    }
-}
-
-TEST_F(ShapeFrameTest, PenFollowsTheLineFlagWithTheShapeCapAndJoin) {
-    m_object.m_bPen = 1;
-    m_object.m_logPen = {1, 4, 9, 0x00A0B0C0};
-    kestro::RecordingDevice device;
-    QPainter painter(&device);
-
-    kv::ApplyFramePen(m_object, &painter, FrameStyle());
-    EXPECT_EQ(painter.pen().style(), Qt::DashLine);
-    EXPECT_EQ(painter.pen().width(), 4);
-    EXPECT_EQ(painter.pen().color(), QColor(0xA0, 0xB0, 0xC0));
-    EXPECT_EQ(painter.pen().capStyle(), Qt::SquareCap);
-    EXPECT_EQ(painter.pen().joinStyle(), Qt::BevelJoin);
-
-    kv::ApplyFramePen(m_object, &painter, FrameStyle().withCap(Qt::FlatCap));
-    EXPECT_EQ(painter.pen().capStyle(), Qt::FlatCap);
-    EXPECT_EQ(painter.pen().joinStyle(), Qt::BevelJoin);
-
-    kv::ApplyFramePen(m_object, &painter,
-                      FrameStyle().withCap(Qt::RoundCap).withJoin(Qt::MiterJoin));
-    EXPECT_EQ(painter.pen().capStyle(), Qt::RoundCap);
-    EXPECT_EQ(painter.pen().joinStyle(), Qt::MiterJoin);
-
-    m_object.m_bPen = 0;
-    kv::ApplyFramePen(m_object, &painter, FrameStyle().withCap(Qt::RoundCap));
-    EXPECT_EQ(painter.pen().style(), Qt::NoPen);
-}
+class ShapeFrameTest : public HostTest {};
 
 enum class ClipForm { Inclusive, Polyline };
 

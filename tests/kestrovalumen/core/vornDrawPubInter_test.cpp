@@ -95,54 +95,6 @@ TEST(Int32Conversions, EachRuleAtTheEdges) {
     std::fesetround(saved);
 }
 
-TEST(Int32Words, WrapAndSaturateAtTheEdges) {
-    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
-    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
-    struct Case {
-        int32_t a, b, sum, difference, product;
-    };
-    const Case cases[] = {
-        {3, 4, 7, -1, 12},
-        {kMax, 1, kMin, kMax - 1, kMax},
-        {kMin, -1, kMax, kMin + 1, kMin},
-        {kMin, kMin, 0, 0, 0},
-        {65536, 65536, 131072, 0, 0},
-        {50000, 50000, 100000, 0, -1794967296},
-        {-1, -1, -2, 0, 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.a << ", " << c.b);
-        EXPECT_EQ(kv::Add32(c.a, c.b), c.sum);
-        EXPECT_EQ(kv::Sub32(c.a, c.b), c.difference);
-        EXPECT_EQ(kv::Mul32(c.a, c.b), c.product);
-        EXPECT_EQ(kv::Wrap32(int64_t{c.a} + c.b), c.sum);
-    }
-    struct Narrow {
-        int64_t value;
-        int32_t wrapped, saturated;
-    };
-    const Narrow narrows[] = {
-        {0, 0, 0},
-        {int64_t{kMax} + 1, kMin, kMax},
-        {int64_t{kMin} - 1, kMax, kMin},
-        {int64_t{1} << 32, 0, kMax},
-        {-(int64_t{1} << 40), 0, kMin},
-        {kMax, kMax, kMax},
-    };
-    for (const Narrow& n : narrows) {
-        EXPECT_EQ(kv::Wrap32(n.value), n.wrapped) << n.value;
-        EXPECT_EQ(kv::Saturate32(n.value), n.saturated) << n.value;
-    }
-}
-
-TEST(ColorRefToRgb, SwapsTheLowestAndThirdByte) {
-    const uint32_t cases[][2] = {
-        {0xAA112233, 0xAA332211}, {0x0000FF00, 0x0000FF00}, {0x12345678, 0x12785634}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(ColorRefToRgb(c[0]), c[1]) << std::hex << c[0];
-    }
-}
-
 TEST(ApplyLogPen, StyleWidthAndOpaqueColourFromTheRecord) {
     const Qt::PenStyle styles[] = {Qt::SolidLine,      Qt::DashLine, Qt::DotLine,  Qt::DashDotLine,
                                    Qt::DashDotDotLine, Qt::NoPen,    Qt::SolidLine};

@@ -127,54 +127,6 @@ TEST_F(RectsTest, RoundRectangleHalvesTheCornerSizesIntoRadii) {
     }
 }
 
-TEST_F(RectsTest, LineEndsOnePixelShortOnTheRightAndBottomOnly) {
-    struct Case {
-        Rect32 rect;
-        QLine drawn;
-    };
-    const Case cases[] = {
-        {{50, 10, 50, 90}, QLine(50, 10, 50, 89)}, {{10, 40, 90, 40}, QLine(10, 40, 89, 40)},
-        {{10, 10, 50, 30}, QLine(10, 10, 49, 29)}, {{90, 80, 10, 20}, QLine(90, 80, 9, 19)},
-        {{10, 80, 90, 20}, QLine(10, 80, 89, 19)}, {{5, 5, 5, 5}, QLine(5, 5, 5, 5)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.rect.left << "," << c.rect.top << "," << c.rect.right
-                                        << "," << c.rect.bottom);
-        CDrawLine line;
-        line.m_rect = c.rect;
-        penOn(line, 2);
-        const PaintRecord r = onlyDrawing(paint(line));
-        EXPECT_EQ(r.kind, PaintKind::Lines);
-        EXPECT_TRUE(r.integer);
-        EXPECT_EQ(lineOf(r), c.drawn);
-        EXPECT_EQ(line.m_rect, c.rect); // never normalised
-    }
-}
-
-TEST_F(RectsTest, LineBoundsWidenBothEndsByHalfThePenWidth) {
-    struct Case {
-        Rect32 rect;
-        int width;
-        int bPen;
-        int l, t, r, b;
-    };
-    const Case cases[] = {
-        {{90, 80, 10, 20}, 3, 1, 8, 18, 92, 82},  {{10, 20, 90, 80}, 3, 0, 8, 18, 92, 82},
-        {{10, 20, 90, 80}, 0, 1, 10, 20, 90, 80}, {{10, 20, 90, 80}, 1, 1, 9, 19, 91, 81},
-        {{50, 10, 50, 90}, 4, 1, 48, 8, 52, 92},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.width);
-        CDrawLine line;
-        line.m_rect = c.rect;
-        line.m_bPen = c.bPen;
-        line.m_logPen.widthX = c.width;
-        int l = 0, t = 0, r = 0, b = 0;
-        line.GetBoundRect(&l, &t, &r, &b);
-        EXPECT_EQ((std::vector<int>{l, t, r, b}), (std::vector<int>{c.l, c.t, c.r, c.b}));
-    }
-}
-
 TEST_F(RectsTest, ArcPointAngleCountsCounterClockwiseFromTheRight) {
     struct Case {
         int x1, y1, x2, y2, px, py;
@@ -239,18 +191,6 @@ TEST_F(RectsTest, ArcRunsCounterClockwiseFromStartToEnd) {
         expected.arcTo(c.arcRect, c.start / 16.0, c.span / 16.0);
         EXPECT_EQ(r.path, expected);
     }
-}
-
-TEST_F(RectsTest, ArcWithAnAngleOutOfRangeDrawsNothing) {
-    // Left beyond right: the horizontal semi-axis is negative and the start point, above right
-    // of the centre, comes out at -45 degrees.
-    CDrawArc arc;
-    arc.m_rect = {100, 0, 0, 100};
-    arc.m_nStartXPercent = -80;
-    arc.m_nStartYPercent = -80;
-    EXPECT_LT(ArcPointAngle(100, 0, -1, 99, 79, 19), 0);
-    EXPECT_TRUE(kestro::drawings(paint(arc)).empty());
-    EXPECT_TRUE(nothingReported());
 }
 
 } // namespace

@@ -165,19 +165,6 @@ TEST_F(SolidTest, BallSqueezesACircleOfTheLargerSideIntoItsBox) {
     }
 }
 
-TEST_F(SolidTest, BallLeavesThePainterStateAsItFoundIt) {
-    kestro::RecordingDevice device;
-    QPainter painter(&device);
-    painter.setPen(QPen(Qt::red, 3));
-    painter.setBrush(Qt::green);
-    CDrawBall3D ball;
-    ball.m_rect = Rect32{0, 0, 101, 41};
-    ball.Draw(&painter);
-    EXPECT_EQ(painter.pen(), QPen(Qt::red, 3));
-    EXPECT_EQ(painter.brush(), QBrush(Qt::green));
-    EXPECT_TRUE(painter.transform().isIdentity());
-}
-
 struct RingCase {
     const char* name;
     Rect32 rect;
@@ -320,55 +307,6 @@ TEST_F(SolidTest, PentagonColourBytesAreClampedToTheByteRange) {
         for (int i = 0; i < 5; ++i) {
             EXPECT_EQ(records[5 * k + i].state.pen.color().rgba(), expected[k]) << k;
         }
-    }
-}
-
-struct CubeCase {
-    const char* name;
-    int32_t frontLeft;
-    int32_t frontBottom;
-    std::vector<QPoint> points; // P0 .. P8
-};
-
-TEST_F(SolidTest, CubeDrawsSilhouetteFrontAndBackEdges) {
-    // (10,20,110,80) at 40%: x2 = 109, y2 = 79, d = 60 * 40 / 100 = 24, s = 36.
-    // clang-format off
-    const CubeCase cases[] = {
-        {"front top-left", 1, 0,
-         {{10, 43}, {46, 79}, {109, 79}, {73, 43}, {10, 43}, {10, 20}, {73, 20}, {109, 55}, {109, 79}}},
-        {"front top-right", 0, 0,
-         {{109, 43}, {73, 79}, {10, 79}, {46, 43}, {109, 43}, {109, 20}, {46, 20}, {10, 55}, {10, 79}}},
-        {"front bottom-left", 3, 2,
-         {{109, 20}, {45, 20}, {10, 56}, {73, 56}, {109, 20}, {109, 43}, {73, 79}, {10, 79}, {10, 56}}},
-        {"front bottom-right", 0, -1,
-         {{10, 20}, {73, 20}, {109, 56}, {46, 56}, {10, 20}, {10, 44}, {46, 79}, {109, 79}, {109, 56}}},
-    };
-    // clang-format on
-    for (const CubeCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        CDrawCube cube;
-        cube.m_rect = Rect32{10, 20, 110, 80};
-        cube.m_nPercent = 40;
-        cube.m_bFrontLeft = c.frontLeft;
-        cube.m_bFrontBottom = c.frontBottom;
-        cube.m_bPen = 1;
-        cube.m_logPen.widthX = 2;
-        cube.m_bBrush = 1;
-        cube.m_logBrush.color = 0x00FF00;
-        const PaintRecords records = drawings(paint(cube));
-        ASSERT_EQ(records.size(), 3u);
-        const std::vector<QPoint>& P = c.points;
-        EXPECT_EQ(records[0].kind, PaintKind::Polygon);
-        EXPECT_EQ(records[0].polygonMode, QPaintEngine::OddEvenMode);
-        EXPECT_EQ(pointsOf(records[0]), (std::vector<QPoint>{P[5], P[6], P[7], P[8], P[1], P[0]}));
-        EXPECT_EQ(records[1].polygonMode, QPaintEngine::PolylineMode);
-        EXPECT_EQ(pointsOf(records[1]), P);
-        EXPECT_EQ(records[2].kind, PaintKind::Lines);
-        EXPECT_EQ(lineOf(records[2]), QLine(P[3], P[6]));
-        EXPECT_EQ(records[1].state.pen.joinStyle(), Qt::BevelJoin);
-        EXPECT_EQ(records[1].state.pen.capStyle(), Qt::RoundCap);
-        EXPECT_EQ(records[2].state.pen.width(), 2);
-        EXPECT_EQ(records[0].state.brush.color().rgba(), 0xFF00FF00u);
     }
 }
 

@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFontMetricsF>
 #include <QPainter>
 
 #include <cstdlib>
@@ -213,40 +212,6 @@ TEST_F(TextObjectTest, DrawsTheBoxUnderTheText) {
     EXPECT_EQ(draw(*text).size(), 1u);
     text->SetShown(false);
     EXPECT_TRUE(draw(*text).empty());
-}
-
-TEST_F(TextObjectTest, AlignsTheTextInItsRectangle) {
-    // Rectangle (10, 20) to (110, 50) exclusive: edges 10, 110, 20, 50, centre (60, 35).
-    struct Case {
-        int alignment;
-        double left; // expected left edge of the text
-        double top;  // expected top of the line (baseline - ascent)
-    };
-    const QFontMetricsF m([] {
-        QFont font;
-        font.setPixelSize(16);
-        return font;
-    }());
-    const double width = m.horizontalAdvance("Tank 1");
-    const double height = m.ascent() + m.descent();
-    const Case cases[] = {
-        {Qt::AlignLeft | Qt::AlignTop, 10, 20},
-        {Qt::AlignRight | Qt::AlignBottom, 110 - width, 50 - height},
-        {Qt::AlignHCenter | Qt::AlignVCenter, 60 - width / 2, 35 - height / 2},
-        // Bits beyond the alignment (here Qt::TextDontPrint) do not reach Qt.
-        {Qt::AlignLeft | Qt::AlignTop | 0x4000, 10, 20},
-    };
-    for (const Case& c : cases) {
-        kestro::TextFields f = fields("Tank 1");
-        f.alignment = c.alignment;
-        const auto text = load(box(10, 20, 110, 50), f);
-        ASSERT_NE(text, nullptr);
-        const PaintRecords records = draw(*text);
-        ASSERT_EQ(records.size(), 1u) << std::hex << c.alignment;
-        const kestro::PaintRecord& item = records[0];
-        EXPECT_NEAR(item.position.x(), c.left, 1.0) << std::hex << c.alignment;
-        EXPECT_NEAR(item.position.y() - m.ascent(), c.top, 1.0) << std::hex << c.alignment;
-    }
 }
 
 } // namespace
