@@ -152,45 +152,4 @@ TEST_F(RectsTest, ArcPointAngleCountsCounterClockwiseFromTheRight) {
     }
 }
 
-TEST_F(RectsTest, ArcRunsCounterClockwiseFromStartToEnd) {
-    struct Case {
-        const char* name;
-        Rect32 rect;
-        int penWidth; // -1: line off
-        int startX, startY, endX, endY;
-        QRectF arcRect;
-        int start, span; // 1/16 degree
-    };
-    const Case cases[] = {
-        // Start (99, 49) at 0 degrees, end (49, 0) at 90.
-        {"quarter", {0, 0, 100, 100}, -1, 0, -50, 49, 0, QRectF(0, 0, 100, 100), 0, 1440},
-        // Start (-1, 49) at 180 after the end at 90: the span goes round through 0.
-        {"wrapping", {0, 0, 100, 100}, -1, -100, -50, 49, 0, QRectF(0, 0, 100, 100), 2880, 4320},
-        {"same angle", {0, 0, 100, 100}, -1, 0, -50, 99, 49, QRectF(0, 0, 100, 100), 0, 5760},
-        // The constants make 45 degrees a hair short of it, and the start truncates to 719.
-        {"diagonal", {0, 0, 100, 100}, -1, 0, -100, 49, 0, QRectF(0, 0, 100, 100), 719, 720},
-        // Inset 1 and 2: corners (1, 1)-(101, 101); -50 * 101 / 100 truncates to -50, which puts
-        // the start on the axis at (101, 51).
-        {"pen inset", {0, 0, 104, 104}, 3, 0, -50, 50, 0, QRectF(1, 1, 101, 101), 0, 1440},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        CDrawArc arc;
-        arc.m_rect = c.rect;
-        if (c.penWidth >= 0) {
-            penOn(arc, c.penWidth);
-        }
-        arc.m_nStartXPercent = c.startX;
-        arc.m_nStartYPercent = c.startY;
-        arc.m_nEndXPercent = c.endX;
-        arc.m_nEndYPercent = c.endY;
-        const PaintRecord r = onlyDrawing(paint(arc));
-        ASSERT_EQ(r.kind, PaintKind::Path);
-        QPainterPath expected;
-        expected.arcMoveTo(c.arcRect, c.start / 16.0);
-        expected.arcTo(c.arcRect, c.start / 16.0, c.span / 16.0);
-        EXPECT_EQ(r.path, expected);
-    }
-}
-
 } // namespace

@@ -10,6 +10,7 @@
 #include "runtime/stream/shaperecords.h"
 #include "runtime/stream/writer.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/shapepainttest.h"
 
 #include <gtest/gtest.h>
 
@@ -31,30 +32,6 @@ namespace {
 std::string pluginPath() {
     const char* dir = std::getenv("KV_BINARY_DIR");
     return std::string(dir ? dir : "") + "/lib/libkestrotext.so";
-}
-
-TEST(TextPlugin, RegistersItsOneClassAndWithdrawsIt) {
-    ClassRegistry& registry = ClassRegistry::instance();
-    {
-        kestro::PluginSet plugins;
-        std::string error;
-        ASSERT_TRUE(plugins.loadFile(pluginPath(), &error)) << error;
-        const kestro::LoadedPlugin& plugin = plugins.plugins().front();
-        EXPECT_EQ(plugin.identifier, "vorn_kestrotext");
-        EXPECT_EQ(plugin.initResult, 1);
-        ASSERT_EQ(plugin.classes.size(), 1u);
-        EXPECT_EQ(plugin.classes[0]->class_name(), "CDrawText");
-        EXPECT_EQ(plugin.classes[0]->class_id(), kDrawText);
-        EXPECT_EQ(registry.byNumber(kDrawText), plugin.classes[0]);
-
-        std::unique_ptr<rtti::object_c> object(registry.create("CDrawText"));
-        ASSERT_NE(object, nullptr);
-        EXPECT_TRUE(object->is_kind_of(plugin.classes[0]));
-        EXPECT_TRUE(object->is_kind_of(draw_object_c::static_clazz()));
-        const auto* text = static_cast<CDrawObj*>(static_cast<draw_object_c*>(object.get()));
-        EXPECT_EQ(text->GetObjType(), 2);
-    }
-    EXPECT_EQ(registry.byNumber(kDrawText), nullptr);
 }
 
 //! The plug-in loaded once for the suite; each test builds text objects from records.
@@ -83,15 +60,6 @@ protected:
         return text;
     }
 
-    static kestro::ObjectRecord box(int left, int top, int right, int bottom) {
-        kestro::ObjectRecord record;
-        record.left = left;
-        record.top = top;
-        record.right = right;
-        record.bottom = bottom;
-        return record;
-    }
-
     static kestro::TextFields fields(const std::string& text, uint32_t color = 0x000000) {
         kestro::TextFields f;
         f.text = text;
@@ -99,22 +67,6 @@ protected:
         f.alignment = Qt::AlignLeft | Qt::AlignTop;
         f.color = color;
         return f;
-    }
-
-    static PaintRecords draw(CDrawObj& object) {
-        kestro::RecordingDevice device;
-        QPainter painter(&device);
-        object.Draw(&painter);
-        painter.end();
-        return device.drawings();
-    }
-
-    static QString textOf(const PaintRecords& records) {
-        QString text;
-        for (const kestro::PaintRecord& r : kestro::ofKind(records, PaintKind::Text)) {
-            text += r.text;
-        }
-        return text;
     }
 
     static inline std::unique_ptr<kestro::PluginSet> s_plugins;
@@ -128,7 +80,7 @@ TEST_F(TextObjectTest, LoadsItsFieldsAfterTheCommonRecord) {
     f.alignment = Qt::AlignRight | Qt::AlignBottom;
     f.color = 0x123456;
     f.bold = 1;
-    const auto text = load(box(10, 20, 110, 50), f);
+    const auto text = load(shapetest::objectOn(10, 20, 110, 50), f);
     ASSERT_NE(text, nullptr);
     std::string shown;
     text->GetText(shown);
@@ -136,14 +88,16 @@ TEST_F(TextObjectTest, LoadsItsFieldsAfterTheCommonRecord) {
     EXPECT_EQ(text->m_crText, 0x123456u);
 
     // Qt may draw the text in pieces, one per font; each piece in the loaded font and colour.
-    const PaintRecords records = draw(*text);
-    EXPECT_EQ(textOf(records), QString::fromUtf8("液位 Tank"));
+    const PaintRecords records = kestro::drawings(shapetest::paint(*text));
+    QString drawn;
     for (const kestro::PaintRecord& r : records) {
         ASSERT_EQ(r.kind, PaintKind::Text);
+        drawn += r.text;
         EXPECT_EQ(r.font.pixelSize(), 18);
         EXPECT_TRUE(r.font.bold());
         EXPECT_EQ(r.state.pen.color(), QColor(0x12, 0x34, 0x56));
     }
+    EXPECT_EQ(drawn, QString::fromUtf8("液位 Tank"));
 
     text->SetText("Pump 2");
     text->GetText(shown);
@@ -151,7 +105,7 @@ TEST_F(TextObjectTest, LoadsItsFieldsAfterTheCommonRecord) {
 }
 
 TEST_F(TextObjectTest, RefusesDamagedRecords) {
-    const std::string whole = kestro::encodeObject(box(0, 0, 10, 10));
+    const std::string whole = kestro::encodeObject(shapetest::objectOn(0, 0, 10, 10));
     const std::string extra = kestro::encodeFields(fields("abc"));
     auto fresh = [] {
         return std::unique_ptr<CDrawObj>(static_cast<CDrawObj*>(
@@ -187,7 +141,7 @@ TEST_F(TextObjectTest, RefusesDamagedRecords) {
 }
 
 TEST_F(TextObjectTest, DrawsTheBoxUnderTheText) {
-    kestro::ObjectRecord record = box(10, 20, 110, 50);
+    kestro::ObjectRecord record = shapetest::objectOn(10, 20, 110, 50);
     record.pen = 1;
     record.penWidthX = 1;
     record.penColor = 0x0000FF;
@@ -196,7 +150,7 @@ TEST_F(TextObjectTest, DrawsTheBoxUnderTheText) {
     const auto text = load(record, fields("Tank 1", 0xFF0000));
     ASSERT_NE(text, nullptr);
 
-    const PaintRecords records = draw(*text);
+    const PaintRecords records = kestro::drawings(shapetest::paint(*text));
     ASSERT_EQ(records.size(), 2u);
     // The box as a rectangle draws it: inside the one-pixel pen, (10, 20) to (108, 48).
     EXPECT_EQ(records[0].kind, PaintKind::Rects);
@@ -209,9 +163,9 @@ TEST_F(TextObjectTest, DrawsTheBoxUnderTheText) {
 
     // Without outline and fill only the text is drawn; hidden, nothing.
     text->m_bPen = text->m_bBrush = 0;
-    EXPECT_EQ(draw(*text).size(), 1u);
+    EXPECT_EQ(kestro::drawings(shapetest::paint(*text)).size(), 1u);
     text->SetShown(false);
-    EXPECT_TRUE(draw(*text).empty());
+    EXPECT_TRUE(kestro::drawings(shapetest::paint(*text)).empty());
 }
 
 } // namespace
