@@ -85,7 +85,6 @@ const ChangeCase kChanges[] = {
 };
 // clang-format on
 
-//! A new object with the case's first fields, and the change applied when asked.
 std::unique_ptr<CDrawObj> built(const ChangeCase& c, bool changed) {
     std::unique_ptr<CDrawObj> object(c.make());
     Outlined(object.get(), c.rect, c.penWidth);

@@ -20,7 +20,6 @@ using namespace streamtest;
 
 namespace {
 
-// The record up to and including the name and the two values, written item by item.
 struct Head {
     uint8_t version = 10;
     uint32_t wordA = 0, wordB = 0;

@@ -1,4 +1,4 @@
-// The frame as each shape class uses it: clip, hiding, and its report codes.
+// The frame as each shape class uses it: its clip and its report codes.
 #include "kestrovalumen/core/shapeframe.h"
 #include "kestrovalumen/shapes/pipes.h"
 #include "kestrovalumen/shapes/polygons.h"

@@ -273,7 +273,6 @@ TEST_F(PipeTest, BalloonTailOnEverySideAndEnd) {
     }
 }
 
-//! Draws nothing, but still sets and resets the clip.
 void expectNothingDrawn(CDrawObj& object) {
     object.m_rect = Rect32{0, 0, 100, 100};
     clipTo(object, 0, 0, 50, 50);

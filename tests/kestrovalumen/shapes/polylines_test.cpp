@@ -14,7 +14,6 @@ using kestro::PaintRecords;
 using kestro::StreamWriter;
 using namespace shapetest;
 
-//! Two 16-bit words (and the closed flag for a polyline), then the vertices.
 std::string extra(std::vector<uint16_t> words, const std::vector<QPoint>& points) {
     StreamWriter out;
     for (uint16_t word : words) {
@@ -33,8 +32,6 @@ std::string guanExtra(uint16_t width, uint16_t count, const std::vector<QPoint>&
     return extra({width, count}, points);
 }
 
-//! Places the object's rectangle by a conversion from 1/10000 units of (0,0)-(w,h) to the
-//! rectangle given, which computes the ratios the first time.
 void placeAbsolute(CDrawPoly& poly, int left, int top, int right, int bottom) {
     // 1/10000 units of a 10000 by 10000 reference are the coordinates themselves.
     poly.m_rect = Rect32{left, top, right, bottom};
@@ -104,7 +101,6 @@ TEST_F(PolylineTest, GuanRunMinusOneReplacesTheRatiosFromThePath) {
     EXPECT_EQ(guan.m_vecRatioY, (std::vector<double>{0.0, 0.0})); // both, not each axis
 }
 
-//! An animation that counts its runs and asks for a repaint.
 class CountingAnimation : public CAniObj {
 public:
     explicit CountingAnimation(std::vector<int>* events) : m_events(events) {}
@@ -185,7 +181,6 @@ TEST_F(PolylineTest, FewerThanTwoVerticesAreLoggedWithoutAMonitorReport) {
     }
 }
 
-//! A band loaded on the rectangle with its path and ratios computed by Run(-1).
 void loadedGuan(CDrawGuan& guan, int width, const std::vector<QPoint>& path, Rect32 rect) {
     kestro::ObjectRecord record = objectOn(rect.left, rect.top, rect.right, rect.bottom);
     record.brush = 1;

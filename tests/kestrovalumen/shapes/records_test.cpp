@@ -69,14 +69,9 @@ std::vector<RecordRow> rows() {
         // Classes without fields of their own (rectangle, ellipse, line, diamond, seal, planes)
         // load the common record alone.
         {"CDrawRect", make<CDrawRect>, "", none, {}},
-        {"CDrawRoundRect", make<CDrawRoundRect>, i32s({21, -10}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawRoundRect&>(o); return Values{s.m_nCornerWidth, s.m_nCornerHeight}; },
-         {21, -10}},
+        {"CDrawRoundRect", make<CDrawRoundRect>, i32s({21, -10}), [](CDrawObj& o) { auto& s = static_cast<CDrawRoundRect&>(o); return Values{s.m_nCornerWidth, s.m_nCornerHeight}; }, {21, -10}},
         // The end pair comes first.
-        {"CDrawArc", make<CDrawArc>, i32s({1, 2, 3, 4}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawArc&>(o);
-             return Values{s.m_nEndXPercent, s.m_nEndYPercent, s.m_nStartXPercent, s.m_nStartYPercent}; },
-         {1, 2, 3, 4}},
+        {"CDrawArc", make<CDrawArc>, i32s({1, 2, 3, 4}), [](CDrawObj& o) { auto& s = static_cast<CDrawArc&>(o); return Values{s.m_nEndXPercent, s.m_nEndYPercent, s.m_nStartXPercent, s.m_nStartYPercent}; }, {1, 2, 3, 4}},
         {"CDrawParallelogram", make<CDrawParallelogram>, kTwo, percentDirection<CDrawParallelogram>, {-7, 3}},
         {"CDrawTrapezoid", make<CDrawTrapezoid>, kTwo, percentDirection<CDrawTrapezoid>, {-7, 3}},
         {"CDrawOctagon", make<CDrawOctagon>, kOne, percent<CDrawOctagon>, {-7}},
@@ -90,44 +85,20 @@ std::vector<RecordRow> rows() {
         {"CDrawArrow2", make<CDrawArrow2>, kTwo, percentDirection<CDrawArrow2>, {-7, 3}},
         {"CDrawArrow3", make<CDrawArrow3>, kOne, direction<CDrawArrow3>, {-7}},
         {"CDrawPentagon3D", make<CDrawPentagon3D>, kTwo, percentDirection<CDrawPentagon3D>, {-7, 3}},
-        {"CDrawHalfBox", make<CDrawHalfBox>, i32s({-19, -8, 3, 14}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawHalfBox&>(o);
-             return Values{s.m_nCornerWidth, s.m_nCornerHeight, s.m_bVerticalSplit, s.m_bOtherHalf}; },
-         {-19, -8, 3, 14}},
-        {"CDrawBall3D", make<CDrawBall3D>, i32s({-19, -8}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawBall3D&>(o); return Values{s.m_nBallReserved1, s.m_nBallReserved2}; },
-         {-19, -8}},
-        {"CDrawCircle3D", make<CDrawCircle3D>, i32s({-19, -8}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawCircle3D&>(o); return Values{s.m_nRingWidth, s.m_nCircleReserved}; },
-         {-19, -8}},
-        {"CDrawCube", make<CDrawCube>, i32s({-19, -8, 3}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawCube&>(o); return Values{s.m_nPercent, s.m_bFrontLeft, s.m_bFrontBottom}; },
-         {-19, -8, 3}},
+        {"CDrawHalfBox", make<CDrawHalfBox>, i32s({-19, -8, 3, 14}), [](CDrawObj& o) { auto& s = static_cast<CDrawHalfBox&>(o); return Values{s.m_nCornerWidth, s.m_nCornerHeight, s.m_bVerticalSplit, s.m_bOtherHalf}; }, {-19, -8, 3, 14}},
+        {"CDrawBall3D", make<CDrawBall3D>, i32s({-19, -8}), [](CDrawObj& o) { auto& s = static_cast<CDrawBall3D&>(o); return Values{s.m_nBallReserved1, s.m_nBallReserved2}; }, {-19, -8}},
+        {"CDrawCircle3D", make<CDrawCircle3D>, i32s({-19, -8}), [](CDrawObj& o) { auto& s = static_cast<CDrawCircle3D&>(o); return Values{s.m_nRingWidth, s.m_nCircleReserved}; }, {-19, -8}},
+        {"CDrawCube", make<CDrawCube>, i32s({-19, -8, 3}), [](CDrawObj& o) { auto& s = static_cast<CDrawCube&>(o); return Values{s.m_nPercent, s.m_bFrontLeft, s.m_bFrontBottom}; }, {-19, -8, 3}},
         {"CDrawPipe1", make<CDrawPipe1>, kOne, horizontal<CDrawPipe1>, {-7}},
         {"CDrawPipe2", make<CDrawPipe2>, kOne, horizontal<CDrawPipe2>, {-7}},
         // A two-byte type, zero-extended; the design rectangle is the loaded one.
-        {"CDrawPipe3", make<CDrawPipe3>, StreamWriter().u16(0xFFFE).i32(12).i32(34).take(),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawPipe3&>(o);
-             return Values{s.m_nElbowType, s.m_nHorzThick, s.m_nVertThick, s.m_rcDesign.left, s.m_rcDesign.bottom, s.m_bFirstAbsolute}; },
-         {0xFFFE, 12, 34, 1, 4, 1}},
+        {"CDrawPipe3", make<CDrawPipe3>, StreamWriter().u16(0xFFFE).i32(12).i32(34).take(), [](CDrawObj& o) { auto& s = static_cast<CDrawPipe3&>(o); return Values{s.m_nElbowType, s.m_nHorzThick, s.m_nVertThick, s.m_rcDesign.left, s.m_rcDesign.bottom, s.m_bFirstAbsolute}; }, {0xFFFE, 12, 34, 1, 4, 1}},
         // Side, at-end flag, position.
-        {"CDrawBalloon", make<CDrawBalloon>, i32s({3, 1, 150}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawBalloon&>(o); return Values{s.m_nTailSide, s.m_bTailAtEnd, s.m_nTailPos}; },
-         {3, 1, 150}},
+        {"CDrawBalloon", make<CDrawBalloon>, i32s({3, 1, 150}), [](CDrawObj& o) { auto& s = static_cast<CDrawBalloon&>(o); return Values{s.m_nTailSide, s.m_bTailAtEnd, s.m_nTailPos}; }, {3, 1, 150}},
         // Count, reserved (zero-extended), closed flag, the vertices; the ratios wait for a placement.
-        {"CDrawPoly", make<CDrawPoly>, StreamWriter().u16(3).u16(0xBEEF).u16(1).take() + vertices,
-         [](CDrawObj& o) { auto& s = static_cast<CDrawPoly&>(o);
-             Values v{s.m_nPointCount, s.m_nPolyReserved, s.m_bClosed, s.m_bRatioPending, static_cast<int64_t>(s.m_vecRatioX.size())};
-             for (const QPoint& p : s.m_vecPoints) { v.push_back(p.x()); v.push_back(p.y()); }
-             return v; },
-         {3, 0xBEEF, 1, 1, 0, 0, 0, 50, -100, 100, 7}},
+        {"CDrawPoly", make<CDrawPoly>, StreamWriter().u16(3).u16(0xBEEF).u16(1).take() + vertices, [](CDrawObj& o) { auto& s = static_cast<CDrawPoly&>(o); Values v{s.m_nPointCount, s.m_nPolyReserved, s.m_bClosed, s.m_bRatioPending, static_cast<int64_t>(s.m_vecRatioX.size())}; for (const QPoint& p : s.m_vecPoints) { v.push_back(p.x()); v.push_back(p.y()); } return v; }, {3, 0xBEEF, 1, 1, 0, 0, 0, 50, -100, 100, 7}},
         // Band width, count, the path; the outline buffer has two vertices per path vertex.
-        {"CDrawGuan", make<CDrawGuan>, StreamWriter().u16(9).u16(3).take() + path,
-         [](CDrawObj& o) { auto& s = static_cast<CDrawGuan&>(o);
-             Values v{s.m_nPipeWidth, s.m_nPointCount, static_cast<int64_t>(s.m_vecPoints.size()), s.m_bClosed};
-             for (const QPoint& p : s.m_vecCenter) { v.push_back(p.x()); v.push_back(p.y()); }
-             return v; },
-         {9, 3, 6, 0, 10, 10, 60, 10, 60, 40}},
+        {"CDrawGuan", make<CDrawGuan>, StreamWriter().u16(9).u16(3).take() + path, [](CDrawObj& o) { auto& s = static_cast<CDrawGuan&>(o); Values v{s.m_nPipeWidth, s.m_nPointCount, static_cast<int64_t>(s.m_vecPoints.size()), s.m_bClosed}; for (const QPoint& p : s.m_vecCenter) { v.push_back(p.x()); v.push_back(p.y()); } return v; }, {9, 3, 6, 0, 10, 10, 60, 10, 60, 40}},
     };
     // clang-format on
 }

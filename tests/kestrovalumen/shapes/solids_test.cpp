@@ -245,7 +245,6 @@ struct PentagonCase {
     int32_t direction;
     Rect32 rect;
     int32_t percent;
-    //! The outline drawn at step k.
     std::function<std::vector<QPoint>(int)> outline;
 };
 

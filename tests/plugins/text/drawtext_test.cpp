@@ -1,5 +1,4 @@
-// The text plug-in as the host meets it: loaded by dlopen, created through the registry, loaded
-// from a record and drawn.
+// The text plug-in as the host meets it: loaded by dlopen, made by the registry, loaded, drawn.
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/host/utils.h"
 #include "runtime/host/logger.h"
@@ -34,7 +33,6 @@ std::string pluginPath() {
     return std::string(dir ? dir : "") + "/lib/libkestrotext.so";
 }
 
-//! The plug-in loaded once for the suite; each test builds text objects from records.
 class TextObjectTest : public HostTest {
 protected:
     static void SetUpTestSuite() {
@@ -49,7 +47,6 @@ protected:
         ASSERT_TRUE(s_error.empty()) << s_error;
     }
 
-    //! A text object of the registered class, loaded from the common record and the fields.
     std::unique_ptr<CDrawObj> load(kestro::ObjectRecord record, const kestro::TextFields& fields) {
         record.extra = kestro::encodeFields(fields);
         const std::string bytes = kestro::encodeObject(record);
@@ -116,7 +113,6 @@ TEST_F(TextObjectTest, RefusesDamagedRecords) {
         return fresh()->deserialize(&buffer);
     };
 
-    // Common record cut short: the class's own report.
     EXPECT_FALSE(loads(whole.substr(0, whole.size() - 1)));
     ASSERT_EQ(HostLog::instance().monitor().size(), 1u);
     EXPECT_EQ(HostLog::instance().monitor()[0].code, 301);
@@ -161,7 +157,6 @@ TEST_F(TextObjectTest, DrawsTheBoxUnderTheText) {
     EXPECT_EQ(records[1].text, "Tank 1");
     EXPECT_EQ(records[1].state.pen.color(), QColor(0xFF, 0x00, 0x00));
 
-    // Without outline and fill only the text is drawn; hidden, nothing.
     text->m_bPen = text->m_bBrush = 0;
     EXPECT_EQ(kestro::drawings(shapetest::paint(*text)).size(), 1u);
     text->SetShown(false);
