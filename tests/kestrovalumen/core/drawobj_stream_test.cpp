@@ -5,12 +5,9 @@
 #include "runtime/stream/writer.h"
 #include "tests/support/allocations.h"
 #include "tests/support/hostfixture.h"
-#include "tests/support/obarray.h"
 #include "tests/support/printers.h"
 #include "tests/support/reports.h"
 #include "tests/support/streamtestutil.h"
-
-#include <new>
 
 using kestro::HostLog;
 using kestro::StreamWriter;

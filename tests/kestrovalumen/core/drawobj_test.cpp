@@ -10,9 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace {
 
 using kestro::HostLog;

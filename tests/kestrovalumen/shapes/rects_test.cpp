@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
-
 namespace {
 
 using kestro::PaintKind;

@@ -3,13 +3,11 @@
 #include "tests/support/hostfixture.h"
 #include "tests/support/shapepainttest.h"
 
-#include <QLinearGradient>
 #include <QRadialGradient>
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 
 namespace {
 

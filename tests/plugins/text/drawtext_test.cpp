@@ -3,17 +3,13 @@
 #include "kestrovalumen/host/utils.h"
 #include "runtime/host/logger.h"
 #include "runtime/host/registry.h"
-#include "runtime/paint/recordingdevice.h"
 #include "runtime/project/textfields.h"
 #include "runtime/session/pluginloader.h"
 #include "runtime/stream/shaperecords.h"
-#include "runtime/stream/writer.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/shapepainttest.h"
 
 #include <gtest/gtest.h>
-
-#include <QPainter>
 
 #include <cstdlib>
 #include <memory>
