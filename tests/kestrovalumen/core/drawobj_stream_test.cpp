@@ -64,6 +64,8 @@ protected:
 };
 
 TEST_F(ObjectStream, ReadsEveryRow) {
+    // Version, two words, log key, rectangle, pen flag, style, widths, colour, brush flag, style,
+    // colour, hatch, attribute word, name, the two values.
     Head h{7, 0x00010100, 0x00020000, "log.key", {-5, 20, 110, 70}, 1,          1, 3, 9, 0xFF, 0xFF,
            2, 0x00336699, 5,          0xFFFF,    "Tank 1",          0xCAFEBABE, 7};
     StreamWriter out = writeHead(h);

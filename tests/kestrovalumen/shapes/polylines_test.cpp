@@ -1,4 +1,4 @@
-// Polylines and bands: vertex lists, ratios, placement, drawing and bounds.
+// Polylines and bands: vertex lists, ratios, placement and drawing.
 #include "kestrovalumen/animation/aniobj.h"
 #include "kestrovalumen/shapes/polylines.h"
 #include "tests/support/hostfixture.h"

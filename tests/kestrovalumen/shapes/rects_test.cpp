@@ -1,4 +1,4 @@
-// Rectangles, ellipses, rounded rectangles, lines and arcs: the pen inset and the arc angles.
+// Rectangles, ellipses, rounded rectangles and arcs: the pen inset and the arc angles.
 #include "kestrovalumen/shapes/rects.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/shapepainttest.h"

@@ -1,4 +1,4 @@
-// Shaded solids: the frame steps and the geometry of each class.
+// Shaded solids: the geometry and shading of each class.
 #include "kestrovalumen/shapes/solids.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/shapepainttest.h"
