@@ -1,5 +1,4 @@
-// Shapes keep what they built for a draw (paths, gradients, pens, brushes) for the next one: a
-// draw after any change must paint what a new object with the final fields paints.
+// Shapes keep what they built for the next draw: after any change it paints what a new object does.
 #include "kestrovalumen/core/drawcache.h"
 #include "kestrovalumen/shapes/pipes.h"
 #include "kestrovalumen/shapes/polygons.h"
@@ -10,9 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
-#include <limits>
 #include <memory>
 
 namespace {
@@ -88,7 +85,6 @@ const ChangeCase kChanges[] = {
 };
 // clang-format on
 
-//! A new object with the case's first fields, and the change applied when asked.
 std::unique_ptr<CDrawObj> built(const ChangeCase& c, bool changed) {
     std::unique_ptr<CDrawObj> object(c.make());
     Outlined(object.get(), c.rect, c.penWidth);
@@ -113,26 +109,6 @@ TEST_F(DrawCacheTest, DrawAfterAChangePaintsWhatANewObjectPaints) {
     }
 }
 
-TEST_F(DrawCacheTest, ManyPensInTurnEachDrawTheirOwn) {
-    // More pens than the frame keeps: every draw still gets its own colour and width.
-    std::vector<std::unique_ptr<CDrawRect>> rects;
-    for (int i = 0; i < 40; ++i) {
-        auto rect = std::make_unique<CDrawRect>();
-        Outlined(rect.get(), {0, 0, 50, 50}, 1 + i % 5);
-        rect->m_logPen.color = static_cast<uint32_t>(0x010203 * (i + 1));
-        rects.push_back(std::move(rect));
-    }
-    for (int round = 0; round < 2; ++round) {
-        for (int i = 0; i < 40; ++i) {
-            const PaintRecords records = drawings(paint(*rects[i]));
-            ASSERT_EQ(records.size(), 1u);
-            const uint32_t stored = static_cast<uint32_t>(0x010203 * (i + 1));
-            EXPECT_EQ(records[0].state.pen.color().rgb(), 0xFF000000u | stored) << i;
-            EXPECT_EQ(records[0].state.pen.width(), 1 + i % 5) << i;
-        }
-    }
-}
-
 TEST_F(DrawCacheTest, ShapesSharingAPenKeepTheirOwnCapAndJoin) {
     const struct {
         std::function<CDrawObj*()> make;
@@ -150,22 +126,6 @@ TEST_F(DrawCacheTest, ShapesSharingAPenKeepTheirOwnCapAndJoin) {
         EXPECT_EQ(pen.capStyle(), shape.cap);
         EXPECT_EQ(pen.joinStyle(), shape.join);
     }
-}
-
-TEST_F(DrawCacheTest, KeysCompareBitForBit) {
-    kv::DrawCache<int, 1> cache;
-    int builds = 0;
-    const auto build = [&builds] { return ++builds; };
-    EXPECT_EQ(cache.Get({1.0}, build), 1);
-    EXPECT_EQ(cache.Get({1.0}, build), 1);
-    EXPECT_EQ(cache.Get({2.0}, build), 2);
-    // 0.0 and -0.0 compare equal as numbers but are different inputs.
-    EXPECT_EQ(cache.Get({0.0}, build), 3);
-    EXPECT_EQ(cache.Get({-0.0}, build), 4);
-    // The same NaN is the same input, although it never equals itself as a number.
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(cache.Get({nan}, build), 5);
-    EXPECT_EQ(cache.Get({nan}, build), 5);
 }
 
 } // namespace

@@ -33,14 +33,9 @@ TEST_F(PropertyTest, GetNumbers) {
         int showState;
         int32_t value;
     };
-    const Case cases[] = {
-        {1, 11, 10}, // left
-        {2, 11, 20}, // top
-        {3, 11, 21}, // width: right - left
-        {4, 11, 21}, // height
-        {5, 11, 0},  // reserved
-        {6, 11, 1},  {6, 10, 0}, {6, 1, 1}, {6, 20, 0}, {6, 7, 1},
-    };
+    // Left, top, width, height, reserved, then the units digit of the show state.
+    const Case cases[] = {{1, 11, 10}, {2, 11, 20}, {3, 11, 21}, {4, 11, 21}, {5, 11, 0},
+                          {6, 11, 1},  {6, 10, 0},  {6, 1, 1},   {6, 20, 0},  {6, 7, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE("id " + std::to_string(c.id) + " state " + std::to_string(c.showState));
         obj.m_nShowState = c.showState;
@@ -83,30 +78,23 @@ struct SetCase {
 const SetCase kSetCases[] = {
     {"x int", 1, kInt, 100, 0, 11, true, {100, 20, 121, 41}, 11},
     {"x 5.7 truncates", 1, kFloat, 0, 5.7, 11, true, {5, 20, 26, 41}, 11},
-    {"x -0.5 truncates to 0", 1, kFloat, 0, -0.5, 11, true, {0, 20, 21, 41}, 11},
     {"x -2.9 truncates to -2", 1, kFloat, 0, -2.9, 11, true, {-2, 20, 19, 41}, 11},
     {"y int", 2, kInt, -5, 0, 11, true, {10, -5, 31, 16}, 11},
-    {"y float", 2, kFloat, 0, 2.9, 11, true, {10, 2, 31, 23}, 11},
     {"width 50", 3, kInt, 50, 0, 11, true, {10, 20, 60, 41}, 11},
     {"width 0", 3, kInt, 0, 0, 11, true, {10, 20, 10, 41}, 11},
     {"width -1 ignored", 3, kInt, -1, 0, 11, true, {10, 20, 31, 41}, 11},
-    {"width 2.9", 3, kFloat, 0, 2.9, 11, true, {10, 20, 12, 41}, 11},
     {"height 7", 4, kInt, 7, 0, 11, true, {10, 20, 31, 27}, 11},
     {"height -3 ignored", 4, kInt, -3, 0, 11, true, {10, 20, 31, 41}, 11},
     {"height -0.5 is 0", 4, kFloat, 0, -0.5, 11, true, {10, 20, 31, 20}, 11},
     {"visible 0.4 hides", 6, kFloat, 0, 0.4, 11, true, {10, 20, 31, 41}, 10},
-    {"visible 1.0 shows", 6, kFloat, 0, 1.0, 10, true, {10, 20, 31, 41}, 11},
     {"visible 5 shows", 6, kInt, 5, 0, 20, true, {10, 20, 31, 41}, 21},
     {"visible 0 keeps tens", 6, kInt, 0, 0, 21, true, {10, 20, 31, 41}, 20},
     {"visible -1 shows", 6, kInt, -1, 0, 0, true, {10, 20, 31, 41}, 1},
     {"name ignored", 0, kString, 0, 0, 11, true, {10, 20, 31, 41}, 11},
-    {"name with int ignored", 0, kInt, 3, 0, 11, true, {10, 20, 31, 41}, 11},
     {"reserved ignored", 5, kInt, 9, 0, 11, true, {10, 20, 31, 41}, 11},
-    {"reserved without type", 5, 0, 9, 0, 11, true, {10, 20, 31, 41}, 11},
     {"x from a string", 1, kString, 100, 100, 11, false, {10, 20, 31, 41}, 11},
     {"width without type", 3, 0, 100, 100, 11, false, {10, 20, 31, 41}, 11},
     {"visible from a string", 6, kString, 0, 0, 11, false, {10, 20, 31, 41}, 11},
-    {"visible of type 4", 6, 4, 0, 0, 11, false, {10, 20, 31, 41}, 11},
 };
 
 TEST_F(PropertyTest, Set) {
@@ -144,7 +132,6 @@ TEST_F(PropertyTest, UnknownIdsAreLoggedNotMonitored) {
         {false, 7, "SvrGetProp", 407, "7,此属性不是构件的公共属性"},
         {false, 0xFFFFFFFF, "SvrGetProp", 407, "4294967295,此属性不是构件的公共属性"},
         {true, 7, "SvrSetProp", 314, "7,此属性不是构件的公共属性"},
-        {true, 12, "SvrSetProp", 314, "12,此属性不是构件的公共属性"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -1,27 +1,28 @@
-// Shared arithmetic and the pen and brush mapping.
-#include "kestrovalumen/core/arith.h"
+// Shared arithmetic, the pen and brush mapping, and the bevelled frame of the planes.
 #include "kestrovalumen/core/vornDrawPubInter.h"
 #include "runtime/host/logger.h"
+#include "runtime/paint/recordingdevice.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/reports.h"
 
 #include <QBrush>
 #include <QColor>
+#include <QPainter>
 #include <QPen>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cfenv>
-#include <limits>
+#include <vector>
 
 namespace {
 
 using kestro::HostLog;
+using kestro::PaintKind;
 
 class PubInterTest : public HostTest {};
 
-TEST_F(PubInterTest, MulDivRoundsHalfAwayFromZero) {
+TEST_F(PubInterTest, MulDivRoundsHalfAwayFromZeroAndLogsAZeroDivisor) {
     struct Case {
         int a, b, c, expected;
     };
@@ -40,130 +41,24 @@ TEST_F(PubInterTest, MulDivRoundsHalfAwayFromZero) {
         EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.expected) << c.a << " * " << c.b << " / " << c.c;
     }
     EXPECT_TRUE(HostLog::instance().logs().empty());
+    EXPECT_EQ(MulDiv(-5, 100, 0), -1); // a zero divisor is logged, not monitored
+    EXPECT_TRUE(HostLog::instance().monitor().empty());
+    kvtest::expectLog(
+        {"MulDiv", "vornDrawPubInter", 52, 2, "DrawObj", "height = 0", "height = %d", 4});
 }
 
-TEST_F(PubInterTest, MulDivByZeroLogsAndGivesMinusOne) {
-    struct Case {
-        int a, b;
-    };
-    for (const Case& c : {Case{7, 3}, Case{0, 0}, Case{-5, 100}}) {
-        HostLog::instance().clear();
-        EXPECT_EQ(MulDiv(c.a, c.b, 0), -1);
-        EXPECT_TRUE(HostLog::instance().monitor().empty());
-        kvtest::expectLog(
-            {"MulDiv", "vornDrawPubInter", 52, 2, "DrawObj", "height = 0", "height = %d", 4});
-    }
-}
-
-// Every double-to-int32 rule at the edges, in every rounding mode: each column is one rule.
-TEST(Int32Conversions, EachRuleAtTheEdges) {
-    struct Case {
-        double value;
-        int32_t truncSaturate, truncOrMin, roundHalfAwayOrMin, roundSaturate;
-    };
-    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
-    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
-    constexpr double kInf = std::numeric_limits<double>::infinity();
-    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-    // clang-format off
-    const Case cases[] = {
-        {0.0, 0, 0, 0, 0}, {0.7, 0, 0, 1, 1}, {-0.7, 0, 0, -1, -1}, {0.5, 0, 0, 1, 1},
-        {-0.5, 0, 0, -1, -1}, {2.9999, 2, 2, 3, 3}, {-2.5, -2, -2, -3, -3}, {-3.5, -3, -3, -4, -4},
-        {2147483646.9, 2147483646, 2147483646, kMax, kMax}, {2147483647.0, kMax, kMax, kMax, kMax},
-        {2147483647.5, kMax, kMax, kMin, kMax}, {2147483648.0, kMax, kMin, kMin, kMax},
-        {-2147483648.0, kMin, kMin, kMin, kMin}, {-2147483648.4, kMin, kMin, kMin, kMin},
-        {-2147483648.9, kMin, kMin, kMin, kMin}, {-2147483649.0, kMin, kMin, kMin, kMin},
-        {1e10, kMax, kMin, kMin, kMax}, {-1e10, kMin, kMin, kMin, kMin},
-        {kInf, kMax, kMin, kMin, kMax}, {-kInf, kMin, kMin, kMin, kMin}, {kNaN, 0, kMin, kMin, 0},
-    };
-    // clang-format on
-    const int saved = std::fegetround();
-    for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
-        ASSERT_EQ(std::fesetround(mode), 0);
-        for (const Case& c : cases) {
-            SCOPED_TRACE(testing::Message() << c.value << " in mode " << mode);
-            EXPECT_EQ(kv::TruncSaturate32(c.value), c.truncSaturate);
-            EXPECT_EQ(kv::TruncOrMin32(c.value), c.truncOrMin);
-            EXPECT_EQ(kv::RoundHalfAwayOrMin32(c.value), c.roundHalfAwayOrMin);
-            EXPECT_EQ(kv::RoundSaturate32(c.value), c.roundSaturate);
-        }
-    }
-    std::fesetround(saved);
-}
-
-TEST(Int32Words, WrapAndSaturateAtTheEdges) {
-    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
-    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
-    struct Case {
-        int32_t a, b, sum, difference, product;
-    };
-    const Case cases[] = {
-        {3, 4, 7, -1, 12},
-        {kMax, 1, kMin, kMax - 1, kMax},
-        {kMin, -1, kMax, kMin + 1, kMin},
-        {kMin, kMin, 0, 0, 0},
-        {65536, 65536, 131072, 0, 0},
-        {50000, 50000, 100000, 0, -1794967296},
-        {-1, -1, -2, 0, 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.a << ", " << c.b);
-        EXPECT_EQ(kv::Add32(c.a, c.b), c.sum);
-        EXPECT_EQ(kv::Sub32(c.a, c.b), c.difference);
-        EXPECT_EQ(kv::Mul32(c.a, c.b), c.product);
-        EXPECT_EQ(kv::Wrap32(int64_t{c.a} + c.b), c.sum);
-    }
-    struct Narrow {
-        int64_t value;
-        int32_t wrapped, saturated;
-    };
-    const Narrow narrows[] = {
-        {0, 0, 0},
-        {int64_t{kMax} + 1, kMin, kMax},
-        {int64_t{kMin} - 1, kMax, kMin},
-        {int64_t{1} << 32, 0, kMax},
-        {-(int64_t{1} << 40), 0, kMin},
-        {kMax, kMax, kMax},
-    };
-    for (const Narrow& n : narrows) {
-        EXPECT_EQ(kv::Wrap32(n.value), n.wrapped) << n.value;
-        EXPECT_EQ(kv::Saturate32(n.value), n.saturated) << n.value;
-    }
-}
-
-TEST(ColorRefToRgb, SwapsTheLowestAndThirdByte) {
-    const uint32_t cases[][2] = {
-        {0xAA112233, 0xAA332211}, {0x0000FF00, 0x0000FF00}, {0x12345678, 0x12785634}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(ColorRefToRgb(c[0]), c[1]) << std::hex << c[0];
-    }
-}
-
-TEST(ApplyLogPen, StyleWidthAndOpaqueColourFromTheRecord) {
+// The gradient and texture codes (16 to 19) name styles that a plain brush cannot take, so a new
+// brush keeps its no-fill style. Pens keep their cap and join.
+TEST(ApplyLogPenAndBrush, StyleWidthAndOpaqueColourFromTheRecord) {
     const Qt::PenStyle styles[] = {Qt::SolidLine,      Qt::DashLine, Qt::DotLine,  Qt::DashDotLine,
                                    Qt::DashDotDotLine, Qt::NoPen,    Qt::SolidLine};
     for (uint32_t code : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 100u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(code);
-        QPen pen(Qt::DotLine);
-        pen.setCapStyle(Qt::RoundCap);
-        pen.setJoinStyle(Qt::MiterJoin);
-        LogPen rec;
-        rec.style = code;
-        rec.widthX = 3;
-        rec.widthY = 9;
-        rec.color = 0xAA336699;
-        ApplyLogPen(pen, rec);
-        EXPECT_EQ(pen.style(), styles[std::min(code, 6u)]);
-        EXPECT_EQ(pen.width(), 3);
-        EXPECT_EQ(pen.color(), QColor(0x33, 0x66, 0x99, 255));
-        EXPECT_EQ(pen.capStyle(), Qt::RoundCap);
-        EXPECT_EQ(pen.joinStyle(), Qt::MiterJoin);
+        QPen pen(QBrush(), 1, Qt::DotLine, Qt::RoundCap, Qt::MiterJoin);
+        ApplyLogPen(pen, LogPen{code, 3, 9, 0xAA336699});
+        EXPECT_EQ(pen, QPen(QColor(0x33, 0x66, 0x99), 3, styles[std::min(code, 6u)], Qt::RoundCap,
+                            Qt::MiterJoin));
     }
-}
-
-// The gradient and texture codes (16 to 19) name styles that a plain brush cannot take, so a new
-// brush keeps its no-fill style.
-TEST(ApplyLogBrush, StyleAndOpaqueColourFromTheRecord) {
     const struct {
         uint32_t code;
         Qt::BrushStyle style;
@@ -181,6 +76,45 @@ TEST(ApplyLogBrush, StyleAndOpaqueColourFromTheRecord) {
         ApplyLogBrush(brush, rec);
         EXPECT_EQ(brush.style(), c.style);
         EXPECT_EQ(brush.color(), QColor(0x0A, 0x0B, 0x0C, 255));
+    }
+}
+
+TEST_F(PubInterTest, DrawEdgeKnownStylesDrawCosmeticLinesUnknownOnesLog) {
+    const QPen callerPen(QColor(200, 10, 20), 5, Qt::DashLine, Qt::FlatCap, Qt::MiterJoin);
+    struct Case {
+        unsigned style;
+        const char* text; // nullptr: drawn
+        std::vector<QLine> lines;
+    };
+    const Case cases[] = {
+        {5, nullptr, {{0, 0, 10, 0}, {0, 0, 0, 10}, {0, 10, 10, 10}, {10, 0, 10, 10}}},
+        {0, "nEdge = 0", {}},
+        {0xFFFFFFFFu, "nEdge = 4294967295", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.style);
+        kestro::resetHost();
+        kestro::RecordingDevice device;
+        QPainter painter(&device);
+        painter.setPen(callerPen);
+        EXPECT_EQ(DrawEdge(&painter, 0, 0, 10, 10, c.style), c.text == nullptr);
+        EXPECT_EQ(painter.pen(), callerPen);
+        painter.end();
+        std::vector<QLine> lines;
+        for (const kestro::PaintRecord& r : device.drawings()) {
+            EXPECT_EQ(r.kind, PaintKind::Lines);
+            EXPECT_EQ(r.state.pen.width(), 0);
+            EXPECT_TRUE(r.state.pen.isCosmetic());
+            lines.push_back(r.lines.value(0).toLine());
+        }
+        EXPECT_EQ(lines, c.lines);
+        EXPECT_TRUE(kestro::HostLog::instance().monitor().empty());
+        if (c.text == nullptr) {
+            EXPECT_TRUE(kestro::HostLog::instance().logs().empty());
+        } else {
+            kvtest::expectLog(
+                {"DrawEdge", "vornDrawPubInter", 172, 4, "DrawObj", c.text, "nEdge = %u"});
+        }
     }
 }
 

@@ -1,6 +1,4 @@
-// The record layout of every shape class, one row a class: the writer writes the row's bytes, the
-// class loads them into its fields and consumes exactly them, and every cut inside them fails
-// without a report.
+// Every shape class loads its own fields, consumes exactly them, and fails on every cut silently.
 #include "kestrovalumen/shapes/pipes.h"
 #include "kestrovalumen/shapes/polygons.h"
 #include "kestrovalumen/shapes/polylines.h"
@@ -15,7 +13,6 @@
 
 namespace {
 
-using kestro::encodeFields;
 using kestro::StreamWriter;
 using namespace shapetest;
 using Values = std::vector<int64_t>;
@@ -23,8 +20,7 @@ using Values = std::vector<int64_t>;
 struct RecordRow {
     const char* name;
     std::function<CDrawObj*()> make;
-    std::string bytes;   //!< the fields as the stream holds them
-    std::string encoded; //!< what the writer makes of the same fields
+    std::string bytes; //!< the fields as the stream holds them
     std::function<Values(CDrawObj&)> read;
     Values expected;
 };
@@ -64,95 +60,45 @@ std::string i32s(std::initializer_list<int32_t> values) {
 
 const std::string kTwo = i32s({-7, 3});
 const std::string kOne = i32s({-7});
-const std::string kPD = encodeFields(kestro::PercentDirectionFields{-7, 3});
-const std::string kP = encodeFields(kestro::PercentFields{-7});
-const std::string kD = encodeFields(kestro::DirectionFields{-7});
 
 std::vector<RecordRow> rows() {
-    kestro::ArcFields arc;
-    arc.startXPercent = 3;
-    arc.startYPercent = 4;
-    arc.endXPercent = 1;
-    arc.endYPercent = 2;
-    kestro::PolyFields poly;
-    poly.reserved = 0xBEEF;
-    poly.closed = 1;
-    poly.points = {{0, 0}, {50, -100}, {100, 7}};
-    kestro::GuanFields guan;
-    guan.pipeWidth = 9;
-    guan.path = {{10, 10}, {60, 10}, {60, 40}};
     const std::string vertices = i32s({0, 0, 50, -100, 100, 7});
     const std::string path = i32s({10, 10, 60, 10, 60, 40});
     // clang-format off
     return {
-        {"CDrawRect", make<CDrawRect>, "", encodeFields(kestro::NoShapeFields{}), none, {}},
-        {"CDrawEllipse", make<CDrawEllipse>, "", "", none, {}},
-        {"CDrawLine", make<CDrawLine>, "", "", none, {}},
-        {"CDrawDiamond", make<CDrawDiamond>, "", "", none, {}},
-        {"CDrawSeal", make<CDrawSeal>, "", "", none, {}},
-        {"CDrawPlane1", make<CDrawPlane1>, "", "", none, {}},
-        {"CDrawPlane2", make<CDrawPlane2>, "", "", none, {}},
-        {"CDrawPlane3", make<CDrawPlane3>, "", "", none, {}},
-        {"CDrawRoundRect", make<CDrawRoundRect>, i32s({21, -10}), encodeFields(kestro::RoundRectFields{21, -10}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawRoundRect&>(o); return Values{s.m_nCornerWidth, s.m_nCornerHeight}; },
-         {21, -10}},
+        // Classes without fields of their own (rectangle, ellipse, line, diamond, seal, planes)
+        // load the common record alone.
+        {"CDrawRect", make<CDrawRect>, "", none, {}},
+        {"CDrawRoundRect", make<CDrawRoundRect>, i32s({21, -10}), [](CDrawObj& o) { auto& s = static_cast<CDrawRoundRect&>(o); return Values{s.m_nCornerWidth, s.m_nCornerHeight}; }, {21, -10}},
         // The end pair comes first.
-        {"CDrawArc", make<CDrawArc>, i32s({1, 2, 3, 4}), encodeFields(arc),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawArc&>(o);
-             return Values{s.m_nEndXPercent, s.m_nEndYPercent, s.m_nStartXPercent, s.m_nStartYPercent}; },
-         {1, 2, 3, 4}},
-        {"CDrawParallelogram", make<CDrawParallelogram>, kTwo, kPD, percentDirection<CDrawParallelogram>, {-7, 3}},
-        {"CDrawTrapezoid", make<CDrawTrapezoid>, kTwo, kPD, percentDirection<CDrawTrapezoid>, {-7, 3}},
-        {"CDrawOctagon", make<CDrawOctagon>, kOne, kP, percent<CDrawOctagon>, {-7}},
-        {"CDrawCross", make<CDrawCross>, kOne, kP, percent<CDrawCross>, {-7}},
-        {"CDrawPentagon", make<CDrawPentagon>, kTwo, kPD, percentDirection<CDrawPentagon>, {-7, 3}},
-        {"CDrawHexagon", make<CDrawHexagon>, kTwo, kPD, percentDirection<CDrawHexagon>, {-7, 3}},
-        {"CDrawIsoscelestriangle", make<CDrawIsoscelestriangle>, kTwo, kPD, percentDirection<CDrawIsoscelestriangle>, {-7, 3}},
-        {"CDrawRighttrigngle", make<CDrawRighttrigngle>, kOne, kD, direction<CDrawRighttrigngle>, {-7}},
-        {"CDrawStar", make<CDrawStar>, kOne, kD, direction<CDrawStar>, {-7}},
-        {"CDrawArrow1", make<CDrawArrow1>, kTwo, kPD, percentDirection<CDrawArrow1>, {-7, 3}},
-        {"CDrawArrow2", make<CDrawArrow2>, kTwo, kPD, percentDirection<CDrawArrow2>, {-7, 3}},
-        {"CDrawArrow3", make<CDrawArrow3>, kOne, kD, direction<CDrawArrow3>, {-7}},
-        {"CDrawPentagon3D", make<CDrawPentagon3D>, kTwo, kPD, percentDirection<CDrawPentagon3D>, {-7, 3}},
-        {"CDrawHalfBox", make<CDrawHalfBox>, i32s({-19, -8, 3, 14}), encodeFields(kestro::HalfBoxFields{-19, -8, 3, 14}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawHalfBox&>(o);
-             return Values{s.m_nCornerWidth, s.m_nCornerHeight, s.m_bVerticalSplit, s.m_bOtherHalf}; },
-         {-19, -8, 3, 14}},
-        {"CDrawBall3D", make<CDrawBall3D>, i32s({-19, -8}), encodeFields(kestro::Ball3DFields{-19, -8}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawBall3D&>(o); return Values{s.m_nBallReserved1, s.m_nBallReserved2}; },
-         {-19, -8}},
-        {"CDrawCircle3D", make<CDrawCircle3D>, i32s({-19, -8}), encodeFields(kestro::Circle3DFields{-19, -8}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawCircle3D&>(o); return Values{s.m_nRingWidth, s.m_nCircleReserved}; },
-         {-19, -8}},
-        {"CDrawCube", make<CDrawCube>, i32s({-19, -8, 3}), encodeFields(kestro::CubeFields{-19, -8, 3}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawCube&>(o); return Values{s.m_nPercent, s.m_bFrontLeft, s.m_bFrontBottom}; },
-         {-19, -8, 3}},
-        {"CDrawPipe1", make<CDrawPipe1>, kOne, encodeFields(kestro::PipeFields{-7}), horizontal<CDrawPipe1>, {-7}},
-        {"CDrawPipe2", make<CDrawPipe2>, kOne, encodeFields(kestro::PipeFields{-7}), horizontal<CDrawPipe2>, {-7}},
+        {"CDrawArc", make<CDrawArc>, i32s({1, 2, 3, 4}), [](CDrawObj& o) { auto& s = static_cast<CDrawArc&>(o); return Values{s.m_nEndXPercent, s.m_nEndYPercent, s.m_nStartXPercent, s.m_nStartYPercent}; }, {1, 2, 3, 4}},
+        {"CDrawParallelogram", make<CDrawParallelogram>, kTwo, percentDirection<CDrawParallelogram>, {-7, 3}},
+        {"CDrawTrapezoid", make<CDrawTrapezoid>, kTwo, percentDirection<CDrawTrapezoid>, {-7, 3}},
+        {"CDrawOctagon", make<CDrawOctagon>, kOne, percent<CDrawOctagon>, {-7}},
+        {"CDrawCross", make<CDrawCross>, kOne, percent<CDrawCross>, {-7}},
+        {"CDrawPentagon", make<CDrawPentagon>, kTwo, percentDirection<CDrawPentagon>, {-7, 3}},
+        {"CDrawHexagon", make<CDrawHexagon>, kTwo, percentDirection<CDrawHexagon>, {-7, 3}},
+        {"CDrawIsoscelestriangle", make<CDrawIsoscelestriangle>, kTwo, percentDirection<CDrawIsoscelestriangle>, {-7, 3}},
+        {"CDrawRighttrigngle", make<CDrawRighttrigngle>, kOne, direction<CDrawRighttrigngle>, {-7}},
+        {"CDrawStar", make<CDrawStar>, kOne, direction<CDrawStar>, {-7}},
+        {"CDrawArrow1", make<CDrawArrow1>, kTwo, percentDirection<CDrawArrow1>, {-7, 3}},
+        {"CDrawArrow2", make<CDrawArrow2>, kTwo, percentDirection<CDrawArrow2>, {-7, 3}},
+        {"CDrawArrow3", make<CDrawArrow3>, kOne, direction<CDrawArrow3>, {-7}},
+        {"CDrawPentagon3D", make<CDrawPentagon3D>, kTwo, percentDirection<CDrawPentagon3D>, {-7, 3}},
+        {"CDrawHalfBox", make<CDrawHalfBox>, i32s({-19, -8, 3, 14}), [](CDrawObj& o) { auto& s = static_cast<CDrawHalfBox&>(o); return Values{s.m_nCornerWidth, s.m_nCornerHeight, s.m_bVerticalSplit, s.m_bOtherHalf}; }, {-19, -8, 3, 14}},
+        {"CDrawBall3D", make<CDrawBall3D>, i32s({-19, -8}), [](CDrawObj& o) { auto& s = static_cast<CDrawBall3D&>(o); return Values{s.m_nBallReserved1, s.m_nBallReserved2}; }, {-19, -8}},
+        {"CDrawCircle3D", make<CDrawCircle3D>, i32s({-19, -8}), [](CDrawObj& o) { auto& s = static_cast<CDrawCircle3D&>(o); return Values{s.m_nRingWidth, s.m_nCircleReserved}; }, {-19, -8}},
+        {"CDrawCube", make<CDrawCube>, i32s({-19, -8, 3}), [](CDrawObj& o) { auto& s = static_cast<CDrawCube&>(o); return Values{s.m_nPercent, s.m_bFrontLeft, s.m_bFrontBottom}; }, {-19, -8, 3}},
+        {"CDrawPipe1", make<CDrawPipe1>, kOne, horizontal<CDrawPipe1>, {-7}},
+        {"CDrawPipe2", make<CDrawPipe2>, kOne, horizontal<CDrawPipe2>, {-7}},
         // A two-byte type, zero-extended; the design rectangle is the loaded one.
-        {"CDrawPipe3", make<CDrawPipe3>, StreamWriter().u16(0xFFFE).i32(12).i32(34).take(),
-         encodeFields(kestro::Pipe3Fields{0xFFFE, 12, 34}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawPipe3&>(o);
-             return Values{s.m_nElbowType, s.m_nHorzThick, s.m_nVertThick, s.m_rcDesign.left, s.m_rcDesign.bottom, s.m_bFirstAbsolute}; },
-         {0xFFFE, 12, 34, 1, 4, 1}},
+        {"CDrawPipe3", make<CDrawPipe3>, StreamWriter().u16(0xFFFE).i32(12).i32(34).take(), [](CDrawObj& o) { auto& s = static_cast<CDrawPipe3&>(o); return Values{s.m_nElbowType, s.m_nHorzThick, s.m_nVertThick, s.m_rcDesign.left, s.m_rcDesign.bottom, s.m_bFirstAbsolute}; }, {0xFFFE, 12, 34, 1, 4, 1}},
         // Side, at-end flag, position.
-        {"CDrawBalloon", make<CDrawBalloon>, i32s({3, 1, 150}), encodeFields(kestro::BalloonFields{3, 1, 150}),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawBalloon&>(o); return Values{s.m_nTailSide, s.m_bTailAtEnd, s.m_nTailPos}; },
-         {3, 1, 150}},
+        {"CDrawBalloon", make<CDrawBalloon>, i32s({3, 1, 150}), [](CDrawObj& o) { auto& s = static_cast<CDrawBalloon&>(o); return Values{s.m_nTailSide, s.m_bTailAtEnd, s.m_nTailPos}; }, {3, 1, 150}},
         // Count, reserved (zero-extended), closed flag, the vertices; the ratios wait for a placement.
-        {"CDrawPoly", make<CDrawPoly>, StreamWriter().u16(3).u16(0xBEEF).u16(1).take() + vertices, encodeFields(poly),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawPoly&>(o);
-             Values v{s.m_nPointCount, s.m_nPolyReserved, s.m_bClosed, s.m_bRatioPending, static_cast<int64_t>(s.m_vecRatioX.size())};
-             for (const QPoint& p : s.m_vecPoints) { v.push_back(p.x()); v.push_back(p.y()); }
-             return v; },
-         {3, 0xBEEF, 1, 1, 0, 0, 0, 50, -100, 100, 7}},
+        {"CDrawPoly", make<CDrawPoly>, StreamWriter().u16(3).u16(0xBEEF).u16(1).take() + vertices, [](CDrawObj& o) { auto& s = static_cast<CDrawPoly&>(o); Values v{s.m_nPointCount, s.m_nPolyReserved, s.m_bClosed, s.m_bRatioPending, static_cast<int64_t>(s.m_vecRatioX.size())}; for (const QPoint& p : s.m_vecPoints) { v.push_back(p.x()); v.push_back(p.y()); } return v; }, {3, 0xBEEF, 1, 1, 0, 0, 0, 50, -100, 100, 7}},
         // Band width, count, the path; the outline buffer has two vertices per path vertex.
-        {"CDrawGuan", make<CDrawGuan>, StreamWriter().u16(9).u16(3).take() + path, encodeFields(guan),
-         [](CDrawObj& o) { auto& s = static_cast<CDrawGuan&>(o);
-             Values v{s.m_nPipeWidth, s.m_nPointCount, static_cast<int64_t>(s.m_vecPoints.size()), s.m_bClosed};
-             for (const QPoint& p : s.m_vecCenter) { v.push_back(p.x()); v.push_back(p.y()); }
-             return v; },
-         {9, 3, 6, 0, 10, 10, 60, 10, 60, 40}},
+        {"CDrawGuan", make<CDrawGuan>, StreamWriter().u16(9).u16(3).take() + path, [](CDrawObj& o) { auto& s = static_cast<CDrawGuan&>(o); Values v{s.m_nPipeWidth, s.m_nPointCount, static_cast<int64_t>(s.m_vecPoints.size()), s.m_bClosed}; for (const QPoint& p : s.m_vecCenter) { v.push_back(p.x()); v.push_back(p.y()); } return v; }, {9, 3, 6, 0, 10, 10, 60, 10, 60, 40}},
     };
     // clang-format on
 }
@@ -162,7 +108,6 @@ class ShapeRecordTest : public HostTest {};
 TEST_F(ShapeRecordTest, EveryClassLoadsItsFieldsAndRefusesEveryCut) {
     for (const RecordRow& row : rows()) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(row.encoded, row.bytes);
         // Bytes after the class's own fields are not the class's.
         const std::string whole = withExtra(objectOn(1, 2, 3, 4), row.bytes + "xyz");
         std::unique_ptr<CDrawObj> object(row.make());

@@ -1,15 +1,9 @@
-// Rectangles, ellipses, rounded rectangles, lines and arcs: geometry with and without the pen
-// inset, pen and brush, and the arc angles.
+// Rectangles, ellipses, rounded rectangles and arcs: the pen inset and the arc angles.
 #include "kestrovalumen/shapes/rects.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/shapepainttest.h"
 
-#include <QImage>
-
 #include <gtest/gtest.h>
-
-#include <functional>
-#include <memory>
 
 namespace {
 
@@ -19,7 +13,6 @@ using kestro::PaintRecords;
 using kestro::StreamWriter;
 using namespace shapetest;
 
-//! Pen on: solid, the given width, colour 0x00336699.
 void penOn(CDrawObj& object, int width) {
     object.m_bPen = 1;
     object.m_logPen.style = 0;
@@ -27,7 +20,6 @@ void penOn(CDrawObj& object, int width) {
     object.m_logPen.color = 0x336699;
 }
 
-//! The one drawing of a paint, or an empty record when there is not exactly one.
 PaintRecord onlyDrawing(const PaintRecords& records) {
     const PaintRecords drawn = kestro::drawings(records);
     EXPECT_EQ(drawn.size(), 1u) << kestro::dump(records).toStdString();
@@ -39,8 +31,6 @@ QRectF corners(int x1, int y1, int x2, int y2) {
 }
 
 class RectsTest : public HostTest {};
-
-// ---- rectangle and ellipse ------------------------------------------------------------------
 
 struct InsetCase {
     int penWidth; // -1: line off
@@ -54,73 +44,27 @@ const InsetCase kInsetCases[] = {
     {5, corners(12, 22, 106, 66)},
 };
 
-TEST_F(RectsTest, RectangleKeepsItsOutlineInsideWithThePenInset) {
+TEST_F(RectsTest, RectangleAndEllipseKeepTheirOutlineInsideWithThePenInset) {
     for (const InsetCase& c : kInsetCases) {
         SCOPED_TRACE(c.penWidth);
         CDrawRect rect;
-        rect.m_rect = {10, 20, 110, 70};
-        if (c.penWidth >= 0) {
-            penOn(rect, c.penWidth);
+        CDrawEllipse ellipse;
+        for (CDrawObj* shape : {static_cast<CDrawObj*>(&rect), static_cast<CDrawObj*>(&ellipse)}) {
+            shape->m_rect = {10, 20, 110, 70};
+            if (c.penWidth >= 0) {
+                penOn(*shape, c.penWidth);
+            }
         }
         const PaintRecord r = onlyDrawing(paint(rect));
         EXPECT_EQ(r.kind, PaintKind::Rects);
         EXPECT_TRUE(r.integer);
         EXPECT_EQ(r.rects, QList<QRectF>{c.drawn});
+        const PaintRecord e = onlyDrawing(paint(ellipse));
+        EXPECT_EQ(e.kind, PaintKind::Ellipse);
+        EXPECT_TRUE(e.integer);
+        EXPECT_EQ(e.rect(), c.drawn);
     }
 }
-
-TEST_F(RectsTest, EllipseUsesTheRectanglesOfTheRectangle) {
-    for (const InsetCase& c : kInsetCases) {
-        SCOPED_TRACE(c.penWidth);
-        CDrawEllipse ellipse;
-        ellipse.m_rect = {10, 20, 110, 70};
-        if (c.penWidth >= 0) {
-            penOn(ellipse, c.penWidth);
-        }
-        const PaintRecord r = onlyDrawing(paint(ellipse));
-        EXPECT_EQ(r.kind, PaintKind::Ellipse);
-        EXPECT_TRUE(r.integer);
-        EXPECT_EQ(r.rect(), c.drawn);
-    }
-}
-
-TEST_F(RectsTest, GoldenRectangleOutlineStaysInsideTheRectangle) {
-    QImage image(140, 90, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    CDrawRect rect;
-    rect.m_rect = {10, 20, 110, 70};
-    penOn(rect, 3);
-    rect.m_logPen.color = 0x000000;
-    {
-        QPainter painter(&image);
-        rect.Draw(&painter);
-    }
-    const auto painted = [&image](int x, int y) { return image.pixel(x, y) != 0xFFFFFFFFu; };
-    // Across the middle: three columns on each side, from the left edge 10 to the last column
-    // 109 of the rectangle.
-    std::vector<int> columns, rows;
-    for (int x = 0; x < image.width(); ++x) {
-        if (painted(x, 45)) {
-            columns.push_back(x);
-        }
-    }
-    for (int y = 0; y < image.height(); ++y) {
-        if (painted(60, y)) {
-            rows.push_back(y);
-        }
-    }
-    EXPECT_EQ(columns, (std::vector<int>{10, 11, 12, 107, 108, 109}));
-    EXPECT_EQ(rows, (std::vector<int>{20, 21, 22, 67, 68, 69}));
-    // The corners are closed and nothing spills outside.
-    EXPECT_TRUE(painted(10, 20));
-    EXPECT_TRUE(painted(109, 69));
-    EXPECT_FALSE(painted(9, 20));
-    EXPECT_FALSE(painted(110, 69));
-    EXPECT_FALSE(painted(109, 70));
-    EXPECT_FALSE(painted(10, 19));
-}
-
-// ---- rounded rectangle ----------------------------------------------------------------------
 
 TEST_F(RectsTest, RoundRectangleHalvesTheCornerSizesIntoRadii) {
     struct Case {
@@ -152,58 +96,6 @@ TEST_F(RectsTest, RoundRectangleHalvesTheCornerSizesIntoRadii) {
     }
 }
 
-// ---- line ----------------------------------------------------------------------------------
-
-TEST_F(RectsTest, LineEndsOnePixelShortOnTheRightAndBottomOnly) {
-    struct Case {
-        Rect32 rect;
-        QLine drawn;
-    };
-    const Case cases[] = {
-        {{50, 10, 50, 90}, QLine(50, 10, 50, 89)}, {{10, 40, 90, 40}, QLine(10, 40, 89, 40)},
-        {{10, 10, 50, 30}, QLine(10, 10, 49, 29)}, {{90, 80, 10, 20}, QLine(90, 80, 9, 19)},
-        {{10, 80, 90, 20}, QLine(10, 80, 89, 19)}, {{5, 5, 5, 5}, QLine(5, 5, 5, 5)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.rect.left << "," << c.rect.top << "," << c.rect.right
-                                        << "," << c.rect.bottom);
-        CDrawLine line;
-        line.m_rect = c.rect;
-        penOn(line, 2);
-        const PaintRecord r = onlyDrawing(paint(line));
-        EXPECT_EQ(r.kind, PaintKind::Lines);
-        EXPECT_TRUE(r.integer);
-        EXPECT_EQ(lineOf(r), c.drawn);
-        EXPECT_EQ(line.m_rect, c.rect); // never normalised
-    }
-}
-
-TEST_F(RectsTest, LineBoundsWidenBothEndsByHalfThePenWidth) {
-    struct Case {
-        Rect32 rect;
-        int width;
-        int bPen;
-        int l, t, r, b;
-    };
-    const Case cases[] = {
-        {{90, 80, 10, 20}, 3, 1, 8, 18, 92, 82},  {{10, 20, 90, 80}, 3, 0, 8, 18, 92, 82},
-        {{10, 20, 90, 80}, 0, 1, 10, 20, 90, 80}, {{10, 20, 90, 80}, 1, 1, 9, 19, 91, 81},
-        {{50, 10, 50, 90}, 4, 1, 48, 8, 52, 92},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.width);
-        CDrawLine line;
-        line.m_rect = c.rect;
-        line.m_bPen = c.bPen;
-        line.m_logPen.widthX = c.width;
-        int l = 0, t = 0, r = 0, b = 0;
-        line.GetBoundRect(&l, &t, &r, &b);
-        EXPECT_EQ((std::vector<int>{l, t, r, b}), (std::vector<int>{c.l, c.t, c.r, c.b}));
-    }
-}
-
-// ---- arc -----------------------------------------------------------------------------------
-
 TEST_F(RectsTest, ArcPointAngleCountsCounterClockwiseFromTheRight) {
     struct Case {
         int x1, y1, x2, y2, px, py;
@@ -228,60 +120,5 @@ TEST_F(RectsTest, ArcPointAngleCountsCounterClockwiseFromTheRight) {
         EXPECT_NEAR(ArcPointAngle(c.x1, c.y1, c.x2, c.y2, c.px, c.py), c.degrees, 1e-6);
     }
 }
-
-TEST_F(RectsTest, ArcRunsCounterClockwiseFromStartToEnd) {
-    struct Case {
-        const char* name;
-        Rect32 rect;
-        int penWidth; // -1: line off
-        int startX, startY, endX, endY;
-        QRectF arcRect;
-        int start, span; // 1/16 degree
-    };
-    const Case cases[] = {
-        // Start (99, 49) at 0 degrees, end (49, 0) at 90.
-        {"quarter", {0, 0, 100, 100}, -1, 0, -50, 49, 0, QRectF(0, 0, 100, 100), 0, 1440},
-        // Start (-1, 49) at 180 after the end at 90: the span goes round through 0.
-        {"wrapping", {0, 0, 100, 100}, -1, -100, -50, 49, 0, QRectF(0, 0, 100, 100), 2880, 4320},
-        {"same angle", {0, 0, 100, 100}, -1, 0, -50, 99, 49, QRectF(0, 0, 100, 100), 0, 5760},
-        // The constants make 45 degrees a hair short of it, and the start truncates to 719.
-        {"diagonal", {0, 0, 100, 100}, -1, 0, -100, 49, 0, QRectF(0, 0, 100, 100), 719, 720},
-        // Inset 1 and 2: corners (1, 1)-(101, 101); -50 * 101 / 100 truncates to -50, which puts
-        // the start on the axis at (101, 51).
-        {"pen inset", {0, 0, 104, 104}, 3, 0, -50, 50, 0, QRectF(1, 1, 101, 101), 0, 1440},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        CDrawArc arc;
-        arc.m_rect = c.rect;
-        if (c.penWidth >= 0) {
-            penOn(arc, c.penWidth);
-        }
-        arc.m_nStartXPercent = c.startX;
-        arc.m_nStartYPercent = c.startY;
-        arc.m_nEndXPercent = c.endX;
-        arc.m_nEndYPercent = c.endY;
-        const PaintRecord r = onlyDrawing(paint(arc));
-        ASSERT_EQ(r.kind, PaintKind::Path);
-        QPainterPath expected;
-        expected.arcMoveTo(c.arcRect, c.start / 16.0);
-        expected.arcTo(c.arcRect, c.start / 16.0, c.span / 16.0);
-        EXPECT_EQ(r.path, expected);
-    }
-}
-
-TEST_F(RectsTest, ArcWithAnAngleOutOfRangeDrawsNothing) {
-    // Left beyond right: the horizontal semi-axis is negative and the start point, above right
-    // of the centre, comes out at -45 degrees.
-    CDrawArc arc;
-    arc.m_rect = {100, 0, 0, 100};
-    arc.m_nStartXPercent = -80;
-    arc.m_nStartYPercent = -80;
-    EXPECT_LT(ArcPointAngle(100, 0, -1, 99, 79, 19), 0);
-    EXPECT_TRUE(kestro::drawings(paint(arc)).empty());
-    EXPECT_TRUE(nothingReported());
-}
-
-// ---- records -------------------------------------------------------------------------------
 
 } // namespace

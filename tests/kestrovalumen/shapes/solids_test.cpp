@@ -1,15 +1,13 @@
-// Shaded solids: the frame steps and the geometry of each class.
+// Shaded solids: the geometry and shading of each class.
 #include "kestrovalumen/shapes/solids.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/shapepainttest.h"
 
-#include <QLinearGradient>
 #include <QRadialGradient>
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 
 namespace {
 
@@ -24,7 +22,12 @@ constexpr QRgb kBrush = 0xFFC0D0E0;
 
 class SolidTest : public HostTest {};
 
-// ---- half box -----------------------------------------------------------------------------
+void expectScaleAndShift(const QTransform& t, const QTransform& expected) {
+    EXPECT_NEAR(t.m11(), expected.m11(), 1e-9);
+    EXPECT_NEAR(t.m22(), expected.m22(), 1e-9);
+    EXPECT_NEAR(t.dx(), expected.dx(), 1e-9);
+    EXPECT_NEAR(t.dy(), expected.dy(), 1e-9);
+}
 
 struct HalfBoxCase {
     const char* name;
@@ -57,9 +60,13 @@ TEST_F(SolidTest, HalfBoxFillsOneHalfThenOutlinesAndDivides) {
         // Width 2: near 1, far 1, so (1,1)-(98,58), W = 98, H = 58, and m = 0.
         {"right, even pen", {0, 0, 100, 60}, 2, {0, 0}, 5, 5, {1, 1, 97, 57}, {51, 1, 47, 57},
          {50, 1, 50, 59}},
+        // Odd corner sizes halve in double: radii 5.5 and 3.5.
+        {"odd corner", {0, 0, 100, 60}, -1, {11, 7}, 0, 0, {0, 0, 98, 58}, {0, 30, 98, 28},
+         {0, 29, 99, 29}},
     };
     // clang-format on
     for (const HalfBoxCase& c : cases) {
+        SCOPED_TRACE(c.name);
         CDrawHalfBox box;
         box.m_rect = c.rect;
         box.m_bPen = c.penWidth >= 0;
@@ -71,51 +78,37 @@ TEST_F(SolidTest, HalfBoxFillsOneHalfThenOutlinesAndDivides) {
         box.m_bVerticalSplit = c.split;
         box.m_bOtherHalf = c.otherHalf;
         const PaintRecords records = drawings(paint(box));
-        ASSERT_EQ(records.size(), 3u) << c.name;
+        ASSERT_EQ(records.size(), 3u);
 
-        EXPECT_EQ(records[0].kind, PaintKind::Path) << c.name;
-        EXPECT_EQ(records[0].path.boundingRect(), c.filled) << c.name;
-        EXPECT_EQ(records[0].state.brush.style(), Qt::SolidPattern) << c.name;
-        EXPECT_EQ(records[0].state.brush.color().rgba(), kBrush) << c.name;
+        EXPECT_EQ(records[0].kind, PaintKind::Path);
+        EXPECT_EQ(records[0].path.boundingRect(), c.filled);
+        EXPECT_EQ(records[0].state.brush.style(), Qt::SolidPattern);
+        EXPECT_EQ(records[0].state.brush.color().rgba(), kBrush);
 
         if (c.corner[0] == 0) {
             // A zero radius outlines a plain rectangle.
-            EXPECT_EQ(records[1].kind, PaintKind::Rects) << c.name;
-            EXPECT_EQ(records[1].rect(), c.box) << c.name;
+            EXPECT_EQ(records[1].kind, PaintKind::Rects);
+            EXPECT_EQ(records[1].rect(), c.box);
         } else {
             QPainterPath expected;
             expected.addRoundedRect(c.box, 0.5 * c.corner[0], 0.5 * c.corner[1], Qt::AbsoluteSize);
-            EXPECT_EQ(records[1].kind, PaintKind::Path) << c.name;
-            EXPECT_EQ(records[1].path, expected) << c.name;
+            EXPECT_EQ(records[1].kind, PaintKind::Path);
+            EXPECT_EQ(records[1].path, expected);
         }
-        EXPECT_EQ(records[1].state.brush.style(), Qt::SolidPattern) << c.name;
-        EXPECT_EQ(records[1].state.brush.color().alpha(), 0) << c.name;
+        EXPECT_EQ(records[1].state.brush.style(), Qt::SolidPattern);
+        EXPECT_EQ(records[1].state.brush.color().alpha(), 0);
         if (c.penWidth >= 0) {
-            EXPECT_EQ(records[1].state.pen.width(), c.penWidth) << c.name;
-            EXPECT_EQ(records[1].state.pen.capStyle(), Qt::FlatCap) << c.name;
-            EXPECT_EQ(records[1].state.pen.color().rgba(), kPen) << c.name;
+            EXPECT_EQ(records[1].state.pen.width(), c.penWidth);
+            EXPECT_EQ(records[1].state.pen.capStyle(), Qt::FlatCap);
+            EXPECT_EQ(records[1].state.pen.color().rgba(), kPen);
         } else {
-            EXPECT_EQ(records[1].state.pen.style(), Qt::NoPen) << c.name;
+            EXPECT_EQ(records[1].state.pen.style(), Qt::NoPen);
         }
 
-        EXPECT_EQ(records[2].kind, PaintKind::Lines) << c.name;
-        EXPECT_EQ(lineOf(records[2]), c.divider) << c.name;
+        EXPECT_EQ(records[2].kind, PaintKind::Lines);
+        EXPECT_EQ(lineOf(records[2]), c.divider);
     }
 }
-
-TEST_F(SolidTest, HalfBoxHalvesOddCornerSizesInDouble) {
-    CDrawHalfBox box;
-    box.m_rect = Rect32{0, 0, 100, 60};
-    box.m_nCornerWidth = 11;
-    box.m_nCornerHeight = 7;
-    const PaintRecords records = drawings(paint(box));
-    ASSERT_EQ(records.size(), 3u);
-    QPainterPath expected;
-    expected.addRoundedRect(QRectF(0, 0, 98, 58), 5.5, 3.5, Qt::AbsoluteSize);
-    EXPECT_EQ(records[1].path, expected);
-}
-
-// ---- ball ---------------------------------------------------------------------------------
 
 struct BallCase {
     const char* name;
@@ -144,6 +137,7 @@ TEST_F(SolidTest, BallSqueezesACircleOfTheLargerSideIntoItsBox) {
          {1.0 / 11, 0, 0, 1, 0, 0}},
     };
     for (const BallCase& c : cases) {
+        SCOPED_TRACE(c.name);
         CDrawBall3D ball;
         ball.m_rect = c.rect;
         ball.m_bPen = 1;
@@ -152,42 +146,22 @@ TEST_F(SolidTest, BallSqueezesACircleOfTheLargerSideIntoItsBox) {
         ball.m_logBrush.color = kBrush & 0xFFFFFF;
         ball.m_logBrush.style = 3; // a hollow style: the gradient does not care
         const PaintRecords records = drawings(paint(ball));
-        ASSERT_EQ(records.size(), 1u) << c.name;
+        ASSERT_EQ(records.size(), 1u);
         const PaintRecord& r = records[0];
-        EXPECT_EQ(r.kind, PaintKind::Ellipse) << c.name;
-        EXPECT_TRUE(r.integer) << c.name;
-        EXPECT_EQ(r.rect(), QRectF(c.ellipse)) << c.name;
-        EXPECT_EQ(r.state.pen.style(), Qt::NoPen) << c.name;
-        ASSERT_EQ(r.state.brush.style(), Qt::RadialGradientPattern) << c.name;
+        EXPECT_EQ(r.kind, PaintKind::Ellipse);
+        EXPECT_TRUE(r.integer);
+        EXPECT_EQ(r.rect(), QRectF(c.ellipse));
+        EXPECT_EQ(r.state.pen.style(), Qt::NoPen);
+        ASSERT_EQ(r.state.brush.style(), Qt::RadialGradientPattern);
         const auto* g = static_cast<const QRadialGradient*>(r.state.brush.gradient());
-        EXPECT_EQ(g->center(), c.centre) << c.name;
-        EXPECT_EQ(g->focalPoint(), c.centre) << c.name;
-        EXPECT_DOUBLE_EQ(g->radius(), c.radius) << c.name;
+        EXPECT_EQ(g->center(), c.centre);
+        EXPECT_EQ(g->focalPoint(), c.centre);
+        EXPECT_DOUBLE_EQ(g->radius(), c.radius);
         EXPECT_EQ(stopsOf(r.state.brush),
-                  (std::vector<std::pair<double, QRgb>>{{0.0, kBrush}, {1.0, kPen}}))
-            << c.name;
-        const QTransform& t = r.state.transform;
-        EXPECT_NEAR(t.m11(), c.transform.m11(), 1e-9) << c.name;
-        EXPECT_NEAR(t.m22(), c.transform.m22(), 1e-9) << c.name;
-        EXPECT_NEAR(t.dx(), c.transform.dx(), 1e-9) << c.name;
-        EXPECT_NEAR(t.dy(), c.transform.dy(), 1e-9) << c.name;
+                  (std::vector<std::pair<double, QRgb>>{{0.0, kBrush}, {1.0, kPen}}));
+        expectScaleAndShift(r.state.transform, c.transform);
     }
 }
-
-TEST_F(SolidTest, BallLeavesThePainterStateAsItFoundIt) {
-    kestro::RecordingDevice device;
-    QPainter painter(&device);
-    painter.setPen(QPen(Qt::red, 3));
-    painter.setBrush(Qt::green);
-    CDrawBall3D ball;
-    ball.m_rect = Rect32{0, 0, 101, 41};
-    ball.Draw(&painter);
-    EXPECT_EQ(painter.pen(), QPen(Qt::red, 3));
-    EXPECT_EQ(painter.brush(), QBrush(Qt::green));
-    EXPECT_TRUE(painter.transform().isIdentity());
-}
-
-// ---- shaded ring --------------------------------------------------------------------------
 
 struct RingCase {
     const char* name;
@@ -219,6 +193,7 @@ TEST_F(SolidTest, RingIsAnOddEvenPairOfEllipsesShadedLikeATube) {
     };
     // clang-format on
     for (const RingCase& c : cases) {
+        SCOPED_TRACE(c.name);
         CDrawCircle3D ring;
         ring.m_rect = c.rect;
         ring.m_nRingWidth = c.ringWidth;
@@ -227,37 +202,31 @@ TEST_F(SolidTest, RingIsAnOddEvenPairOfEllipsesShadedLikeATube) {
         ring.m_logPen.color = kPen & 0xFFFFFF;
         ring.m_logBrush.color = kBrush & 0xFFFFFF;
         const PaintRecords records = drawings(paint(ring));
-        ASSERT_EQ(records.size(), 1u) << c.name;
+        ASSERT_EQ(records.size(), 1u);
         const PaintRecord& rec = records[0];
-        EXPECT_EQ(rec.kind, PaintKind::Path) << c.name;
+        EXPECT_EQ(rec.kind, PaintKind::Path);
         QPainterPath expected;
         expected.addEllipse(c.first);
         expected.addEllipse(c.second);
         expected.setFillRule(Qt::OddEvenFill);
-        EXPECT_EQ(rec.path, expected) << c.name;
-        EXPECT_EQ(rec.state.pen.style(), Qt::NoPen) << c.name;
-        ASSERT_EQ(rec.state.brush.style(), Qt::RadialGradientPattern) << c.name;
+        EXPECT_EQ(rec.path, expected);
+        EXPECT_EQ(rec.state.pen.style(), Qt::NoPen);
+        ASSERT_EQ(rec.state.brush.style(), Qt::RadialGradientPattern);
         const auto* g = static_cast<const QRadialGradient*>(rec.state.brush.gradient());
-        EXPECT_EQ(g->center(), c.centre) << c.name;
-        EXPECT_EQ(g->focalPoint(), c.centre) << c.name;
-        EXPECT_DOUBLE_EQ(g->radius(), c.radius) << c.name;
+        EXPECT_EQ(g->center(), c.centre);
+        EXPECT_EQ(g->focalPoint(), c.centre);
+        EXPECT_DOUBLE_EQ(g->radius(), c.radius);
         const auto stops = stopsOf(rec.state.brush);
-        ASSERT_EQ(stops.size(), 4u) << c.name;
-        EXPECT_EQ(stops[0], std::make_pair(0.0, QRgb(0x00000000))) << c.name;
-        EXPECT_DOUBLE_EQ(stops[1].first, c.r) << c.name;
-        EXPECT_EQ(stops[1].second, kPen) << c.name;
-        EXPECT_DOUBLE_EQ(stops[2].first, (1 + c.r) / 2) << c.name;
-        EXPECT_EQ(stops[2].second, kBrush) << c.name;
-        EXPECT_EQ(stops[3], std::make_pair(1.0, kPen)) << c.name;
-        const QTransform& t = rec.state.transform;
-        EXPECT_NEAR(t.m11(), c.transform.m11(), 1e-9) << c.name;
-        EXPECT_NEAR(t.m22(), c.transform.m22(), 1e-9) << c.name;
-        EXPECT_NEAR(t.dx(), c.transform.dx(), 1e-9) << c.name;
-        EXPECT_NEAR(t.dy(), c.transform.dy(), 1e-9) << c.name;
+        ASSERT_EQ(stops.size(), 4u);
+        EXPECT_EQ(stops[0], std::make_pair(0.0, QRgb(0x00000000)));
+        EXPECT_DOUBLE_EQ(stops[1].first, c.r);
+        EXPECT_EQ(stops[1].second, kPen);
+        EXPECT_DOUBLE_EQ(stops[2].first, (1 + c.r) / 2);
+        EXPECT_EQ(stops[2].second, kBrush);
+        EXPECT_EQ(stops[3], std::make_pair(1.0, kPen));
+        expectScaleAndShift(rec.state.transform, c.transform);
     }
 }
-
-// ---- shaded pentagon ----------------------------------------------------------------------
 
 std::vector<QPoint> pentagonAt(const PaintRecords& lines, size_t first) {
     // Five separate lines P0-P1 .. P4-P0: their starting points are the pentagon.
@@ -274,7 +243,6 @@ struct PentagonCase {
     int32_t direction;
     Rect32 rect;
     int32_t percent;
-    //! The outline drawn at step k.
     std::function<std::vector<QPoint>(int)> outline;
 };
 
@@ -295,6 +263,7 @@ TEST_F(SolidTest, PentagonShrinksItsOutlinesFromPenToBrushColour) {
     };
     // clang-format on
     for (const PentagonCase& c : cases) {
+        SCOPED_TRACE(c.name);
         CDrawPentagon3D pentagon;
         pentagon.m_rect = c.rect;
         pentagon.m_nDirection = c.direction;
@@ -304,21 +273,20 @@ TEST_F(SolidTest, PentagonShrinksItsOutlinesFromPenToBrushColour) {
         pentagon.m_bBrush = 1; // the outlines are never filled
         const PaintRecords records = drawings(paint(pentagon));
         const bool asLines = c.direction == 0;
-        ASSERT_EQ(records.size(), asLines ? 35u : 7u) << c.name;
+        ASSERT_EQ(records.size(), asLines ? 35u : 7u);
         for (int k = 0; k < 7; ++k) {
             const PaintRecord& first = records[asLines ? 5 * k : k];
             if (asLines) {
-                EXPECT_EQ(first.kind, PaintKind::Lines) << c.name;
-                EXPECT_EQ(pentagonAt(records, 5 * k), c.outline(k)) << c.name << " k=" << k;
+                EXPECT_EQ(first.kind, PaintKind::Lines);
+                EXPECT_EQ(pentagonAt(records, 5 * k), c.outline(k)) << k;
             } else {
-                EXPECT_EQ(first.kind, PaintKind::Polygon) << c.name;
-                EXPECT_EQ(first.polygonMode, QPaintEngine::OddEvenMode) << c.name;
-                EXPECT_EQ(pointsOf(first), c.outline(k)) << c.name << " k=" << k;
+                EXPECT_EQ(first.kind, PaintKind::Polygon);
+                EXPECT_EQ(first.polygonMode, QPaintEngine::OddEvenMode);
+                EXPECT_EQ(pointsOf(first), c.outline(k)) << k;
             }
-            EXPECT_EQ(first.state.pen.color().rgba(), 0xFF000000 | colours[k])
-                << c.name << " k=" << k;
-            EXPECT_TRUE(first.state.pen.isCosmetic()) << c.name;
-            EXPECT_EQ(first.state.brush.style(), Qt::NoBrush) << c.name;
+            EXPECT_EQ(first.state.pen.color().rgba(), 0xFF000000 | colours[k]) << k;
+            EXPECT_TRUE(first.state.pen.isCosmetic());
+            EXPECT_EQ(first.state.brush.style(), Qt::NoBrush);
         }
     }
 }
@@ -335,59 +303,6 @@ TEST_F(SolidTest, PentagonColourBytesAreClampedToTheByteRange) {
     for (int k = 0; k < 3; ++k) {
         for (int i = 0; i < 5; ++i) {
             EXPECT_EQ(records[5 * k + i].state.pen.color().rgba(), expected[k]) << k;
-        }
-    }
-}
-
-// ---- cube ---------------------------------------------------------------------------------
-
-struct CubeCase {
-    const char* name;
-    int32_t frontLeft;
-    int32_t frontBottom;
-    std::vector<QPoint> points; // P0 .. P8
-};
-
-TEST_F(SolidTest, CubeDrawsSilhouetteFrontAndBackEdges) {
-    // (10,20,110,80) at 40%: x2 = 109, y2 = 79, d = 60 * 40 / 100 = 24, s = 36.
-    // clang-format off
-    const CubeCase cases[] = {
-        {"front top-left", 1, 0,
-         {{10, 43}, {46, 79}, {109, 79}, {73, 43}, {10, 43}, {10, 20}, {73, 20}, {109, 55}, {109, 79}}},
-        {"front top-right", 0, 0,
-         {{109, 43}, {73, 79}, {10, 79}, {46, 43}, {109, 43}, {109, 20}, {46, 20}, {10, 55}, {10, 79}}},
-        {"front bottom-left", 3, 2,
-         {{109, 20}, {45, 20}, {10, 56}, {73, 56}, {109, 20}, {109, 43}, {73, 79}, {10, 79}, {10, 56}}},
-        {"front bottom-right", 0, -1,
-         {{10, 20}, {73, 20}, {109, 56}, {46, 56}, {10, 20}, {10, 44}, {46, 79}, {109, 79}, {109, 56}}},
-    };
-    // clang-format on
-    for (const CubeCase& c : cases) {
-        CDrawCube cube;
-        cube.m_rect = Rect32{10, 20, 110, 80};
-        cube.m_nPercent = 40;
-        cube.m_bFrontLeft = c.frontLeft;
-        cube.m_bFrontBottom = c.frontBottom;
-        cube.m_bPen = 1;
-        cube.m_logPen.widthX = 2;
-        cube.m_bBrush = 1;
-        cube.m_logBrush.color = 0x00FF00;
-        const PaintRecords records = drawings(paint(cube));
-        ASSERT_EQ(records.size(), 3u) << c.name;
-        const std::vector<QPoint>& P = c.points;
-        EXPECT_EQ(records[0].kind, PaintKind::Polygon) << c.name;
-        EXPECT_EQ(records[0].polygonMode, QPaintEngine::OddEvenMode) << c.name;
-        EXPECT_EQ(pointsOf(records[0]), (std::vector<QPoint>{P[5], P[6], P[7], P[8], P[1], P[0]}))
-            << c.name;
-        EXPECT_EQ(records[1].polygonMode, QPaintEngine::PolylineMode) << c.name;
-        EXPECT_EQ(pointsOf(records[1]), P) << c.name;
-        EXPECT_EQ(records[2].kind, PaintKind::Lines) << c.name;
-        EXPECT_EQ(lineOf(records[2]), QLine(P[3], P[6])) << c.name;
-        for (const PaintRecord& r : records) {
-            EXPECT_EQ(r.state.pen.joinStyle(), Qt::BevelJoin) << c.name;
-            EXPECT_EQ(r.state.pen.capStyle(), Qt::RoundCap) << c.name;
-            EXPECT_EQ(r.state.pen.width(), 2) << c.name;
-            EXPECT_EQ(r.state.brush.color().rgba(), 0xFF00FF00u) << c.name;
         }
     }
 }

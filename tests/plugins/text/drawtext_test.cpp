@@ -1,26 +1,15 @@
-// The text plug-in as the host meets it: loaded by dlopen from the build's lib directory, its
-// class created through the registry, a record loaded, drawn on the recording device, and the
-// value-output and text-colour animations acting on it. The object is reached through CDrawObj,
-// the base it shares with the plug-in, as the host reaches it; the class's own fields show in what
-// it draws.
+// The text plug-in as the host meets it: loaded by dlopen, made by the registry, loaded, drawn.
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/host/utils.h"
 #include "runtime/host/logger.h"
 #include "runtime/host/registry.h"
-#include "runtime/host/rtdb.h"
-#include "runtime/host/rtdbhost.h"
-#include "runtime/paint/recordingdevice.h"
 #include "runtime/project/textfields.h"
-#include "runtime/script/compiler.h"
 #include "runtime/session/pluginloader.h"
 #include "runtime/stream/shaperecords.h"
-#include "runtime/stream/writer.h"
 #include "tests/support/hostfixture.h"
+#include "tests/support/shapepainttest.h"
 
 #include <gtest/gtest.h>
-
-#include <QFontMetricsF>
-#include <QPainter>
 
 #include <cstdlib>
 #include <memory>
@@ -30,7 +19,6 @@ using kestro::ClassRegistry;
 using kestro::HostLog;
 using kestro::PaintKind;
 using kestro::PaintRecords;
-using kestro::Rtdb;
 
 constexpr uint32_t kDrawText = 0x6001;
 
@@ -41,31 +29,6 @@ std::string pluginPath() {
     return std::string(dir ? dir : "") + "/lib/libkestrotext.so";
 }
 
-TEST(TextPlugin, RegistersItsOneClassAndWithdrawsIt) {
-    ClassRegistry& registry = ClassRegistry::instance();
-    {
-        kestro::PluginSet plugins;
-        std::string error;
-        ASSERT_TRUE(plugins.loadFile(pluginPath(), &error)) << error;
-        const kestro::LoadedPlugin& plugin = plugins.plugins().front();
-        EXPECT_EQ(plugin.identifier, "vorn_kestrotext");
-        EXPECT_EQ(plugin.initResult, 1);
-        ASSERT_EQ(plugin.classes.size(), 1u);
-        EXPECT_EQ(plugin.classes[0]->class_name(), "CDrawText");
-        EXPECT_EQ(plugin.classes[0]->class_id(), kDrawText);
-        EXPECT_EQ(registry.byNumber(kDrawText), plugin.classes[0]);
-
-        std::unique_ptr<rtti::object_c> object(registry.create("CDrawText"));
-        ASSERT_NE(object, nullptr);
-        EXPECT_TRUE(object->is_kind_of(plugin.classes[0]));
-        EXPECT_TRUE(object->is_kind_of(draw_object_c::static_clazz()));
-        const auto* text = static_cast<CDrawObj*>(static_cast<draw_object_c*>(object.get()));
-        EXPECT_EQ(text->GetObjType(), 2);
-    }
-    EXPECT_EQ(registry.byNumber(kDrawText), nullptr);
-}
-
-//! The plug-in loaded once for the suite; each test builds text objects from records.
 class TextObjectTest : public HostTest {
 protected:
     static void SetUpTestSuite() {
@@ -78,10 +41,8 @@ protected:
     void SetUp() override {
         HostTest::SetUp();
         ASSERT_TRUE(s_error.empty()) << s_error;
-        level = Rtdb::instance().define("Level", kestro::VarType::Float);
     }
 
-    //! A text object of the registered class, loaded from the common record and the fields.
     std::unique_ptr<CDrawObj> load(kestro::ObjectRecord record, const kestro::TextFields& fields) {
         record.extra = kestro::encodeFields(fields);
         const std::string bytes = kestro::encodeObject(record);
@@ -89,19 +50,7 @@ protected:
         std::unique_ptr<CDrawObj> text(static_cast<CDrawObj*>(created));
         FF::utils::MemoryBuffer buffer(bytes.data(), bytes.size());
         EXPECT_TRUE(text && text->deserialize(&buffer));
-        if (text) {
-            text->SetScriptHost(&host);
-        }
         return text;
-    }
-
-    static kestro::ObjectRecord box(int left, int top, int right, int bottom) {
-        kestro::ObjectRecord record;
-        record.left = left;
-        record.top = top;
-        record.right = right;
-        record.bottom = bottom;
-        return record;
     }
 
     static kestro::TextFields fields(const std::string& text, uint32_t color = 0x000000) {
@@ -113,34 +62,8 @@ protected:
         return f;
     }
 
-    std::string programOf(const std::string& source) {
-        const auto result = kestro::script::compile(source);
-        EXPECT_TRUE(result.ok()) << result.error.text();
-        return std::string(result.bytes.begin(), result.bytes.end());
-    }
-
-    void setLevel(double value) { ASSERT_EQ(Rtdb::instance().setFloat(level, value), 0); }
-
-    static PaintRecords draw(CDrawObj& object) {
-        kestro::RecordingDevice device;
-        QPainter painter(&device);
-        object.Draw(&painter);
-        painter.end();
-        return device.drawings();
-    }
-
-    static QString textOf(const PaintRecords& records) {
-        QString text;
-        for (const kestro::PaintRecord& r : kestro::ofKind(records, PaintKind::Text)) {
-            text += r.text;
-        }
-        return text;
-    }
-
     static inline std::unique_ptr<kestro::PluginSet> s_plugins;
     static inline std::string s_error;
-    kestro::RtdbScriptHost host;
-    int level = -1;
 };
 
 TEST_F(TextObjectTest, LoadsItsFieldsAfterTheCommonRecord) {
@@ -150,7 +73,7 @@ TEST_F(TextObjectTest, LoadsItsFieldsAfterTheCommonRecord) {
     f.alignment = Qt::AlignRight | Qt::AlignBottom;
     f.color = 0x123456;
     f.bold = 1;
-    const auto text = load(box(10, 20, 110, 50), f);
+    const auto text = load(shapetest::objectOn(10, 20, 110, 50), f);
     ASSERT_NE(text, nullptr);
     std::string shown;
     text->GetText(shown);
@@ -158,14 +81,16 @@ TEST_F(TextObjectTest, LoadsItsFieldsAfterTheCommonRecord) {
     EXPECT_EQ(text->m_crText, 0x123456u);
 
     // Qt may draw the text in pieces, one per font; each piece in the loaded font and colour.
-    const PaintRecords records = draw(*text);
-    EXPECT_EQ(textOf(records), QString::fromUtf8("液位 Tank"));
+    const PaintRecords records = kestro::drawings(shapetest::paint(*text));
+    QString drawn;
     for (const kestro::PaintRecord& r : records) {
         ASSERT_EQ(r.kind, PaintKind::Text);
+        drawn += r.text;
         EXPECT_EQ(r.font.pixelSize(), 18);
         EXPECT_TRUE(r.font.bold());
         EXPECT_EQ(r.state.pen.color(), QColor(0x12, 0x34, 0x56));
     }
+    EXPECT_EQ(drawn, QString::fromUtf8("液位 Tank"));
 
     text->SetText("Pump 2");
     text->GetText(shown);
@@ -173,7 +98,7 @@ TEST_F(TextObjectTest, LoadsItsFieldsAfterTheCommonRecord) {
 }
 
 TEST_F(TextObjectTest, RefusesDamagedRecords) {
-    const std::string whole = kestro::encodeObject(box(0, 0, 10, 10));
+    const std::string whole = kestro::encodeObject(shapetest::objectOn(0, 0, 10, 10));
     const std::string extra = kestro::encodeFields(fields("abc"));
     auto fresh = [] {
         return std::unique_ptr<CDrawObj>(static_cast<CDrawObj*>(
@@ -184,7 +109,6 @@ TEST_F(TextObjectTest, RefusesDamagedRecords) {
         return fresh()->deserialize(&buffer);
     };
 
-    // Common record cut short: the class's own report.
     EXPECT_FALSE(loads(whole.substr(0, whole.size() - 1)));
     ASSERT_EQ(HostLog::instance().monitor().size(), 1u);
     EXPECT_EQ(HostLog::instance().monitor()[0].code, 301);
@@ -209,7 +133,7 @@ TEST_F(TextObjectTest, RefusesDamagedRecords) {
 }
 
 TEST_F(TextObjectTest, DrawsTheBoxUnderTheText) {
-    kestro::ObjectRecord record = box(10, 20, 110, 50);
+    kestro::ObjectRecord record = shapetest::objectOn(10, 20, 110, 50);
     record.pen = 1;
     record.penWidthX = 1;
     record.penColor = 0x0000FF;
@@ -218,7 +142,7 @@ TEST_F(TextObjectTest, DrawsTheBoxUnderTheText) {
     const auto text = load(record, fields("Tank 1", 0xFF0000));
     ASSERT_NE(text, nullptr);
 
-    const PaintRecords records = draw(*text);
+    const PaintRecords records = kestro::drawings(shapetest::paint(*text));
     ASSERT_EQ(records.size(), 2u);
     // The box as a rectangle draws it: inside the one-pixel pen, (10, 20) to (108, 48).
     EXPECT_EQ(records[0].kind, PaintKind::Rects);
@@ -229,110 +153,10 @@ TEST_F(TextObjectTest, DrawsTheBoxUnderTheText) {
     EXPECT_EQ(records[1].text, "Tank 1");
     EXPECT_EQ(records[1].state.pen.color(), QColor(0xFF, 0x00, 0x00));
 
-    // Without outline and fill only the text is drawn; hidden, nothing.
     text->m_bPen = text->m_bBrush = 0;
-    EXPECT_EQ(draw(*text).size(), 1u);
+    EXPECT_EQ(kestro::drawings(shapetest::paint(*text)).size(), 1u);
     text->SetShown(false);
-    EXPECT_TRUE(draw(*text).empty());
-}
-
-TEST_F(TextObjectTest, AlignsTheTextInItsRectangle) {
-    // Rectangle (10, 20) to (110, 50) exclusive: edges 10, 110, 20, 50, centre (60, 35).
-    struct Case {
-        int alignment;
-        double left; // expected left edge of the text
-        double top;  // expected top of the line (baseline - ascent)
-    };
-    const QFontMetricsF m([] {
-        QFont font;
-        font.setPixelSize(16);
-        return font;
-    }());
-    const double width = m.horizontalAdvance("Tank 1");
-    const double height = m.ascent() + m.descent();
-    const Case cases[] = {
-        {Qt::AlignLeft | Qt::AlignTop, 10, 20},
-        {Qt::AlignRight | Qt::AlignBottom, 110 - width, 50 - height},
-        {Qt::AlignHCenter | Qt::AlignVCenter, 60 - width / 2, 35 - height / 2},
-        // Bits beyond the alignment (here Qt::TextDontPrint) do not reach Qt.
-        {Qt::AlignLeft | Qt::AlignTop | 0x4000, 10, 20},
-    };
-    for (const Case& c : cases) {
-        kestro::TextFields f = fields("Tank 1");
-        f.alignment = c.alignment;
-        const auto text = load(box(10, 20, 110, 50), f);
-        ASSERT_NE(text, nullptr);
-        const PaintRecords records = draw(*text);
-        ASSERT_EQ(records.size(), 1u) << std::hex << c.alignment;
-        const kestro::PaintRecord& item = records[0];
-        EXPECT_NEAR(item.position.x(), c.left, 1.0) << std::hex << c.alignment;
-        EXPECT_NEAR(item.position.y() - m.ascent(), c.top, 1.0) << std::hex << c.alignment;
-    }
-}
-
-TEST_F(TextObjectTest, ValueOutputShowsTheNumberWithTwoDecimals) {
-    kestro::OutputRecord output;
-    output.header.program = programOf("Level");
-    output.outputType = 1; // numeric
-    output.decimals = 2;
-    kestro::ObjectRecord record = box(0, 0, 80, 20);
-    record.animations.push_back(kestro::animationEntry(output));
-    const auto text = load(record, fields(""));
-    ASSERT_NE(text, nullptr);
-
-    struct Step {
-        double value;
-        const char* shown; // decimals are cut, not rounded
-        bool changed;
-    };
-    const Step steps[] = {
-        {3.14159, "3.14", true},
-        {-2.678, "-2.67", true},
-        {-2.678, "-2.67", false},
-        {12.9, "12.90", true},
-    };
-    for (const Step& s : steps) {
-        setLevel(s.value);
-        EXPECT_EQ(text->Run(0), s.changed) << s.value;
-        std::string shown;
-        text->GetText(shown);
-        EXPECT_EQ(shown, s.shown) << s.value;
-    }
-    EXPECT_EQ(textOf(draw(*text)), "12.90");
-}
-
-TEST_F(TextObjectTest, TextColourAnimationRecoloursTheText) {
-    kestro::TextColorRecord colour;
-    colour.header.program = programOf("Level");
-    colour.values = {10.0f, 20.0f};
-    colour.colors = {0xFF0000, 0x00FF00};
-    kestro::ObjectRecord record = box(0, 0, 80, 20);
-    record.animations.push_back(kestro::animationEntry(colour));
-    // Loaded red: the animation starts from the loaded colour, so red again is no change.
-    const auto text = load(record, fields("Pump", 0xFF0000));
-    ASSERT_NE(text, nullptr);
-
-    struct Step {
-        double value;
-        uint32_t colour;
-        bool changed;
-    };
-    const Step steps[] = {
-        {5, 0xFF0000, false},
-        {15, 0x00FF00, true},
-        {1000, 0x00FF00, false},
-        {10, 0xFF0000, true},
-    };
-    for (const Step& s : steps) {
-        setLevel(s.value);
-        EXPECT_EQ(text->Run(0), s.changed) << s.value;
-        EXPECT_EQ(text->m_crText, s.colour) << s.value;
-    }
-    setLevel(15);
-    text->Run(0);
-    const PaintRecords records = draw(*text);
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].state.pen.color(), QColor(0x00, 0xFF, 0x00));
+    EXPECT_TRUE(kestro::drawings(shapetest::paint(*text)).empty());
 }
 
 } // namespace
