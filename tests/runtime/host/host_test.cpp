@@ -1,6 +1,7 @@
-// The small services the module calls: class registry and type roots, strategies, the numeric
-// comparison, monitor and logger records, and resetHost returning them to their start-up state.
+// The small services the module calls: class registry, strategies, the numeric comparison,
+// languages, the bounded records, and resetHost returning them to their start.
 #include "kestrovalumen/host/gui.h"
+#include "kestrovalumen/host/linguist.h"
 #include "kestrovalumen/host/logger.h"
 #include "kestrovalumen/host/rtti.h"
 #include "kestrovalumen/host/stgy.h"
@@ -8,11 +9,14 @@
 #include "runtime/host/gui.h"
 #include "runtime/host/linguist.h"
 #include "runtime/host/logger.h"
+#include "runtime/host/records.h"
 #include "runtime/host/registry.h"
 #include "runtime/host/rtdb.h"
 #include "runtime/host/stgy.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/scriptedresults.h"
+
+#include <QString>
 
 #include <limits>
 #include <memory>
@@ -20,7 +24,7 @@
 namespace {
 
 using kestro::ClassRegistry;
-using kestro::HostLog;
+using kestro::Linguist;
 using kestro::Strategies;
 
 class Thing : public rtti::object_c {
@@ -43,75 +47,27 @@ private:
     bool m_instantiable;
 };
 
-TEST(Registry, KeepsOrderRefusesTwinsFindsCreatesAndWithdraws) {
+TEST(Registry, RefusesTwinsFindsCreatesAndWithdraws) {
     auto& registry = ClassRegistry::instance();
     const size_t before = registry.classes().size();
-    TestClazz line{"TLine", 0x7F02}, arc{"TArc", 0x7F03}, twin{"TTwin", 0x7F02},
-        abstract{"TAbstract", 0x7F10, false};
+    TestClazz line{"TLine", 0x7F02}, twin{"TTwin", 0x7F02}, abstract{"TAbstract", 0x7F10, false};
     EXPECT_EQ(__register_class(&line), 0);
-    EXPECT_EQ(__register_class(&arc), 0);
     EXPECT_EQ(__register_class(&abstract), 0);
     EXPECT_NE(__register_class(&twin), 0); // the number is taken
-    EXPECT_NE(__register_class(&line), 0);
     EXPECT_NE(__register_class(nullptr), 0);
-    const std::vector<rtti::clazz_c*> tail(registry.classes().begin() + static_cast<long>(before),
-                                           registry.classes().end());
-    EXPECT_EQ(tail, (std::vector<rtti::clazz_c*>{&line, &arc, &abstract}));
-
-    EXPECT_EQ(registry.byNumber(0x7F03), &arc);
     EXPECT_EQ(registry.byName("TLine"), &line);
     EXPECT_EQ(registry.byName("tline"), nullptr); // names are exact
-    EXPECT_EQ(registry.byNumber(0x7F99), nullptr);
-    std::unique_ptr<rtti::object_c> byNumber(registry.create(0x7F02));
-    std::unique_ptr<rtti::object_c> byName(registry.create("TLine"));
-    EXPECT_NE(byNumber, nullptr);
-    EXPECT_NE(byName, nullptr);
+    EXPECT_NE(std::unique_ptr<rtti::object_c>(registry.create(0x7F02)), nullptr);
     EXPECT_EQ(registry.create(0x7F10), nullptr); // registered, no instances
     EXPECT_EQ(registry.create("Unknown"), nullptr);
-
-    EXPECT_EQ(__unregister_class(&arc), 0);
-    EXPECT_NE(__unregister_class(&arc), 0);
     EXPECT_NE(__unregister_class(&twin), 0); // never registered, though its number is
-    EXPECT_EQ(registry.byNumber(0x7F03), nullptr);
     EXPECT_EQ(__unregister_class(&line), 0);
+    EXPECT_NE(__unregister_class(&line), 0);
     EXPECT_EQ(__register_class(&twin), 0); // the number is free again
     EXPECT_EQ(registry.byNumber(0x7F02), &twin);
     registry.remove(&twin);
     registry.remove(&abstract);
     EXPECT_EQ(registry.classes().size(), before);
-}
-
-class PlainObject : public draw_object_c {
-public:
-    void Draw(QPainter*) override {}
-    void GetBoundRect(int*, int*, int*, int*) const override {}
-    void SetBounds(int, int, int, int) override {}
-    int GetAttr() const override { return 0; }
-    void ToRelative(int, int, int, int) override {}
-    void ToAbsolute(int, int, int, int) override {}
-    bool SvrGetProp(prop_value_c*) override { return false; }
-    bool SvrSetProp(prop_value_c*) override { return false; }
-    int CheckArg(int) override { return 0; }
-    uint32_t GetObjectId() const override { return 0; }
-    bool deserialize(FF::utils::IBuffer*) override { return false; }
-};
-
-TEST(TypeRoots, DescriptorsAndTypeTestsByAddress) {
-    EXPECT_EQ(rtti::object_c::static_clazz()->class_name(), "object_c");
-    EXPECT_EQ(draw_object_c::static_clazz()->class_name(), "draw_object_c");
-    EXPECT_EQ(draw_object_c::static_clazz()->class_id(), 0x5000u);
-    EXPECT_EQ(draw_object_c::static_clazz()->create_object(), nullptr);
-    PlainObject object;
-    EXPECT_EQ(object.get_clazz(), draw_object_c::static_clazz());
-    TestClazz sameNumber{"other", 0x5000};
-    const std::pair<const rtti::clazz_c*, bool> cases[] = {{rtti::object_c::static_clazz(), true},
-                                                           {draw_object_c::static_clazz(), true},
-                                                           {&sameNumber, false},
-                                                           {nullptr, false}};
-    for (const auto& [descriptor, recognised] : cases) {
-        EXPECT_EQ(object.cast_to(descriptor), recognised ? &object : nullptr);
-        EXPECT_EQ(object.is_kind_of(descriptor), recognised);
-    }
 }
 
 class Services : public HostTest {};
@@ -120,18 +76,13 @@ TEST_F(Services, StrategiesRunTheLatestDefinitionAndRecordEveryRun) {
     std::vector<std::string> ran;
     Strategies::instance().define(7, "a", [&] { ran.push_back("a"); });
     Strategies::instance().define(7, "pump", [&] { ran.push_back("pump"); });
-    Strategies::instance().define(8, "no action", nullptr);
     EXPECT_EQ(Vorn_Stgy_RunUserStgy(7, 0), 0);
     EXPECT_EQ(Vorn_Stgy_RunUserStgy(9, 3), -1);
-    EXPECT_EQ(Vorn_Stgy_RunUserStgy(8, 1), 0);
     EXPECT_EQ(ran, std::vector<std::string>{"pump"});
-    EXPECT_EQ(Strategies::instance().nameOf(7), "pump");
     const auto& runs = Strategies::instance().runs();
-    ASSERT_EQ(runs.size(), 3u);
-    EXPECT_EQ(runs[1].strategy, 9);
-    EXPECT_EQ(runs[1].argument, 3);
-    EXPECT_FALSE(runs[1].known);
-    EXPECT_TRUE(runs[2].known);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(std::make_tuple(runs[1].strategy, runs[1].argument, runs[1].known),
+              std::make_tuple(9, 3, false));
 }
 
 TEST(VornIsEqual, DifferenceAtMostTheTolerance) {
@@ -149,39 +100,70 @@ TEST(VornIsEqual, DifferenceAtMostTheTolerance) {
     }
 }
 
-TEST_F(Services, MonitorAndLoggerKeepEveryFieldAndTheFormattedText) {
-    monitor_report(10, 2, "Create Animation obj is fail", 1);
-    monitor_report(7, 40, nullptr, 3);
-    logger_printf(10, "deserialize", "drawobj", 1020, 4, 1,
-                  "Drawobj Create animation property is error", "%u", 12300u);
-    logger_printf(10, nullptr, nullptr, 0, 0, 2, nullptr, "%s=%.3f [%5d]", "v", 0.5, -12);
-    const auto& monitor = HostLog::instance().monitor();
-    ASSERT_EQ(monitor.size(), 2u);
-    EXPECT_EQ(monitor[0].module, 10);
-    EXPECT_EQ(monitor[0].code, 2);
-    EXPECT_EQ(monitor[0].message, "Create Animation obj is fail");
-    EXPECT_EQ(monitor[0].kind, 1);
-    EXPECT_EQ(monitor[1].message, "");
-    const auto& logs = HostLog::instance().logs();
-    ASSERT_EQ(logs.size(), 2u);
-    EXPECT_EQ(logs[0].function, "deserialize");
-    EXPECT_EQ(logs[0].file, "drawobj");
-    EXPECT_EQ(logs[0].line, 1020);
-    EXPECT_EQ(logs[0].flags, 4);
-    EXPECT_EQ(logs[0].level, 1);
-    EXPECT_EQ(logs[0].tag, "Drawobj Create animation property is error");
-    EXPECT_EQ(logs[0].format, "%u");
-    EXPECT_EQ(logs[0].text, "12300");
-    EXPECT_EQ(logs[1].function, "");
-    EXPECT_EQ(logs[1].tag, "");
-    EXPECT_EQ(logs[1].text, "v=0.500 [  -12]");
+TEST_F(Services, LanguagesTranslateAndTheEntryPointMatchesKeysByTheirBytes) {
+    Linguist& l = Linguist::instance();
+    l.setText("en", "door", "Gate");
+    l.setText("en", "door", "Door"); // a later text replaces the earlier
+    l.setText("de", "door", "T\xC3\xBCr");
+    l.setText("en", "\xB0key", "degree key"); // an 8-bit key that is not UTF-8
+    l.setText("en", "\xE9\x97\xA8", "gate");
+    const QString tuer = QString(QChar(u'T')) + QChar(0xFC) + QChar(u'r');
+    const struct {
+        const char* language;
+        QString key;
+        int result;
+        QString text;
+    } cases[] = {
+        {"de", QStringLiteral("door"), 0, tuer},
+        {"en", QStringLiteral("door"), 0, QStringLiteral("Door")},
+        {"fr", QStringLiteral("door"), 1, QStringLiteral("door")},
+        // U+00B0 narrows back to the byte 0xB0.
+        {"en", QString::fromLatin1("\xB0key"), 0, QStringLiteral("degree key")},
+        // A UTF-8 key widened byte by byte, and the same key decoded, both find the text.
+        {"en", QString::fromLatin1("\xE9\x97\xA8"), 0, QStringLiteral("gate")},
+        {"en", QString::fromUtf8("\xE9\x97\xA8"), 0, QStringLiteral("gate")},
+        {"en", QString::fromLatin1("no such key \xB5"), 1, QString::fromLatin1("no such key \xB5")},
+    };
+    for (const auto& c : cases) {
+        l.setCurrentLanguage(c.language);
+        QString out = QStringLiteral("stale");
+        EXPECT_EQ(__linguist_get_lan_string_from_serialize(&out, &c.key), c.result);
+        EXPECT_EQ(out, c.text);
+    }
+    const QString key = QStringLiteral("door");
+    EXPECT_EQ(__linguist_get_lan_string_from_serialize(nullptr, &key), -1);
+}
+
+TEST(RecordList, KeepsTheLatestEntriesUnderItsLimit) {
+    const struct {
+        size_t limit;
+        int pushes;          // entries 1..pushes
+        size_t forgetBefore; // 0: nothing forgotten
+        std::vector<int> kept;
+        size_t dropped;
+    } cases[] = {
+        {4, 4, 0, {1, 2, 3, 4}, 0},   {4, 5, 0, {3, 4, 5}, 2}, // room by dropping the oldest half
+        {4, 10, 0, {7, 8, 9, 10}, 6}, {8, 6, 4, {5, 6}, 4},    {8, 3, 9, {}, 3},
+        {4, 10, 2, {7, 8, 9, 10}, 6},
+    };
+    for (const auto& c : cases) {
+        kestro::RecordList<int> list;
+        list.setLimit(c.limit);
+        for (int i = 1; i <= c.pushes; ++i) {
+            list.push_back(i);
+        }
+        list.forgetBefore(c.forgetBefore);
+        EXPECT_EQ(list, c.kept) << c.pushes;
+        EXPECT_EQ(list.dropped(), c.dropped) << c.pushes;
+        EXPECT_EQ(list.total(), static_cast<size_t>(c.pushes));
+    }
 }
 
 TEST(ResetHost, ClearsEveryServiceAndLeavesRegisteredClasses) {
     monitor_report(10, 1, "m", 1);
     logger_printf(10, "f", "file", 1, 0, 1, "t", "x");
-    kestro::Linguist::instance().setText("en", "k", "v");
-    kestro::Linguist::instance().setCurrentLanguage("en");
+    Linguist::instance().setText("en", "k", "v");
+    Linguist::instance().setCurrentLanguage("en");
     kestro::Rtdb::instance().define("v", kestro::VarType::Int);
     __gui_wnd_open(1);
     kestro::Gui::instance().queueKeyboardAnswer({true, "x"});
@@ -194,11 +176,11 @@ TEST(ResetHost, ClearsEveryServiceAndLeavesRegisteredClasses) {
 
     kestro::resetHost();
 
-    EXPECT_TRUE(HostLog::instance().monitor().empty());
-    EXPECT_TRUE(HostLog::instance().logs().empty());
-    EXPECT_EQ(kestro::Linguist::instance().currentLanguage(), "");
-    kestro::Linguist::instance().setCurrentLanguage("en");
-    EXPECT_EQ(kestro::Linguist::instance().translate("k"), "k");
+    EXPECT_TRUE(kestro::HostLog::instance().monitor().empty());
+    EXPECT_TRUE(kestro::HostLog::instance().logs().empty());
+    EXPECT_EQ(Linguist::instance().currentLanguage(), "");
+    Linguist::instance().setCurrentLanguage("en");
+    EXPECT_EQ(Linguist::instance().translate("k"), "k");
     EXPECT_EQ(kestro::Rtdb::instance().count(), 0);
     EXPECT_TRUE(kestro::Gui::instance().openedWindows().empty());
     char text[1024] = {};

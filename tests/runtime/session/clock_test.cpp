@@ -67,12 +67,10 @@ TEST(TagSimulator, EachKindAtChosenTimes) {
         bool set;
         double value;
     } cases[] = {
-        {K::Sine, 0.0, true, 20.0},   {K::Sine, 1.0, true, 30.0},   {K::Sine, 3.0, true, 10.0},
-        {K::Sine, 5.0, true, 30.0},   {K::Ramp, 0.0, true, 10.0},   {K::Ramp, 2.0, true, 20.0},
-        {K::Ramp, 4.0, true, 10.0},   {K::Ramp, 5.0, true, 15.0},   {K::Square, 1.99, true, 30.0},
-        {K::Square, 2.0, true, 10.0}, {K::Square, 4.0, true, 30.0}, {K::Steps, 0.5, false, -1},
-        {K::Steps, 1.0, true, 5.0},   {K::Steps, 2.4, true, 5.0},   {K::Steps, 2.5, true, 7.0},
-        {K::Steps, 100.0, true, 7.0}, {K::None, 1.0, false, -1},
+        {K::Sine, 1.0, true, 30.0}, {K::Sine, 3.0, true, 10.0},    {K::Ramp, 2.0, true, 20.0},
+        {K::Ramp, 5.0, true, 15.0}, {K::Square, 1.99, true, 30.0}, {K::Square, 2.0, true, 10.0},
+        {K::Steps, 0.5, false, -1}, {K::Steps, 2.4, true, 5.0},    {K::Steps, 2.5, true, 7.0},
+        {K::None, 1.0, false, -1},
     };
     for (const auto& c : cases) {
         TagSimulator simulator(make(c.kind), 3.0);

@@ -9,9 +9,6 @@
 #include "runtime/session/eventscript.h"
 #include "runtime/session/report.h"
 
-#include <QColor>
-#include <QImage>
-
 #include <algorithm>
 #include <map>
 #include <sstream>
@@ -40,10 +37,6 @@ std::string joined(const std::vector<int>& numbers) {
     return text;
 }
 
-std::string rectText(const SessionRect& r) {
-    return joined({r.left, r.top, r.right, r.bottom});
-}
-
 std::map<std::string, std::string> observe(Session& session, const Project& project,
                                            const CallMark& since) {
     ObjectState o;
@@ -53,14 +46,8 @@ std::map<std::string, std::string> observe(Session& session, const Project& proj
     const HostCalls calls = session.callsSince(since);
     std::map<std::string, std::string> seen = {
         {"show", std::to_string(o.showState)},
-        {"visible", std::to_string(o.visible)},
         {"changes", std::to_string(o.changes)},
-        {"rect", rectText(o.rect)},
-        {"fill", colorName(o.brushColor).toStdString()},
-        {"pen", o.pen ? colorName(o.penColor).toStdString() : "off"},
-        {"clip", o.clip && o.hasClipRect ? rectText(o.clipRect) : "none"},
         {"text", o.text},
-        {"painted", session.render().pixelColor(20, 20).name().toStdString()},
         {"window", std::to_string(session.currentWindow())},
         {"opened", joined(calls.opened)},
         {"closed", joined(calls.closed)},
@@ -94,28 +81,12 @@ Record on(ProjectBuilder& b, const char* source) {
     return r;
 }
 
-void visible(ProjectBuilder& b, ObjectRecord& o) {
-    b.tag("Show", VarType::Int, 1);
-    add(o, animationEntry(on<VisibleRecord>(b, "Show")));
-}
-
 template <int Type>
 void blink(ProjectBuilder& b, ObjectRecord& o) {
     b.tag("Alarm", VarType::Int, 1);
     BlinkRecord r = on<BlinkRecord>(b, "Alarm");
     r.blinkType = Type;
     r.blinkBrushColor = 0x0000FF;
-    add(o, animationEntry(r));
-}
-
-template <int Type, int Mode>
-void size(ProjectBuilder& b, ObjectRecord& o) {
-    b.tag("S", VarType::Float, 100.0);
-    SizeRecord r = on<SizeRecord>(b, "S");
-    r.sizeType = Type;
-    r.sizeMode = Mode;
-    r.maxValue = 100.0f;
-    r.maxPercent = 100;
     add(o, animationEntry(r));
 }
 
@@ -144,6 +115,12 @@ void input(ProjectBuilder& b, ObjectRecord& o) {
     add(o, animationEntry(r));
 }
 
+void keyed(ProjectBuilder&, ObjectRecord& o) {
+    ClickRecord click = ProjectBuilder::click(1, 1, 2);
+    click.keyCode = 65; // with key flags 0 the trigger code is 65
+    add(o, animationEntry(click));
+}
+
 template <int Build, int Revision>
 void oldHeader(ProjectBuilder& b, ObjectRecord& o) {
     b.project.version = {3, 2, Build, Revision, ""};
@@ -155,59 +132,18 @@ void oldHeader(ProjectBuilder& b, ObjectRecord& o) {
 }
 
 const Wiring kWirings[] = {
-    {"visibility at start", visible, "", "show=11 changes=0 painted=#ff0000"},
-    {"visibility waits for the refresh", visible, "set Show 0", "show=11 writes=1"},
-    {"visibility on refresh", visible, "set Show 0\nrefresh",
-     "show=10 visible=0 changes=1 painted=#ffffff"},
-    {"visibility unchanged reports no change", visible, "set Show 0\nrefresh\nrefresh",
-     "changes=1"},
-    {"visibility back", visible, "set Show 0\nrefresh\nset Show 1\nadvance 0.25",
-     "show=11 painted=#ff0000"},
     {"old header before 3.2.5.1841", oldHeader<5, 1840>, "refresh", "show=10"},
-    {"old header before 3.2.5", oldHeader<4, 9999>, "refresh", "show=10"},
     // Ticks: 0.25 s tick 1; 0.5 s ticks 1, 2; 0.75 s tick 1; 1.0 s ticks 1, 2, 3.
-    {"show-hide blink, first tick", blink<0>, "advance 0.25", "show=1 painted=#ffffff"},
-    {"show-hide blink, two ticks", blink<0>, "advance 0.5", "show=1"},
-    {"show-hide blink, a second", blink<0>, "advance 0.75", "show=11"},
     {"show-hide blink, every tick flips", blink<0>, "advance 1", "show=1 changes=7"},
-    {"show-hide blink ends shown", blink<0>, "advance 1\nset Alarm 0\nadvance 0.25\nadvance 1",
-     "show=11 painted=#ff0000"},
     {"blink ticks one by one", blink<0>, "blink 3", "show=1"},
-    {"blink ticks one by one, back", blink<0>, "blink 3\nblink 2", "show=11"},
-    {"colour blink", blink<1>, "advance 0.25", "fill=#0000ff painted=#0000ff"},
-    {"fill and outline colours",
-     [](ProjectBuilder& b, ObjectRecord& o) {
-         b.tag("V", VarType::Float, 5.0);
-         BrushRecord brush = on<BrushRecord>(b, "V");
-         brush.values = {10.0f};
-         brush.colors = {0x00FF00};
-         PenRecord pen = on<PenRecord>(b, "V");
-         pen.values = {10.0f};
-         pen.colors = {0x0000FF};
-         add(o, animationEntry(brush));
-         add(o, animationEntry(pen));
-     },
-     "", "fill=#00ff00 pen=#0000ff"},
-    {"size around the centre", size<0, 0>, "set S 50\nrefresh", "rect=25,13,75,37 clip=none"},
-    {"size by clipping, the left edge stays", size<6, 1>, "set S 50\nrefresh",
-     "rect=0,0,100,50 clip=0,0,50,50"},
     {"simulated tag moves without writes",
-     [](ProjectBuilder& b, ObjectRecord& o) {
+     [](ProjectBuilder& b, ObjectRecord&) {
          b.tag("Flow", VarType::Float, 0.0);
          b.project.tags[0].simulation = {Simulation::Kind::Ramp, 10.0, 0.0, 10.0, 1.0, 1, {}};
-         HMoveRecord move = on<HMoveRecord>(b, "Flow");
-         move.maxOffset = 100;
-         move.maxValue = 10.0f;
-         add(o, animationEntry(move));
      },
-     "advance 5", "Flow=5 rect=50,0,150,50 writes=0"},
-    {"click opens a window", click<1, 1, 2>, "click O", "window=2 opened=2"},
-    {"click on a window that does not exist", click<1, 1, 9>, "click O", "window=1 opened=9"},
+     "advance 5", "Flow=5 writes=0"},
     {"the low 16 bits name the window to close", click<1, 1, 2>, "click O\nclick Back",
      "window=1 closed=2"},
-    {"the last window stays", click<2, 1, 1>, "click O", "window=1 closed=1"},
-    {"click sets a variable", click<7, 0x100, 0>, "click O", "Flag=1 writes=1"},
-    {"click toggles a variable", click<7, 2, 0>, "click O\nclick O", "Flag=0 writes=2"},
     {"click runs a strategy",
      [](ProjectBuilder& b, ObjectRecord& o) {
          b.tag("Count", VarType::Float, 1.5);
@@ -229,30 +165,15 @@ const Wiring kWirings[] = {
          add(o, animationEntry(ProjectBuilder::click(6, 1, 0, "退出运行环境")));
      },
      "click O", "stopped=1"},
-    {"trigger codes other than the key's",
-     [](ProjectBuilder&, ObjectRecord& o) {
-         ClickRecord click = ProjectBuilder::click(1, 1, 2);
-         click.keyCode = 65; // with key flags 0 the trigger code is 65
-         add(o, animationEntry(click));
-     },
-     "trigger 66\ntrigger 3", "window=1 opened="},
-    {"the key's trigger code",
-     [](ProjectBuilder&, ObjectRecord& o) {
-         ClickRecord click = ProjectBuilder::click(1, 1, 2);
-         click.keyCode = 65;
-         add(o, animationEntry(click));
-     },
-     "trigger 65", "window=2 opened=2"},
+    {"trigger codes other than the key's", keyed, "trigger 66\ntrigger 3", "window=1 opened="},
+    {"the key's trigger code", keyed, "trigger 65", "window=2 opened=2"},
     {"switch input takes the keyboard's answer", input, "key 7\nclick O",
      "Mode=1 keyboards=1 monitor="},
     {"switch input with the keyboard cancelled", input, "key-cancel\nclick O",
      "Mode=0 keyboards=1 monitor=37:打开开关型键盘失败！"},
     {"a synchronised value", input, "sync O 1", "Mode=1 keyboards=0"},
-    // Decimals are cut, not rounded; an empty off text shows "Off".
-    {"number output", output<1>, "", "text=3.14", kDrawTextClass},
+    // Decimals are cut, not rounded.
     {"number output follows", output<1>, "set Level -2.678\nrefresh", "text=-2.67", kDrawTextClass},
-    {"on-off output", output<0>, "", "text=Off", kDrawTextClass},
-    {"on-off output follows", output<0>, "set On 1\nrefresh", "text=Running", kDrawTextClass},
 };
 
 TEST_F(SessionAnimation, EachKindIsWiredToTheSession) {
@@ -296,58 +217,6 @@ TEST_F(SessionAnimation, EachKindIsWiredToTheSession) {
             ASSERT_NE(found, seen.end()) << item;
             EXPECT_EQ(found->second, value) << item.substr(0, equals);
         }
-    }
-}
-
-TEST_F(SessionAnimation, HitTestFindsTheTopmostVisibleObjectThatTakesClicks) {
-    ProjectBuilder b;
-    b.tag("Off", VarType::Int, 0);
-    const AnimationEntry quiet = animationEntry(ProjectBuilder::click(0, 0, -1));
-    ObjectRecord low = ProjectBuilder::shape("Low", 10, 10, 60, 40, 0);
-    low.animations = {quiet};
-    ObjectRecord high = ProjectBuilder::shape("High", 40, 20, 90, 50, 0);
-    high.pen = 1;
-    high.penWidthX = 3; // bound rectangle widened by (3 + 1) / 2 = 2
-    high.animations = {quiet};
-    ObjectRecord hidden = ProjectBuilder::shape("Hidden", 100, 10, 150, 40, 0);
-    hidden.animations = {animationEntry(on<VisibleRecord>(b, "Off")), quiet};
-    // Drawn over High and over empty ground, and taking no clicks itself.
-    ObjectRecord caption = ProjectBuilder::shape("Caption", 45, 25, 130, 45, 0);
-    b.window(1).objects = {ProjectBuilder::object(low), ProjectBuilder::object(high),
-                           ProjectBuilder::object(hidden), ProjectBuilder::object(caption)};
-    Session session(options());
-    std::string error;
-    ASSERT_TRUE(session.load(b.project, &error)) << error;
-    session.start();
-    // Low covers 10..59 x 10..39, High 38..91 x 18..51 (inclusive).
-    const int cases[][3] = {{20, 15, 0}, {50, 30, 1},  {38, 18, 1}, {37, 17, 0},
-                            {91, 51, 1}, {92, 30, -1}, {9, 10, -1}, {110, 30, -1}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(session.hitTest(c[0], c[1]), c[2]) << c[0] << "," << c[1];
-    }
-    EXPECT_EQ(session.clickAt(50, 30), 1);
-    EXPECT_EQ(session.clickAt(5, 5), -1);
-}
-
-TEST(WindowStack, OpeningRaisesAndClosingKeepsTheLastWindow) {
-    const struct {
-        bool open; //!< false: close
-        int number;
-        bool becameCurrent;
-        std::vector<int> stack;
-    } steps[] = {
-        {true, 1, true, {1}},       {true, 1, false, {1}},      {true, 2, true, {1, 2}},
-        {true, 3, true, {1, 2, 3}}, {true, 1, true, {2, 3, 1}}, {false, 3, false, {2, 1}},
-        {false, 7, false, {2, 1}},  {false, 1, true, {2}},      {false, 2, false, {2}},
-    };
-    WindowStack stack;
-    EXPECT_EQ(stack.current(), -1);
-    for (const auto& step : steps) {
-        EXPECT_EQ(step.open ? stack.open(step.number) : stack.close(step.number),
-                  step.becameCurrent)
-            << step.open << " " << step.number;
-        EXPECT_EQ(stack.numbers(), step.stack);
-        EXPECT_EQ(stack.current(), step.stack.back());
     }
 }
 
