@@ -1,5 +1,5 @@
 // The small services the module calls: class registry, strategies, the numeric comparison,
-// languages, the bounded records, and resetHost returning them to their start.
+// languages, and resetHost returning them to their start.
 #include "kestrovalumen/host/gui.h"
 #include "kestrovalumen/host/linguist.h"
 #include "kestrovalumen/host/logger.h"
@@ -9,7 +9,6 @@
 #include "runtime/host/gui.h"
 #include "runtime/host/linguist.h"
 #include "runtime/host/logger.h"
-#include "runtime/host/records.h"
 #include "runtime/host/registry.h"
 #include "runtime/host/rtdb.h"
 #include "runtime/host/stgy.h"
@@ -132,31 +131,6 @@ TEST_F(Services, LanguagesTranslateAndTheEntryPointMatchesKeysByTheirBytes) {
     }
     const QString key = QStringLiteral("door");
     EXPECT_EQ(__linguist_get_lan_string_from_serialize(nullptr, &key), -1);
-}
-
-TEST(RecordList, KeepsTheLatestEntriesUnderItsLimit) {
-    const struct {
-        size_t limit;
-        int pushes;          // entries 1..pushes
-        size_t forgetBefore; // 0: nothing forgotten
-        std::vector<int> kept;
-        size_t dropped;
-    } cases[] = {
-        {4, 4, 0, {1, 2, 3, 4}, 0},   {4, 5, 0, {3, 4, 5}, 2}, // room by dropping the oldest half
-        {4, 10, 0, {7, 8, 9, 10}, 6}, {8, 6, 4, {5, 6}, 4},    {8, 3, 9, {}, 3},
-        {4, 10, 2, {7, 8, 9, 10}, 6},
-    };
-    for (const auto& c : cases) {
-        kestro::RecordList<int> list;
-        list.setLimit(c.limit);
-        for (int i = 1; i <= c.pushes; ++i) {
-            list.push_back(i);
-        }
-        list.forgetBefore(c.forgetBefore);
-        EXPECT_EQ(list, c.kept) << c.pushes;
-        EXPECT_EQ(list.dropped(), c.dropped) << c.pushes;
-        EXPECT_EQ(list.total(), static_cast<size_t>(c.pushes));
-    }
 }
 
 TEST(ResetHost, ClearsEveryServiceAndLeavesRegisteredClasses) {

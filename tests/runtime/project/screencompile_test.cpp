@@ -106,7 +106,7 @@ TEST(ScreenCompile, FriendlyDefaultsAndShorthands) {
     }
 }
 
-TEST(ScreenCompile, WordsIdAndTheOperationLogBlock) {
+TEST(ScreenCompile, WordsAndTheOperationLogBlock) {
     const std::string record = recordOf(
         R"({"class": "CDrawRect", "rect": [1, 2, 3, 4], "wordA": 16908544, "wordB": 196612,
             "operLog": {"reserved": 9, "on": 0, "text": "log.key"}, "version": 11,
@@ -120,12 +120,6 @@ TEST(ScreenCompile, WordsIdAndTheOperationLogBlock) {
     // bytes, the two values.
     EXPECT_EQ(hex(record.substr(25 + 16 + 18 + 14, 15)),
               "34 12 78 56 02 b1 c3 ff ff ff ff 07 00 00 00");
-
-    // The same id through "id" and the low bits.
-    const std::string byId = recordOf(
-        R"({"class": "CDrawRect", "rect": [1, 2, 3, 4], "id": 196866, "wordBLow": 4,
-            "operLog": {"reserved": 9, "on": 0, "text": "log.key"}, "version": 11})");
-    EXPECT_EQ(byId.substr(0, 29), record.substr(0, 29));
 }
 
 TEST(ScreenCompile, EventsAndCountsThatLie) {

@@ -1,6 +1,6 @@
-// How a session wires each animation kind of the real plug-in to its tags, clock, clicks,
-// triggers, synchronised values and keyboards: one row a kind and a situation, the object "O"
-// observed afterwards. The animations' own rules are the animation suites' business.
+// How a session wires the real plug-in's animations to its tags, clock, clicks, triggers and
+// synchronised values (one row a situation, the object "O" observed afterwards; the animations'
+// own rules are the animation suites' business), which object a click hits, and the window stack.
 #include "tests/support/sessiontest.h"
 
 #include "kestrovalumen/host/rtti.h"
@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <map>
 #include <sstream>
-#include <tuple>
 
 using namespace kestro;
 using namespace sessiontest;
@@ -50,15 +49,9 @@ std::map<std::string, std::string> observe(Session& session, const Project& proj
         {"text", o.text},
         {"window", std::to_string(session.currentWindow())},
         {"opened", joined(calls.opened)},
-        {"closed", joined(calls.closed)},
-        {"captures", std::to_string(calls.captures.size())},
-        {"stopped", std::to_string(session.stopped())},
         {"strategies", std::to_string(calls.strategies.size())},
         {"writes", std::to_string(calls.writes.size())},
         {"keyboards", std::to_string(calls.keyboards.size())},
-        {"monitor", calls.monitor.empty() ? ""
-                                          : std::to_string(calls.monitor.back().code) + ":" +
-                                                calls.monitor.back().message},
         {"log", calls.logs.empty() ? "" : calls.logs.back().tag},
     };
     for (auto& [key, value] : seen) {
@@ -88,12 +81,6 @@ void blink(ProjectBuilder& b, ObjectRecord& o) {
     r.blinkType = Type;
     r.blinkBrushColor = 0x0000FF;
     add(o, animationEntry(r));
-}
-
-template <size_t Slot, int32_t Flag, int32_t Parameter>
-void click(ProjectBuilder& b, ObjectRecord& o) {
-    b.tag("Flag", VarType::Int, 0);
-    add(o, animationEntry(ProjectBuilder::click(Slot, Flag, Parameter)));
 }
 
 template <int Kind>
@@ -142,8 +129,6 @@ const Wiring kWirings[] = {
          b.project.tags[0].simulation = {Simulation::Kind::Ramp, 10.0, 0.0, 10.0, 1.0, 1, {}};
      },
      "advance 5", "Flow=5 writes=0"},
-    {"the low 16 bits name the window to close", click<1, 1, 2>, "click O\nclick Back",
-     "window=1 closed=2"},
     {"click runs a strategy",
      [](ProjectBuilder& b, ObjectRecord& o) {
          b.tag("Count", VarType::Float, 1.5);
@@ -155,22 +140,8 @@ const Wiring kWirings[] = {
          add(o, animationEntry(ProjectBuilder::click(0, 1, 1)));
      },
      "click O", "Count=4 strategies=1 log=Caiclick_stgy"},
-    {"click captures the screen",
-     [](ProjectBuilder&, ObjectRecord& o) {
-         add(o, animationEntry(ProjectBuilder::click(4, 1, 0, "打印当前屏幕")));
-     },
-     "click O\nclick O", "captures=2 stopped=0"},
-    {"click stops",
-     [](ProjectBuilder&, ObjectRecord& o) {
-         add(o, animationEntry(ProjectBuilder::click(6, 1, 0, "退出运行环境")));
-     },
-     "click O", "stopped=1"},
     {"trigger codes other than the key's", keyed, "trigger 66\ntrigger 3", "window=1 opened="},
     {"the key's trigger code", keyed, "trigger 65", "window=2 opened=2"},
-    {"switch input takes the keyboard's answer", input, "key 7\nclick O",
-     "Mode=1 keyboards=1 monitor="},
-    {"switch input with the keyboard cancelled", input, "key-cancel\nclick O",
-     "Mode=0 keyboards=1 monitor=37:打开开关型键盘失败！"},
     {"a synchronised value", input, "sync O 1", "Mode=1 keyboards=0"},
     // Decimals are cut, not rounded.
     {"number output follows", output<1>, "set Level -2.678\nrefresh", "text=-2.67", kDrawTextClass},
@@ -184,15 +155,7 @@ TEST_F(SessionAnimation, EachKindIsWiredToTheSession) {
         ObjectRecord o = ProjectBuilder::shape("O", 0, 0, 100, 50, 0xFF0000);
         row.animate(b, o);
         b.window(1).objects = {ProjectBuilder::object(o, row.classNumber)};
-        ObjectRecord back = ProjectBuilder::shape("Back", 0, 0, 50, 50, 0x0000FF);
-        ClickRecord close = ProjectBuilder::click(2, 1, 0x10002);
-        const ProjectVersion& v = b.project.version;
-        if (std::make_tuple(v.major, v.minor, v.build, v.revision) <
-            std::make_tuple(3, 2, 5, 1841)) {
-            close.header.form = AnimationHeader::Form::Old;
-        }
-        back.animations.push_back(animationEntry(close));
-        b.window(2).objects = {ProjectBuilder::object(back)};
+        b.window(2);
 
         Session session(options());
         std::string error;
@@ -217,6 +180,58 @@ TEST_F(SessionAnimation, EachKindIsWiredToTheSession) {
             ASSERT_NE(found, seen.end()) << item;
             EXPECT_EQ(found->second, value) << item.substr(0, equals);
         }
+    }
+}
+
+TEST_F(SessionAnimation, HitTestFindsTheTopmostVisibleObjectThatTakesClicks) {
+    ProjectBuilder b;
+    b.tag("Off", VarType::Int, 0);
+    const AnimationEntry quiet = animationEntry(ProjectBuilder::click(0, 0, -1));
+    ObjectRecord low = ProjectBuilder::shape("Low", 10, 10, 60, 40, 0);
+    low.animations = {quiet};
+    ObjectRecord high = ProjectBuilder::shape("High", 40, 20, 90, 50, 0);
+    high.pen = 1;
+    high.penWidthX = 3; // bound rectangle widened by (3 + 1) / 2 = 2
+    high.animations = {quiet};
+    ObjectRecord hidden = ProjectBuilder::shape("Hidden", 100, 10, 150, 40, 0);
+    hidden.animations = {animationEntry(on<VisibleRecord>(b, "Off")), quiet};
+    // Drawn over High and over empty ground, and taking no clicks itself.
+    ObjectRecord caption = ProjectBuilder::shape("Caption", 45, 25, 130, 45, 0);
+    b.window(1).objects = {ProjectBuilder::object(low), ProjectBuilder::object(high),
+                           ProjectBuilder::object(hidden), ProjectBuilder::object(caption)};
+    Session session(options());
+    std::string error;
+    ASSERT_TRUE(session.load(b.project, &error)) << error;
+    session.start();
+    // Low covers 10..59 x 10..39, High 38..91 x 18..51 (inclusive).
+    const int cases[][3] = {{20, 15, 0}, {50, 30, 1},  {38, 18, 1}, {37, 17, 0},
+                            {91, 51, 1}, {92, 30, -1}, {9, 10, -1}, {110, 30, -1}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(session.hitTest(c[0], c[1]), c[2]) << c[0] << "," << c[1];
+    }
+    EXPECT_EQ(session.clickAt(50, 30), 1);
+    EXPECT_EQ(session.clickAt(5, 5), -1);
+}
+
+TEST(WindowStack, OpeningRaisesAndClosingKeepsTheLastWindow) {
+    const struct {
+        bool open; //!< false: close
+        int number;
+        bool becameCurrent;
+        std::vector<int> stack;
+    } steps[] = {
+        {true, 1, true, {1}},       {true, 1, false, {1}},      {true, 2, true, {1, 2}},
+        {true, 3, true, {1, 2, 3}}, {true, 1, true, {2, 3, 1}}, {false, 3, false, {2, 1}},
+        {false, 7, false, {2, 1}},  {false, 1, true, {2}},      {false, 2, false, {2}},
+    };
+    WindowStack stack;
+    EXPECT_EQ(stack.current(), -1);
+    for (const auto& step : steps) {
+        EXPECT_EQ(step.open ? stack.open(step.number) : stack.close(step.number),
+                  step.becameCurrent)
+            << step.open << " " << step.number;
+        EXPECT_EQ(stack.numbers(), step.stack);
+        EXPECT_EQ(stack.current(), step.stack.back());
     }
 }
 
