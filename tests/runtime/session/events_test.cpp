@@ -7,7 +7,6 @@
 #include "tests/support/sessiontest.h"
 
 #include "kestrovalumen/host/rtti.h"
-#include "runtime/project/textfields.h"
 #include "runtime/session/clock.h"
 #include "runtime/session/eventdispatch.h"
 #include "runtime/session/eventscript.h"
@@ -195,7 +194,6 @@ struct Wiring {
     void (*animate)(ProjectBuilder&, ObjectRecord&); //!< tags first, then O's animations
     const char* events;                              //!< an event script
     const char* expected;                            //!< "key=value ..." of what observe() reports
-    uint32_t classNumber = kRect;
 };
 
 std::string joined(const std::vector<int>& numbers) {
@@ -216,7 +214,6 @@ std::map<std::string, std::string> observe(Session& session, const Project& proj
     std::map<std::string, std::string> seen = {
         {"show", std::to_string(o.showState)},
         {"changes", std::to_string(o.changes)},
-        {"text", o.text},
         {"window", std::to_string(session.currentWindow())},
         {"opened", joined(calls.opened)},
         {"strategies", std::to_string(calls.strategies.size())},
@@ -251,18 +248,6 @@ void blink(ProjectBuilder& b, ObjectRecord& o) {
     r.blinkType = Type;
     r.blinkBrushColor = 0x0000FF;
     add(o, animationEntry(r));
-}
-
-template <int Kind>
-void output(ProjectBuilder& b, ObjectRecord& o) {
-    b.tag("Level", VarType::Float, 3.14159);
-    b.tag("On", VarType::Int, 0);
-    OutputRecord r = on<OutputRecord>(b, Kind ? "Level" : "On");
-    r.outputType = Kind;
-    r.decimals = 2;
-    r.onText = "Running";
-    add(o, animationEntry(r));
-    o.extra = encodeFields(TextFields{}); // the text class's own fields
 }
 
 void input(ProjectBuilder& b, ObjectRecord& o) {
@@ -313,8 +298,6 @@ const Wiring kWirings[] = {
     {"trigger codes other than the key's", keyed, "trigger 66\ntrigger 3", "window=1 opened="},
     {"the key's trigger code", keyed, "trigger 65", "window=2 opened=2"},
     {"a synchronised value", input, "sync O 1", "Mode=1 keyboards=0"},
-    // Decimals are cut, not rounded.
-    {"number output follows", output<1>, "set Level -2.678\nrefresh", "text=-2.67", kDrawTextClass},
 };
 
 TEST_F(SessionAnimation, EachKindIsWiredToTheSession) {
@@ -324,7 +307,7 @@ TEST_F(SessionAnimation, EachKindIsWiredToTheSession) {
         ProjectBuilder b;
         ObjectRecord o = ProjectBuilder::shape("O", 0, 0, 100, 50, 0xFF0000);
         row.animate(b, o);
-        b.window(1).objects = {ProjectBuilder::object(o, row.classNumber)};
+        b.window(1).objects = {ProjectBuilder::object(o)};
         b.window(2);
 
         Session session(options());
