@@ -241,13 +241,9 @@ Record on(ProjectBuilder& b, const char* source) {
     return r;
 }
 
-template <int Type>
 void blink(ProjectBuilder& b, ObjectRecord& o) {
     b.tag("Alarm", VarType::Int, 1);
-    BlinkRecord r = on<BlinkRecord>(b, "Alarm");
-    r.blinkType = Type;
-    r.blinkBrushColor = 0x0000FF;
-    add(o, animationEntry(r));
+    add(o, animationEntry(on<BlinkRecord>(b, "Alarm"))); // show-hide
 }
 
 void input(ProjectBuilder& b, ObjectRecord& o) {
@@ -276,14 +272,8 @@ void oldHeader(ProjectBuilder& b, ObjectRecord& o) {
 const Wiring kWirings[] = {
     {"old header before 3.2.5.1841", oldHeader<5, 1840>, "refresh", "show=10"},
     // Ticks: 0.25 s tick 1; 0.5 s ticks 1, 2; 0.75 s tick 1; 1.0 s ticks 1, 2, 3.
-    {"show-hide blink, every tick flips", blink<0>, "advance 1", "show=1 changes=7"},
-    {"blink ticks one by one", blink<0>, "blink 3", "show=1"},
-    {"simulated tag moves without writes",
-     [](ProjectBuilder& b, ObjectRecord&) {
-         b.tag("Flow", VarType::Float, 0.0);
-         b.project.tags[0].simulation = {Simulation::Kind::Ramp, 10.0, 0.0, 10.0, 1.0, 1, {}};
-     },
-     "advance 5", "Flow=5 writes=0"},
+    {"show-hide blink, every tick flips", blink, "advance 1", "show=1 changes=7"},
+    {"blink ticks one by one", blink, "blink 3", "show=1"},
     {"click runs a strategy",
      [](ProjectBuilder& b, ObjectRecord& o) {
          b.tag("Count", VarType::Float, 1.5);
