@@ -1,7 +1,11 @@
-// The small services the module calls: class registry and type roots, strategies, the numeric
-// comparison, monitor and logger records, and resetHost returning them to their start-up state.
+// The services the module calls: class registry, strategies, the numeric comparison, languages,
+// the real-time database (each type of variable against each getter and setter), the keyboard's
+// buffer, synchronised texts, the project version, the event-handler record, and resetHost
+// returning them all to their start.
 #include "kestrovalumen/host/gui.h"
+#include "kestrovalumen/host/linguist.h"
 #include "kestrovalumen/host/logger.h"
+#include "kestrovalumen/host/rtdb.h"
 #include "kestrovalumen/host/rtti.h"
 #include "kestrovalumen/host/stgy.h"
 #include "kestrovalumen/host/toolscom.h"
@@ -11,17 +15,25 @@
 #include "runtime/host/registry.h"
 #include "runtime/host/rtdb.h"
 #include "runtime/host/stgy.h"
+#include "runtime/stream/forms.h"
 #include "tests/support/hostfixture.h"
 #include "tests/support/scriptedresults.h"
 
+#include <QString>
+
+#include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 
 namespace {
 
 using kestro::ClassRegistry;
-using kestro::HostLog;
+using kestro::Gui;
+using kestro::Linguist;
+using kestro::Rtdb;
 using kestro::Strategies;
+using kestro::VarType;
 
 class Thing : public rtti::object_c {
 public:
@@ -43,75 +55,27 @@ private:
     bool m_instantiable;
 };
 
-TEST(Registry, KeepsOrderRefusesTwinsFindsCreatesAndWithdraws) {
+TEST(Registry, RefusesTwinsFindsCreatesAndWithdraws) {
     auto& registry = ClassRegistry::instance();
     const size_t before = registry.classes().size();
-    TestClazz line{"TLine", 0x7F02}, arc{"TArc", 0x7F03}, twin{"TTwin", 0x7F02},
-        abstract{"TAbstract", 0x7F10, false};
+    TestClazz line{"TLine", 0x7F02}, twin{"TTwin", 0x7F02}, abstract{"TAbstract", 0x7F10, false};
     EXPECT_EQ(__register_class(&line), 0);
-    EXPECT_EQ(__register_class(&arc), 0);
     EXPECT_EQ(__register_class(&abstract), 0);
     EXPECT_NE(__register_class(&twin), 0); // the number is taken
-    EXPECT_NE(__register_class(&line), 0);
     EXPECT_NE(__register_class(nullptr), 0);
-    const std::vector<rtti::clazz_c*> tail(registry.classes().begin() + static_cast<long>(before),
-                                           registry.classes().end());
-    EXPECT_EQ(tail, (std::vector<rtti::clazz_c*>{&line, &arc, &abstract}));
-
-    EXPECT_EQ(registry.byNumber(0x7F03), &arc);
     EXPECT_EQ(registry.byName("TLine"), &line);
     EXPECT_EQ(registry.byName("tline"), nullptr); // names are exact
-    EXPECT_EQ(registry.byNumber(0x7F99), nullptr);
-    std::unique_ptr<rtti::object_c> byNumber(registry.create(0x7F02));
-    std::unique_ptr<rtti::object_c> byName(registry.create("TLine"));
-    EXPECT_NE(byNumber, nullptr);
-    EXPECT_NE(byName, nullptr);
+    EXPECT_NE(std::unique_ptr<rtti::object_c>(registry.create(0x7F02)), nullptr);
     EXPECT_EQ(registry.create(0x7F10), nullptr); // registered, no instances
     EXPECT_EQ(registry.create("Unknown"), nullptr);
-
-    EXPECT_EQ(__unregister_class(&arc), 0);
-    EXPECT_NE(__unregister_class(&arc), 0);
     EXPECT_NE(__unregister_class(&twin), 0); // never registered, though its number is
-    EXPECT_EQ(registry.byNumber(0x7F03), nullptr);
     EXPECT_EQ(__unregister_class(&line), 0);
+    EXPECT_NE(__unregister_class(&line), 0);
     EXPECT_EQ(__register_class(&twin), 0); // the number is free again
     EXPECT_EQ(registry.byNumber(0x7F02), &twin);
     registry.remove(&twin);
     registry.remove(&abstract);
     EXPECT_EQ(registry.classes().size(), before);
-}
-
-class PlainObject : public draw_object_c {
-public:
-    void Draw(QPainter*) override {}
-    void GetBoundRect(int*, int*, int*, int*) const override {}
-    void SetBounds(int, int, int, int) override {}
-    int GetAttr() const override { return 0; }
-    void ToRelative(int, int, int, int) override {}
-    void ToAbsolute(int, int, int, int) override {}
-    bool SvrGetProp(prop_value_c*) override { return false; }
-    bool SvrSetProp(prop_value_c*) override { return false; }
-    int CheckArg(int) override { return 0; }
-    uint32_t GetObjectId() const override { return 0; }
-    bool deserialize(FF::utils::IBuffer*) override { return false; }
-};
-
-TEST(TypeRoots, DescriptorsAndTypeTestsByAddress) {
-    EXPECT_EQ(rtti::object_c::static_clazz()->class_name(), "object_c");
-    EXPECT_EQ(draw_object_c::static_clazz()->class_name(), "draw_object_c");
-    EXPECT_EQ(draw_object_c::static_clazz()->class_id(), 0x5000u);
-    EXPECT_EQ(draw_object_c::static_clazz()->create_object(), nullptr);
-    PlainObject object;
-    EXPECT_EQ(object.get_clazz(), draw_object_c::static_clazz());
-    TestClazz sameNumber{"other", 0x5000};
-    const std::pair<const rtti::clazz_c*, bool> cases[] = {{rtti::object_c::static_clazz(), true},
-                                                           {draw_object_c::static_clazz(), true},
-                                                           {&sameNumber, false},
-                                                           {nullptr, false}};
-    for (const auto& [descriptor, recognised] : cases) {
-        EXPECT_EQ(object.cast_to(descriptor), recognised ? &object : nullptr);
-        EXPECT_EQ(object.is_kind_of(descriptor), recognised);
-    }
 }
 
 class Services : public HostTest {};
@@ -120,18 +84,13 @@ TEST_F(Services, StrategiesRunTheLatestDefinitionAndRecordEveryRun) {
     std::vector<std::string> ran;
     Strategies::instance().define(7, "a", [&] { ran.push_back("a"); });
     Strategies::instance().define(7, "pump", [&] { ran.push_back("pump"); });
-    Strategies::instance().define(8, "no action", nullptr);
     EXPECT_EQ(Vorn_Stgy_RunUserStgy(7, 0), 0);
     EXPECT_EQ(Vorn_Stgy_RunUserStgy(9, 3), -1);
-    EXPECT_EQ(Vorn_Stgy_RunUserStgy(8, 1), 0);
     EXPECT_EQ(ran, std::vector<std::string>{"pump"});
-    EXPECT_EQ(Strategies::instance().nameOf(7), "pump");
     const auto& runs = Strategies::instance().runs();
-    ASSERT_EQ(runs.size(), 3u);
-    EXPECT_EQ(runs[1].strategy, 9);
-    EXPECT_EQ(runs[1].argument, 3);
-    EXPECT_FALSE(runs[1].known);
-    EXPECT_TRUE(runs[2].known);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(std::make_tuple(runs[1].strategy, runs[1].argument, runs[1].known),
+              std::make_tuple(9, 3, false));
 }
 
 TEST(VornIsEqual, DifferenceAtMostTheTolerance) {
@@ -149,39 +108,45 @@ TEST(VornIsEqual, DifferenceAtMostTheTolerance) {
     }
 }
 
-TEST_F(Services, MonitorAndLoggerKeepEveryFieldAndTheFormattedText) {
-    monitor_report(10, 2, "Create Animation obj is fail", 1);
-    monitor_report(7, 40, nullptr, 3);
-    logger_printf(10, "deserialize", "drawobj", 1020, 4, 1,
-                  "Drawobj Create animation property is error", "%u", 12300u);
-    logger_printf(10, nullptr, nullptr, 0, 0, 2, nullptr, "%s=%.3f [%5d]", "v", 0.5, -12);
-    const auto& monitor = HostLog::instance().monitor();
-    ASSERT_EQ(monitor.size(), 2u);
-    EXPECT_EQ(monitor[0].module, 10);
-    EXPECT_EQ(monitor[0].code, 2);
-    EXPECT_EQ(monitor[0].message, "Create Animation obj is fail");
-    EXPECT_EQ(monitor[0].kind, 1);
-    EXPECT_EQ(monitor[1].message, "");
-    const auto& logs = HostLog::instance().logs();
-    ASSERT_EQ(logs.size(), 2u);
-    EXPECT_EQ(logs[0].function, "deserialize");
-    EXPECT_EQ(logs[0].file, "drawobj");
-    EXPECT_EQ(logs[0].line, 1020);
-    EXPECT_EQ(logs[0].flags, 4);
-    EXPECT_EQ(logs[0].level, 1);
-    EXPECT_EQ(logs[0].tag, "Drawobj Create animation property is error");
-    EXPECT_EQ(logs[0].format, "%u");
-    EXPECT_EQ(logs[0].text, "12300");
-    EXPECT_EQ(logs[1].function, "");
-    EXPECT_EQ(logs[1].tag, "");
-    EXPECT_EQ(logs[1].text, "v=0.500 [  -12]");
+TEST_F(Services, LanguagesTranslateAndTheEntryPointMatchesKeysByTheirBytes) {
+    Linguist& l = Linguist::instance();
+    l.setText("en", "door", "Gate");
+    l.setText("en", "door", "Door"); // a later text replaces the earlier
+    l.setText("de", "door", "T\xC3\xBCr");
+    l.setText("en", "\xB0key", "degree key"); // an 8-bit key that is not UTF-8
+    l.setText("en", "\xE9\x97\xA8", "gate");
+    const QString tuer = QString(QChar(u'T')) + QChar(0xFC) + QChar(u'r');
+    const struct {
+        const char* language;
+        QString key;
+        int result;
+        QString text;
+    } cases[] = {
+        {"de", QStringLiteral("door"), 0, tuer},
+        {"en", QStringLiteral("door"), 0, QStringLiteral("Door")},
+        {"fr", QStringLiteral("door"), 1, QStringLiteral("door")},
+        // U+00B0 narrows back to the byte 0xB0.
+        {"en", QString::fromLatin1("\xB0key"), 0, QStringLiteral("degree key")},
+        // A UTF-8 key widened byte by byte, and the same key decoded, both find the text.
+        {"en", QString::fromLatin1("\xE9\x97\xA8"), 0, QStringLiteral("gate")},
+        {"en", QString::fromUtf8("\xE9\x97\xA8"), 0, QStringLiteral("gate")},
+        {"en", QString::fromLatin1("no such key \xB5"), 1, QString::fromLatin1("no such key \xB5")},
+    };
+    for (const auto& c : cases) {
+        l.setCurrentLanguage(c.language);
+        QString out = QStringLiteral("stale");
+        EXPECT_EQ(__linguist_get_lan_string_from_serialize(&out, &c.key), c.result);
+        EXPECT_EQ(out, c.text);
+    }
+    const QString key = QStringLiteral("door");
+    EXPECT_EQ(__linguist_get_lan_string_from_serialize(nullptr, &key), -1);
 }
 
 TEST(ResetHost, ClearsEveryServiceAndLeavesRegisteredClasses) {
     monitor_report(10, 1, "m", 1);
     logger_printf(10, "f", "file", 1, 0, 1, "t", "x");
-    kestro::Linguist::instance().setText("en", "k", "v");
-    kestro::Linguist::instance().setCurrentLanguage("en");
+    Linguist::instance().setText("en", "k", "v");
+    Linguist::instance().setCurrentLanguage("en");
     kestro::Rtdb::instance().define("v", kestro::VarType::Int);
     __gui_wnd_open(1);
     kestro::Gui::instance().queueKeyboardAnswer({true, "x"});
@@ -194,11 +159,11 @@ TEST(ResetHost, ClearsEveryServiceAndLeavesRegisteredClasses) {
 
     kestro::resetHost();
 
-    EXPECT_TRUE(HostLog::instance().monitor().empty());
-    EXPECT_TRUE(HostLog::instance().logs().empty());
-    EXPECT_EQ(kestro::Linguist::instance().currentLanguage(), "");
-    kestro::Linguist::instance().setCurrentLanguage("en");
-    EXPECT_EQ(kestro::Linguist::instance().translate("k"), "k");
+    EXPECT_TRUE(kestro::HostLog::instance().monitor().empty());
+    EXPECT_TRUE(kestro::HostLog::instance().logs().empty());
+    EXPECT_EQ(Linguist::instance().currentLanguage(), "");
+    Linguist::instance().setCurrentLanguage("en");
+    EXPECT_EQ(Linguist::instance().translate("k"), "k");
     EXPECT_EQ(kestro::Rtdb::instance().count(), 0);
     EXPECT_TRUE(kestro::Gui::instance().openedWindows().empty());
     char text[1024] = {};
@@ -211,6 +176,187 @@ TEST(ResetHost, ClearsEveryServiceAndLeavesRegisteredClasses) {
     EXPECT_EQ(ClassRegistry::instance().byNumber(0x7E01), &kept);
     EXPECT_EQ(__unregister_class(&kept), 0);
     kestro::resetHost();
+}
+
+constexpr int Ok = kestro::RtdbOk;
+constexpr int WrongType = kestro::RtdbWrongType;
+constexpr int BadText = kestro::RtdbBadText;
+constexpr int NoValue = kestro::RtdbNoValue;
+constexpr int Unknown = kestro::RtdbUnknownVariable;
+
+class RtdbTest : public HostTest {
+protected:
+    Rtdb& db = Rtdb::instance();
+};
+
+enum class Setter { Int, Float, Str };
+
+struct Row {
+    VarType type;
+    Setter setter;
+    double number; // the argument of Rtdb_SvrSetInt / Rtdb_SvrSetFloat
+    const char* text;
+    int setResult;
+    // What each getter gives afterwards (-777 / "untouched": left alone).
+    int intResult, intValue, floatResult;
+    double floatValue;
+    int stringResult;
+    const char* stringValue;
+};
+
+TEST_F(RtdbTest, EverySetterAndGetterOnEveryType) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const char* u = "untouched";
+    // clang-format off
+    const Row rows[] = {
+        {VarType::Int, Setter::Int, -2147483648.0, nullptr, Ok, Ok, INT32_MIN, Ok, -2147483648.0, Ok, "-2147483648"},
+        {VarType::Int, Setter::Float, -3.0, nullptr, Ok, Ok, -3, Ok, -3.0, Ok, "-3"},
+        {VarType::Int, Setter::Float, 1.5, nullptr, WrongType, NoValue, -777, NoValue, -777, NoValue, u},
+        {VarType::Int, Setter::Float, nan, nullptr, WrongType, NoValue, -777, NoValue, -777, NoValue, u},
+        {VarType::Int, Setter::Str, 0, " -17 ", Ok, Ok, -17, Ok, -17.0, Ok, "-17"},
+        {VarType::Int, Setter::Str, 0, "2147483648", BadText, NoValue, -777, NoValue, -777, NoValue, u},
+        {VarType::Int, Setter::Str, 0, "12abc", BadText, NoValue, -777, NoValue, -777, NoValue, u},
+        {VarType::Float, Setter::Int, 3, nullptr, WrongType, NoValue, -777, NoValue, -777, NoValue, u},
+        {VarType::Float, Setter::Float, 0.1, nullptr, Ok, WrongType, -777, Ok, 0.1, Ok, "0.1"},
+        {VarType::Float, Setter::Float, -0.0001, nullptr, Ok, WrongType, -777, Ok, -0.0001, Ok, "-0.0001"},
+        {VarType::Float, Setter::Float, 1e21, nullptr, Ok, WrongType, -777, Ok, 1e21, Ok, "1e+21"},
+        {VarType::Float, Setter::Str, 0, "6.5e2", Ok, WrongType, -777, Ok, 650, Ok, "650"},
+        {VarType::Float, Setter::Str, 0, "inf", BadText, NoValue, -777, NoValue, -777, NoValue, u},
+        {VarType::String, Setter::Int, 3, nullptr, WrongType, NoValue, -777, NoValue, -777, NoValue, u},
+        {VarType::String, Setter::Str, 0, " 12.5 ", Ok, WrongType, -777, Ok, 12.5, Ok, " 12.5 "},
+        {VarType::String, Setter::Str, 0, "open", Ok, WrongType, -777, BadText, -777, Ok, "open"},
+        {VarType::String, Setter::Str, 0, nullptr, Ok, WrongType, -777, BadText, -777, Ok, ""},
+    };
+    // clang-format on
+    int n = 0;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(n);
+        const int index = db.define("v" + std::to_string(n++), r.type);
+        int result = -1;
+        switch (r.setter) {
+        case Setter::Int:
+            result = Rtdb_SvrSetInt(index, static_cast<int>(r.number), 0, 0);
+            break;
+        case Setter::Float:
+            result = Rtdb_SvrSetFloat(index, r.number, 0, 0);
+            break;
+        case Setter::Str:
+            result = Rtdb_SvrSetStr(index, r.text, 0, 0);
+            break;
+        }
+        EXPECT_EQ(result, r.setResult);
+        int i = -777;
+        EXPECT_EQ(Rtdb_SvrGetInt(index, &i), r.intResult);
+        EXPECT_EQ(i, r.intValue);
+        double d = -777.0;
+        EXPECT_EQ(Rtdb_SvrGetFloat(index, &d), r.floatResult);
+        EXPECT_DOUBLE_EQ(d, r.floatValue);
+        std::string s = u;
+        EXPECT_EQ(Rtdb_SvrGetStr(index, &s), r.stringResult);
+        EXPECT_EQ(s, r.stringValue);
+    }
+}
+
+TEST_F(RtdbTest, RefusedWritesKeepTheValueAndUnknownIndicesFailEveryCall) {
+    const int f = db.define("f", VarType::Float);
+    ASSERT_EQ(Rtdb_SvrSetFloat(f, 4.5, 0, 0), Ok);
+    EXPECT_EQ(Rtdb_SvrSetStr(f, "nine", 0, 0), BadText); // a refused write keeps the value
+    double kept = 0.0;
+    EXPECT_EQ(Rtdb_SvrGetFloat(f, &kept), Ok);
+    EXPECT_EQ(kept, 4.5);
+    for (int index : {1, -1, 1000}) {
+        int i = 5;
+        double d = 5.0;
+        std::string s = "keep";
+        EXPECT_EQ(Rtdb_SvrGetInt(index, &i), Unknown);
+        EXPECT_EQ(Rtdb_SvrGetFloat(index, &d), Unknown);
+        EXPECT_EQ(Rtdb_SvrGetStr(index, &s), Unknown);
+        EXPECT_EQ(Rtdb_SvrSetInt(index, 1, 0, 0), Unknown);
+        EXPECT_EQ(Rtdb_SvrSetFloat(index, 1.0, 0, 0), Unknown);
+        EXPECT_EQ(Rtdb_SvrSetStr(index, "1", 0, 0), Unknown);
+        EXPECT_EQ(i, 5);
+        EXPECT_EQ(d, 5.0);
+        EXPECT_EQ(s, "keep");
+    }
+}
+
+class GuiTest : public HostTest {
+protected:
+    Gui& gui = Gui::instance();
+};
+
+bool openKeyboard(char* text) {
+    return __gui_input_dialog_open(0, text, 0, "q", nullptr, nullptr, 0, 0, 0, 0);
+}
+
+TEST_F(GuiTest, AtMost1023BytesOfTheAnswerAreWrittenAndThePresetStaysInTheBuffer) {
+    const std::pair<size_t, size_t> cases[] = {{0, 0}, {1023, 1023}, {1024, 1023}, {5000, 1023}};
+    for (const auto& [answerLength, written] : cases) {
+        gui.queueKeyboardAnswer({true, std::string(answerLength, 'k')});
+        char block[1025]; // the byte after the 1024-byte buffer must survive
+        std::memset(block, '#', sizeof block);
+        block[0] = '\0';
+        ASSERT_TRUE(openKeyboard(block));
+        EXPECT_EQ(std::strlen(block), written) << answerLength;
+        EXPECT_EQ(block[1024], '#') << answerLength;
+    }
+    char full[1024]; // no zero: the preset stops at 1024 bytes
+    std::memset(full, 'p', sizeof full);
+    openKeyboard(full);
+    EXPECT_EQ(gui.keyboardCalls().back().preset, std::string(1024, 'p'));
+}
+
+TEST_F(GuiTest, SyncTextsAreHandedOutOncePerCall) {
+    gui.queueSyncText("12.5");
+    gui.queueSyncText("");
+    const char* first = __gui_sync_variable();
+    gui.queueSyncText("later"); // queuing does not disturb the text handed out
+    EXPECT_STREQ(first, "12.5");
+    EXPECT_STREQ(__gui_sync_variable(), "");
+    EXPECT_STREQ(__gui_sync_variable(), "later");
+    EXPECT_EQ(__gui_sync_variable(), nullptr);
+}
+
+TEST_F(GuiTest, TheProjectVersionFillsEveryIntegerOrNothing) {
+    int v[4] = {4, -1, -2, -3};
+    std::string text = "keep";
+    EXPECT_NE(__gui_get_vornset_version(&v[0], &v[1], &v[2], &v[3], &text), 0);
+    EXPECT_EQ(std::vector<int>(v, v + 4), std::vector<int>({4, -1, -2, -3}));
+    gui.setProjectVersion({3, 2, 5, 1840, "3.2.5.1840"});
+    EXPECT_EQ(__gui_get_vornset_version(&v[0], &v[1], &v[2], &v[3], &text), 0);
+    EXPECT_EQ(std::vector<int>(v, v + 4), std::vector<int>({3, 2, 5, 1840}));
+    EXPECT_EQ(text, "3.2.5.1840");
+}
+
+std::string eventRecord(int32_t code, int32_t length, const std::string& program) {
+    std::string bytes;
+    kestro::appendInt32(bytes, code);
+    kestro::appendInt32(bytes, length);
+    return bytes + program;
+}
+
+TEST(CEventDispatchRecord, ReadsTheCodeAndTheProgramOrRefuses) {
+    // Code 11111 = 0x2B67, length 3, then the program and one byte of the next record.
+    const std::string stream("\x67\x2B\x00\x00\x03\x00\x00\x00\x01\x02\x03\x7F", 12);
+    FF::utils::MemoryBuffer buffer(stream.data(), stream.size());
+    CEventDispatch record;
+    ASSERT_TRUE(record.deserialize(&buffer));
+    EXPECT_EQ(record.m_nEventCode, 11111);
+    ASSERT_EQ(record.m_program.length(), 3u);
+    EXPECT_EQ(std::memcmp(record.m_program.data(), "\x01\x02\x03", 3), 0);
+    EXPECT_EQ(buffer.position(), 11u);
+
+    for (const std::string& bad :
+         {std::string(), std::string("\x01\x00\x00", 3), std::string("\x01\x00\x00\x00\x02\x00", 6),
+          eventRecord(1, -1, "abc"), eventRecord(1, INT32_MIN, "abc"), eventRecord(1, 4, "abc"),
+          eventRecord(1, INT32_MAX, "abc")}) {
+        FF::utils::MemoryBuffer in(bad.data(), bad.size());
+        CEventDispatch refused;
+        EXPECT_FALSE(refused.deserialize(&in)) << bad.size();
+        EXPECT_EQ(refused.m_program.length(), 0u);
+        EXPECT_EQ(refused.m_nEventCode, 0);
+    }
+    EXPECT_FALSE(record.deserialize(nullptr));
 }
 
 } // namespace

@@ -36,7 +36,6 @@ private:
     std::map<int, Script::ValueType> m_values;
 };
 
-//! Tags by name for the compiler.
 inline kestro::script::Resolver tags(std::map<std::string, int> names) {
     return [names](const std::string& tag) {
         const auto found = names.find(tag);
@@ -58,7 +57,6 @@ struct Outcome {
     std::string error; //!< lastError() after the run
 };
 
-//! Runs bytes through script_SvrRunProg.
 inline Outcome runBytes(const std::vector<unsigned char>& bytes, Script::IHost* host) {
     Outcome outcome;
     outcome.ok = script_SvrRunProg(bytes.data(), static_cast<unsigned int>(bytes.size()),
@@ -67,7 +65,6 @@ inline Outcome runBytes(const std::vector<unsigned char>& bytes, Script::IHost* 
     return outcome;
 }
 
-//! Compiles and runs source.
 inline Outcome run(const std::string& source, Script::IHost* host = nullptr,
                    const kestro::script::Resolver& resolver = {}) {
     return runBytes(program(source, resolver), host);
