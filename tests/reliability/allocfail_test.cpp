@@ -1,10 +1,8 @@
-// Allocation failure along a realistic load and run. The module allocates without throwing in
-// three places: one event handler per event record, one animation per animation entry, one clip
-// rectangle per refresh of a size animation in clip mode. An object with three events and every
-// animation kind is loaded and run with every event code, once for every n, with the n-th of
-// those allocations failing. Each failure must end in the reported false of the loader, or in
-// the size animation leaving the owner's clip as it was; the sanitizer build and valgrind check
-// that nothing leaks on the way.
+// The module's non-throwing allocations made to fail one at a time, along the load and run of an
+// object with three events and every animation kind: an event handler per event record, an
+// animation per entry, a clip rectangle per refresh of a size animation in clip mode. Each failure
+// ends in the loader's reported false or in the owner's clip left as it was; the sanitizer build
+// and valgrind check that nothing leaks on the way.
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/shapes/rects.h"
 #include "runtime/host/gui.h"
@@ -21,29 +19,24 @@
 
 #include <memory>
 #include <new>
-#include <string>
-#include <vector>
 
 namespace {
 
 using namespace kestro;
 
 constexpr int kEvents = 3;
-// Record order of the animation entries; the loader creates them in this order.
+// In record order, which is the order the loader creates them in.
 const uint32_t kAnimationTypes[] = {kAniVisible,   kAniBlink, kAniPen,   kAniBrush,
                                     kAniTextColor, kAniHMove, kAniVMove, kAniSize,
                                     kAniClick,     kAniInput, kAniOutput};
 constexpr int kAnimations = 11;
-// Two refreshes, each making one clip rectangle.
-constexpr int kAllocations = kEvents + kAnimations + 2;
+constexpr int kAllocations = kEvents + kAnimations + 2; // two refreshes, one clip each
 
 AnimationHeader header(const std::string& source) {
+    const script::CompileResult compiled = script::compile(source);
+    EXPECT_TRUE(compiled.ok()) << source << ": " << compiled.error.text();
     AnimationHeader h;
-    if (!source.empty()) {
-        const script::CompileResult compiled = script::compile(source);
-        EXPECT_TRUE(compiled.ok()) << source << ": " << compiled.error.text();
-        h.program.assign(compiled.bytes.begin(), compiled.bytes.end());
-    }
+    h.program.assign(compiled.bytes.begin(), compiled.bytes.end());
     return h;
 }
 
@@ -57,9 +50,8 @@ Table colours(std::vector<float> values, std::vector<uint32_t> colors) {
 }
 
 // Rectangle (100, 100, 300, 200). The size animation clips from the bottom edge (anchor 3) to
-// Level percent of the height: Level 40 gives (100, 160, 300, 200), Level 75 (100, 125, 300,
-// 200). The movements span no offset, so the rectangle itself stays. A click toggles Count
-// (slot 7) and its value input (numeric, on Level) takes the keyboard's "75".
+// Level percent of the height: 40 gives (100, 160, 300, 200), 75 (100, 125, 300, 200). The
+// movements span no offset. A click toggles Count (slot 7); the input takes the keyboard's "75".
 std::string record() {
     ObjectRecord object;
     object.left = object.top = 100;
@@ -85,37 +77,33 @@ std::string record() {
     size.maxValue = size.maxPercent = 100;
     size.sizeMode = 1;
     ClickRecord click;
-    click.texts = {"", "", "", "", "", "", "", ""};
+    click.texts.assign(8, "");
     click.flags = {0, 0, 0, 0, 0, 0, 0, 2};
     click.params = {0, 0, 0, 0, 0, 0, 0, 1};
     click.keyCode = 0x41;
     click.keyFlags = 0x02;
     InputRecord input;
     input.inputType = 1;
-    input.prompt = "Level";
     input.upper.value = 100;
-    input.lower.value = 0;
     input.varId = 0;
     OutputRecord output;
     output.header = header("Level");
     output.outputType = 1;
-    object.animations = {
-        animationEntry(visible),
-        animationEntry(blink),
-        animationEntry(colours<PenRecord>({50}, {0xFF0000})),
-        animationEntry(colours<BrushRecord>({0, 50}, {0x00FF00, 0x0000FF})),
-        animationEntry(colours<TextColorRecord>({10}, {0x123456})),
-        animationEntry(hmove),
-        animationEntry(vmove),
-        animationEntry(size),
-        animationEntry(click),
-        animationEntry(input),
-        animationEntry(output),
-    };
+    object.animations = {animationEntry(visible),
+                         animationEntry(blink),
+                         animationEntry(colours<PenRecord>({50}, {0xFF0000})),
+                         animationEntry(colours<BrushRecord>({0, 50}, {0x00FF00, 0x0000FF})),
+                         animationEntry(colours<TextColorRecord>({10}, {0x123456})),
+                         animationEntry(hmove),
+                         animationEntry(vmove),
+                         animationEntry(size),
+                         animationEntry(click),
+                         animationEntry(input),
+                         animationEntry(output)};
     return encodeObject(object);
 }
 
-//! The clip the owner holds: (left, top, right, bottom), or empty for none; the flag on.
+//! The owner's clip rectangle, if any, then its clip flag.
 std::vector<int32_t> clipOf(const CDrawObj& object) {
     if (object.m_pClipRect == nullptr) {
         return {object.m_bClip};
@@ -127,10 +115,9 @@ std::vector<int32_t> clipOf(const CDrawObj& object) {
 class AllocationFailure : public HostTest {
 protected:
     void TearDown() override {
-        failNth(0);
+        kvtest::failNthNothrowAllocation(0);
         HostTest::TearDown();
     }
-    static void failNth(int n) { kvtest::failNthNothrowAllocation(n); }
 };
 
 TEST_F(AllocationFailure, EachFailureIsReportedOrLeavesTheClipAsItWas) {
@@ -150,7 +137,7 @@ TEST_F(AllocationFailure, EachFailureIsReportedOrLeavesTheClipAsItWas) {
 
         auto object = std::make_unique<CDrawRect>();
         FF::utils::MemoryBuffer buffer(bytes.data(), bytes.size());
-        failNth(n == 0 ? kAllocations + 1 : n);
+        kvtest::failNthNothrowAllocation(n == 0 ? kAllocations + 1 : n);
         const bool loaded = object->deserialize(&buffer);
         std::vector<std::vector<int32_t>> clips; // after each refresh
         if (loaded) {
@@ -165,7 +152,7 @@ TEST_F(AllocationFailure, EachFailureIsReportedOrLeavesTheClipAsItWas) {
         }
         // With nothing failed on the way, exactly kAllocations came before this one.
         std::unique_ptr<char> probe(new (std::nothrow) char);
-        failNth(0);
+        kvtest::failNthNothrowAllocation(0);
         EXPECT_EQ(probe == nullptr, n == 0);
         const auto& monitor = HostLog::instance().monitor();
         const auto& logs = HostLog::instance().logs();
