@@ -1,76 +1,34 @@
-// The kestro command line, run as a process: usage, help and exit codes, deterministic renders,
-// the paint trace, event scripts and their JSON lines, the project tools, the plug-in table and
-// outputs that cannot be written.
-#include "runtime/project/projectio.h"
-#include "tests/support/sessiontest.h"
+// The kestro command line run as a process: exit codes and messages, refusals with their limits,
+// help, output that is the same every time, and outputs that are never lost.
+#include "tests/support/kestrorun.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-using namespace kestro;
-using namespace sessiontest;
+using kvtest::KestroResult;
+using kvtest::sourcePath;
 
 namespace {
-
-struct Result {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
-QString sourceFile(const char* relative) {
-    return QString::fromStdString(std::string(std::getenv("KV_SOURCE_DIR")) + "/" + relative);
-}
 
 class KestroCli : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        ASSERT_TRUE(QFile::exists(program())) << program().toStdString() << " is not built";
+        ASSERT_TRUE(QFile::exists(kvtest::kestroProgram())) << "kestro is not built";
     }
-
-    static QString program() { return QString::fromStdString(binaryDir() + "/bin/kestro"); }
 
     QString path(const QString& name) const { return QDir(m_dir.path()).filePath(name); }
 
-    //! stdoutFile: where the standard output goes instead of the result; smallFiles: a file of
-    //! the process may hold at most 512 bytes, so that a longer write fails part of the way.
-    Result run(const QStringList& args, const QString& stdoutFile = QString(),
-               bool smallFiles = false) const {
-        QProcess process;
-        process.setWorkingDirectory(m_dir.path());
-        if (!stdoutFile.isEmpty()) {
-            process.setStandardOutputFile(stdoutFile);
-        }
-        if (smallFiles) {
-            process.start(
-                "/bin/sh",
-                QStringList{"-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"", program()} +
-                    args);
-        } else {
-            process.start(program(), args);
-        }
-        Result result;
-        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-            ADD_FAILURE() << "kestro " << args.join(' ').toStdString() << " did not finish";
-            return result;
-        }
-        result.exitCode = process.exitCode();
-        result.out = process.readAllStandardOutput();
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
+    KestroResult run(const QStringList& args, const QString& stdoutFile = QString(),
+                     bool smallFiles = false) const {
+        return kvtest::runKestro(args, m_dir.path(), stdoutFile, smallFiles);
     }
 
     void write(const QString& name, const QByteArray& bytes) const {
@@ -162,7 +120,7 @@ TEST_F(KestroCli, CallsAnswerWithTheirExitCodeAndMessage) {
     QDir(m_dir.path()).mkdir("empty");
     for (const Call& c : calls) {
         SCOPED_TRACE(c.name);
-        const Result r = run(c.args);
+        const KestroResult r = run(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
         const QString said = c.exitCode == 0 ? QString::fromUtf8(r.out) : r.err;
         EXPECT_TRUE(said.contains(QString::fromUtf8(c.message))) << said.toStdString();
@@ -178,7 +136,7 @@ TEST_F(KestroCli, EveryCommandHasHelpForEachOption) {
     for (const char* name :
          {"render", "trace", "run", "play", "gallery", "compile", "dump", "plugins"}) {
         const QString command = name;
-        const Result help = run({command, "--help"});
+        const KestroResult help = run({command, "--help"});
         ASSERT_EQ(help.exitCode, 0) << command.toStdString() << ": " << help.err.toStdString();
         const QString text = QString::fromUtf8(help.out);
         const QString usage = text.section('\n', 0, 0);
@@ -197,7 +155,7 @@ TEST_F(KestroCli, EveryCommandHasHelpForEachOption) {
     }
 }
 
-TEST_F(KestroCli, RendersAndTracesTheSameEveryTime) {
+TEST_F(KestroCli, RendersTracesAndRunsTheSameEveryTime) {
     ASSERT_EQ(run({"render", "-o", "a.png", "--at", "2.5"}).exitCode, 0);
     ASSERT_EQ(run({"render", "--output=b.png", "--at", "2.5"}).exitCode, 0);
     EXPECT_FALSE(QImage::fromData(read("a.png"), "PNG").isNull());
@@ -205,7 +163,7 @@ TEST_F(KestroCli, RendersAndTracesTheSameEveryTime) {
     ASSERT_EQ(run({"render", "-o", "small.png", "--size", "320x200"}).exitCode, 0);
     EXPECT_EQ(QImage(path("small.png")).size(), QSize(320, 200));
 
-    const Result r = run({"trace", "--at", "1"});
+    const KestroResult r = run({"trace", "--at", "1"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QJsonObject trace = QJsonDocument::fromJson(r.out).object();
     EXPECT_EQ(trace["time"].toDouble(), 1.0);
@@ -223,171 +181,48 @@ TEST_F(KestroCli, RendersAndTracesTheSameEveryTime) {
     EXPECT_GT(calls, 0);
     ASSERT_EQ(run({"trace", "--at", "1", "-o", "trace.json"}).exitCode, 0);
     EXPECT_EQ(read("trace.json"), r.out);
-}
 
-//! A two-window project written as a .kvs container. Entry takes a Level between 0 and 100,
-//! under a caption that takes no clicks itself.
-void writeRunProject(const QString& file) {
-    ProjectBuilder b;
-    b.tag("Show", VarType::Int, 1);
-    b.tag("Level", VarType::Float, 0.0);
-    ObjectRecord entry = ProjectBuilder::shape("Entry", 50, 60, 90, 80, 0);
-    entry.animations.push_back(animationEntry(b.numberInput("Level", 0.0f, 100.0f)));
-    ObjectRecord caption = ProjectBuilder::shape("Caption", 50, 60, 90, 80, 0);
-    ObjectRecord lamp = ProjectBuilder::shape("Lamp", 0, 0, 40, 40, 0xFF0000);
-    VisibleRecord visible;
-    visible.header = b.header("Show");
-    lamp.animations.push_back(animationEntry(visible));
-    ObjectRecord open = ProjectBuilder::shape("Open", 50, 0, 100, 50, 0x00FF00);
-    open.animations.push_back(animationEntry(ProjectBuilder::click(1, 1, 2)));
-    ObjectRecord quit = ProjectBuilder::shape("Quit", 0, 45, 10, 50, 0);
-    quit.animations.push_back(animationEntry(ProjectBuilder::click(6, 1, 0, "退出运行环境")));
-    b.window(1, 100, 100).objects = {ProjectBuilder::object(lamp), ProjectBuilder::object(open),
-                                     ProjectBuilder::object(quit), ProjectBuilder::object(entry),
-                                     ProjectBuilder::object(caption)};
-    ObjectRecord back = ProjectBuilder::shape("Back", 0, 0, 50, 50, 0x0000FF);
-    back.animations.push_back(animationEntry(ProjectBuilder::click(2, 1, 2)));
-    b.window(2, 100, 50).objects = {ProjectBuilder::object(back)};
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    const std::string bytes = writeKvs(b.project);
-    out.write(bytes.data(), static_cast<qint64>(bytes.size()));
-}
-
-std::vector<QJsonObject> jsonLines(const QByteArray& out) {
-    std::vector<QJsonObject> lines;
-    for (const QByteArray& line : out.split('\n')) {
-        if (!line.isEmpty()) {
-            QJsonParseError error;
-            lines.push_back(QJsonDocument::fromJson(line, &error).object());
-            EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
-        }
-    }
-    return lines;
-}
-
-QJsonObject objectNamed(const QJsonObject& line, const QString& name) {
-    for (const QJsonValue& object : line["objects"].toArray()) {
-        if (object["name"].toString() == name) {
-            return object.toObject();
-        }
-    }
-    ADD_FAILURE() << "no object " << name.toStdString();
-    return {};
-}
-
-TEST_F(KestroCli, RunPrintsOneLinePerEvent) {
-    writeRunProject(path("plant.kvs"));
-    write("events.txt", "# switch the lamp off, then walk the windows\n"
-                        "set Show 0\n"
-                        "refresh\n"
-                        "click Open\n"
-                        "click-at 10 10\n"
-                        "advance 0.5\n");
-    const Result r = run({"run", "plant.kvs", "--events", "events.txt"});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const std::vector<QJsonObject> lines = jsonLines(r.out);
-    ASSERT_EQ(lines.size(), 6u);
-
-    EXPECT_EQ(lines[0]["event"].toString(), "load");
-    EXPECT_EQ(lines[0]["problems"].toArray().size(), 0);
-    EXPECT_EQ(objectNamed(lines[0], "Lamp")["show"].toInt(), 11);
-
-    EXPECT_EQ(lines[1]["step"].toInt(), 1);
-    EXPECT_EQ(lines[1]["line"].toInt(), 2);
-    EXPECT_EQ(lines[1]["event"].toString(), "set Show 0");
-    const QJsonArray writes = lines[1]["calls"]["writes"].toArray();
-    ASSERT_EQ(writes.size(), 1);
-    EXPECT_EQ(writes[0]["tag"].toString(), "Show");
-    EXPECT_EQ(writes[0]["value"].toInt(), 0);
-
-    const QJsonObject lamp = objectNamed(lines[2], "Lamp");
-    EXPECT_EQ(lamp["show"].toInt(), 10);
-    EXPECT_FALSE(lamp["visible"].toBool());
-    EXPECT_TRUE(lamp["changed"].toBool());
-    EXPECT_FALSE(objectNamed(lines[2], "Open")["changed"].toBool());
-    EXPECT_EQ(lamp["rect"].toArray(), (QJsonArray{0, 0, 40, 40}));
-    EXPECT_EQ(lamp["fill"]["color"].toString(), "#ff0000");
-
-    EXPECT_EQ(lines[3]["calls"]["windowsOpened"].toArray(), QJsonArray{2});
-    EXPECT_EQ(lines[3]["window"].toInt(), 2);
-    EXPECT_EQ(lines[3]["stack"].toArray(), (QJsonArray{1, 2}));
-    EXPECT_EQ(lines[3]["calls"]["logs"].toArray().size(), 1); // the click's action trace
-
-    EXPECT_EQ(lines[4]["hit"].toInt(), 0); // "Back" in window 2
-    EXPECT_EQ(lines[4]["calls"]["windowsClosed"].toArray(), QJsonArray{2});
-    EXPECT_EQ(lines[4]["window"].toInt(), 1);
-
-    EXPECT_EQ(lines[5]["time"].toDouble(), 0.5);
-    EXPECT_FALSE(lines[5]["stopped"].toBool());
-
-    // The same script gives the same lines.
-    EXPECT_EQ(run({"run", "plant.kvs", "--events", "events.txt"}).out, r.out);
-}
-
-TEST_F(KestroCli, RunListsTheActionsThatCameToNothing) {
-    writeRunProject(path("entry.kvs"));
-    struct Row {
-        const char* events;
-        QJsonValue object; //!< of the one rejected action; undefined: none
-        const char* name;
-        const char* reason;
-    };
-    const QJsonValue none(QJsonValue::Undefined);
-    const Row rows[] = {
-        {"click-at 5 90", QJsonValue(), "", "nothing that takes clicks at (5, 90) in window 1"},
-        {"key abc\nclick Entry", 3, "Entry", "\"abc\" is not a number"},
-        {"key 150\nclick-at 60 70", 3, "Entry", "\"150\" is out of the range 0 to 100"},
-        {"key-cancel\nclick Entry", 3, "Entry", "keyboard cancelled"},
-        {"click Entry", 3, "Entry", "keyboard cancelled"}, // no answer: it never opened
-        {"key 5\nclick-at 60 70", none, "", ""},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.events);
-        write("events.txt", QByteArray(row.events) + "\n");
-        const Result r = run({"run", "entry.kvs", "--events", "events.txt"});
-        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        const QJsonObject last = jsonLines(r.out).back();
-        if (row.object.isUndefined()) {
-            EXPECT_FALSE(last.contains("rejected"));
-            continue;
-        }
-        const QJsonArray rejected = last["rejected"].toArray();
-        ASSERT_EQ(rejected.size(), 1);
-        EXPECT_EQ(rejected[0]["object"], row.object);
-        EXPECT_EQ(rejected[0]["name"].toString(), row.name);
-        EXPECT_EQ(rejected[0]["reason"].toString(), row.reason);
-    }
+    const QStringList session = {"run", sourcePath("examples/plant.json"), "--events",
+                                 sourcePath("examples/plant-session.txt")};
+    const QByteArray lines = run(session).out;
+    EXPECT_EQ(kvtest::jsonLines(lines).size(), 15u);
+    EXPECT_EQ(run(session).out, lines);
 }
 
 TEST_F(KestroCli, RunStopsAtAnEventItCannotDoOrAStop) {
-    writeRunProject(path("plant.kvs"));
     write("unknown.txt", "refresh\nclick Nobody\nrefresh\n");
-    Result r = run({"run", "plant.kvs", "--events", "unknown.txt"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("kestro run: unknown.txt:2: no object \"Nobody\" in window 1"))
-        << r.err.toStdString();
-    EXPECT_EQ(jsonLines(r.out).size(), 2u);
-
     write("syntax.txt", "refresh\nblink 7\n");
-    r = run({"run", "plant.kvs", "--events", "syntax.txt"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("syntax.txt:2:7: blink tick 1, 2 or 3 expected"))
-        << r.err.toStdString();
-    EXPECT_TRUE(r.out.isEmpty());
-
-    write("quit.txt", "click Quit\nrefresh\nrefresh\n");
-    r = run({"run", "plant.kvs", "--events", "quit.txt"});
-    EXPECT_EQ(r.exitCode, 0);
-    const std::vector<QJsonObject> lines = jsonLines(r.out);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(lines[1]["stopped"].toBool());
-    EXPECT_EQ(lines[1]["calls"]["stops"].toArray(), QJsonArray{QJsonValue(0)});
-    EXPECT_TRUE(r.err.contains("2 event(s) not run")) << r.err.toStdString();
+    write("quit.txt", "click Everything\nrefresh\nrefresh\n"); // its click stops the runtime
+    const struct {
+        const char* project;
+        const char* events;
+        int exitCode;
+        size_t lines; //!< printed before the stop, the load's included
+        const char* message;
+    } rows[] = {
+        {"cookbook/navigation", "unknown.txt", 1, 2,
+         "kestro run: unknown.txt:2: no object \"Nobody\" in window 1"},
+        {"cookbook/navigation", "syntax.txt", 1, 0,
+         "syntax.txt:2:7: blink tick 1, 2 or 3 expected"},
+        {"animations", "quit.txt", 0, 2, "stopped by line 1; 2 event(s) not run"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.events);
+        const KestroResult r =
+            run({"run", sourcePath("examples/") + row.project + ".json", "--events", row.events});
+        EXPECT_EQ(r.exitCode, row.exitCode);
+        EXPECT_TRUE(r.err.contains(row.message)) << r.err.toStdString();
+        const std::vector<QJsonObject> lines = kvtest::jsonLines(r.out);
+        ASSERT_EQ(lines.size(), row.lines);
+        if (row.exitCode == 0) {
+            EXPECT_TRUE(lines.back()["stopped"].toBool());
+            EXPECT_EQ(lines.back()["calls"]["stops"].toArray(), QJsonArray{QJsonValue(0)});
+        }
+    }
 }
 
 TEST_F(KestroCli, CompileAndDumpRoundTripAndRenderAlike) {
-    const QString example = sourceFile("examples/tank.json");
+    const QString example = sourcePath("examples/tank.json");
     ASSERT_EQ(run({"compile", example, "-o", "first.kvs"}).exitCode, 0);
     ASSERT_EQ(run({"dump", "first.kvs", "-o", "dumped.json"}).exitCode, 0);
     ASSERT_EQ(run({"compile", "dumped.json", "-o", "second.kvs"}).exitCode, 0);
@@ -399,7 +234,7 @@ TEST_F(KestroCli, CompileAndDumpRoundTripAndRenderAlike) {
 }
 
 TEST_F(KestroCli, PluginsListsEveryClassAndUnloadsAgain) {
-    const Result r = run({"plugins"});
+    const KestroResult r = run({"plugins"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QString out = QString::fromUtf8(r.out);
     EXPECT_TRUE(out.contains(QRegularExpression(
@@ -424,7 +259,7 @@ protected:
     void SetUp() override {
         KestroCli::SetUp();
         // The demo plant: every output of it is larger than the file size the tests allow.
-        ASSERT_TRUE(QFile::copy(sourceFile("examples/plant.json"), path("plant.json")));
+        ASSERT_TRUE(QFile::copy(sourcePath("examples/plant.json"), path("plant.json")));
         ASSERT_EQ(run({"compile", "plant.json", "-o", "plant.kvs"}).exitCode, 0);
         write("events.txt", "refresh\nrefresh\n");
     }
@@ -454,7 +289,8 @@ TEST_F(KestroOutputs, AFullDeviceIsAFailure) {
     calls.push_back({"plugins", {"plugins"}, ""});
     for (const OutputCall& call : calls) {
         SCOPED_TRACE(std::string(call.name) + " to " + (*call.output ? call.output : "stdout"));
-        const Result r = run(call.args, *call.output ? QString() : QStringLiteral("/dev/full"));
+        const KestroResult r =
+            run(call.args, *call.output ? QString() : QStringLiteral("/dev/full"));
         EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
         const QString file = *call.output ? call.output : "the standard output";
         EXPECT_TRUE(r.err.contains("cannot write " + file + ": No space left on device"))
@@ -482,7 +318,7 @@ TEST_F(KestroOutputs, AnInputIsNeverTheOutput) {
     const QByteArray events = read("events.txt");
     for (const OutputCall& call : calls) {
         SCOPED_TRACE(call.name);
-        const Result r = run(call.args);
+        const KestroResult r = run(call.args);
         EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QString("the output ") + call.output + " is the input"))
             << r.err.toStdString();
@@ -499,7 +335,7 @@ TEST_F(KestroOutputs, AWriteFailingMidwayKeepsTheOldFile) {
         write("old.out", old);
         const QStringList before = QDir(m_dir.path()).entryList(QDir::Files);
         // Every output is larger than this, so the write fails part of the way through.
-        const Result r = run(call.args, QString(), true);
+        const KestroResult r = run(call.args, QString(), true);
         EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains("cannot write old.out: ")) << r.err.toStdString();
         EXPECT_EQ(read("old.out"), old);
@@ -510,12 +346,12 @@ TEST_F(KestroOutputs, AWriteFailingMidwayKeepsTheOldFile) {
 TEST_F(KestroOutputs, ByteOrderMarksAreSkipped) {
     write("bom.json", "\xEF\xBB\xBF" + read("plant.json"));
     write("bom.txt", "\xEF\xBB\xBFrefresh\n");
-    Result r = run({"compile", "bom.json", "-o", "bom.kvs"});
+    KestroResult r = run({"compile", "bom.json", "-o", "bom.kvs"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(read("bom.kvs"), read("plant.kvs"));
     r = run({"run", "bom.json", "--events", "bom.txt"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(jsonLines(r.out).size(), 2u);
+    EXPECT_EQ(kvtest::jsonLines(r.out).size(), 2u);
 }
 
 } // namespace
