@@ -1,8 +1,6 @@
 // ctest-link: kestroplay
-// The play window driven in process, offscreen: clicks on the view reach the objects (also on a
-// scaled view), windows opened and closed switch the view, keys send trigger codes, the value
-// input's dialogs write what the operator enters, the tag panel writes tags, captures are saved
-// and a stop closes the window.
+// The play window driven in process, offscreen, as the operator drives it.
+#include "tests/support/projecttestutil.h"
 #include "tests/support/sessiontest.h"
 #include "tools/kestro/playdialogs.h"
 #include "tools/kestro/playkeys.h"
@@ -35,76 +33,37 @@ using namespace sessiontest;
 
 namespace {
 
-// Variables of the test project, in tag order.
-constexpr int kValve = 0;
-constexpr int kLevel = 1;
-constexpr int kMode = 2;
+enum { kValve, kLevel, kMode }; // tag indexes
 constexpr int kFillStrategy = 3;
 
-InputRecord input(const ProjectBuilder& b, int32_t kind, int var) {
-    InputRecord record;
-    record.header = b.header("0");
-    record.inputType = kind;
-    record.varId = var;
-    return record;
-}
-
-//! Window 1 (200 x 100): Open (10,10)-(60,40) runs strategy 3 and opens window 2; Level
-//! (100,10)-(150,40) a numeric input of Level, with an operation-log entry; Valve (10,50)-(60,90) a
-//! switch input of Valve; KeyK (100,50)-(120,70) sets Valve to 1 on Shift+K; Print
-//! (130,50)-(150,70) prints the screen; Quit (160,50)-(190,70) stops. Window 2 (300 x 150): Back
-//! (0,0)-(50,50) closes window 2.
-Project testProject() {
-    ProjectBuilder b;
-    b.tag("Valve", VarType::Int, 0);
-    b.tag("Level", VarType::Float, 12.5);
-    b.tag("Mode", VarType::String);
-    StrategyDef fill;
-    fill.number = kFillStrategy;
-    fill.actions.push_back({StrategyAction::Kind::Set, "Level", 50.0, {}});
-    b.project.strategies.push_back(fill);
-
-    ObjectRecord open = ProjectBuilder::shape("Open", 10, 10, 60, 40, 0x00FF00);
-    ClickRecord openClick = ProjectBuilder::click(1, 1, 2);
-    openClick.flags[0] = 1;
-    openClick.params[0] = kFillStrategy;
-    open.animations.push_back(animationEntry(openClick));
-
-    ObjectRecord level = ProjectBuilder::shape("Level", 100, 10, 150, 40, 0x0000FF);
-    InputRecord levelInput = input(b, 1, kLevel);
-    levelInput.prompt = "Level";
-    levelInput.upper.value = 100.0f;
-    levelInput.lower.value = 0.0f;
-    level.animations.push_back(animationEntry(levelInput));
-    level.operLogBlock = OperLogBlock{0, 1, "log.level"};
-    b.project.languages = {LanguageDef{"en", {{"log.level", "Level set"}}}};
-
-    ObjectRecord valve = ProjectBuilder::shape("Valve", 10, 50, 60, 90, 0xFF0000);
-    InputRecord valveInput = input(b, 0, kValve);
-    valveInput.switchText1 = "on";
-    valveInput.switchText2 = "off";
-    valve.animations.push_back(animationEntry(valveInput));
-
-    ObjectRecord key = ProjectBuilder::shape("KeyK", 100, 50, 120, 70, 0);
-    ClickRecord keyClick = ProjectBuilder::click(7, 0x100, kValve); // set to 1
-    keyClick.keyCode = 'K';
-    keyClick.keyFlags = 1; // Shift
-    key.animations.push_back(animationEntry(keyClick));
-
-    ObjectRecord print = ProjectBuilder::shape("Print", 130, 50, 150, 70, 0);
-    print.animations.push_back(animationEntry(ProjectBuilder::click(4, 1, 0, "打印当前屏幕")));
-    ObjectRecord quit = ProjectBuilder::shape("Quit", 160, 50, 190, 70, 0);
-    quit.animations.push_back(animationEntry(ProjectBuilder::click(6, 1, 0, "退出运行环境")));
-
-    b.window(1).objects = {ProjectBuilder::object(open),  ProjectBuilder::object(level),
-                           ProjectBuilder::object(valve), ProjectBuilder::object(key),
-                           ProjectBuilder::object(print), ProjectBuilder::object(quit)};
-
-    ObjectRecord back = ProjectBuilder::shape("Back", 0, 0, 50, 50, 0);
-    back.animations.push_back(animationEntry(ProjectBuilder::click(2, 1, 2)));
-    b.window(2, 300, 150).objects = {ProjectBuilder::object(back)};
-    return b.project;
-}
+const char* const kProject = R"({
+  "languages": [{"name": "en", "texts": {"log.level": "Level set"}}],
+  "tags": [{"name": "Valve", "type": "int"}, {"name": "Level", "initial": 12.5},
+           {"name": "Mode", "type": "string"}],
+  "strategies": [{"number": 3, "actions": [{"action": "set", "tag": "Level", "value": 50}]}],
+  "windows": [
+    {"number": 1, "size": [200, 100], "objects": [
+      {"class": "CDrawRect", "name": "Open", "rect": [10, 10, 60, 40], "fill": "#00FF00",
+       "animations": [{"kind": "click", "flags": [1, 1], "params": [3, 2]}]},
+      {"class": "CDrawRect", "name": "Level", "rect": [100, 10, 150, 40],
+       "operLog": {"on": 1, "text": "log.level"},
+       "animations": [{"kind": "input", "var": "Level", "prompt": "Level"}]},
+      {"class": "CDrawRect", "name": "Valve", "rect": [10, 50, 60, 90],
+       "animations": [{"kind": "input", "var": "Valve", "inputType": 0, "switchText1": "on",
+                       "switchText2": "off"}]},
+      {"class": "CDrawRect", "name": "KeyK", "rect": [100, 50, 120, 70],
+       "animations": [{"kind": "click", "flags": [0, 0, 0, 0, 0, 0, 0, 256],
+                       "params": [-1, -1, -1, -1, -1, -1, -1, 0], "keyCode": 75, "keyFlags": 1}]},
+      {"class": "CDrawRect", "name": "Print", "rect": [130, 50, 150, 70],
+       "animations": [{"kind": "click", "flags": [0, 0, 0, 0, 1],
+                       "texts": ["", "", "", "", "打印当前屏幕"]}]},
+      {"class": "CDrawRect", "name": "Quit", "rect": [160, 50, 190, 70],
+       "animations": [{"kind": "click", "flags": [0, 0, 0, 0, 0, 0, 1],
+                       "texts": ["", "", "", "", "", "", "退出运行环境"]}]}]},
+    {"number": 2, "size": [300, 150], "objects": [
+      {"class": "CDrawRect", "name": "Back", "rect": [0, 0, 50, 50],
+       "animations": [{"kind": "click", "flags": [0, 0, 1], "params": [-1, -1, 2]}]}]}]
+})";
 
 //! Acts on the next modal dialog as soon as it is up (the window's operations block in it).
 class NextDialog {
@@ -150,7 +109,8 @@ protected:
         o.paused = true;
         auto window = std::make_unique<PlayWindow>(o);
         QString error;
-        EXPECT_TRUE(window->openProject(testProject(), QString(), &error)) << error.toStdString();
+        EXPECT_TRUE(window->openProject(projecttest::compiled(kProject), QString(), &error))
+            << error.toStdString();
         window->show();
         return window;
     }
@@ -301,12 +261,6 @@ TEST_F(Play, KeyboardDialogsWriteWhatIsEntered) {
         EXPECT_EQ(answer.seen(), 1);
         EXPECT_EQ(intTag(kValve), button == kSwitchSecond ? 1 : 0);
     }
-}
-
-TEST(PlayDialogs, KeyboardsOfUnknownKindsAreNotOpened) {
-    KeyboardCall call;
-    call.kind = 3;
-    EXPECT_FALSE(askKeyboard(call, nullptr).opened);
 }
 
 TEST_F(Play, TagPanelWritesTags) {
