@@ -63,9 +63,6 @@ inline kestro::PaintRecords paint(CDrawObj& object) {
     return device.records();
 }
 
-// kestro::ofKind(records, kind) and kestro::drawings(records) pick records (found by argument
-// lookup).
-
 //! Vertices of a polygon record as whole points.
 inline std::vector<QPoint> pointsOf(const kestro::PaintRecord& record) {
     std::vector<QPoint> points;

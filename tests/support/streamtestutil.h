@@ -58,12 +58,7 @@ private:
 };
 
 inline void setVersion(int major, int minor, int build, int revision) {
-    kestro::ProjectVersion version;
-    version.major = major;
-    version.minor = minor;
-    version.build = build;
-    version.revision = revision;
-    kestro::Gui::instance().setProjectVersion(version);
+    kestro::Gui::instance().setProjectVersion({major, minor, build, revision, {}});
 }
 
 using kvtest::monitorCodes;
