@@ -7,12 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <map>
+#include <vector>
 
 using namespace kestro;
 using kvtest::sourcePath;
@@ -79,33 +79,28 @@ TEST(Docs, EveryJsonBlockIsAProjectThatCanRun) {
     EXPECT_GE(counts["pictures"], 10);
 }
 
-// Each picture project and recipe loads and renders its window without a word on the error
-// output, and has its committed picture.
+// Each picture project and recipe renders without a word on the error output (a load warning
+// included) and has its committed picture.
 TEST(Docs, RecipesAndPictureProjectsRenderCleanly) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
+    int rendered = 0;
     for (const auto& [directory, prefix] :
          {std::pair{"docs/images/projects", ""}, std::pair{"examples/cookbook", "cookbook-"}}) {
-        const QStringList files = filesIn(directory, "*.json");
-        EXPECT_FALSE(files.isEmpty()) << directory;
-        for (const QString& file : files) {
+        for (const QString& file : filesIn(directory, "*.json")) {
             SCOPED_TRACE(file.toStdString());
-            Project project;
-            ProjectError error;
-            ASSERT_TRUE(loadProjectFile(file.toStdString(), &project, &error)) << error.text();
-            const QString png = dir.filePath("out.png");
-            const kvtest::KestroResult r = kvtest::runKestro({"render", file, "-o", png});
+            ++rendered;
+            const kvtest::KestroResult r =
+                kvtest::runKestro({"render", file, "-o", dir.filePath("out.png")});
             EXPECT_EQ(r.exitCode, 0);
             EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
-            const WindowDef& window = *project.window(project.startWindow);
-            EXPECT_EQ(QImage(png).size(), QSize(window.width, window.height));
             const QString picture =
                 sourcePath("docs/images/") + prefix + QFileInfo(file).completeBaseName();
             EXPECT_TRUE(QFileInfo::exists(picture + ".png") ||
-                        QFileInfo::exists(picture + "-1.png"))
-                << "no picture " << picture.toStdString();
+                        QFileInfo::exists(picture + "-1.png"));
         }
     }
+    EXPECT_GE(rendered, 14);
 }
 
 // What an example shows after a step of its event script: a field of a named object, or of the
@@ -203,13 +198,10 @@ TEST(Docs, EveryExampleDoesWhatItsScriptShows) {
         const kvtest::KestroResult r =
             kvtest::runKestro({"run", base + ".json", "--events", events});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        std::map<int, QJsonObject> steps;
-        for (const QJsonObject& line : kvtest::jsonLines(r.out)) {
-            steps[line["step"].toInt()] = line;
-        }
+        const std::vector<QJsonObject> steps = kvtest::jsonLines(r.out); // the load is step 0
         for (const Expectation& e : example.expected) {
             SCOPED_TRACE("step " + std::to_string(e.step) + ", " + e.object + " " + e.field);
-            ASSERT_TRUE(steps.count(e.step));
+            ASSERT_LT(static_cast<size_t>(e.step), steps.size());
             QJsonValue holder = steps[e.step];
             if (*e.object) {
                 holder = QJsonValue();

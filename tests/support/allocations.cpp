@@ -45,7 +45,7 @@ void failNthNothrowAllocation(int n) {
 } // namespace kvtest
 
 #ifndef KV_ASAN
-// The sanitizer keeps its own allocator. The array and sized forms of the library call these.
+// The sanitizer keeps its own allocator. The library's array forms call these.
 void* operator new(std::size_t size) {
     if (t_count != nullptr) {
         ++*t_count;
@@ -56,6 +56,9 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
 }
 void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
     std::free(p);
 }
 #endif
