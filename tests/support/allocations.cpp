@@ -1,5 +1,4 @@
-// The replaced operator new of every test program: it counts only while an AllocationCount lives
-// on the asking thread, and the non-throwing form fails only when a test asks for it.
+// The replaced operator new of every test program: it counts or fails only when a test asks.
 #include "tests/support/allocations.h"
 
 #include <cstdlib>

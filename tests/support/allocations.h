@@ -1,5 +1,4 @@
-// Heap allocations of a test program (allocations.cpp): counted on request, and a non-throwing
-// one made to fail.
+// Heap allocations of a test program (allocations.cpp): counted, or a non-throwing one failed.
 #pragma once
 
 #include <utility>

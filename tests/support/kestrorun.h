@@ -25,8 +25,7 @@ struct KestroResult {
     QString err;
 };
 
-//! stdoutFile: where the standard output goes instead; smallFiles: a file of the process may hold
-//! at most 512 bytes, so that a longer write fails part of the way.
+//! smallFiles: a file of the process holds at most 512 bytes, so a longer write fails midway.
 inline KestroResult runKestro(const QStringList& args, const QString& workDir = QString(),
                               const QString& stdoutFile = QString(), bool smallFiles = false) {
     QProcess process;

@@ -34,7 +34,6 @@ inline std::string readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-//! Compiles project text; fails the test with the error when it does not compile.
 inline kestro::Project compiled(const std::string& json, const std::string& name = "test.json") {
     kestro::Project project;
     kestro::ProjectError error;

@@ -36,7 +36,6 @@ inline void expectLogLine(const kestro::LogRecord& actual, const Log& expected) 
     }
 }
 
-//! The logger holds exactly this one line.
 inline void expectLog(const Log& expected) {
     const auto& logs = kestro::HostLog::instance().logs();
     ASSERT_EQ(logs.size(), 1u);
@@ -57,13 +56,11 @@ inline void expectMonitor(int code, const std::string& message) {
     expectMonitorRecord(monitor[0], code, message);
 }
 
-//! A monitor report and nothing in the logger.
 inline void expectMonitorOnly(int code, const std::string& message) {
     expectMonitor(code, message);
     EXPECT_TRUE(kestro::HostLog::instance().logs().empty());
 }
 
-//! The monitor report and the logger line of one double report.
 inline void expectFault(int code, const std::string& message, const Log& log) {
     expectMonitor(code, message);
     expectLog(log);

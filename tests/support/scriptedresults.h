@@ -1,6 +1,5 @@
-// Scripted answers of the expression service: a test queues the results that the next runs
-// return, whatever program they are given; with nothing queued the expression engine answers.
-// Every test program installs it at start (main.cpp); resetHost empties the queue and the count.
+// Queued results the expression service returns for its next runs, whatever the program; with
+// none queued the engine answers. Installed by main.cpp; resetHost empties it.
 #pragma once
 
 #include "runtime/host/script.h"
@@ -11,7 +10,6 @@
 
 namespace kvtest {
 
-//! One scripted result of script_SvrRunProg.
 struct ScriptResult {
     enum Kind { Number, Text, Failure } kind = Number;
     double number = 0.0;
@@ -29,7 +27,6 @@ public:
         static ScriptedResults scripted;
         return scripted;
     }
-    //! Makes it the expression service's evaluator.
     void install() { kestro::ScriptService::instance().setEvaluator(this); }
 
     //! The next runs return these results, in order.
@@ -70,7 +67,6 @@ inline void queueScriptResult(ScriptResult result) {
     ScriptedResults::instance().queue(std::move(result));
 }
 
-//! Runs of script_SvrRunProg since the last reset.
 inline unsigned long long scriptRuns() {
     return ScriptedResults::instance().runs();
 }

@@ -1,5 +1,4 @@
-// Shared by the session tests: the real plug-in loaded by dlopen from the build's lib directory,
-// and a small builder of projects whose records are encoded with the host's stream writer.
+// The real plug-in loaded from the build's lib directory, and a builder of small projects.
 #pragma once
 
 #include "runtime/host/registry.h"
@@ -46,7 +45,6 @@ protected:
         ASSERT_TRUE(s_error.empty()) << s_error;
     }
 
-    //! Session options that admit the classes of the loaded plug-ins.
     static kestro::SessionOptions options() {
         kestro::SessionOptions o;
         o.plugins = s_plugins.get();
