@@ -111,9 +111,8 @@ const Example kExamples[] = {
     // Level [42, 22, 118, 182]: 160 pixels for 0 to 100, the bottom edge stays.
     {"cookbook/tank-level",
      {{0, "Level", "rect", "[42,86,118,182]"}, {0, "Value", "text", "60.0"},
-      {2, "Level", "rect", "[42,142,118,182]"}, {4, "Level", "rect", "[42,22,118,182]"},
-      {6, "Level", "rect", "[42,22,118,182]"}, {6, "Value", "text", "150.0"},
-      {8, "Level", "rect", "[42,182,118,182]"}}},
+      {2, "Level", "rect", "[42,142,118,182]"}, {6, "Level", "rect", "[42,22,118,182]"},
+      {6, "Value", "text", "150.0"}, {8, "Level", "rect", "[42,182,118,182]"}}},
     // show: 11 shown, 1 in the hidden phase of the blink.
     {"cookbook/alarm-acknowledge",
      {{2, "Lamp", "fill.color", "#e53935"}, {2, "Message", "text", "HIGH LEVEL"},
@@ -135,9 +134,8 @@ const Example kExamples[] = {
      {{0, "Temperature", "text", "71.4"}, {0, "Pressure", "text", "2500"},
       {3, "Temperature", "text", "-3.2"}, {3, "Pressure", "text", "1012"}}},
     {"cookbook/temperature-colour",
-     {{0, "Badge", "fill.color", "#3cc85a"}, {2, "Badge", "fill.color", "#3c8ce0"},
-      {4, "Badge", "fill.color", "#3cc85a"}, {6, "Badge", "fill.color", "#3cc85a"},
-      {8, "Badge", "fill.color", "#e53935"}}},
+     {{2, "Badge", "fill.color", "#3c8ce0"}, {4, "Badge", "fill.color", "#3cc85a"},
+      {6, "Badge", "fill.color", "#3cc85a"}, {8, "Badge", "fill.color", "#e53935"}}},
     // T-102 starts mid-way in 20..84 %; 5 s (about a quarter of its 24 s period) later it is near
     // the top, above the alarm limit of 75 %. The suction flow stops at the refresh after V-101
     // closes.

@@ -20,7 +20,6 @@
 
 #include <sys/resource.h>
 
-#include <climits>
 #include <fstream>
 #include <sstream>
 #include <string>

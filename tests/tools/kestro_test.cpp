@@ -126,9 +126,8 @@ TEST_F(KestroCli, CallsAnswerWithTheirExitCodeAndMessage) {
         EXPECT_TRUE(c.lines < 0 || kvtest::jsonLines(r.out).size() == size_t(c.lines));
     }
     EXPECT_FALSE(QFile::exists(path("x.kvs")));
-    EXPECT_TRUE(QRegularExpression("^kestro [0-9]+\\.[0-9]+\\.[0-9]+\n$")
-                    .match(QString::fromUtf8(run({"--version"}).out))
-                    .hasMatch());
+    const QString version = QString::fromUtf8(run({"--version"}).out);
+    EXPECT_TRUE(version.contains(QRegularExpression("^kestro [0-9]+\\.[0-9]+\\.[0-9]+\n$")));
 }
 
 TEST_F(KestroCli, RendersTracesAndRunsTheSameEveryTime) {
