@@ -1,5 +1,4 @@
-// The user docs and examples cannot drift from the program: what they show compiles, renders and
-// does what their event scripts say, as kestro reports it.
+// What the user docs and examples show compiles, runs and does what their event scripts say.
 #include "runtime/project/projectcheck.h"
 #include "runtime/project/projectio.h"
 #include "tests/support/kestrorun.h"

@@ -1,8 +1,5 @@
-// The module's non-throwing allocations made to fail one at a time, along the load and run of an
-// object with three events and every animation kind: an event handler per event record, an
-// animation per entry, a clip rectangle per refresh of a size animation in clip mode. Each failure
-// ends in the loader's reported false or in the owner's clip left as it was; the sanitizer build
-// and valgrind check that nothing leaks on the way.
+// Each non-throwing allocation of a load and run failed in turn: reported, or the clip kept, no
+// leak.
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/shapes/rects.h"
 #include "runtime/host/gui.h"

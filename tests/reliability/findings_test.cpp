@@ -1,5 +1,4 @@
-// Faults found by fuzzing and by the hang and memory checks, each with the smallest input showing
-// it.
+// Faults found by fuzzing and the hang and memory checks, each with the smallest input showing it.
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/host/script.h"
 #include "kestrovalumen/shapes/polygons.h"

@@ -54,9 +54,7 @@ inline std::vector<QJsonObject> jsonLines(const QByteArray& out) {
     std::vector<QJsonObject> lines;
     for (const QByteArray& line : out.split('\n')) {
         if (!line.isEmpty()) {
-            QJsonParseError error;
-            lines.push_back(QJsonDocument::fromJson(line, &error).object());
-            EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+            lines.push_back(QJsonDocument::fromJson(line).object());
         }
     }
     return lines;

@@ -1,5 +1,4 @@
-// The kestro command line run as a process: exit codes and messages, refusals with their limits,
-// help, output that is the same every time, and outputs that are never lost.
+// The kestro command line as a process: exit codes, refusals, repeatable output, outputs kept.
 #include "tests/support/kestrorun.h"
 
 #include <QDir>
@@ -94,6 +93,8 @@ TEST_F(KestroCli, CallsAnswerWithTheirExitCodeAndMessage) {
          "cannot read the plug-in directory nowhere"},
         {{"render", "-o", "x.png", "--plugins", "empty"}, 1, "no plug-in found in empty"},
         {{"plugins", "empty"}, 1, "no plug-in found in empty"},
+        // A class that hides the drawing-object interface is still an object of its own class.
+        {{"plugins"}, 0, "0x500E  yes       no             yes             -"}, // CDrawBalloon
         {{"render", "-o", "no/such/dir/x.png"}, 1, "cannot write"},
         {{"compile", "nowindow.json", "-o", "x.kvs"}, 1,
          "kestro compile: the project has no window"},
@@ -142,7 +143,6 @@ TEST_F(KestroCli, RendersTracesAndRunsTheSameEveryTime) {
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QJsonObject trace = QJsonDocument::fromJson(r.out).object();
     EXPECT_EQ(trace["time"].toDouble(), 1.0);
-    EXPECT_EQ(trace["background"].toArray().size(), 1);
     EXPECT_FALSE(trace["objects"][0]["calls"][0]["kind"].toString().isEmpty());
     ASSERT_EQ(run({"trace", "--at", "1", "-o", "trace.json"}).exitCode, 0);
     EXPECT_EQ(read("trace.json"), r.out);
@@ -152,6 +152,12 @@ TEST_F(KestroCli, RendersTracesAndRunsTheSameEveryTime) {
     const QByteArray lines = run(session).out;
     EXPECT_EQ(kvtest::jsonLines(lines).size(), 15u);
     EXPECT_EQ(run(session).out, lines);
+
+    const QString tank = sourcePath("examples/tank.json");
+    ASSERT_EQ(run({"compile", tank, "-o", "first.kvs"}).exitCode, 0);
+    ASSERT_EQ(run({"dump", "first.kvs", "-o", "dumped.json"}).exitCode, 0);
+    ASSERT_EQ(run({"compile", "dumped.json", "-o", "second.kvs"}).exitCode, 0);
+    EXPECT_EQ(read("second.kvs"), read("first.kvs"));
 }
 
 // Outputs of the demo plant: each is larger than a file may be in smallFiles runs.
