@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
