@@ -1,6 +1,4 @@
-// The replaced global operator new of every test program. It only counts while an
-// AllocationCount is alive on the asking thread, and the non-throwing form fails only when a
-// test has asked for it.
+// The replaced operator new of every test program: it counts or fails only when a test asks.
 #include "tests/support/allocations.h"
 
 #include <cstdlib>
@@ -46,7 +44,7 @@ void failNthNothrowAllocation(int n) {
 } // namespace kvtest
 
 #ifndef KV_ASAN
-// The sanitizer keeps its own allocator; replacing it there would conflict.
+// The sanitizer keeps its own allocator. The library's array forms call these.
 void* operator new(std::size_t size) {
     if (t_count != nullptr) {
         ++*t_count;
@@ -56,19 +54,10 @@ void* operator new(std::size_t size) {
     }
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) {
-    return ::operator new(size);
-}
 void operator delete(void* p) noexcept {
     std::free(p);
 }
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
 void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
     std::free(p);
 }
 #endif

@@ -1,6 +1,4 @@
-// Heap allocations of a test program: counted on request, and a non-throwing one made to fail.
-// Every test program carries the replaced operator new (allocations.cpp); it does nothing
-// unless a test asks for it.
+// Heap allocations of a test program (allocations.cpp): counted, or a non-throwing one failed.
 #pragma once
 
 #include <utility>
@@ -25,7 +23,6 @@ private:
     long* m_previous;
 };
 
-//! The allocations that f makes on this thread.
 template <class F>
 long allocationsOf(F&& f) {
     AllocationCount count;

@@ -1,5 +1,4 @@
-// Test entry: a widgets application (offscreen in CI) so that painting, fonts and the player's
-// windows work, and script runs that a test may script.
+// Test entry: a widgets application (offscreen) for painting, fonts and the player's windows.
 #include "tests/support/scriptedresults.h"
 
 #include <QApplication>

@@ -5,7 +5,6 @@
 
 namespace kvtest {
 
-//! Appends element to array.
 inline void append(CObArray& array, void* element) {
     const int index = array.GetSize();
     array.SetSize(index + 1, -1);

@@ -3,9 +3,10 @@
 
 #include "runtime/project/projectio.h"
 
+#include <QByteArray>
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -15,31 +16,12 @@ namespace projecttest {
 
 //! "0a 01 ff": the bytes as lower-case hex pairs.
 inline std::string hex(const std::string& bytes) {
-    std::string out;
-    char pair[4];
-    for (unsigned char byte : bytes) {
-        std::snprintf(pair, sizeof pair, "%02x", byte);
-        if (!out.empty()) {
-            out += ' ';
-        }
-        out += pair;
-    }
-    return out;
+    return QByteArray::fromStdString(bytes).toHex(' ').toStdString();
 }
 
 //! "0a 01 ff" (blanks anywhere) as bytes.
 inline std::string bytes(const std::string& hexText) {
-    std::string out;
-    std::string digits;
-    for (char c : hexText) {
-        if (c != ' ' && c != '\n') {
-            digits += c;
-        }
-    }
-    for (size_t i = 0; i + 1 < digits.size(); i += 2) {
-        out += static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16));
-    }
-    return out;
+    return QByteArray::fromHex(QByteArray::fromStdString(hexText)).toStdString();
 }
 
 inline std::string sourceDir() {
@@ -52,7 +34,6 @@ inline std::string readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-//! Compiles project text; fails the test with the error when it does not compile.
 inline kestro::Project compiled(const std::string& json, const std::string& name = "test.json") {
     kestro::Project project;
     kestro::ProjectError error;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace kvtest {
@@ -23,22 +24,18 @@ struct Log {
 };
 
 inline void expectLogLine(const kestro::LogRecord& actual, const Log& expected) {
-    EXPECT_EQ(actual.module, 10);
-    EXPECT_EQ(actual.function, expected.function);
-    EXPECT_EQ(actual.file, expected.file);
+    EXPECT_EQ(std::tie(actual.module, actual.function, actual.file, actual.flags, actual.level,
+                       actual.tag, actual.text),
+              std::make_tuple(10, expected.function, expected.file, expected.flags, expected.level,
+                              expected.tag, expected.text));
     if (expected.line >= 0) {
         EXPECT_EQ(actual.line, expected.line);
     }
-    EXPECT_EQ(actual.flags, expected.flags);
-    EXPECT_EQ(actual.level, expected.level);
-    EXPECT_EQ(actual.tag, expected.tag);
     if (expected.format != nullptr) {
         EXPECT_EQ(actual.format, expected.format);
     }
-    EXPECT_EQ(actual.text, expected.text);
 }
 
-//! The logger holds exactly this one line.
 inline void expectLog(const Log& expected) {
     const auto& logs = kestro::HostLog::instance().logs();
     ASSERT_EQ(logs.size(), 1u);
@@ -48,10 +45,8 @@ inline void expectLog(const Log& expected) {
 //! A fault report of the module (module 10, kind 1) of this code and message.
 inline void expectMonitorRecord(const kestro::MonitorRecord& actual, int code,
                                 const std::string& message) {
-    EXPECT_EQ(actual.module, 10);
-    EXPECT_EQ(actual.code, code);
-    EXPECT_EQ(actual.message, message);
-    EXPECT_EQ(actual.kind, 1);
+    EXPECT_EQ(std::tie(actual.module, actual.code, actual.message, actual.kind),
+              std::make_tuple(10, code, message, 1));
 }
 
 //! The monitor holds exactly one fault report (module 10, kind 1) of this code and message.
@@ -61,13 +56,11 @@ inline void expectMonitor(int code, const std::string& message) {
     expectMonitorRecord(monitor[0], code, message);
 }
 
-//! A monitor report and nothing in the logger.
 inline void expectMonitorOnly(int code, const std::string& message) {
     expectMonitor(code, message);
     EXPECT_TRUE(kestro::HostLog::instance().logs().empty());
 }
 
-//! The monitor report and the logger line of one double report.
 inline void expectFault(int code, const std::string& message, const Log& log) {
     expectMonitor(code, message);
     expectLog(log);

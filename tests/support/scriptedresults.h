@@ -1,16 +1,15 @@
-// Scripted answers of the expression service: a test queues the results that the next runs
-// return, whatever program they are given; with nothing queued the expression engine answers.
-// Every test program installs it at start (main.cpp); resetHost empties the queue and the count.
+// Queued results the expression service returns for its next runs, whatever the program; with
+// none queued the engine answers. Installed by main.cpp; resetHost empties it.
 #pragma once
 
 #include "runtime/host/script.h"
+#include "runtime/script/evaluator.h"
 
 #include <deque>
 #include <string>
 
 namespace kvtest {
 
-//! One scripted result of script_SvrRunProg.
 struct ScriptResult {
     enum Kind { Number, Text, Failure } kind = Number;
     double number = 0.0;
@@ -24,9 +23,11 @@ struct ScriptResult {
 
 class ScriptedResults : public kestro::ScriptEvaluator {
 public:
-    static ScriptedResults& instance();
-    //! Makes it the expression service's evaluator.
-    void install();
+    static ScriptedResults& instance() {
+        static ScriptedResults scripted;
+        return scripted;
+    }
+    void install() { kestro::ScriptService::instance().setEvaluator(this); }
 
     //! The next runs return these results, in order.
     void queue(ScriptResult result) { m_queued.push_back(std::move(result)); }
@@ -35,20 +36,37 @@ public:
     unsigned long long runs() const { return m_runs; }
 
     bool run(const unsigned char* program, unsigned int length, Script::ValueType& result,
-             Script::IHost* host, std::string* reason) override;
-    void reset() override;
+             Script::IHost* host, std::string* reason) override {
+        ++m_runs;
+        if (m_queued.empty()) {
+            return kestro::script::run(program, length, result, host, reason);
+        }
+        const ScriptResult next = std::move(m_queued.front());
+        m_queued.pop_front();
+        if (next.kind == ScriptResult::Number) {
+            result.setFloat(next.number);
+        } else if (next.kind == ScriptResult::Text) {
+            result.setString(next.text);
+        } else {
+            result.clear();
+            *reason = "scripted failure";
+        }
+        return next.kind != ScriptResult::Failure;
+    }
+    void reset() override {
+        m_queued.clear();
+        m_runs = 0;
+    }
 
 private:
     std::deque<ScriptResult> m_queued;
     unsigned long long m_runs = 0;
 };
 
-//! Queues result on the installed scripted evaluator.
 inline void queueScriptResult(ScriptResult result) {
     ScriptedResults::instance().queue(std::move(result));
 }
 
-//! Runs of script_SvrRunProg since the last reset.
 inline unsigned long long scriptRuns() {
     return ScriptedResults::instance().runs();
 }

@@ -1,5 +1,4 @@
-// Shared by the session tests: the real plug-in loaded by dlopen from the build's lib directory,
-// and a small builder of projects whose records are encoded with the host's stream writer.
+// The real plug-in loaded from the build's lib directory, and a builder of small projects.
 #pragma once
 
 #include "runtime/host/registry.h"
@@ -20,17 +19,12 @@
 
 namespace sessiontest {
 
-// Class numbers of the shapes the tests use.
 constexpr uint32_t kRect = 0x5004;
 constexpr uint32_t kEllipse = 0x5006;
 
-inline std::string binaryDir() {
-    const char* dir = std::getenv("KV_BINARY_DIR");
-    return dir ? dir : "";
-}
-
 inline std::string pluginDir() {
-    return binaryDir() + "/lib";
+    const char* dir = std::getenv("KV_BINARY_DIR");
+    return std::string(dir ? dir : "") + "/lib";
 }
 
 //! Loads the plug-in once per test program; unloaded when the suite ends, while the registry
@@ -40,10 +34,7 @@ protected:
     static void SetUpTestSuite() {
         s_plugins = std::make_unique<kestro::PluginSet>();
         s_error.clear();
-        if (!s_plugins->loadDirectory(pluginDir(), &s_error)) {
-            return;
-        }
-        if (s_plugins->plugins().empty()) {
+        if (s_plugins->loadDirectory(pluginDir(), &s_error) && s_plugins->plugins().empty()) {
             s_error = "no plug-in in " + pluginDir();
         }
     }
@@ -51,10 +42,9 @@ protected:
 
     void SetUp() override {
         HostTest::SetUp();
-        ASSERT_TRUE(s_error.empty()) << s_error << " (KV_BINARY_DIR=" << binaryDir() << ")";
+        ASSERT_TRUE(s_error.empty()) << s_error;
     }
 
-    //! Session options that admit the classes of the loaded plug-ins.
     static kestro::SessionOptions options() {
         kestro::SessionOptions o;
         o.plugins = s_plugins.get();
@@ -95,17 +85,19 @@ public:
         return project.windows.back();
     }
 
+    int tagIndex(const std::string& name) const {
+        for (size_t i = 0; i < project.tags.size(); ++i) {
+            if (project.tags[i].name == name) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    }
+
     //! The compiled program of an expression over the tags defined so far.
     std::string program(const std::string& source) const {
-        const kestro::Project* p = &project;
-        const auto result = kestro::script::compile(source, [p](const std::string& name) {
-            for (size_t i = 0; i < p->tags.size(); ++i) {
-                if (p->tags[i].name == name) {
-                    return static_cast<int>(i);
-                }
-            }
-            return -1;
-        });
+        const auto result = kestro::script::compile(
+            source, [this](const std::string& name) { return tagIndex(name); });
         EXPECT_TRUE(result.ok()) << source << ": " << result.error.text();
         return std::string(result.bytes.begin(), result.bytes.end());
     }
@@ -121,11 +113,7 @@ public:
         kestro::InputRecord input;
         input.header = header(tag);
         input.inputType = 1;
-        for (size_t i = 0; i < project.tags.size(); ++i) {
-            if (project.tags[i].name == tag) {
-                input.varId = static_cast<int32_t>(i);
-            }
-        }
+        input.varId = tagIndex(tag);
         input.upper.value = upper;
         input.lower.value = lower;
         return input;
@@ -168,17 +156,6 @@ public:
 
     kestro::Project project;
 };
-
-//! The state of the named object of the current window.
-inline kestro::ObjectState stateOf(const kestro::Session& session, const std::string& name) {
-    for (const kestro::ObjectState& state : session.objectStates()) {
-        if (state.name == name) {
-            return state;
-        }
-    }
-    ADD_FAILURE() << "no object " << name << " in window " << session.currentWindow();
-    return {};
-}
 
 inline double floatTag(int index) {
     double value = 0.0;

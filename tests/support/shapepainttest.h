@@ -1,5 +1,4 @@
-// Helpers of the shape tests: records around a shape's extra fields, a painter on a recording
-// device, and the reports a shape leaves in the host log.
+// Helpers of the shape tests: records, a recording painter and the reports a shape leaves.
 #pragma once
 
 #include "kestrovalumen/core/drawobj.h"
@@ -54,7 +53,6 @@ inline void clipTo(CDrawObj& object, int left, int top, int right, int bottom) {
     object.m_bClip = 1;
 }
 
-//! Draws the object on a fresh recording device and returns every call that arrived.
 inline kestro::PaintRecords paint(CDrawObj& object) {
     kestro::RecordingDevice device(800, 600);
     QPainter painter(&device);
@@ -63,10 +61,6 @@ inline kestro::PaintRecords paint(CDrawObj& object) {
     return device.records();
 }
 
-// kestro::ofKind(records, kind) and kestro::drawings(records) pick records (found by argument
-// lookup).
-
-//! Vertices of a polygon record as whole points.
 inline std::vector<QPoint> pointsOf(const kestro::PaintRecord& record) {
     std::vector<QPoint> points;
     for (const QPointF& p : record.points) {
@@ -75,7 +69,6 @@ inline std::vector<QPoint> pointsOf(const kestro::PaintRecord& record) {
     return points;
 }
 
-//! The one line of a lines record.
 inline QLine lineOf(const kestro::PaintRecord& record) {
     EXPECT_EQ(record.lines.size(), 1);
     return record.lines.value(0).toLine();
@@ -92,7 +85,6 @@ inline std::vector<std::pair<double, QRgb>> stopsOf(const QBrush& brush) {
     return stops;
 }
 
-//! The clip operations among the records, in order.
 inline std::vector<Qt::ClipOperation> clipOps(const kestro::PaintRecords& records) {
     std::vector<Qt::ClipOperation> ops;
     for (const kestro::PaintRecord& record : ofKind(records, kestro::PaintKind::Clip)) {

@@ -1,5 +1,4 @@
-// Helpers of the loader tests: buffers over byte strings, a buffer that throws at a chosen
-// position, the project version that picks the animation header form, and report lookups.
+// Helpers of the loader tests: buffers over bytes, one that throws, the project version.
 #pragma once
 
 #include "kestrovalumen/host/utils.h"
@@ -18,7 +17,6 @@ inline FF::utils::MemoryBuffer bufferOf(const std::string& bytes) {
     return FF::utils::MemoryBuffer(bytes.data(), bytes.size());
 }
 
-//! What a buffer holds, as bytes.
 inline std::string bytesOf(const FF::utils::MemoryBuffer& buffer) {
     return buffer.length() ? std::string(reinterpret_cast<const char*>(buffer.data()),
                                          static_cast<size_t>(buffer.length()))
@@ -58,12 +56,7 @@ private:
 };
 
 inline void setVersion(int major, int minor, int build, int revision) {
-    kestro::ProjectVersion version;
-    version.major = major;
-    version.minor = minor;
-    version.build = build;
-    version.revision = revision;
-    kestro::Gui::instance().setProjectVersion(version);
+    kestro::Gui::instance().setProjectVersion({major, minor, build, revision, {}});
 }
 
 using kvtest::monitorCodes;

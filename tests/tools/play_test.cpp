@@ -1,10 +1,7 @@
 // ctest-link: kestroplay
-// The play window driven in process, offscreen: clicks on the view reach the objects (also on a
-// scaled view), windows opened and closed switch the view, keys send trigger codes, the value
-// input's dialogs write what the operator enters, the tag panel writes tags, captures are saved
-// and a stop closes the window.
+// The play window driven in process, offscreen, as the operator drives it.
+#include "tests/support/projecttestutil.h"
 #include "tests/support/sessiontest.h"
-#include "tools/kestro/playdialogs.h"
 #include "tools/kestro/playkeys.h"
 #include "tools/kestro/playwindow.h"
 
@@ -12,22 +9,9 @@
 #include "runtime/host/stgy.h"
 
 #include <QApplication>
-#include <QDialog>
-#include <QDir>
-#include <QFile>
-#include <QImage>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QStatusBar>
-#include <QTableWidget>
-#include <QTemporaryDir>
-#include <QTimer>
-
-#include <functional>
 
 using namespace kestro;
 using namespace kestro::play;
@@ -35,192 +19,85 @@ using namespace sessiontest;
 
 namespace {
 
-// Variables of the test project, in tag order.
-constexpr int kValve = 0;
-constexpr int kLevel = 1;
-constexpr int kMode = 2;
-constexpr int kFillStrategy = 3;
+enum { kValve, kLevel }; // tag indexes
 
-InputRecord input(const ProjectBuilder& b, int32_t kind, int var) {
-    InputRecord record;
-    record.header = b.header("0");
-    record.inputType = kind;
-    record.varId = var;
-    return record;
-}
-
-//! Window 1 (200 x 100): Open (10,10)-(60,40) runs strategy 3 and opens window 2; Level
-//! (100,10)-(150,40) a numeric input of Level, with an operation-log entry; Valve (10,50)-(60,90) a
-//! switch input of Valve; KeyK (100,50)-(120,70) sets Valve to 1 on Shift+K; Print
-//! (130,50)-(150,70) prints the screen; Quit (160,50)-(190,70) stops. Window 2 (300 x 150): Back
-//! (0,0)-(50,50) closes window 2.
-Project testProject() {
-    ProjectBuilder b;
-    b.tag("Valve", VarType::Int, 0);
-    b.tag("Level", VarType::Float, 12.5);
-    b.tag("Mode", VarType::String);
-    StrategyDef fill;
-    fill.number = kFillStrategy;
-    fill.actions.push_back({StrategyAction::Kind::Set, "Level", 50.0, {}});
-    b.project.strategies.push_back(fill);
-
-    ObjectRecord open = ProjectBuilder::shape("Open", 10, 10, 60, 40, 0x00FF00);
-    ClickRecord openClick = ProjectBuilder::click(1, 1, 2);
-    openClick.flags[0] = 1;
-    openClick.params[0] = kFillStrategy;
-    open.animations.push_back(animationEntry(openClick));
-
-    ObjectRecord level = ProjectBuilder::shape("Level", 100, 10, 150, 40, 0x0000FF);
-    InputRecord levelInput = input(b, 1, kLevel);
-    levelInput.prompt = "Level";
-    levelInput.upper.value = 100.0f;
-    levelInput.lower.value = 0.0f;
-    level.animations.push_back(animationEntry(levelInput));
-    level.operLogBlock = OperLogBlock{0, 1, "log.level"};
-    b.project.languages = {LanguageDef{"en", {{"log.level", "Level set"}}}};
-
-    ObjectRecord valve = ProjectBuilder::shape("Valve", 10, 50, 60, 90, 0xFF0000);
-    InputRecord valveInput = input(b, 0, kValve);
-    valveInput.switchText1 = "on";
-    valveInput.switchText2 = "off";
-    valve.animations.push_back(animationEntry(valveInput));
-
-    ObjectRecord key = ProjectBuilder::shape("KeyK", 100, 50, 120, 70, 0);
-    ClickRecord keyClick = ProjectBuilder::click(7, 0x100, kValve); // set to 1
-    keyClick.keyCode = 'K';
-    keyClick.keyFlags = 1; // Shift
-    key.animations.push_back(animationEntry(keyClick));
-
-    ObjectRecord print = ProjectBuilder::shape("Print", 130, 50, 150, 70, 0);
-    print.animations.push_back(animationEntry(ProjectBuilder::click(4, 1, 0, "打印当前屏幕")));
-    ObjectRecord quit = ProjectBuilder::shape("Quit", 160, 50, 190, 70, 0);
-    quit.animations.push_back(animationEntry(ProjectBuilder::click(6, 1, 0, "退出运行环境")));
-
-    b.window(1).objects = {ProjectBuilder::object(open),  ProjectBuilder::object(level),
-                           ProjectBuilder::object(valve), ProjectBuilder::object(key),
-                           ProjectBuilder::object(print), ProjectBuilder::object(quit)};
-
-    ObjectRecord back = ProjectBuilder::shape("Back", 0, 0, 50, 50, 0);
-    back.animations.push_back(animationEntry(ProjectBuilder::click(2, 1, 2)));
-    b.window(2, 300, 150).objects = {ProjectBuilder::object(back)};
-    return b.project;
-}
-
-//! Acts on the next modal dialog as soon as it is up (the window's operations block in it).
-class NextDialog {
-public:
-    explicit NextDialog(std::function<void(QDialog*)> act) : m_act(std::move(act)) {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (dialog) {
-                m_timer.stop();
-                ++m_seen;
-                m_act(dialog);
-            }
-        });
-        m_timer.start();
-    }
-    int seen() const { return m_seen; }
-
-private:
-    std::function<void(QDialog*)> m_act;
-    QTimer m_timer;
-    int m_seen = 0;
-};
-
-QString labelText(QDialog* dialog, const char* name) {
-    const auto* label = dialog->findChild<QLabel*>(QLatin1String(name));
-    return label ? label->text() : QString();
-}
+const char* const kProject = R"({
+  "tags": [{"name": "Valve", "type": "int"}, {"name": "Level", "initial": 12.5}],
+  "strategies": [{"number": 3, "actions": [{"action": "set", "tag": "Level", "value": 50}]}],
+  "windows": [
+    {"number": 1, "size": [200, 100], "objects": [
+      {"class": "CDrawRect", "name": "Open", "rect": [10, 10, 60, 40], "fill": "#00FF00",
+       "animations": [{"kind": "click", "flags": [1, 1], "params": [3, 2]}]},
+      {"class": "CDrawRect", "name": "KeyK", "rect": [100, 50, 120, 70],
+       "animations": [{"kind": "click", "flags": [0, 0, 0, 0, 0, 0, 0, 256],
+                       "params": [-1, -1, -1, -1, -1, -1, -1, 0], "keyCode": 75, "keyFlags": 1}]}]},
+    {"number": 2, "size": [300, 150], "objects": [
+      {"class": "CDrawRect", "name": "Back", "rect": [0, 0, 50, 50],
+       "animations": [{"kind": "click", "flags": [0, 0, 1], "params": [-1, -1, 2]}]}]}]
+})";
 
 class Play : public PluginTest {
 protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        ASSERT_TRUE(m_captures.isValid());
-    }
-
     //! A window on the test project, its clock paused so that only the test moves things.
     std::unique_ptr<PlayWindow> open(QSize viewSize = QSize()) {
         PlayOptions o;
         o.session = options();
         o.viewSize = viewSize;
-        o.captureDir = m_captures.path();
         o.paused = true;
         auto window = std::make_unique<PlayWindow>(o);
         QString error;
-        EXPECT_TRUE(window->openProject(testProject(), QString(), &error)) << error.toStdString();
+        EXPECT_TRUE(window->openProject(projecttest::compiled(kProject), QString(), &error))
+            << error.toStdString();
         window->show();
         return window;
     }
 
-    static void click(PlayWindow& window, QPoint viewPoint) {
-        QMouseEvent press(QEvent::MouseButtonPress, viewPoint,
-                          window.view()->mapToGlobal(QPointF(viewPoint)), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
+    static void click(PlayWindow& window, QPoint at) {
+        QMouseEvent press(QEvent::MouseButtonPress, at, window.view()->mapToGlobal(QPointF(at)),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window.view(), &press);
     }
-
-    static void press(PlayWindow& window, int key, Qt::KeyboardModifiers modifiers) {
-        QKeyEvent event(QEvent::KeyPress, key, modifiers);
-        QApplication::sendEvent(window.view(), &event);
-    }
-
-    QTemporaryDir m_captures;
 };
 
 TEST_F(Play, ClicksOnTheViewOpenAndCloseWindows) {
-    struct Case {
-        const char* name;
-        QSize viewSize;
-        QPoint open; // over Open in window 1
-        QPoint back; // over Back in window 2
-        QPoint nowhere;
+    const struct {
+        QSize viewSize;             //!< the view of both windows; empty: each window's own size
+        QPoint open, back, nowhere; // over Open in window 1, over Back in window 2
+    } cases[] = {
+        {QSize(), {20, 20}, {10, 10}, {90, 95}},
+        // Open covers view x 20..120, y 20..80 of window 1; Back x 0..66, y 0..66 of window 2.
+        {QSize(400, 200), {110, 70}, {60, 60}, {190, 190}},
     };
-    const Case cases[] = {
-        {"own size", QSize(), {20, 20}, {10, 10}, {90, 95}},
-        // Window 1 at 400 x 200: Open covers view x 20..120, y 20..80; window 2 at 400 x 200:
-        // Back covers view x 0..66, y 0..66.
-        {"scaled", QSize(400, 200), {110, 70}, {60, 60}, {190, 190}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.viewSize.width());
         auto window = open(c.viewSize);
-        ASSERT_TRUE(window->session());
-        const QSize firstSize = c.viewSize.isEmpty() ? QSize(200, 100) : c.viewSize;
-        const QSize secondSize = c.viewSize.isEmpty() ? QSize(300, 150) : c.viewSize;
-        EXPECT_EQ(window->view()->size(), firstSize);
-
+        const QSize first = c.viewSize.isEmpty() ? QSize(200, 100) : c.viewSize;
+        EXPECT_EQ(window->view()->size(), first);
         click(*window, c.nowhere);
-        EXPECT_TRUE(Gui::instance().openedWindows().empty());
         EXPECT_TRUE(Strategies::instance().runs().empty());
         EXPECT_TRUE(window->statusBar()->currentMessage().startsWith(
-            QStringLiteral("Rejected: nothing that takes clicks at ")))
-            << window->statusBar()->currentMessage().toStdString();
+            "Rejected: nothing that takes clicks at "));
 
         click(*window, c.open);
-        ASSERT_EQ(Strategies::instance().runs().size(), 1u);
-        EXPECT_EQ(Strategies::instance().runs()[0].strategy, kFillStrategy);
+        EXPECT_EQ(Strategies::instance().runs().size(), 1u); // strategy 3 sets Level to 50
         EXPECT_DOUBLE_EQ(floatTag(kLevel), 50.0);
         EXPECT_EQ(Gui::instance().openedWindows(), std::vector<int>{2});
         EXPECT_EQ(window->session()->currentWindow(), 2);
-        EXPECT_EQ(window->view()->size(), secondSize);
+        EXPECT_EQ(window->view()->size(), c.viewSize.isEmpty() ? QSize(300, 150) : c.viewSize);
 
         click(*window, c.back);
         EXPECT_EQ(Gui::instance().closedWindows(), std::vector<int>{2});
         EXPECT_EQ(window->session()->currentWindow(), 1);
-        EXPECT_EQ(window->view()->size(), firstSize);
+        EXPECT_EQ(window->view()->size(), first);
     }
 }
 
-TEST(PlayKeys, TriggerCodes) {
-    struct Case {
+TEST_F(Play, KeysSendTriggerCodes) {
+    const struct {
         int key;
         Qt::KeyboardModifiers modifiers;
         int code;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {Qt::Key_A, Qt::NoModifier, 0x41},
         {Qt::Key_K, Qt::ShiftModifier, 0x14B},
         {Qt::Key_7, Qt::NoModifier, 0x37},
@@ -232,140 +109,16 @@ TEST(PlayKeys, TriggerCodes) {
         {Qt::Key_Percent, Qt::NoModifier, 0},
         {Qt::Key_Shift, Qt::ShiftModifier, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(triggerCode(c.key, c.modifiers), c.code) << std::hex << c.key;
     }
-}
-
-TEST_F(Play, KeysSendTriggerCodes) {
+    // KeyK answers Shift+K (0x14B) alone.
     auto window = open();
-    press(*window, Qt::Key_K, Qt::NoModifier); // 0x4B: not KeyK's 0x14B
-    EXPECT_EQ(intTag(kValve), 0);
-    press(*window, Qt::Key_K, Qt::ShiftModifier);
-    EXPECT_EQ(intTag(kValve), 1);
-}
-
-TEST_F(Play, KeyboardDialogsWriteWhatIsEntered) {
-    auto window = open();
-    QTableWidget* log = window->operationLogTable();
-    // The numeric keyboard shows the range and the current value; what is accepted in range is
-    // written and logged under its object; a cancel or an entry out of range writes nothing.
-    const struct {
-        const char* text;
-        bool accept;
-        double level;
-        const char* logged; //!< the new log row's value and text
-        const char* status;
-    } entries[] = {
-        {"42.5", true, 42.5, "5 Level set", ""},
-        {"7", false, 42.5, "rejected keyboard cancelled", "Rejected: keyboard cancelled"},
-        {"250", true, 42.5, "", "Rejected: \"250\" is out of the range 0 to 100"},
-    };
-    QString range, preset = "12.5";
-    for (const auto& e : entries) {
-        SCOPED_TRACE(e.text);
-        const size_t writes = Rtdb::instance().writes().size();
-        const int rows = log->rowCount();
-        NextDialog answer([&](QDialog* dialog) {
-            range = labelText(dialog, "keyboardRange");
-            auto* edit = dialog->findChild<QLineEdit*>(QLatin1String(kKeyboardText));
-            EXPECT_EQ(edit->text(), preset);
-            edit->setText(e.text);
-            e.accept ? dialog->accept() : dialog->reject();
-        });
-        click(*window, {110, 20});
-        EXPECT_EQ(answer.seen(), 1);
-        EXPECT_EQ(range, QStringLiteral("Range: 0 to 100"));
-        EXPECT_DOUBLE_EQ(floatTag(kLevel), e.level);
-        preset = QString::number(e.level);
-        EXPECT_EQ(Rtdb::instance().writes().size(), writes + (*e.status ? 0 : 1));
-        if (*e.logged) {
-            ASSERT_EQ(log->rowCount(), rows + 1);
-            EXPECT_EQ(log->item(rows, 2)->text(), QStringLiteral("Level"));
-            EXPECT_EQ(log->item(rows, 3)->text() + " " + log->item(rows, 4)->text(), e.logged);
-        }
-        if (*e.status) {
-            EXPECT_EQ(window->statusBar()->currentMessage(), e.status);
-        }
+    for (const auto& [modifiers, valve] : {std::pair{Qt::NoModifier, 0}, {Qt::ShiftModifier, 1}}) {
+        QKeyEvent event(QEvent::KeyPress, Qt::Key_K, modifiers);
+        QApplication::sendEvent(window->view(), &event);
+        EXPECT_EQ(intTag(kValve), valve);
     }
-
-    // The switch: the first button carries the record's second text and answers 0, the second
-    // the first text and answers 1.
-    for (const char* button : {kSwitchSecond, kSwitchFirst}) {
-        NextDialog answer([&](QDialog* dialog) {
-            EXPECT_EQ(dialog->findChild<QPushButton*>(QLatin1String(kSwitchFirst))->text(), "off");
-            EXPECT_EQ(dialog->findChild<QPushButton*>(QLatin1String(kSwitchSecond))->text(), "on");
-            dialog->findChild<QPushButton*>(QLatin1String(button))->click();
-        });
-        click(*window, {20, 60});
-        EXPECT_EQ(answer.seen(), 1);
-        EXPECT_EQ(intTag(kValve), button == kSwitchSecond ? 1 : 0);
-    }
-}
-
-TEST(PlayDialogs, KeyboardsOfUnknownKindsAreNotOpened) {
-    KeyboardCall call;
-    call.kind = 3;
-    EXPECT_FALSE(askKeyboard(call, nullptr).opened);
-}
-
-TEST_F(Play, TagPanelWritesTags) {
-    auto window = open();
-    QTableWidget* tags = window->tagTable();
-    ASSERT_EQ(tags->rowCount(), 3);
-    EXPECT_EQ(tags->item(kLevel, 0)->text(), QStringLiteral("Level"));
-    EXPECT_EQ(tags->item(kLevel, 1)->text(), QStringLiteral("float"));
-    EXPECT_EQ(tags->item(kLevel, 2)->text(), QStringLiteral("12.5"));
-
-    tags->item(kValve, 2)->setText(QStringLiteral("7"));
-    EXPECT_EQ(intTag(kValve), 7);
-    tags->item(kMode, 2)->setText(QStringLiteral("manual"));
-    std::string mode;
-    EXPECT_EQ(Rtdb::instance().getString(kMode, &mode), RtdbOk);
-    EXPECT_EQ(mode, "manual");
-
-    // A value the tag cannot take is refused and the cell shows the value again.
-    const size_t writes = Rtdb::instance().writes().size();
-    tags->item(kValve, 2)->setText(QStringLiteral("2.5"));
-    EXPECT_EQ(intTag(kValve), 7);
-    EXPECT_EQ(Rtdb::instance().writes().size(), writes);
-    EXPECT_EQ(tags->item(kValve, 2)->text(), QStringLiteral("7"));
-}
-
-TEST_F(Play, CapturesAreNumberedAfterTheFilesThere) {
-    QFile taken(QDir(m_captures.path()).filePath("kestro-capture-1.png"));
-    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
-    taken.close();
-    auto window = open();
-    click(*window, {140, 60}); // Print
-    ASSERT_EQ(Gui::instance().captures().size(), 1u);
-    const QString fromObject = QDir(m_captures.path()).filePath("kestro-capture-2.png");
-    EXPECT_EQ(window->captures(), std::vector<QString>{fromObject});
-    const QImage image(fromObject);
-    EXPECT_EQ(image.size(), QSize(200, 100));
-    EXPECT_EQ(image.pixelColor(30, 20), QColor(0x00FF00)); // inside Open
-
-    EXPECT_EQ(window->capture(), QDir(m_captures.path()).filePath("kestro-capture-3.png"));
-}
-
-TEST_F(Play, StopShowsAMessageAndCloses) {
-    auto window = open();
-    ASSERT_TRUE(window->isVisible());
-    QString message;
-    NextDialog answer([&](QDialog* dialog) {
-        if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
-            message = box->text();
-        }
-        dialog->accept();
-    });
-    click(*window, {170, 60}); // Quit
-    EXPECT_EQ(answer.seen(), 1);
-    EXPECT_EQ(Gui::instance().stops(), std::vector<int>{0});
-    EXPECT_TRUE(message.contains(QStringLiteral("stop code 0"))) << message.toStdString();
-    EXPECT_FALSE(window->isVisible());
-    // A stopped runtime takes no more clicks.
-    click(*window, {20, 20});
-    EXPECT_TRUE(Strategies::instance().runs().empty());
 }
 
 } // namespace
