@@ -9,6 +9,8 @@
 #include <QRect>
 #include <QString>
 
+#include <algorithm>
+
 namespace {
 
 using kv::FrameStyle;
@@ -17,6 +19,25 @@ constexpr int kDefaultFontSize = 14;
 
 // A record may carry any word: only the alignment bits reach Qt, never its other text flags.
 constexpr int kAlignmentBits = Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask;
+
+// A text may come from a record or a value of any length; what is painted is bounded, so that
+// one huge text costs no more than a few screenfuls of glyphs.
+constexpr int kMaxPaintedBytes = 64 * 1024;
+// Glyphs taller than any screen only cost the font engine.
+constexpr int kMaxFontSize = 4096;
+
+QString PaintedText(const CString& text) {
+    const char* bytes = text.GetString();
+    int count = text.GetLength();
+    if (count > kMaxPaintedBytes) {
+        count = kMaxPaintedBytes;
+        // Never cut a character in two.
+        while (count > 0 && (static_cast<unsigned char>(bytes[count]) & 0xC0) == 0x80) {
+            --count;
+        }
+    }
+    return QString::fromUtf8(bytes, count);
+}
 
 } // namespace
 
@@ -33,7 +54,8 @@ void CDrawText::Draw(QPainter* painter) {
                            p->drawRects(&box, 1);
                        }
                        QFont font;
-                       font.setPixelSize(m_nFontSize > 0 ? m_nFontSize : kDefaultFontSize);
+                       font.setPixelSize(m_nFontSize > 0 ? std::min(m_nFontSize, kMaxFontSize)
+                                                         : kDefaultFontSize);
                        font.setBold(m_bBold != 0);
                        p->setFont(font);
                        p->setPen(QColor(static_cast<QRgb>(m_crText)));
@@ -43,7 +65,7 @@ void CDrawText::Draw(QPainter* painter) {
                        const QRect textRect(QPoint(r.left, r.top),
                                             QPoint(r.right - 1, r.bottom - 1));
                        p->drawText(textRect, (m_nAlignment & kAlignmentBits) | Qt::TextDontClip,
-                                   QString::fromUtf8(m_strText.GetString(), m_strText.GetLength()));
+                                   PaintedText(m_strText));
                    });
 }
 

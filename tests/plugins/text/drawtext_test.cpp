@@ -1,6 +1,7 @@
 // The text plug-in as the host meets it: loaded by dlopen, made by the registry, loaded, drawn.
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/host/utils.h"
+#include "plugins/text/drawtext.h"
 #include "runtime/host/logger.h"
 #include "runtime/host/registry.h"
 #include "runtime/project/textfields.h"
@@ -95,6 +96,21 @@ TEST_F(TextObjectTest, LoadsItsFieldsAfterTheCommonRecord) {
     text->SetText("Pump 2");
     text->GetText(shown);
     EXPECT_EQ(shown, "Pump 2");
+
+    // Any length is kept, but 64 KiB at most is painted, never half a character, in glyphs at
+    // most 4096 pixels high.
+    std::string huge;
+    for (int i = 0; i < 30000; ++i) {
+        huge += "温";
+    }
+    static_cast<CDrawText*>(text.get())->m_nFontSize = 1 << 30;
+    text->SetText(huge);
+    drawn.clear();
+    for (const kestro::PaintRecord& r : kestro::drawings(shapetest::paint(*text))) {
+        drawn += r.text;
+        EXPECT_EQ(r.font.pixelSize(), 4096);
+    }
+    EXPECT_EQ(drawn, QString(65536 / 3, QChar(0x6E29)));
 }
 
 TEST_F(TextObjectTest, RefusesDamagedRecords) {
