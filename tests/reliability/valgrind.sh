@@ -33,7 +33,7 @@ export QT_QPA_PLATFORM=offscreen
 export QT_ENABLE_REGEXP_JIT=0
 rm -f Testing/Temporary/MemoryChecker.*.log
 # plugin.exports runs cmake on the plug-in, not a program of ours.
-ctest -T memcheck -E '^plugin\.exports$' --output-on-failure \
+ctest -T memcheck -E '^(plugin\.exports|reliability\.limits)$' --output-on-failure \
   --overwrite MemoryCheckCommand="$(command -v valgrind)" \
   --overwrite "MemoryCheckCommandOptions=${options[*]}" "$@"
 status=$?
