@@ -1,5 +1,4 @@
-// Each non-throwing allocation of a load and run failed in turn: reported, or the clip kept, no
-// leak.
+// Each non-throwing allocation of a load and run failed in turn: reported or harmless, no leak.
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/shapes/rects.h"
 #include "runtime/host/gui.h"

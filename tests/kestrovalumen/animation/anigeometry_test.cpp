@@ -4,6 +4,7 @@
 #include "kestrovalumen/animation/anivisible.h"
 #include "kestrovalumen/animation/anivmove.h"
 #include "tests/kestrovalumen/animation/anitestsupport.h"
+#include "tests/support/allocations.h"
 
 #include <cmath>
 #include <limits>
@@ -75,6 +76,20 @@ TEST_F(GeometryTest, VisibilitySetsTheUnitsDigitFromTheTruncatedValue) {
         EXPECT_EQ(runAt(visible, c.value), c.result);
         EXPECT_EQ(owner->m_nShowState, c.stateAfter);
     }
+}
+
+// The one test that fails when a Run allocates (the benchmark counts allocations too).
+TEST_F(GeometryTest, ARefreshAllocatesNothing) {
+    if (!kvtest::allocationsCounted()) {
+        GTEST_SKIP() << "allocation counting needs the plain allocator";
+    }
+    CAniObj* move =
+        load({0, 0, 20, 10}, anitest::Entry(kestro::HMoveRecord{{{}, 0, 100, 0, 10}}, "Level"));
+    for (double value : {0.0, 1.0, 1.0}) {
+        set(level, value);
+        EXPECT_EQ(kvtest::allocationsOf([&] { move->Run(KV_EVENT_REFRESH); }), 0) << value;
+    }
+    EXPECT_EQ(owner->m_rect, (Rect32{10, 0, 30, 10}));
 }
 
 TEST_F(GeometryTest, TheCentreFollowsTheValue) {

@@ -1,5 +1,4 @@
-// The host string, arrays and stream buffers: operations at their edges, the string's stream
-// form at every prefix size, and buffers that refuse counts their bytes cannot give.
+// The host string, arrays and stream buffers at their edges; counts judged before reading.
 #include "kestrovalumen/host/MfcToQt.h"
 #include "kestrovalumen/host/utils.h"
 #include "runtime/stream/forms.h"

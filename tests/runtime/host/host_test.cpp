@@ -1,7 +1,4 @@
-// The services the module calls: class registry, strategies, the numeric comparison, languages,
-// the real-time database (each type of variable against each getter and setter), the keyboard's
-// buffer, synchronised texts, the project version, the event-handler record, and resetHost
-// returning them all to their start.
+// The host services the module calls, and resetHost returning them all to their start.
 #include "kestrovalumen/host/gui.h"
 #include "kestrovalumen/host/linguist.h"
 #include "kestrovalumen/host/logger.h"

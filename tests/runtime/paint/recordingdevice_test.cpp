@@ -1,5 +1,4 @@
-// The recording paint device and its records: each painter call as recorded, the JSON of a
-// trace, and equality as the golden comparisons use it.
+// The recording paint device: each painter call as recorded, a trace's JSON, equality.
 #include "runtime/paint/recordingdevice.h"
 
 #include <QJsonDocument>

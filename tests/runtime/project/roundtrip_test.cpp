@@ -1,8 +1,4 @@
-// Project file, container and dump: every example, whole and with damaged records, compiles,
-// dumps, and compiles back to the same container bytes; so do unusual and hand-made records, which
-// come out as raw bytes where their fields cannot say the same thing. The container's bytes for a
-// small project worked out from the layout, each kind of damage named, project files told apart
-// from containers by content; the drawing classes' default bytes, and fields that read back.
+// Project file, container and dump: every example and odd record round-trips byte for byte.
 #include "runtime/project/projectio.h"
 #include "runtime/project/shapecatalog.h"
 #include "runtime/project/textfields.h"

@@ -1,6 +1,4 @@
-// The screen compiler: the records it writes for an object, worked out by hand from the record
-// layouts, how expressions find their tags, the plug-in loading every record of the example
-// projects, and each kind of mistake named at its line and column (columns count characters).
+// The screen compiler: records worked out by hand, tags found, mistakes placed (in characters).
 #include "runtime/project/projectio.h"
 
 #include "kestrovalumen/core/drawobj.h"

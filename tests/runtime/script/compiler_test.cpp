@@ -1,5 +1,4 @@
-// The expression compiler: error positions and messages, the program bytes it writes, limits;
-// damaged and hostile programs refused with a reason, never a crash.
+// The expression compiler: placed errors, program bytes, limits, hostile programs refused.
 #include "runtime/script/compiler.h"
 #include "runtime/script/format.h"
 #include "runtime/script/program.h"

@@ -1,7 +1,4 @@
-// The expression language at run time: precedence, kinds of values, the function library,
-// short-circuit evaluation, strings, the reasons of run-time failures, no heap allocation for
-// numbers (the animations run a program on every refresh); the result holder's conversions and
-// the expression host over the real-time database.
+// The expression language at run time: values, functions, failures with their reasons.
 #include "runtime/host/rtdb.h"
 #include "runtime/host/rtdbhost.h"
 #include "tests/support/allocations.h"

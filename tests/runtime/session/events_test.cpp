@@ -1,9 +1,4 @@
-// The event scripts of `kestro run` (how they are read, what each event does to a session through
-// the shared dispatch, why one that cannot be done is refused); how a session wires the real
-// plug-in's animations to its tags, clock, clicks, triggers and synchronised values (one row a
-// situation, the object "O" observed afterwards; the animations' own rules are the animation
-// suites' business); which object a click hits; the window stack; the virtual clock and the
-// simulated tag values.
+// Event scripts, the session's wiring of each animation kind, hit tests, window stack, clock.
 #include "tests/support/sessiontest.h"
 
 #include "kestrovalumen/host/rtti.h"

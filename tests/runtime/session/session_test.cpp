@@ -1,6 +1,4 @@
-// A session over the real plug-in: loading the plug-ins and a project (damaged records skipped
-// and named), painting it, the records it keeps however long it runs, and an object's JSON as
-// `kestro run` prints it.
+// A session over the real plug-in: loading, painting, bounded records, an object's JSON.
 #include "tests/support/sessiontest.h"
 
 #include "runtime/session/pluginloader.h"

@@ -1,5 +1,4 @@
-// The host's stream writer and reader: animation records written as worked out by hand, read
-// back, refused when cut, and loaded by the plug-in; damaged records the plug-in refuses too.
+// Animation records written as worked out by hand, read back, refused when cut, loaded.
 #include "runtime/stream/reader.h"
 #include "runtime/stream/writer.h"
 
