@@ -104,6 +104,8 @@ TEST_F(KestroCli, CallsAnswerWithTheirExitCodeAndMessage) {
          "kestro run: unknown.txt:2: no object \"Nobody\" in window 1", 2},
         {{"run", navigation, "--events", "syntax.txt"}, 1,
          "syntax.txt:2:7: blink tick 1, 2 or 3 expected", 0},
+        {{"run", "zero.json", "--events", "quit.txt"}, 0,
+         R"("expression":"1 / Z","failing":true,"index":0,"kind":"visible")", 4},
         // The click on Everything stops the runtime.
         {{"run", sourcePath("examples/animations.json"), "--events", "quit.txt"}, 0,
          "the runtime was stopped by line 1; 2 event(s) not run", 2},
@@ -116,6 +118,9 @@ TEST_F(KestroCli, CallsAnswerWithTheirExitCodeAndMessage) {
     write("unknown.txt", "refresh\nclick Nobody\nrefresh\n");
     write("syntax.txt", "refresh\nblink 7\n");
     write("quit.txt", "click Everything\nrefresh\nrefresh\n");
+    write("zero.json", R"({"tags": [{"name": "Z"}], "windows": [{"number": 1, "objects": [
+        {"class": "CDrawRect", "name": "Everything", "rect": [0, 0, 9, 9], "animations": [
+        {"kind": "visible", "expression": "1 / Z"}]}]}]})");
     QDir(m_dir.path()).mkdir("empty");
     for (const Call& c : calls) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
