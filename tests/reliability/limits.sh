@@ -27,7 +27,6 @@ cat > "$work/huge.json" <<'JSON'
  "windows": [{"number": 1, "name": "W", "width": 32767, "height": 32767, "objects": []}]}
 JSON
 printf 'advance 1e9\n' > "$work/long.events"
-printf 'advance 1\n' > "$work/short.events"
 
 expect 1 "window 1: a picture of 32767x32767 needs 4096 MiB, more than the 256 MiB allowed" \
     "$kestro" render "$work/huge.json" -o "$work/out.png"
@@ -35,8 +34,9 @@ expect 2 '--size takes WxH with each side 1 to 16384, not "40000x10"' \
     "$kestro" render "$examples/plant.json" --size 40000x10 -o "$work/out.png"
 expect 2 '--at takes seconds from 0 to 604800, not "1e9"' \
     "$kestro" render "$examples/plant.json" --at 1e9 -o "$work/out.png"
+# A usage error comes before the event script's own error.
 expect 2 '--refresh takes a period in seconds from 0.001 to 604800, not "0.000001"' \
-    "$kestro" run "$examples/plant.json" --events "$work/short.events" --refresh 0.000001
+    "$kestro" run "$examples/plant.json" --events "$work/long.events" --refresh 0.000001
 expect 1 "long.events:1:9: a time in seconds from 0 to 604800 expected" \
     "$kestro" run "$examples/plant.json" --events "$work/long.events"
 # And what is allowed still works within the same bound.

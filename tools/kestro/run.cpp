@@ -127,6 +127,12 @@ int run(const Arguments& args) {
     if (scriptPath.empty()) {
         return usageError(command, "the event script is missing (--events EVENTS)");
     }
+    // Every usage error comes before a failure: the options first, then the files.
+    Player player;
+    player.options.capturePath = args.value("capture");
+    if (const int failed = loadPlayer(command, args, &player)) {
+        return failed;
+    }
     const std::string output = args.value("output");
     std::string scriptText;
     std::string error;
@@ -142,11 +148,6 @@ int run(const Arguments& args) {
         return fail(command.name, scriptPath + ":" + std::to_string(scriptError.line) + ":" +
                                       std::to_string(scriptError.column) + ": " +
                                       scriptError.message);
-    }
-    Player player;
-    player.options.capturePath = args.value("capture");
-    if (const int failed = loadPlayer(command, args, &player)) {
-        return failed;
     }
     LineWriter out(output);
     if (!out.open(&error)) {
