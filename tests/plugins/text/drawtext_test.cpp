@@ -1,7 +1,6 @@
 // The text plug-in as the host meets it: loaded by dlopen, made by the registry, loaded, drawn.
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/host/utils.h"
-#include "plugins/text/drawtext.h"
 #include "runtime/host/logger.h"
 #include "runtime/host/registry.h"
 #include "runtime/project/textfields.h"
@@ -103,10 +102,12 @@ TEST_F(TextObjectTest, LoadsItsFieldsAfterTheCommonRecord) {
     for (int i = 0; i < 30000; ++i) {
         huge += "温";
     }
-    static_cast<CDrawText*>(text.get())->m_nFontSize = 1 << 30;
-    text->SetText(huge);
+    kestro::TextFields big = fields(huge);
+    big.fontPixelSize = 1 << 30;
+    const auto bigText = load(shapetest::objectOn(10, 20, 110, 50), big);
+    ASSERT_NE(bigText, nullptr);
     drawn.clear();
-    for (const kestro::PaintRecord& r : kestro::drawings(shapetest::paint(*text))) {
+    for (const kestro::PaintRecord& r : kestro::drawings(shapetest::paint(*bigText))) {
         drawn += r.text;
         EXPECT_EQ(r.font.pixelSize(), 4096);
     }
