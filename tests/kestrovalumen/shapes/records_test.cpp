@@ -30,24 +30,40 @@ CDrawObj* make() {
     return new T;
 }
 
-template <class T>
-Values percentDirection(CDrawObj& o) {
-    return {static_cast<T&>(o).m_nPercent, static_cast<T&>(o).m_nDirection};
+template <class V>
+int64_t widened(const V& value) {
+    return static_cast<int64_t>(value);
 }
-template <class T>
-Values percent(CDrawObj& o) {
-    return {static_cast<T&>(o).m_nPercent};
+template <class P>
+int64_t widened(const std::vector<P>& list) {
+    return static_cast<int64_t>(list.size());
 }
-template <class T>
-Values direction(CDrawObj& o) {
-    return {static_cast<T&>(o).m_nDirection};
+
+//! Reads the given members of T (its own or inherited), widened; of a list, its size.
+template <class T, class... M>
+std::function<Values(CDrawObj&)> fields(M... members) {
+    return [=](CDrawObj& o) {
+        T& shape = static_cast<T&>(o);
+        return Values{widened(shape.*members)...};
+    };
 }
-template <class T>
-Values horizontal(CDrawObj& o) {
-    return {static_cast<T&>(o).m_bHorizontal};
+
+//! The members, then each point's x and y.
+template <class T, class... M>
+std::function<Values(CDrawObj&)> withPoints(std::vector<QPoint> T::*points, M... members) {
+    return [=](CDrawObj& o) {
+        Values values = fields<T>(members...)(o);
+        for (const QPoint& p : static_cast<T&>(o).*points) {
+            values.insert(values.end(), {p.x(), p.y()});
+        }
+        return values;
+    };
 }
-Values none(CDrawObj&) {
-    return {};
+
+Values pipe3(CDrawObj& o) {
+    const auto& s = static_cast<CDrawPipe3&>(o);
+    return {s.m_nElbowType,    s.m_nHorzThick,      s.m_nVertThick,
+            s.m_rcDesign.left, s.m_rcDesign.bottom, s.m_bFirstAbsolute};
 }
 
 std::string i32s(std::initializer_list<int32_t> values) {
@@ -68,37 +84,37 @@ std::vector<RecordRow> rows() {
     return {
         // Classes without fields of their own (rectangle, ellipse, line, diamond, seal, planes)
         // load the common record alone.
-        {"CDrawRect", make<CDrawRect>, "", none, {}},
-        {"CDrawRoundRect", make<CDrawRoundRect>, i32s({21, -10}), [](CDrawObj& o) { auto& s = static_cast<CDrawRoundRect&>(o); return Values{s.m_nCornerWidth, s.m_nCornerHeight}; }, {21, -10}},
+        {"CDrawRect", make<CDrawRect>, "", fields<CDrawRect>(), {}},
+        {"CDrawRoundRect", make<CDrawRoundRect>, i32s({21, -10}), fields<CDrawRoundRect>(&CDrawRoundRect::m_nCornerWidth, &CDrawRoundRect::m_nCornerHeight), {21, -10}},
         // The end pair comes first.
-        {"CDrawArc", make<CDrawArc>, i32s({1, 2, 3, 4}), [](CDrawObj& o) { auto& s = static_cast<CDrawArc&>(o); return Values{s.m_nEndXPercent, s.m_nEndYPercent, s.m_nStartXPercent, s.m_nStartYPercent}; }, {1, 2, 3, 4}},
-        {"CDrawParallelogram", make<CDrawParallelogram>, kTwo, percentDirection<CDrawParallelogram>, {-7, 3}},
-        {"CDrawTrapezoid", make<CDrawTrapezoid>, kTwo, percentDirection<CDrawTrapezoid>, {-7, 3}},
-        {"CDrawOctagon", make<CDrawOctagon>, kOne, percent<CDrawOctagon>, {-7}},
-        {"CDrawCross", make<CDrawCross>, kOne, percent<CDrawCross>, {-7}},
-        {"CDrawPentagon", make<CDrawPentagon>, kTwo, percentDirection<CDrawPentagon>, {-7, 3}},
-        {"CDrawHexagon", make<CDrawHexagon>, kTwo, percentDirection<CDrawHexagon>, {-7, 3}},
-        {"CDrawIsoscelestriangle", make<CDrawIsoscelestriangle>, kTwo, percentDirection<CDrawIsoscelestriangle>, {-7, 3}},
-        {"CDrawRighttrigngle", make<CDrawRighttrigngle>, kOne, direction<CDrawRighttrigngle>, {-7}},
-        {"CDrawStar", make<CDrawStar>, kOne, direction<CDrawStar>, {-7}},
-        {"CDrawArrow1", make<CDrawArrow1>, kTwo, percentDirection<CDrawArrow1>, {-7, 3}},
-        {"CDrawArrow2", make<CDrawArrow2>, kTwo, percentDirection<CDrawArrow2>, {-7, 3}},
-        {"CDrawArrow3", make<CDrawArrow3>, kOne, direction<CDrawArrow3>, {-7}},
-        {"CDrawPentagon3D", make<CDrawPentagon3D>, kTwo, percentDirection<CDrawPentagon3D>, {-7, 3}},
-        {"CDrawHalfBox", make<CDrawHalfBox>, i32s({-19, -8, 3, 14}), [](CDrawObj& o) { auto& s = static_cast<CDrawHalfBox&>(o); return Values{s.m_nCornerWidth, s.m_nCornerHeight, s.m_bVerticalSplit, s.m_bOtherHalf}; }, {-19, -8, 3, 14}},
-        {"CDrawBall3D", make<CDrawBall3D>, i32s({-19, -8}), [](CDrawObj& o) { auto& s = static_cast<CDrawBall3D&>(o); return Values{s.m_nBallReserved1, s.m_nBallReserved2}; }, {-19, -8}},
-        {"CDrawCircle3D", make<CDrawCircle3D>, i32s({-19, -8}), [](CDrawObj& o) { auto& s = static_cast<CDrawCircle3D&>(o); return Values{s.m_nRingWidth, s.m_nCircleReserved}; }, {-19, -8}},
-        {"CDrawCube", make<CDrawCube>, i32s({-19, -8, 3}), [](CDrawObj& o) { auto& s = static_cast<CDrawCube&>(o); return Values{s.m_nPercent, s.m_bFrontLeft, s.m_bFrontBottom}; }, {-19, -8, 3}},
-        {"CDrawPipe1", make<CDrawPipe1>, kOne, horizontal<CDrawPipe1>, {-7}},
-        {"CDrawPipe2", make<CDrawPipe2>, kOne, horizontal<CDrawPipe2>, {-7}},
+        {"CDrawArc", make<CDrawArc>, i32s({1, 2, 3, 4}), fields<CDrawArc>(&CDrawArc::m_nEndXPercent, &CDrawArc::m_nEndYPercent, &CDrawArc::m_nStartXPercent, &CDrawArc::m_nStartYPercent), {1, 2, 3, 4}},
+        {"CDrawParallelogram", make<CDrawParallelogram>, kTwo, fields<CDrawParallelogram>(&CDrawParallelogram::m_nPercent, &CDrawParallelogram::m_nDirection), {-7, 3}},
+        {"CDrawTrapezoid", make<CDrawTrapezoid>, kTwo, fields<CDrawTrapezoid>(&CDrawTrapezoid::m_nPercent, &CDrawTrapezoid::m_nDirection), {-7, 3}},
+        {"CDrawOctagon", make<CDrawOctagon>, kOne, fields<CDrawOctagon>(&CDrawOctagon::m_nPercent), {-7}},
+        {"CDrawCross", make<CDrawCross>, kOne, fields<CDrawCross>(&CDrawCross::m_nPercent), {-7}},
+        {"CDrawPentagon", make<CDrawPentagon>, kTwo, fields<CDrawPentagon>(&CDrawPentagon::m_nPercent, &CDrawPentagon::m_nDirection), {-7, 3}},
+        {"CDrawHexagon", make<CDrawHexagon>, kTwo, fields<CDrawHexagon>(&CDrawHexagon::m_nPercent, &CDrawHexagon::m_nDirection), {-7, 3}},
+        {"CDrawIsoscelestriangle", make<CDrawIsoscelestriangle>, kTwo, fields<CDrawIsoscelestriangle>(&CDrawIsoscelestriangle::m_nPercent, &CDrawIsoscelestriangle::m_nDirection), {-7, 3}},
+        {"CDrawRighttrigngle", make<CDrawRighttrigngle>, kOne, fields<CDrawRighttrigngle>(&CDrawRighttrigngle::m_nDirection), {-7}},
+        {"CDrawStar", make<CDrawStar>, kOne, fields<CDrawStar>(&CDrawStar::m_nDirection), {-7}},
+        {"CDrawArrow1", make<CDrawArrow1>, kTwo, fields<CDrawArrow1>(&CDrawArrow1::m_nPercent, &CDrawArrow1::m_nDirection), {-7, 3}},
+        {"CDrawArrow2", make<CDrawArrow2>, kTwo, fields<CDrawArrow2>(&CDrawArrow2::m_nPercent, &CDrawArrow2::m_nDirection), {-7, 3}},
+        {"CDrawArrow3", make<CDrawArrow3>, kOne, fields<CDrawArrow3>(&CDrawArrow3::m_nDirection), {-7}},
+        {"CDrawPentagon3D", make<CDrawPentagon3D>, kTwo, fields<CDrawPentagon3D>(&CDrawPentagon3D::m_nPercent, &CDrawPentagon3D::m_nDirection), {-7, 3}},
+        {"CDrawHalfBox", make<CDrawHalfBox>, i32s({-19, -8, 3, 14}), fields<CDrawHalfBox>(&CDrawHalfBox::m_nCornerWidth, &CDrawHalfBox::m_nCornerHeight, &CDrawHalfBox::m_bVerticalSplit, &CDrawHalfBox::m_bOtherHalf), {-19, -8, 3, 14}},
+        {"CDrawBall3D", make<CDrawBall3D>, i32s({-19, -8}), fields<CDrawBall3D>(&CDrawBall3D::m_nBallReserved1, &CDrawBall3D::m_nBallReserved2), {-19, -8}},
+        {"CDrawCircle3D", make<CDrawCircle3D>, i32s({-19, -8}), fields<CDrawCircle3D>(&CDrawCircle3D::m_nRingWidth, &CDrawCircle3D::m_nCircleReserved), {-19, -8}},
+        {"CDrawCube", make<CDrawCube>, i32s({-19, -8, 3}), fields<CDrawCube>(&CDrawCube::m_nPercent, &CDrawCube::m_bFrontLeft, &CDrawCube::m_bFrontBottom), {-19, -8, 3}},
+        {"CDrawPipe1", make<CDrawPipe1>, kOne, fields<CDrawPipe1>(&CDrawPipe1::m_bHorizontal), {-7}},
+        {"CDrawPipe2", make<CDrawPipe2>, kOne, fields<CDrawPipe2>(&CDrawPipe2::m_bHorizontal), {-7}},
         // A two-byte type, zero-extended; the design rectangle is the loaded one.
-        {"CDrawPipe3", make<CDrawPipe3>, StreamWriter().u16(0xFFFE).i32(12).i32(34).take(), [](CDrawObj& o) { auto& s = static_cast<CDrawPipe3&>(o); return Values{s.m_nElbowType, s.m_nHorzThick, s.m_nVertThick, s.m_rcDesign.left, s.m_rcDesign.bottom, s.m_bFirstAbsolute}; }, {0xFFFE, 12, 34, 1, 4, 1}},
+        {"CDrawPipe3", make<CDrawPipe3>, StreamWriter().u16(0xFFFE).i32(12).i32(34).take(), pipe3, {0xFFFE, 12, 34, 1, 4, 1}},
         // Side, at-end flag, position.
-        {"CDrawBalloon", make<CDrawBalloon>, i32s({3, 1, 150}), [](CDrawObj& o) { auto& s = static_cast<CDrawBalloon&>(o); return Values{s.m_nTailSide, s.m_bTailAtEnd, s.m_nTailPos}; }, {3, 1, 150}},
+        {"CDrawBalloon", make<CDrawBalloon>, i32s({3, 1, 150}), fields<CDrawBalloon>(&CDrawBalloon::m_nTailSide, &CDrawBalloon::m_bTailAtEnd, &CDrawBalloon::m_nTailPos), {3, 1, 150}},
         // Count, reserved (zero-extended), closed flag, the vertices; the ratios wait for a placement.
-        {"CDrawPoly", make<CDrawPoly>, StreamWriter().u16(3).u16(0xBEEF).u16(1).take() + vertices, [](CDrawObj& o) { auto& s = static_cast<CDrawPoly&>(o); Values v{s.m_nPointCount, s.m_nPolyReserved, s.m_bClosed, s.m_bRatioPending, static_cast<int64_t>(s.m_vecRatioX.size())}; for (const QPoint& p : s.m_vecPoints) { v.push_back(p.x()); v.push_back(p.y()); } return v; }, {3, 0xBEEF, 1, 1, 0, 0, 0, 50, -100, 100, 7}},
+        {"CDrawPoly", make<CDrawPoly>, StreamWriter().u16(3).u16(0xBEEF).u16(1).take() + vertices, withPoints<CDrawPoly>(&CDrawPoly::m_vecPoints, &CDrawPoly::m_nPointCount, &CDrawPoly::m_nPolyReserved, &CDrawPoly::m_bClosed, &CDrawPoly::m_bRatioPending, &CDrawPoly::m_vecRatioX), {3, 0xBEEF, 1, 1, 0, 0, 0, 50, -100, 100, 7}},
         // Band width, count, the path; the outline buffer has two vertices per path vertex.
-        {"CDrawGuan", make<CDrawGuan>, StreamWriter().u16(9).u16(3).take() + path, [](CDrawObj& o) { auto& s = static_cast<CDrawGuan&>(o); Values v{s.m_nPipeWidth, s.m_nPointCount, static_cast<int64_t>(s.m_vecPoints.size()), s.m_bClosed}; for (const QPoint& p : s.m_vecCenter) { v.push_back(p.x()); v.push_back(p.y()); } return v; }, {9, 3, 6, 0, 10, 10, 60, 10, 60, 40}},
+        {"CDrawGuan", make<CDrawGuan>, StreamWriter().u16(9).u16(3).take() + path, withPoints<CDrawGuan>(&CDrawGuan::m_vecCenter, &CDrawGuan::m_nPipeWidth, &CDrawGuan::m_nPointCount, &CDrawGuan::m_vecPoints, &CDrawGuan::m_bClosed), {9, 3, 6, 0, 10, 10, 60, 10, 60, 40}},
     };
     // clang-format on
 }
