@@ -4,14 +4,12 @@
 #include "runtime/host/logger.h"
 #include "runtime/host/registry.h"
 #include "runtime/project/textfields.h"
-#include "runtime/session/pluginloader.h"
 #include "runtime/stream/shaperecords.h"
-#include "tests/support/hostfixture.h"
+#include "tests/support/sessiontest.h"
 #include "tests/support/shapepainttest.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -24,17 +22,12 @@ constexpr uint32_t kDrawText = 0x6001;
 
 namespace {
 
-std::string pluginPath() {
-    const char* dir = std::getenv("KV_BINARY_DIR");
-    return std::string(dir ? dir : "") + "/lib/libkestrotext.so";
-}
-
 class TextObjectTest : public HostTest {
 protected:
     static void SetUpTestSuite() {
         s_plugins = std::make_unique<kestro::PluginSet>();
         s_error.clear();
-        s_plugins->loadFile(pluginPath(), &s_error);
+        s_plugins->loadFile(sessiontest::pluginDir() + "/libkestrotext.so", &s_error);
     }
     static void TearDownTestSuite() { s_plugins.reset(); }
 

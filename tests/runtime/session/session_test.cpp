@@ -14,8 +14,6 @@
 #include <QImage>
 #include <QJsonDocument>
 
-#include <cstdlib>
-
 using namespace kestro;
 using namespace sessiontest;
 
@@ -304,16 +302,11 @@ TEST(SessionReport, ObjectState) {
     s.className = "CDrawRect";
     s.rect = {1, 2, 30, 40};
     s.showState = 1; // visible, in the hidden blink phase
-    s.visible = true;
     s.pen = 1;
-    s.penStyle = 0;
     s.penWidth = 2;
     s.penColor = 0x0000FF;
-    s.brush = 0;
-    s.brushStyle = 0;
     s.brushColor = 0xFFFFFF;
     s.text = "温度";
-    s.changes = 4;
     EXPECT_EQ(compact(toJson(s)),
               "{\"class\":\"CDrawRect\",\"clip\":null,\"fill\":{\"color\":\"#ffffff\",\"on\":0,"
               "\"style\":0},\"index\":3,\"name\":\"Tank\",\"pen\":{\"color\":\"#0000ff\",\"on\":1,"
@@ -326,17 +319,12 @@ TEST(SessionReport, ObjectState) {
     EXPECT_EQ(compact(toJson(s)["clip"].toObject()), "{\"on\":true,\"rect\":[0,0,5,6]}");
 }
 
-std::string libDir() {
-    const char* dir = std::getenv("KV_BINARY_DIR");
-    return std::string(dir ? dir : "") + "/lib";
-}
-
 TEST(PluginSet, LoadsOurPluginsInNameOrderAndUnloadsThem) {
     ClassRegistry& registry = ClassRegistry::instance();
     {
         PluginSet plugins;
         std::string error;
-        ASSERT_TRUE(plugins.loadDirectory(libDir(), &error)) << error;
+        ASSERT_TRUE(plugins.loadDirectory(pluginDir(), &error)) << error;
         // The directory also holds the host library and static libraries, which are no plug-ins.
         std::string previous;
         for (const LoadedPlugin& plugin : plugins.plugins()) {
@@ -346,7 +334,7 @@ TEST(PluginSet, LoadsOurPluginsInNameOrderAndUnloadsThem) {
         }
         const LoadedPlugin* owner = plugins.ownerOf(registry.byName("CDrawRect"));
         ASSERT_NE(owner, nullptr);
-        EXPECT_EQ(owner->path, libDir() + "/libkestrovalumen.so");
+        EXPECT_EQ(owner->path, pluginDir() + "/libkestrovalumen.so");
     }
     EXPECT_TRUE(registry.classes().empty()); // __plugin_cleanup withdrew every class
 }
@@ -354,11 +342,11 @@ TEST(PluginSet, LoadsOurPluginsInNameOrderAndUnloadsThem) {
 TEST(PluginSet, RefusesWhatIsNotAPlugin) {
     PluginSet plugins;
     std::string error;
-    EXPECT_FALSE(plugins.loadFile(libDir() + "/libkestrohost.so", &error));
-    EXPECT_EQ(error, libDir() + "/libkestrohost.so is not a plug-in: no __plugin_init");
-    EXPECT_FALSE(plugins.loadFile(libDir() + "/libnothing-here.so", &error));
-    EXPECT_EQ(error.rfind("cannot load " + libDir() + "/libnothing-here.so: ", 0), 0u) << error;
-    EXPECT_FALSE(plugins.loadDirectory(libDir() + "/no-such-directory", &error));
+    EXPECT_FALSE(plugins.loadFile(pluginDir() + "/libkestrohost.so", &error));
+    EXPECT_EQ(error, pluginDir() + "/libkestrohost.so is not a plug-in: no __plugin_init");
+    EXPECT_FALSE(plugins.loadFile(pluginDir() + "/libnothing-here.so", &error));
+    EXPECT_EQ(error.rfind("cannot load " + pluginDir() + "/libnothing-here.so: ", 0), 0u) << error;
+    EXPECT_FALSE(plugins.loadDirectory(pluginDir() + "/no-such-directory", &error));
     EXPECT_EQ(error.rfind("cannot read the plug-in directory ", 0), 0u) << error;
     EXPECT_TRUE(plugins.plugins().empty());
 }
