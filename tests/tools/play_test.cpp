@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QTableWidget>
 
 using namespace kestro;
 using namespace kestro::play;
@@ -78,9 +79,12 @@ TEST_F(Play, ClicksOnTheViewOpenAndCloseWindows) {
         EXPECT_TRUE(window->statusBar()->currentMessage().startsWith(
             "Rejected: nothing that takes clicks at "));
 
+        const auto* tags = window->findChild<QTableWidget*>("tags");
+        EXPECT_EQ(tags->item(kLevel, 2)->text(), "12.5");
         click(*window, c.open);
         EXPECT_EQ(Strategies::instance().runs().size(), 1u); // strategy 3 sets Level to 50
         EXPECT_DOUBLE_EQ(floatTag(kLevel), 50.0);
+        EXPECT_EQ(tags->item(kLevel, 2)->text(), "50"); // as people write it, not "50.000000"
         EXPECT_EQ(Gui::instance().openedWindows(), std::vector<int>{2});
         EXPECT_EQ(window->session()->currentWindow(), 2);
         EXPECT_EQ(window->view()->size(), c.viewSize.isEmpty() ? QSize(300, 150) : c.viewSize);
