@@ -13,6 +13,8 @@ packages=(
   ccache lld
   dpkg-dev file # make package: dpkg-shlibdeps finds the package's dependencies
   fonts-wqy-microhei # a small font with Chinese glyphs, for the screens' Chinese texts
+  libmosquitto-dev qt6-serialbus-dev # live data: MQTT and Modbus TCP
+  mosquitto mosquitto-clients python3-pymodbus openssl # the live tests' broker, clients and peer
 )
 
 missing=()

@@ -12,6 +12,15 @@ int Project::tagIndex(const std::string& name) const {
     return -1;
 }
 
+const ConnectionDef* Project::connection(const std::string& name) const {
+    for (const ConnectionDef& candidate : connections) {
+        if (candidate.name == name) {
+            return &candidate;
+        }
+    }
+    return nullptr;
+}
+
 const WindowDef* Project::window(int number) const {
     for (const WindowDef& candidate : windows) {
         if (candidate.number == number) {

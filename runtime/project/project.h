@@ -27,6 +27,61 @@ struct Simulation {
     std::vector<std::pair<double, double>> steps;
 };
 
+//! A connection to a live data source: an MQTT broker or a Modbus TCP server.
+struct ConnectionDef {
+    enum class Kind { Mqtt, ModbusTcp };
+    std::string name;
+    Kind kind = Kind::Mqtt;
+    std::string host = "127.0.0.1";
+    int port = 0; //!< 0: the kind's own (1883, 8883 with TLS, 502)
+    // MQTT
+    std::string clientId; //!< "" lets the client make one up
+    int keepAlive = 30;   //!< seconds
+    bool hasCredentials = false;
+    std::string username;
+    std::string password;
+    bool tls = false; //!< the broker's certificate is verified against tlsCa
+    std::string tlsCa;
+    std::string tlsCert; //!< client certificate and key, both or neither
+    std::string tlsKey;
+    // Modbus TCP
+    int unit = 1;         //!< unit (slave) identifier
+    double poll = 0.25;   //!< seconds between the starts of two polls
+    double timeout = 1.0; //!< seconds a request may take
+};
+
+//! Where a live tag's value comes from, and where an operator's write of it goes.
+struct TagSource {
+    enum class Payload { Number, Text, Json };
+    enum class Table { Holding, Input, Coil, Discrete };
+    enum class Type { Int16, UInt16, Int32, UInt32, Float32, Bool };
+    std::string connection; //!< "" for a tag without a live source
+    // MQTT
+    std::string topic;
+    Payload payload = Payload::Number;
+    std::string jsonPointer; //!< Payload::Json: the member, as a JSON pointer ("/a/b")
+    std::string writeTopic;  //!< "" for a tag no operator may write
+    int qos = 0;             //!< 0 or 1
+    bool retain = false;
+    // Modbus
+    Table table = Table::Holding;
+    int address = 0; //!< 0-based register or coil number
+    Type type = Type::UInt16;
+    bool littleWordOrder = false; //!< 32-bit types: the low word first
+    double scale = 1.0;           //!< value = raw * scale + offset
+    double offset = 0.0;
+    bool writable = false;
+
+    bool live() const { return !connection.empty(); }
+};
+
+//! A tag that a connection keeps up to date about itself ("broker.connected", "plc1.errors").
+struct ConnectionStatus {
+    enum class What { None, Connected, Errors };
+    What what = What::None;
+    std::string connection;
+};
+
 //! A real-time variable. Its index in the database is its position in Project::tags.
 struct TagDef {
     std::string name;
@@ -34,6 +89,8 @@ struct TagDef {
     double number = 0.0; //!< initial value of an int or float tag
     std::string text;    //!< initial value of a string tag
     Simulation simulation;
+    TagSource source;        //!< a live source instead of a simulation
+    ConnectionStatus status; //!< set on the status tags the compiler adds for each connection
 };
 
 //! One step of a strategy: an action on a tag.
@@ -92,6 +149,9 @@ struct Project {
     ProjectVersion version; //!< reported to plug-ins while loading
     std::vector<LanguageDef> languages;
     std::string language; //!< current language ("" = first)
+    std::vector<ConnectionDef> connections;
+    //! The declared tags, then two status tags of each connection in connection order:
+    //! "NAME.connected" and "NAME.errors" (both int).
     std::vector<TagDef> tags;
     std::vector<StrategyDef> strategies;
     std::vector<WindowDef> windows;
@@ -99,6 +159,7 @@ struct Project {
 
     //! Index of a tag, or -1.
     int tagIndex(const std::string& name) const;
+    const ConnectionDef* connection(const std::string& name) const;
     const WindowDef* window(int number) const;
 };
 

@@ -113,7 +113,7 @@ TEST(RoundTrip, EveryExampleProjectAndTheScreenFormatDocument) {
 Project projectWithRecords(const std::vector<ObjectDef>& objects) {
     Project project;
     project.version = ProjectVersion{4, 0, 0, 0, "4.0.0.0"};
-    project.tags.push_back(TagDef{"T", VarType::Int, 0.0, "", {}});
+    project.tags.push_back(TagDef{"T", VarType::Int, 0.0, "", {}, {}, {}});
     WindowDef window;
     window.number = 1;
     window.objects = objects;
@@ -216,7 +216,7 @@ const char* const kHeader = "4b 56 53 46 01 00 00 00";
 Project smallProject() {
     Project p;
     p.version = ProjectVersion{4, 0, 0, 0, "4"};
-    p.tags.push_back(TagDef{"T", VarType::Int, 2.0, "", {}});
+    p.tags.push_back(TagDef{"T", VarType::Int, 2.0, "", {}, {}, {}});
     StrategyDef strategy;
     strategy.number = 5;
     strategy.actions.push_back(StrategyAction{StrategyAction::Kind::Toggle, "T", 0.0, ""});
