@@ -268,7 +268,12 @@ int Rtdb::set(RtdbWrite write, Assign assign) {
     Variable wish = *v;
     int result = assign(wish);
     if (result == RtdbOk) {
-        result = m_route ? m_route->routeWrite(write.index, wish) : RtdbRefused;
+        if (m_route) {
+            result = m_route->routeWrite(write.index, wish, &write.refusal);
+        } else {
+            result = RtdbRefused;
+            write.refusal = v->name + ": no source takes its writes";
+        }
     }
     return record(std::move(write), result);
 }

@@ -63,6 +63,7 @@ struct RtdbWrite {
     double floatValue = 0.0;
     std::string text;
     int result = 0;
+    std::string refusal; //!< Refused: why the route did not deliver it
 };
 
 //! Where the writes of routed variables go.
@@ -70,8 +71,9 @@ class RtdbRoute {
 public:
     virtual ~RtdbRoute() = default;
     //! Delivers a write of the variable; `value` holds it converted to the variable's type (its
-    //! intValue, floatValue or stringValue). RtdbOk when it is on its way, else RtdbRefused.
-    virtual int routeWrite(int index, const Variable& value) = 0;
+    //! intValue, floatValue or stringValue). RtdbOk when it is on its way, else RtdbRefused with
+    //! the reason, in words an operator reads ("plc1: not connected").
+    virtual int routeWrite(int index, const Variable& value, std::string* reason) = 0;
 };
 
 class Rtdb {

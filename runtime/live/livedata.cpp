@@ -229,16 +229,16 @@ void LiveData::markBad(int tag, const std::string& reason, std::vector<LiveNote>
     report(kTagBad, kFailureLevel, def.name + ": bad value (" + reason + "); the last one stays");
 }
 
-int LiveData::routeWrite(int index, const Variable& value) {
+int LiveData::routeWrite(int index, const Variable& value, std::string* reason) {
     const int c = index >= 0 && index < static_cast<int>(m_linkOfTag.size())
                       ? m_linkOfTag[static_cast<size_t>(index)]
                       : -1;
     if (c < 0 || !m_started) {
-        const bool status = index >= 0 && index < static_cast<int>(m_project.tags.size()) &&
-                            m_project.tags[static_cast<size_t>(index)].status.what !=
-                                ConnectionStatus::What::None;
-        refuse(index, status ? "set by its connection only" : "no live source takes it",
-               kWriteRefused);
+        const bool status =
+            index >= 0 && index < static_cast<int>(m_project.tags.size()) &&
+            m_project.tags[static_cast<size_t>(index)].status.what != ConnectionStatus::What::None;
+        *reason = status ? "set by its connection only" : "no live source takes it";
+        refuse(index, *reason, kWriteRefused);
         return RtdbRefused;
     }
     Link& link = m_links[static_cast<size_t>(c)];
@@ -255,9 +255,11 @@ int LiveData::routeWrite(int index, const Variable& value) {
         wish.isText = true;
         break;
     }
-    std::string reason;
-    if (!link.connection || !link.connection->write(index, wish, &reason)) {
-        refuse(index, reason.empty() ? link.def->name + ": cannot write" : reason, kWriteRefused);
+    if (!link.connection || !link.connection->write(index, wish, reason)) {
+        if (reason->empty()) {
+            *reason = link.def->name + ": cannot write";
+        }
+        refuse(index, *reason, kWriteRefused);
         return RtdbRefused;
     }
     report(0, kInfoLevel, value.name + ": write sent to " + link.def->name);

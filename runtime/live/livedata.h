@@ -76,7 +76,7 @@ public:
     //! The writes refused since the last call (by routeWrite or, later, by a peer).
     std::vector<RefusedWrite> takeRefused();
 
-    int routeWrite(int index, const Variable& value) override;
+    int routeWrite(int index, const Variable& value, std::string* reason) override;
 
     //! For the session and tests: events waiting, a connection's state.
     Inbox& inbox() { return m_inbox; }

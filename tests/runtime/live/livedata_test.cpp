@@ -228,6 +228,11 @@ TEST_F(Live, WritesGoToTheSourceOrAreRefusedAndReported) {
             refused += write.name + ": " + write.reason;
         }
         EXPECT_EQ(refused, row.refused);
+        // The database's own record of the write carries the same reason.
+        const RtdbWrite& write = rtdb.writes().back();
+        EXPECT_EQ(write.refusal.empty() ? ""
+                                        : project.tags[write.index].name + ": " + write.refusal,
+                  row.refused);
     }
     // The wishes went out; the tags still show only what the sources sent (nothing yet).
     ASSERT_EQ(connections[kBroker]->written.size(), 2u);
