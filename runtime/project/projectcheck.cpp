@@ -394,6 +394,9 @@ Problem checkAction(const StrategyAction& action, const TagDef* tag) {
     if (!tag) {
         return {"tag", "unknown tag '" + action.tag + "'"};
     }
+    if (tag->status.what != ConnectionStatus::What::None) {
+        return {"tag", "the status tag '" + tag->name + "' is set by its connection only"};
+    }
     const bool isString = tag->type == VarType::String;
     switch (action.kind) {
     case StrategyAction::Kind::Set:

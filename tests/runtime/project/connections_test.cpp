@@ -170,7 +170,6 @@ TEST(LiveFormat, StatusTagsFollowTheDeclaredTagsAndResolveInExpressions) {
     const Project project = compiled(R"({
       "connections": [{"name": "broker", "kind": "mqtt"}, {"name": "plc1", "kind": "modbusTcp"}],
       "tags": [{"name": "Level"}, {"name": "Run", "type": "int"}],
-      "strategies": [{"number": 1, "actions": [{"action": "set", "tag": "plc1.errors", "value": 0}]}],
       "windows": [{"number": 1, "objects": [{"class": "CDrawRect", "rect": [0, 0, 9, 9],
         "animations": [{"kind": "visible", "expression": "broker.connected && plc1.errors < 3"}]}]}]
     })");
@@ -204,6 +203,13 @@ TEST(LiveFormat, StatusTagsFollowTheDeclaredTagsAndResolveInExpressions) {
     const std::string& record = project.windows.at(0).objects.at(0).record;
     EXPECT_NE(record.find(std::string(program.bytes.begin(), program.bytes.end())),
               std::string::npos);
+    // Read like any tag, set by their connection only.
+    ProjectError error;
+    EXPECT_FALSE(compileProjectJson(
+        R"({"connections": [{"name": "plc1", "kind": "modbusTcp"}], "strategies": [{"number": 1,
+            "actions": [{"action": "set", "tag": "plc1.errors", "value": 0}]}]})",
+        "s.json", nullptr, &error));
+    EXPECT_EQ(error.message, "the status tag 'plc1.errors' is set by its connection only");
 }
 
 // In the dump's own form, so that the text itself must come back.
