@@ -290,9 +290,6 @@ Problem checkSource(const TagDef& tag, const ConnectionDef* connection) {
     if (!connection) {
         return {"source/connection", "no connection '" + s.connection + "' in the project"};
     }
-    if (isSimulated(tag.simulation)) {
-        return {"simulation", "a tag with a source is not simulated"};
-    }
     return connection->kind == ConnectionDef::Kind::Mqtt ? checkMqttSource(tag)
                                                          : checkModbusSource(tag);
 }

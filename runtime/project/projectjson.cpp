@@ -536,10 +536,9 @@ private:
         if (item["simulation"].exists()) {
             tag.simulation = simulation(item["simulation"]);
         }
+        // A live tag's simulation is what it shows when the project runs without its
+        // connections (render, trace, run) and what `kestro simulate` plays for the plant.
         if (item["source"].exists()) {
-            if (item["simulation"].exists()) {
-                item["source"].failAtKey("a tag takes \"simulation\" or \"source\", not both");
-            }
             tag.source = source(item["source"], project);
         }
         if (const Problem problem = checkTag(tag)) {

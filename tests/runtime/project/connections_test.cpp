@@ -78,9 +78,6 @@ const LiveError kErrors[] = {
     {"unknown member", R"({"name": "a", "kind": "mqtt", @"qos": 1})", "",
      "unknown field 'qos' in an MQTT connection"},
 
-    {"simulation and source", kBoth,
-     R"({"name": "T", "simulation": [[0, 1]], @"source": {"connection": "broker"}})",
-     R"(a tag takes "simulation" or "source", not both)"},
     {"source without connection", kBoth, tagWith("", R"(@{"topic": "a"})"),
      R"(a source needs "connection": the name of one of the connections)"},
     {"unknown connection", kBoth, tagWith("", R"({"connection": @"plc2", "address": 1})"),
@@ -277,6 +274,7 @@ const char* const kLiveProject = R"json({
     },
     {
       "name": "Raw",
+      "simulation": {"kind": "sine", "period": 5},
       "source": {"connection": "plc1", "address": 0}
     }
   ],
