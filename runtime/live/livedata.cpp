@@ -45,14 +45,14 @@ void setStatus(int tag, int value) {
 
 } // namespace
 
-LiveData::LiveData(const Project& project, const ConnectionFactory& factory)
-    : m_project(project), m_linkOfTag(project.tags.size(), -1) {
-    for (size_t c = 0; c < project.connections.size(); ++c) {
+LiveData::LiveData(Project project, const ConnectionFactory& factory)
+    : m_project(std::move(project)), m_linkOfTag(m_project.tags.size(), -1) {
+    for (size_t c = 0; c < m_project.connections.size(); ++c) {
         Link link;
-        link.def = &project.connections[c];
+        link.def = &m_project.connections[c];
         std::vector<ServedTag> served;
-        for (size_t t = 0; t < project.tags.size(); ++t) {
-            const TagDef& tag = project.tags[t];
+        for (size_t t = 0; t < m_project.tags.size(); ++t) {
+            const TagDef& tag = m_project.tags[t];
             if (tag.source.connection == link.def->name) {
                 served.push_back({static_cast<int>(t), &tag});
                 link.tags.push_back(static_cast<int>(t));

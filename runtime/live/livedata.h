@@ -60,8 +60,8 @@ std::unique_ptr<Connection> makeConnection(const ConnectionDef& def, int index,
 
 class LiveData : public RtdbRoute {
 public:
-    //! Builds the project's connections (no I/O yet). The project must outlive this.
-    LiveData(const Project& project, const ConnectionFactory& factory);
+    //! Builds the project's connections (no I/O yet); keeps its own copy of the project.
+    LiveData(Project project, const ConnectionFactory& factory);
     ~LiveData() override;
     LiveData(const LiveData&) = delete;
     LiveData& operator=(const LiveData&) = delete;
@@ -80,6 +80,7 @@ public:
 
     //! For the session and tests: events waiting, a connection's state.
     Inbox& inbox() { return m_inbox; }
+    const Project& project() const { return m_project; }
     bool connected(int connection) const;
 
 private:
@@ -98,7 +99,7 @@ private:
     void linkState(Link& link, const LiveEvent& event, std::vector<LiveNote>& notes);
     void refuse(int tag, const std::string& reason, int code);
 
-    const Project& m_project;
+    const Project m_project;
     Inbox m_inbox;
     std::vector<Link> m_links;
     std::vector<int> m_linkOfTag; //!< per tag of the project: its link, or -1

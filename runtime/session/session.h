@@ -148,6 +148,8 @@ public:
     //! from outside the session (live data) are written to the database then, never during a
     //! refresh. Its writes are the tags' own, like the simulation's, not an operator's.
     void setTagFeed(std::function<void()> feed) { m_feed = std::move(feed); }
+    //! The tag is no longer simulated: its values come from the feed.
+    void stopSimulating(int tag) { m_simulated.remove(tag); }
     //! Answers the next keyboard an object opens; opened false: the keyboard fails to open.
     void queueKeyboardAnswer(const std::string& text, bool opened = true);
 
