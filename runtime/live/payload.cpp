@@ -158,7 +158,7 @@ bool readNumber(std::string_view message, double* value, std::string* reason) {
             ++digits;
         }
     }
-    if (digits > 0 && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         size_t j = i + 1;
         if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
             ++j;

@@ -81,6 +81,7 @@ TEST(Payload, DecodesEachFormOrSaysWhyNot) {
         {S, Form::Text, "", "\xED\xA0\x80", "message is not UTF-8 text"},
         {S, Form::Text, "", "\xF4\x90\x80\x80", "message is not UTF-8 text"},
         {S, Form::Text, "", "\xE2\x82", "message is not UTF-8 text"},
+        {S, Form::Text, "", "\xC3(", "message is not UTF-8 text"},
         {F, Form::Json, "/a/b", R"({ "a" : { "b" : 12.5 } })", "=12.5"},
         {F, Form::Json, "/a/b", R"({"a":{"b":true}})", "=1"},
         {F, Form::Json, "/a", R"({"a":false,"b":[{},null,"x"]})", "=0"},
@@ -116,7 +117,7 @@ TEST(Payload, DecodesEachFormOrSaysWhyNot) {
         {F, Form::Json, "/a", R"({1:2})", "invalid JSON at offset 1"},
         {F, Form::Json, "/a", R"({"a":[1 2]})", "invalid JSON at offset 8"},
         {F, Form::Json, "/a", R"({"a":"x})", "invalid JSON at offset 8"},
-        {F, Form::Json, "/a", "{\"a\":\"\x01\"}", "invalid JSON at offset 6"},
+        {F, Form::Json, "/a", "{\"a\":\"\x1F\"}", "invalid JSON at offset 6"},
         {F, Form::Json, "/a", "{\"a\":\"\xFF\"}", "invalid JSON at offset 6"},
         {F, Form::Json, "/a", R"({"a":"\q"})", "invalid JSON at offset 7"},
         {F, Form::Json, "/a", R"({"a":"\u12G4"})", "invalid JSON at offset 10"},
@@ -135,6 +136,9 @@ TEST(Payload, DecodesEachFormOrSaysWhyNot) {
         EXPECT_EQ(outcome(decodePayload(tagOf(row.type, row.form, row.pointer), row.message)),
                   row.want);
     }
+    // The message ends inside a character that the bytes after it would complete.
+    EXPECT_EQ(outcome(decodePayload(tagOf(S, Form::Text, ""), std::string_view("\xE2\x82\xAC", 2))),
+              "message is not UTF-8 text");
 }
 
 struct EncodeRow {
@@ -164,7 +168,7 @@ TEST(Payload, EncodesAnOperatorsWriteInEachForm) {
         {Form::Json, "", number(4), "4"},
         {Form::Json, "/a~1b/c~0d", number(1), R"({"a/b":{"c~d":1}})"},
         {Form::Json, "/v/0", number(1), R"({"v":{"0":1}})"},
-        {Form::Json, "/s", text("say \"hi\"\\\n\xC3\xA9"), R"({"s":"say \"hi\"\\\u000A)" "\xC3\xA9\"}"},
+        {Form::Json, "/s", text("say \"hi\"\\\x1F\xC3\xA9"), R"({"s":"say \"hi\"\\\u001F)" "\xC3\xA9\"}"},
         {Form::Json, "/s", text("\xFF"), "!the text is not UTF-8"},
         {Form::Json, "/a", number(inf), "!inf is not a finite number"},
         {Form::Json, "a", number(1), "!bad JSON pointer \"a\""},
