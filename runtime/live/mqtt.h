@@ -10,8 +10,10 @@
 //   posts Disconnected once, with the reason (the socket's error, the broker's refusal, why TLS
 //   failed), until it is up again.
 // - TLS verifies the broker's certificate against tlsCa (the system's authorities when empty)
-//   and checks that it names the host; it presents tlsCert/tlsKey when given. A certificate that
-//   does not verify is never accepted.
+//   and checks that it names the host; it presents tlsCert/tlsKey when given (libmosquitto
+//   takes them only with a tlsCa). A certificate that does not verify is never accepted.
+// - A broker that does not answer CONNECT within 10 s counts as a failed attempt. The host name
+//   is looked up on the connection's thread; stop() waits for a lookup under way.
 // - write() and publishValue() publish at once or fail; nothing is kept to be sent later.
 #pragma once
 
@@ -44,6 +46,7 @@ public:
 
     void start() override;
     //! Returns within about a tenth of a second, also in the middle of a back-off's wait.
+    //! Nothing is posted after it returns; start() may connect again.
     void stop() override;
     //! Publishes the value to the tag's writeTopic with its qos and retain flag.
     bool write(int tag, const WriteValue& value, std::string* reason) override;
