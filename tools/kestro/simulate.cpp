@@ -29,7 +29,7 @@ void stopOnSignal(int) { g_stop = true; }
 
 //! One tag of the plant: what drives it and what was published last.
 struct PlantTag {
-    ServedTag served;
+    live::ServedTag served;
     std::optional<TagSimulator> simulator; //!< none once an operator wrote the tag
     live::WriteValue value;
     bool published = false;
@@ -73,7 +73,7 @@ int simulate(const Arguments& args) {
         return fail(command.name, "no MQTT connection '" + to + "' in the project");
     }
     std::vector<PlantTag> plant;
-    std::vector<ServedTag> served;
+    std::vector<live::ServedTag> served;
     for (size_t i = 0; i < project.tags.size(); ++i) {
         const TagDef& def = project.tags[i];
         if (def.source.connection == to) {
