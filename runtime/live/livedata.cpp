@@ -46,7 +46,8 @@ void setStatus(int tag, int value) {
 } // namespace
 
 LiveData::LiveData(Project project, const ConnectionFactory& factory)
-    : m_project(std::move(project)), m_linkOfTag(m_project.tags.size(), -1) {
+    : m_project(std::move(project)), m_linkOfTag(m_project.tags.size(), -1),
+      m_badReported(m_project.tags.size(), false) {
     for (size_t c = 0; c < m_project.connections.size(); ++c) {
         Link link;
         link.def = &m_project.connections[c];
@@ -83,6 +84,7 @@ void LiveData::start() {
         // The status tags are the connection's to set: routed too, and refused by routeWrite.
         for (int tag : link.tags) {
             rtdb.setRouted(tag, true);
+            rtdb.setBad(tag, true);
         }
         rtdb.setRouted(link.connectedTag, true);
         rtdb.setRouted(link.errorsTag, true);
@@ -209,9 +211,9 @@ void LiveData::store(const LiveEvent& event, std::vector<LiveNote>& notes) {
         markBad(event.tag, "the value does not fit the tag", notes);
         return;
     }
-    const Variable* variable = rtdb.variable(event.tag);
-    if (variable && variable->bad) {
-        rtdb.setBad(event.tag, false);
+    rtdb.setBad(event.tag, false);
+    if (m_badReported[static_cast<size_t>(event.tag)]) {
+        m_badReported[static_cast<size_t>(event.tag)] = false;
         notes.push_back({LiveNote::Kind::TagGood, def.source.connection, event.tag, ""});
         report(0, kInfoLevel, def.name + ": good again");
     }
@@ -219,11 +221,11 @@ void LiveData::store(const LiveEvent& event, std::vector<LiveNote>& notes) {
 
 void LiveData::markBad(int tag, const std::string& reason, std::vector<LiveNote>& notes) {
     Rtdb& rtdb = Rtdb::instance();
-    const Variable* variable = rtdb.variable(tag);
-    if (!variable || variable->bad) {
+    rtdb.setBad(tag, true);
+    if (m_badReported[static_cast<size_t>(tag)]) {
         return;
     }
-    rtdb.setBad(tag, true);
+    m_badReported[static_cast<size_t>(tag)] = true;
     const TagDef& def = m_project.tags[static_cast<size_t>(tag)];
     notes.push_back({LiveNote::Kind::TagBad, def.source.connection, tag, reason});
     report(kTagBad, kFailureLevel, def.name + ": bad value (" + reason + "); the last one stays");

@@ -2,8 +2,8 @@
 // and the operators' writes. Everything here runs on the session's thread; only the connections
 // work on their own, and they talk to it through the inbox.
 //
-//   start()   marks every live tag routed in the database (its writes come here), starts the
-//             connections; the status tags read 0
+//   start()   marks every live tag routed in the database (its writes come here) and bad until
+//             its source gives a value, starts the connections; the status tags read 0
 //   apply()   between refreshes: the values that came in are stored (a tag that was bad is good
 //             again), connections going up or down set NAME.connected, failures count in
 //             NAME.errors; a connection going down leaves its tags' last values, marked bad
@@ -103,6 +103,7 @@ private:
     Inbox m_inbox;
     std::vector<Link> m_links;
     std::vector<int> m_linkOfTag; //!< per tag of the project: its link, or -1
+    std::vector<bool> m_badReported; //!< per tag: its going bad was reported, not its return
     std::vector<RefusedWrite> m_refused;
     bool m_started = false;
 };
