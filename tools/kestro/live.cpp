@@ -45,8 +45,8 @@ Project withTlsPaths(Project project, const std::string& projectFile) {
     const QDir base = file.exists() ? file.absoluteDir() : QDir::current();
     const auto resolve = [&base](std::string& path) {
         if (!path.empty()) {
-            path = QDir::cleanPath(base.absoluteFilePath(QString::fromStdString(path)))
-                       .toStdString();
+            path =
+                QDir::cleanPath(base.absoluteFilePath(QString::fromStdString(path))).toStdString();
         }
     };
     for (ConnectionDef& connection : project.connections) {
@@ -109,10 +109,9 @@ bool LiveLink::waitForValues(double seconds) {
 }
 
 std::string describe(const live::LiveNote& note, const Project& project) {
-    const std::string tag =
-        note.tag >= 0 && note.tag < static_cast<int>(project.tags.size())
-            ? project.tags[static_cast<size_t>(note.tag)].name
-            : std::string();
+    const std::string tag = note.tag >= 0 && note.tag < static_cast<int>(project.tags.size())
+                                ? project.tags[static_cast<size_t>(note.tag)].name
+                                : std::string();
     switch (note.kind) {
     case live::LiveNote::Kind::Connected:
         return note.connection + ": connected";

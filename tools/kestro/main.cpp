@@ -28,7 +28,7 @@ using namespace kestro::cli;
 
 // The commands, in the order of the usage.
 const CommandDef* const kCommands[] = {
-    &kRenderCommand,  &kTraceCommand,   &kRunCommand,     &kPlayCommand, &kMonitorCommand,
+    &kRenderCommand,   &kTraceCommand,   &kRunCommand,     &kPlayCommand, &kMonitorCommand,
     &kSimulateCommand, &kGalleryCommand, &kCompileCommand, &kDumpCommand, &kPluginsCommand,
 };
 

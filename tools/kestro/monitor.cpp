@@ -25,7 +25,9 @@ namespace {
 
 std::atomic<bool> g_stop{false};
 
-void stopOnSignal(int) { g_stop = true; }
+void stopOnSignal(int) {
+    g_stop = true;
+}
 
 //! The lines, each flushed as it is written, so that a reader follows them as they come.
 class Lines {
@@ -58,8 +60,9 @@ QJsonObject noteLine(const live::LiveNote& note, const Project& project) {
     } else {
         line.insert(QStringLiteral("tag"),
                     QString::fromStdString(project.tags[static_cast<size_t>(note.tag)].name));
-        line.insert(QStringLiteral("status"), note.kind == Kind::TagBad    ? QStringLiteral("bad")
-                                              : note.kind == Kind::TagGood ? QStringLiteral("good")
+        line.insert(QStringLiteral("status"), note.kind == Kind::TagBad ? QStringLiteral("bad")
+                                              : note.kind == Kind::TagGood
+                                                  ? QStringLiteral("good")
                                                   : QStringLiteral("write failed"));
     }
     if (!note.reason.empty()) {
@@ -158,9 +161,10 @@ int monitor(const Arguments& args) {
             break;
         }
         if (!snapshots.empty() && session.time() >= nextSnapshot) {
-            const QString path = QDir(QString::fromStdString(snapshots))
-                                     .filePath(QStringLiteral("snapshot-%1.png")
-                                                   .arg(++snapshot, 4, 10, QLatin1Char('0')));
+            const QString path =
+                QDir(QString::fromStdString(snapshots))
+                    .filePath(
+                        QStringLiteral("snapshot-%1.png").arg(++snapshot, 4, 10, QLatin1Char('0')));
             std::string error;
             if (!session.savePng(path.toStdString(), QSize(), &error)) {
                 result = fail(command.name, error);

@@ -68,7 +68,8 @@ int render(const Arguments& args) {
 const CommandDef kRenderCommand = {
     "render",
     "kestro render [FILE] -o OUT.png [--window N] [--size WxH] [--at SECONDS] "
-    "[--set TAG=VALUE]... [--refresh SECONDS] [--live] [--connect NAME=HOST:PORT]... [--plugins DIR]",
+    "[--set TAG=VALUE]... [--refresh SECONDS] [--live] [--connect NAME=HOST:PORT]... [--plugins "
+    "DIR]",
     "paint the current window at a moment of the virtual clock, as PNG",
     playerOptions({
         liveOption(),

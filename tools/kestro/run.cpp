@@ -201,7 +201,8 @@ int run(const Arguments& args) {
 const CommandDef kRunCommand = {
     "run",
     "kestro run [FILE] --events EVENTS [-o OUT.jsonl] [--capture PATH] [--window N] "
-    "[--set TAG=VALUE]... [--refresh SECONDS] [--live] [--connect NAME=HOST:PORT]... [--plugins DIR]",
+    "[--set TAG=VALUE]... [--refresh SECONDS] [--live] [--connect NAME=HOST:PORT]... [--plugins "
+    "DIR]",
     "run a script of events; one JSON line of state and host calls per event",
     playerOptions({
         liveOption(),

@@ -25,7 +25,9 @@ namespace {
 
 std::atomic<bool> g_stop{false};
 
-void stopOnSignal(int) { g_stop = true; }
+void stopOnSignal(int) {
+    g_stop = true;
+}
 
 //! One tag of the plant: what drives it and what was published last.
 struct PlantTag {
@@ -115,8 +117,8 @@ int simulate(const Arguments& args) {
                     tag.published = false;
                 }
                 std::fprintf(stderr, "kestro simulate: %s: %s%s%s\n", to.c_str(),
-                             up ? "connected" : "connection lost",
-                             event.reason.empty() ? "" : ": ", event.reason.c_str());
+                             up ? "connected" : "connection lost", event.reason.empty() ? "" : ": ",
+                             event.reason.c_str());
             }
             for (PlantTag& tag : plant) {
                 if (tag.served.index != event.tag) {
