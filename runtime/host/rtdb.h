@@ -72,7 +72,8 @@ public:
     virtual ~RtdbRoute() = default;
     //! Delivers a write of the variable; `value` holds it converted to the variable's type (its
     //! intValue, floatValue or stringValue). RtdbOk when it is on its way, else RtdbRefused with
-    //! the reason, in words an operator reads ("plc1: not connected").
+    //! the reason, in words an operator reads, naming what refused it ("plc1: not connected",
+    //! "Level: read-only").
     virtual int routeWrite(int index, const Variable& value, std::string* reason) = 0;
 };
 

@@ -239,7 +239,10 @@ int LiveData::routeWrite(int index, const Variable& value, std::string* reason) 
         const bool status =
             index >= 0 && index < static_cast<int>(m_project.tags.size()) &&
             m_project.tags[static_cast<size_t>(index)].status.what != ConnectionStatus::What::None;
-        *reason = status ? "set by its connection only" : "no live source takes it";
+        const std::string name = index >= 0 && index < static_cast<int>(m_project.tags.size())
+                                     ? m_project.tags[static_cast<size_t>(index)].name
+                                     : std::to_string(index);
+        *reason = name + (status ? ": set by its connection only" : ": no live source takes it");
         refuse(index, *reason, kWriteRefused);
         return RtdbRefused;
     }

@@ -47,8 +47,8 @@ struct LiveNote {
 //! A write that did not reach the source.
 struct RefusedWrite {
     int tag = -1;
-    std::string name; //!< the tag's
-    std::string reason;
+    std::string name;   //!< the tag's
+    std::string reason; //!< names what refused it: "plc1: not connected", "Level: read-only"
 };
 
 using ConnectionFactory = std::function<std::unique_ptr<Connection>(

@@ -60,9 +60,7 @@ void collectRejected(const HostCalls& calls, const ObjectRef& object,
                      std::vector<RejectedAction>* rejected) {
     for (const RtdbWrite& write : calls.writes) {
         if (write.result == RtdbRefused) {
-            const Variable* tag = Rtdb::instance().variable(write.index);
-            rejected->push_back({object.index, object.name,
-                                 (tag ? tag->name + ": " : std::string()) + write.refusal});
+            rejected->push_back({object.index, object.name, write.refusal});
         }
     }
     for (const KeyboardCall& call : calls.keyboards) {
