@@ -1,0 +1,133 @@
+// ctest-link: kestrolive
+// kestro against a real broker: values published by mosquitto_pub reach the tags and the pixels
+// (monitor), operators' clicks reach mosquitto_sub (run --live), and a write that cannot be
+// delivered is refused with its reason, never sent later.
+#include "tests/support/kestrorun.h"
+#include "tests/support/livepeers.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QTemporaryDir>
+
+using namespace kvtest;
+
+namespace {
+
+const char* const kProject = R"json({
+  "connections": [{"name": "broker", "kind": "mqtt", "host": "127.0.0.1", "port": PORT}],
+  "tags": [
+    {"name": "Level", "source": {"connection": "broker", "topic": "ROOT/level"}},
+    {"name": "Pump", "type": "int",
+     "source": {"connection": "broker", "topic": "ROOT/pump", "writeTopic": "ROOT/pump/set"}},
+    {"name": "Lock", "type": "int", "source": {"connection": "broker", "topic": "ROOT/lock"}}
+  ],
+  "windows": [{"number": 1, "size": [120, 60], "objects": [
+    {"class": "CDrawRect", "name": "Tank", "rect": [0, 0, 40, 60],
+     "animations": [{"kind": "brush", "expression": "Level", "values": [0, 50],
+                     "colors": ["#FF0000", "#00FF00"]}]},
+    {"class": "CDrawRect", "name": "Button", "rect": [40, 0, 80, 60],
+     "animations": [{"kind": "click", "flags": [0, 0, 0, 0, 0, 0, 0, 2],
+                     "params": [-1, -1, -1, -1, -1, -1, -1, 1]}]},
+    {"class": "CDrawRect", "name": "LockButton", "rect": [80, 0, 120, 60],
+     "animations": [{"kind": "click", "flags": [0, 0, 0, 0, 0, 0, 0, 2],
+                     "params": [-1, -1, -1, -1, -1, -1, -1, 2]}]}]}]
+})json";
+
+class KestroLive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        port = std::stoi(brokerEnv("plain_port"));
+        // A topic root of this run's own: retained messages of earlier runs stay out of it.
+        root = "kv" + std::to_string(QCoreApplication::applicationPid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        QString text = QString::fromUtf8(kProject);
+        text.replace("PORT", QString::number(port)).replace("ROOT", QString::fromStdString(root));
+        QFile file(dir.filePath("live.json"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+    }
+    void TearDown() override {
+        for (const char* tag : {"level", "pump", "lock"}) { // no retained message left behind
+            publishMessage(port, root + "/" + tag, "", true);
+        }
+    }
+    QString path(const char* name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    int port = 0;
+    std::string root;
+};
+
+TEST_F(KestroLive, PublishedValuesReachTheTagsAndThePixels) {
+    ASSERT_TRUE(publishMessage(port, root + "/level", "75", true));
+    const KestroResult monitor =
+        runKestro({"monitor", path("live.json"), "--for", "1.5", "--snapshots", path("snaps"),
+                   "--every", "1.5", "-o", path("lines.jsonl")});
+    ASSERT_EQ(monitor.exitCode, 0) << monitor.err.toStdString();
+    QFile file(path("lines.jsonl"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    std::vector<std::string> seen;
+    for (const QJsonObject& line : jsonLines(file.readAll())) {
+        const QString what = line.contains("status") ? line["status"].toString()
+                                                     : line["value"].toVariant().toString();
+        seen.push_back(
+            (line["tag"].toString() + line["connection"].toString() + "=" + what).toStdString());
+    }
+    // Before the broker: the tags' initial values; then the connection and the published value.
+    for (const char* expected : {"Level=0", "broker=connected", "broker.connected=1", "Level=75"}) {
+        EXPECT_NE(std::find(seen.begin(), seen.end(), expected), seen.end()) << expected;
+    }
+    const QColor before = QImage(path("snaps/snapshot-0001.png")).pixelColor(20, 30);
+    const QColor after = QImage(path("snaps/snapshot-0002.png")).pixelColor(20, 30);
+    EXPECT_EQ(before, QColor(Qt::red));
+    EXPECT_EQ(after, QColor(Qt::green));
+}
+
+TEST_F(KestroLive, ClicksWriteToTheBrokerOrAreRefusedWithTheirReason) {
+    for (const char* tag : {"level", "pump", "lock"}) {
+        ASSERT_TRUE(publishMessage(port, root + "/" + tag, "0", true));
+    }
+    Subscriber subscriber(port, root + "/pump");
+    ASSERT_TRUE(subscriber.ready());
+    QFile events(path("events"));
+    ASSERT_TRUE(events.open(QIODevice::WriteOnly));
+    events.write("click Button\nclick LockButton\n");
+    events.close();
+    const struct {
+        QStringList extra;
+        const char* button;   // rejected reason of the first click ("" for none)
+        const char* lock;     // of the second
+        const char* received; // by mosquitto_sub: "retain|qos|topic|payload"
+    } cases[] = {
+        {{}, "", "Lock: no write topic; the tag is read-only", "0|0|ROOT/pump/set|1"},
+        {{"--connect", "broker=127.0.0.1:" + QString::number(freePort())},
+         "broker: not connected",
+         "Lock: no write topic; the tag is read-only",
+         "0|0|ROOT/pump/after|marker"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button);
+        const KestroResult run = runKestro(
+            QStringList{"run", path("live.json"), "--live", "--events", path("events")} + c.extra);
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const std::vector<QJsonObject> lines = jsonLines(run.out);
+        ASSERT_EQ(lines.size(), 3u);
+        for (const auto& [line, reason] : {std::pair{lines[1], c.button}, {lines[2], c.lock}}) {
+            EXPECT_EQ(line["rejected"][0]["reason"].toString().toStdString(), reason);
+        }
+        std::string expected = c.received;
+        const size_t at = expected.find("ROOT");
+        if (at != std::string::npos) {
+            expected.replace(at, 4, root);
+        }
+        // A refused write is not delivered later either: the next message is a marker.
+        ASSERT_TRUE(publishMessage(port, root + "/pump/after", "marker"));
+        EXPECT_EQ(subscriber.next(), expected);
+        if (c.extra.isEmpty()) {
+            EXPECT_EQ(subscriber.next(), "0|0|" + root + "/pump/after|marker");
+        }
+    }
+}
+
+} // namespace
