@@ -102,7 +102,7 @@ private:
     const Project m_project;
     Inbox m_inbox;
     std::vector<Link> m_links;
-    std::vector<int> m_linkOfTag; //!< per tag of the project: its link, or -1
+    std::vector<int> m_linkOfTag;    //!< per tag of the project: its link, or -1
     std::vector<bool> m_badReported; //!< per tag: its going bad was reported, not its return
     std::vector<RefusedWrite> m_refused;
     bool m_started = false;
