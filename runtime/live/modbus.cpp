@@ -68,6 +68,7 @@ public:
     void send(int tag, const std::string& name, const ModbusWrite& write);
 
 private:
+    void stateChanged(QModbusDevice::State state);
     void connectNow();
     void lost();
     void poll();
@@ -89,7 +90,6 @@ private:
     QTimer* m_connectTimer = nullptr;
     Backoff m_backoff;
     bool m_stopping = false;
-    bool m_up = false;         // connected, as last posted
     bool m_toldDown = false;   // a Disconnected was posted since the last Connected
     std::string m_lastError;   // the client's last error since the attempt to connect began
     unsigned m_generation = 0; // a connection's replies are ignored once it is gone
@@ -111,27 +111,8 @@ void ModbusWorker::begin() {
                              m_lastError = m_client->errorString().toStdString();
                          }
                      });
-    QObject::connect(
-        m_client, &QModbusDevice::stateChanged, this, [this](QModbusDevice::State state) {
-            if (state == QModbusDevice::ConnectedState) {
-                m_connectTimer->stop();
-                m_backoff.reset();
-                m_up = true;
-                m_toldDown = false;
-                m_connected->store(true);
-                post(LiveEvent::Kind::Connected, -1, "");
-                for (const ServedTag& tag : m_plan.outOfRange) {
-                    post(LiveEvent::Kind::Bad, tag.index, tag.def->name + ": address out of range");
-                }
-                poll();
-            } else if (state == QModbusDevice::UnconnectedState) {
-                ++m_generation;
-                m_connected->store(false);
-                // The client names the error after it changes state.
-                QMetaObject::invokeMethod(
-                    this, [this] { lost(); }, Qt::QueuedConnection);
-            }
-        });
+    QObject::connect(m_client, &QModbusDevice::stateChanged, this,
+                     [this](QModbusDevice::State state) { stateChanged(state); });
 
     m_pollTimer = new QTimer(this);
     m_pollTimer->setSingleShot(true);
@@ -148,6 +129,26 @@ void ModbusWorker::begin() {
     connectNow();
 }
 
+void ModbusWorker::stateChanged(QModbusDevice::State state) {
+    if (state == QModbusDevice::ConnectedState) {
+        m_connectTimer->stop();
+        m_backoff.reset();
+        m_toldDown = false;
+        m_connected->store(true);
+        post(LiveEvent::Kind::Connected, -1, "");
+        for (const ServedTag& tag : m_plan.outOfRange) {
+            post(LiveEvent::Kind::Bad, tag.index, tag.def->name + ": address out of range");
+        }
+        poll();
+    } else if (state == QModbusDevice::UnconnectedState) {
+        ++m_generation;
+        m_connected->store(false);
+        // The client names the error only after it changes state.
+        QMetaObject::invokeMethod(
+            this, [this] { lost(); }, Qt::QueuedConnection);
+    }
+}
+
 void ModbusWorker::shutdown() {
     m_stopping = true;
     delete m_client; // and its replies, without their finished signals
@@ -161,7 +162,8 @@ void ModbusWorker::shutdown() {
 
 void ModbusWorker::connectNow() {
     m_lastError.clear();
-    m_connectTimer->start(m_timeoutMs);
+    // However short the requests' timeout, a connection is given a second to come up.
+    m_connectTimer->start(std::max(m_timeoutMs, 1000));
     if (!m_client->connectDevice() && m_client->state() == QModbusDevice::UnconnectedState) {
         QMetaObject::invokeMethod(
             this, [this] { lost(); }, Qt::QueuedConnection);
@@ -176,10 +178,10 @@ void ModbusWorker::lost() {
     m_connectTimer->stop();
     m_pollTimer->stop();
     m_outstanding = 0;
-    if (m_up || !m_toldDown) {
+    // Once down, attempts that fail again say nothing more.
+    if (!m_toldDown) {
         const std::string why = m_lastError.empty() ? "connection closed" : m_lastError;
         post(LiveEvent::Kind::Disconnected, -1, prefixed(why));
-        m_up = false;
         m_toldDown = true;
     }
     m_retryTimer->start(m_backoff.next());

@@ -11,16 +11,15 @@
 #include <vector>
 
 class QThread;
-class QObject;
 
 namespace kestro::live {
 
 class ModbusWorker;
 
 //! Connects to def.host:def.port (502 for 0) and reads every served tag each def.poll seconds,
-//! in the fewest requests; each request may take def.timeout seconds, as may an attempt to
-//! connect. After a loss it reconnects with a Backoff. Its thread has an event loop of its own:
-//! the caller's thread never waits on the network.
+//! in the fewest requests; each request may take def.timeout seconds, an attempt to connect as
+//! long but at least a second. After a loss it reconnects with a Backoff. Its thread has an event
+//! loop of its own: the caller's thread never waits on the network.
 class ModbusConnection : public Connection {
 public:
     //! `index` is the connection's place in Project::connections; the tags' definitions belong to

@@ -235,16 +235,6 @@ std::vector<uint8_t> modbusWriteData(const ModbusWrite& write) {
     case 6:
         putWord(&data, write.values.empty() ? 0 : write.values[0]);
         break;
-    case 15:
-        putWord(&data, count);
-        data.push_back(uint8_t((count + 7) / 8));
-        data.resize(data.size() + size_t((count + 7) / 8), 0);
-        for (int i = 0; i < count; ++i) {
-            if (write.values[size_t(i)]) {
-                data[5 + size_t(i / 8)] |= uint8_t(1u << (i % 8));
-            }
-        }
-        break;
     case 16:
         putWord(&data, count);
         data.push_back(uint8_t(2 * count));

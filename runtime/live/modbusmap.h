@@ -47,8 +47,8 @@ ModbusReadPlan planModbusReads(const std::vector<ServedTag>& tags);
 bool decodeModbusValue(const TagSource& source, int first, const std::vector<uint16_t>& data,
                        double* value, std::string* reason);
 
-//! An operator's write as a request: the function (5 one coil, 6 one register, 15 coils,
-//! 16 registers), the first address and the values (registers, or bits as 0 and 1).
+//! An operator's write as a request: the function (5 a coil, 6 a register, 16 the two registers
+//! of a 32-bit value), the first address and the values (registers, or a coil's 0 or 1).
 struct ModbusWrite {
     int function = 0;
     int address = 0;
