@@ -43,9 +43,9 @@ async def serve(args):
 
 
 def start(args):
-    for path in (args.port_file, args.pid_file):
-        if os.path.exists(path):
-            os.remove(path)
+    stop(args)  # a server an interrupted run left behind
+    if os.path.exists(args.port_file):
+        os.remove(args.port_file)
     command = [sys.executable, os.path.abspath(__file__), "serve", "--port", str(args.port),
                "--port-file", args.port_file, "--size", str(args.size), "--delay", str(args.delay)]
     # Nothing of the caller's stays open in the server: ctest waits for its output to end.
