@@ -255,25 +255,61 @@ int Rtdb::record(RtdbWrite write, int result) {
     return result;
 }
 
+template <class Assign>
+int Rtdb::set(RtdbWrite write, Assign assign) {
+    Variable* v = find(write.index);
+    if (!v) {
+        return record(std::move(write), RtdbUnknownVariable);
+    }
+    if (!v->routed || m_fromSource) {
+        return record(std::move(write), assign(*v));
+    }
+    // The checks run on a copy; the variable itself changes only when the source answers.
+    Variable wish = *v;
+    int result = assign(wish);
+    if (result == RtdbOk) {
+        if (m_route) {
+            result = m_route->routeWrite(write.index, wish, &write.refusal);
+        } else {
+            result = RtdbRefused;
+            write.refusal = v->name + ": no source takes its writes";
+        }
+    }
+    return record(std::move(write), result);
+}
+
 int Rtdb::setInt(int index, int value) {
     RtdbWrite write = writeOf(index, VarType::Int);
     write.intValue = value;
-    Variable* v = find(index);
-    return record(std::move(write), v ? assignInt(*v, value) : RtdbUnknownVariable);
+    return set(std::move(write), [value](Variable& v) { return assignInt(v, value); });
 }
 
 int Rtdb::setFloat(int index, double value) {
     RtdbWrite write = writeOf(index, VarType::Float);
     write.floatValue = value;
-    Variable* v = find(index);
-    return record(std::move(write), v ? assignFloat(*v, value) : RtdbUnknownVariable);
+    return set(std::move(write), [value](Variable& v) { return assignFloat(v, value); });
 }
 
 int Rtdb::setString(int index, const std::string& value) {
     RtdbWrite write = writeOf(index, VarType::String);
     write.text = value;
+    return set(std::move(write), [&value](Variable& v) { return assignString(v, value); });
+}
+
+bool Rtdb::setRouted(int index, bool routed) {
     Variable* v = find(index);
-    return record(std::move(write), v ? assignString(*v, value) : RtdbUnknownVariable);
+    if (v) {
+        v->routed = routed;
+    }
+    return v != nullptr;
+}
+
+bool Rtdb::setBad(int index, bool bad) {
+    Variable* v = find(index);
+    if (v) {
+        v->bad = bad;
+    }
+    return v != nullptr;
 }
 
 } // namespace kestro

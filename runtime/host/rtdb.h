@@ -16,6 +16,11 @@
 //
 // Every getter and setter fails with UnknownVariable for an index that names no variable; the
 // getters fail with NoValue for a variable never written. A refused write changes nothing.
+//
+// A routed variable belongs to a live source: a setter's value, once it passes the checks above,
+// goes to the route (the source) instead of the variable, which shows the source's value when it
+// comes back; a write the route cannot deliver fails with Refused. The source's own values come
+// in through sourceScope(), which bypasses the route.
 #pragma once
 
 #include "runtime/host/records.h"
@@ -35,6 +40,7 @@ enum RtdbStatus : int {
     RtdbNoValue = 2,
     RtdbWrongType = 3,
     RtdbBadText = 4,
+    RtdbRefused = 5,
 };
 
 struct Variable {
@@ -45,6 +51,8 @@ struct Variable {
     double floatValue = 0.0;
     std::string stringValue;
     uint64_t changes = 0; //!< writes that changed the value
+    bool routed = false;  //!< writes go to the route (a live source), not into the variable
+    bool bad = false;     //!< the source could not give a value: this is the last one known
 };
 
 //! One call of a setter, accepted or refused.
@@ -55,6 +63,17 @@ struct RtdbWrite {
     double floatValue = 0.0;
     std::string text;
     int result = 0;
+    std::string refusal; //!< Refused: why the route did not deliver it
+};
+
+//! Where the writes of routed variables go.
+class RtdbRoute {
+public:
+    virtual ~RtdbRoute() = default;
+    //! Delivers a write of the variable; `value` holds it converted to the variable's type (its
+    //! intValue, floatValue or stringValue). RtdbOk when it is on its way, else RtdbRefused with
+    //! the reason, in words an operator reads ("plc1: not connected").
+    virtual int routeWrite(int index, const Variable& value, std::string* reason) = 0;
 };
 
 class Rtdb {
@@ -73,6 +92,7 @@ public:
     void clear() {
         m_vars.clear();
         m_writes.clear();
+        m_route = nullptr;
     }
 
     // The host entry points (Rtdb_Svr*) use these; tools and tests may too. 0 on success.
@@ -82,6 +102,26 @@ public:
     int setInt(int index, int value);
     int setFloat(int index, double value);
     int setString(int index, const std::string& value);
+
+    //! The route of the routed variables (null: none; their writes are refused).
+    void setRoute(RtdbRoute* route) { m_route = route; }
+    bool setRouted(int index, bool routed);
+    bool setBad(int index, bool bad);
+
+    //! While it lives, the setters store into routed variables: the source's values come in.
+    class SourceScope {
+    public:
+        explicit SourceScope(Rtdb& rtdb) : m_rtdb(rtdb), m_was(rtdb.m_fromSource) {
+            rtdb.m_fromSource = true;
+        }
+        ~SourceScope() { m_rtdb.m_fromSource = m_was; }
+        SourceScope(const SourceScope&) = delete;
+        SourceScope& operator=(const SourceScope&) = delete;
+
+    private:
+        Rtdb& m_rtdb;
+        bool m_was;
+    };
 
     //! Every setter call in order, with its result.
     const RecordList<RtdbWrite>& writes() const { return m_writes; }
@@ -96,8 +136,12 @@ private:
     Variable* find(int index);
     const Variable* find(int index) const;
     int record(RtdbWrite write, int result);
+    template <class Assign>
+    int set(RtdbWrite write, Assign assign);
     std::vector<Variable> m_vars;
     RecordList<RtdbWrite> m_writes;
+    RtdbRoute* m_route = nullptr;
+    bool m_fromSource = false;
 };
 
 } // namespace kestro

@@ -17,7 +17,10 @@ namespace kestro {
 namespace {
 
 constexpr char kMagic[4] = {'K', 'V', 'S', 'F'};
-constexpr uint16_t kFormatVersion = 1;
+// A project without connections keeps the first format, so that its containers stay as they
+// were; the second adds the connections and each tag's source.
+constexpr uint16_t kFormatPlain = 1;
+constexpr uint16_t kFormatLive = 2;
 
 // Least bytes of one item of each list, for checking a count before anything is allocated.
 constexpr size_t kLanguageBytes = 8;
@@ -29,6 +32,8 @@ constexpr size_t kActionBytes = 1 + 4 + 8 + 4;
 constexpr size_t kObjectBytes = 20;
 constexpr size_t kSourceBytes = 4;
 constexpr size_t kLimitBytes = 9;
+constexpr size_t kConnectionBytes = 4 + 1 + 4 + 4 + 4 + 4 + 1 + 4 + 4 + 1 + 3 * 4 + 4 + 8 + 8;
+constexpr size_t kTagSourceBytes = 4 + 4 + 1 + 4 + 4 + 1 + 1 + 1 + 4 + 1 + 1 + 8 + 8 + 1;
 
 // ---- writing ----
 
@@ -88,6 +93,42 @@ void writeObject(KvsWriter& out, const ObjectDef& object) {
         out.u8(limit.upper ? 1 : 0);
         out.text(limit.source);
     }
+}
+
+void writeConnection(KvsWriter& out, const ConnectionDef& c) {
+    out.text(c.name);
+    out.u8(static_cast<uint8_t>(c.kind));
+    out.text(c.host);
+    out.i32(c.port);
+    out.text(c.clientId);
+    out.i32(c.keepAlive);
+    out.u8(c.hasCredentials ? 1 : 0);
+    out.text(c.username);
+    out.text(c.password);
+    out.u8(c.tls ? 1 : 0);
+    out.text(c.tlsCa);
+    out.text(c.tlsCert);
+    out.text(c.tlsKey);
+    out.i32(c.unit);
+    out.f64(c.poll);
+    out.f64(c.timeout);
+}
+
+void writeTagSource(KvsWriter& out, const TagSource& s) {
+    out.text(s.connection);
+    out.text(s.topic);
+    out.u8(static_cast<uint8_t>(s.payload));
+    out.text(s.jsonPointer);
+    out.text(s.writeTopic);
+    out.u8(static_cast<uint8_t>(s.qos));
+    out.u8(s.retain ? 1 : 0);
+    out.u8(static_cast<uint8_t>(s.table));
+    out.i32(s.address);
+    out.u8(static_cast<uint8_t>(s.type));
+    out.u8(s.littleWordOrder ? 1 : 0);
+    out.f64(s.scale);
+    out.f64(s.offset);
+    out.u8(s.writable ? 1 : 0);
 }
 
 // ---- reading ----
@@ -234,18 +275,20 @@ Enum enumValue(KvsReader& in, uint8_t last, const char* what) {
     return static_cast<Enum>(value);
 }
 
-void readHeader(KvsReader& in) {
+//! The format version.
+uint16_t readHeader(KvsReader& in) {
     in.need(8, "header");
     if (in.bytes(4, "header") != std::string(kMagic, 4)) {
         throw KvsFailure(0, "not a .kvs container (the first bytes are not \"KVSF\")");
     }
     const uint16_t version = in.u16("format version");
-    if (version != kFormatVersion) {
+    if (version != kFormatPlain && version != kFormatLive) {
         in.fail("unknown container format version " + std::to_string(version));
     }
     if (in.u16("header flags") != 0) {
         in.fail("unknown header flags");
     }
+    return version;
 }
 
 //! The project section's fields; the number of windows that follow.
@@ -272,7 +315,51 @@ LanguageDef readLanguage(KvsReader& in) {
     return language;
 }
 
-TagDef readTag(KvsReader& in) {
+bool readFlag(KvsReader& in, const char* what) {
+    return enumValue<uint8_t>(in, 1, what) == 1;
+}
+
+ConnectionDef readConnection(KvsReader& in) {
+    ConnectionDef c;
+    c.name = in.text("connection name");
+    c.kind = enumValue<ConnectionDef::Kind>(in, 1, "connection kind");
+    c.host = in.text("host");
+    c.port = in.i32("port");
+    c.clientId = in.text("client id");
+    c.keepAlive = in.i32("keep-alive");
+    c.hasCredentials = readFlag(in, "credentials flag");
+    c.username = in.text("username");
+    c.password = in.text("password");
+    c.tls = readFlag(in, "TLS flag");
+    c.tlsCa = in.text("CA file");
+    c.tlsCert = in.text("certificate file");
+    c.tlsKey = in.text("key file");
+    c.unit = in.i32("unit");
+    c.poll = in.f64("poll interval");
+    c.timeout = in.f64("timeout");
+    return c;
+}
+
+TagSource readTagSource(KvsReader& in) {
+    TagSource s;
+    s.connection = in.text("source connection");
+    s.topic = in.text("topic");
+    s.payload = enumValue<TagSource::Payload>(in, 2, "payload");
+    s.jsonPointer = in.text("JSON pointer");
+    s.writeTopic = in.text("write topic");
+    s.qos = in.u8("qos");
+    s.retain = readFlag(in, "retain flag");
+    s.table = enumValue<TagSource::Table>(in, 3, "table");
+    s.address = in.i32("address");
+    s.type = enumValue<TagSource::Type>(in, 5, "register type");
+    s.littleWordOrder = readFlag(in, "word order");
+    s.scale = in.f64("scale");
+    s.offset = in.f64("offset");
+    s.writable = readFlag(in, "writable flag");
+    return s;
+}
+
+TagDef readTag(KvsReader& in, bool live) {
     TagDef tag;
     tag.name = in.text("tag name");
     tag.type = enumValue<VarType>(in, 2, "tag type");
@@ -289,6 +376,9 @@ TagDef readTag(KvsReader& in) {
     for (size_t k = 0; k < steps; ++k) {
         const double time = in.f64("step time");
         s.steps.emplace_back(time, in.f64("step value"));
+    }
+    if (live) {
+        tag.source = readTagSource(in);
     }
     return tag;
 }
@@ -365,14 +455,24 @@ void readItems(KvsReader& in, size_t minimumBytes, const char* list, const char*
 
 Project readProject(KvsReader& in) {
     Project project;
-    readHeader(in);
+    const bool live = readHeader(in) == kFormatLive;
     size_t windowCount = 0;
     in.section("PROJ", "project", [&] { windowCount = readProjectSection(in, project); });
     in.section("LANG", "languages", [&] {
         readItems(in, kLanguageBytes, "languages", "language", project.languages, readLanguage);
     });
-    in.section("TAGS", "tags",
-               [&] { readItems(in, kTagBytes, "tags", "tag", project.tags, readTag); });
+    if (live) {
+        in.section("CONN", "connections", [&] {
+            readItems(in, kConnectionBytes, "connections", "connection", project.connections,
+                      readConnection);
+        });
+    }
+    in.section("TAGS", "tags", [&] {
+        readItems(in, kTagBytes + (live ? kTagSourceBytes : 0), "tags", "tag", project.tags,
+                  [live](KvsReader& r) { return readTag(r, live); });
+    });
+    // The status tags are not stored: they follow from the connections.
+    appendStatusTags(project);
     in.section("STGY", "strategies", [&] {
         readItems(in, kStrategyBytes, "strategies", "strategy", project.strategies, readStrategy);
     });
@@ -395,8 +495,9 @@ Project readProject(KvsReader& in) {
 
 std::string writeKvs(const Project& project) {
     KvsWriter out;
+    const bool live = !project.connections.empty();
     out.raw(std::string(kMagic, 4));
-    out.u16(kFormatVersion);
+    out.u16(live ? kFormatLive : kFormatPlain);
     out.u16(0);
     out.section("PROJ", [&] {
         const ProjectVersion& v = project.version;
@@ -420,9 +521,24 @@ std::string writeKvs(const Project& project) {
             }
         }
     });
+    if (live) {
+        out.section("CONN", [&] {
+            out.count(project.connections.size());
+            for (const ConnectionDef& connection : project.connections) {
+                writeConnection(out, connection);
+            }
+        });
+    }
     out.section("TAGS", [&] {
-        out.count(project.tags.size());
+        size_t declared = 0;
         for (const TagDef& tag : project.tags) {
+            declared += tag.status.what == ConnectionStatus::What::None ? 1 : 0;
+        }
+        out.count(declared);
+        for (const TagDef& tag : project.tags) {
+            if (tag.status.what != ConnectionStatus::What::None) {
+                continue;
+            }
             out.text(tag.name);
             out.u8(static_cast<uint8_t>(tag.type));
             out.f64(tag.number);
@@ -438,6 +554,9 @@ std::string writeKvs(const Project& project) {
             for (const auto& [time, value] : s.steps) {
                 out.f64(time);
                 out.f64(value);
+            }
+            if (live) {
+                writeTagSource(out, tag.source);
             }
         }
     });

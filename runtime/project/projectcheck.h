@@ -8,6 +8,7 @@
 #include "runtime/stream/writer.h"
 
 #include <string>
+#include <vector>
 
 namespace kestro {
 
@@ -26,7 +27,21 @@ bool isTagName(const std::string& name);
 //! The animation header form the plug-in expects for a project of this version.
 AnimationHeader::Form headerForm(const ProjectVersion& version);
 
+//! A name a connection can have: ASCII letters, digits and '_', not starting with a digit. It
+//! prefixes the names of the connection's status tags, so it must leave them tag names.
+bool isConnectionName(const std::string& name);
+
 Problem checkTag(const TagDef& tag);
+//! Problems name their field as a path from the connection's object ("tls/ca").
+Problem checkConnection(const ConnectionDef& connection);
+//! The tag's live source against its connection (nullptr: the project has none of that name).
+//! Problems name their field as a path from the tag's object ("source/topic").
+Problem checkSource(const TagDef& tag, const ConnectionDef* connection);
+
+//! The status tags of a connection, in the order they follow the declared tags.
+std::vector<TagDef> statusTags(const ConnectionDef& connection);
+//! Appends the status tags of every connection to the tags.
+void appendStatusTags(Project& project);
 Problem checkAction(const StrategyAction& action, const TagDef* tag);
 Problem checkWindowFrame(const WindowDef& window);
 

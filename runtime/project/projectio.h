@@ -37,4 +37,9 @@ std::string dumpProjectJson(const Project& project);
 //! Reads a project from a file: a .kvs container or a project file, told apart by content.
 bool loadProjectFile(const std::string& path, Project* out, ProjectError* error);
 
+//! Points a connection at another host and port: "NAME=HOST:PORT", an IPv6 host in brackets
+//! ("broker=[::1]:1883"). False, with the reason, when the argument is malformed or the project
+//! has no such connection; the project is then unchanged.
+bool overrideConnection(Project& project, const std::string& argument, std::string* error);
+
 } // namespace kestro

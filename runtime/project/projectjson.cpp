@@ -3,9 +3,11 @@
 #include "runtime/project/projectio.h"
 #include "runtime/project/screencodec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
+#include <vector>
 
 namespace kestro {
 
@@ -46,6 +48,83 @@ constexpr ActionKindName kActionKinds[] = {{StrategyAction::Kind::Set, "set"},
                                            {StrategyAction::Kind::Toggle, "toggle"},
                                            {StrategyAction::Kind::Add, "add"}};
 
+template <class Enum>
+struct EnumName {
+    Enum value;
+    const char* name;
+};
+
+constexpr EnumName<ConnectionDef::Kind> kConnectionKinds[] = {
+    {ConnectionDef::Kind::Mqtt, "mqtt"}, {ConnectionDef::Kind::ModbusTcp, "modbusTcp"}};
+
+constexpr EnumName<TagSource::Payload> kPayloads[] = {{TagSource::Payload::Number, "number"},
+                                                      {TagSource::Payload::Text, "text"}};
+
+constexpr EnumName<TagSource::Table> kTables[] = {{TagSource::Table::Holding, "holding"},
+                                                  {TagSource::Table::Input, "input"},
+                                                  {TagSource::Table::Coil, "coil"},
+                                                  {TagSource::Table::Discrete, "discrete"}};
+
+constexpr EnumName<TagSource::Type> kRegisterTypes[] = {
+    {TagSource::Type::Int16, "int16"},     {TagSource::Type::UInt16, "uint16"},
+    {TagSource::Type::Int32, "int32"},     {TagSource::Type::UInt32, "uint32"},
+    {TagSource::Type::Float32, "float32"}, {TagSource::Type::Bool, "bool"}};
+
+constexpr EnumName<bool> kWordOrders[] = {{false, "big"}, {true, "little"}};
+
+template <class Enum, size_t N>
+const char* nameOf(const EnumName<Enum> (&names)[N], Enum value) {
+    for (const EnumName<Enum>& candidate : names) {
+        if (candidate.value == value) {
+            return candidate.name;
+        }
+    }
+    return "";
+}
+
+//! The value a name stands for; an unknown name fails with the names there are.
+template <class Enum, size_t N>
+Enum readEnum(const Node& node, const EnumName<Enum> (&names)[N], const std::string& what) {
+    const std::string text = node.toText();
+    std::string expected;
+    for (size_t i = 0; i < N; ++i) {
+        if (text == names[i].name) {
+            return names[i].value;
+        }
+        expected += (i == 0 ? "" : i + 1 == N ? " or " : ", ") + std::string(names[i].name);
+    }
+    node.fail("unknown " + what + " '" + text + "' (expected " + expected + ")");
+}
+
+// Members a connection or a source has by its kind; the others' are named as such when given.
+const std::vector<std::string> kMqttConnectionMembers = {"clientId", "keepAlive", "username",
+                                                         "password", "tls"};
+const std::vector<std::string> kModbusConnectionMembers = {"unit", "poll", "timeout"};
+const std::vector<std::string> kMqttSourceMembers = {"topic", "writeTopic", "payload", "qos",
+                                                     "retain"};
+const std::vector<std::string> kModbusSourceMembers = {"table", "address", "type",    "wordOrder",
+                                                       "scale", "offset",  "writable"};
+
+//! Fails on a member that belongs to the other kind, then on any member not in common or own.
+void allowKind(const Node& node, std::vector<std::string> common,
+               const std::vector<std::string>& own, const std::vector<std::string>& other,
+               const std::string& what, const std::string& otherWhat) {
+    for (const std::string& key : node.keys()) {
+        for (const std::string& candidate : other) {
+            if (key == candidate) {
+                node[key].failAtKey("'" + key + "' belongs to " + otherWhat + ", not to " + what);
+            }
+        }
+    }
+    common.insert(common.end(), own.begin(), own.end());
+    node.allowOnly(common, what);
+}
+
+TagSource::Type defaultType(TagSource::Table table) {
+    const bool bits = table == TagSource::Table::Coil || table == TagSource::Table::Discrete;
+    return bits ? TagSource::Type::Bool : TagSource::Type::UInt16;
+}
+
 std::string dotted(const ProjectVersion& v) {
     return std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.build) +
            "." + std::to_string(v.revision);
@@ -56,9 +135,20 @@ std::string at(const JsonSource& source, size_t offset) {
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
+// The field is a path of members ("source/topic"); the error goes to the deepest one given.
 [[noreturn]] void failProblem(const Node& item, const Problem& problem) {
-    const Node field = problem.field.empty() ? Node() : item[problem.field];
-    (field.exists() ? field : item).fail(problem.message);
+    Node at = item;
+    size_t begin = 0;
+    while (begin < problem.field.size() && at.isObject()) {
+        const size_t end = std::min(problem.field.find('/', begin), problem.field.size());
+        const Node next = at[problem.field.substr(begin, end - begin)];
+        if (!next.exists()) {
+            break;
+        }
+        at = next;
+        begin = end + 1;
+    }
+    at.fail(problem.message);
 }
 
 // ---- compiling ----
@@ -69,8 +159,8 @@ public:
 
     Project compile(const Node& root) {
         root.expectObject();
-        root.allowOnly({"version", "versionText", "language", "startWindow", "languages", "tags",
-                        "strategies", "windows"},
+        root.allowOnly({"version", "versionText", "language", "startWindow", "languages",
+                        "connections", "tags", "strategies", "windows"},
                        "the project");
         Project project;
         version(root, &project.version);
@@ -85,11 +175,17 @@ public:
                 root["language"].fail("the language '" + project.language + "' is not defined");
             }
         }
-        if (root["tags"].exists()) {
-            for (const Node& item : root["tags"].items()) {
-                project.tags.push_back(tag(item));
+        if (root["connections"].exists()) {
+            for (const Node& item : root["connections"].items()) {
+                project.connections.push_back(connection(item));
             }
         }
+        if (root["tags"].exists()) {
+            for (const Node& item : root["tags"].items()) {
+                project.tags.push_back(tag(item, project));
+            }
+        }
+        appendStatusTags(project);
         const TagTable tags(project.tags);
         if (root["strategies"].exists()) {
             for (const Node& item : root["strategies"].items()) {
@@ -231,9 +327,180 @@ private:
         return s;
     }
 
-    TagDef tag(const Node& item) {
+    ConnectionDef connection(const Node& item) {
         item.expectObject();
-        item.allowOnly({"name", "type", "initial", "simulation"}, "a tag");
+        ConnectionDef c;
+        const Node kind = item["kind"];
+        if (!kind.exists()) {
+            item.fail("a connection needs \"kind\": mqtt or modbusTcp");
+        }
+        c.kind = readEnum(kind, kConnectionKinds, "connection kind");
+        const bool mqtt = c.kind == ConnectionDef::Kind::Mqtt;
+        allowKind(item, {"name", "kind", "host", "port"},
+                  mqtt ? kMqttConnectionMembers : kModbusConnectionMembers,
+                  mqtt ? kModbusConnectionMembers : kMqttConnectionMembers,
+                  mqtt ? "an MQTT connection" : "a Modbus TCP connection",
+                  mqtt ? "a Modbus TCP connection" : "an MQTT connection");
+        const Node name = item["name"];
+        if (!name.exists()) {
+            item.fail("a connection needs \"name\"");
+        }
+        c.name = name.toText();
+        if (item["host"].exists()) {
+            c.host = item["host"].toText();
+        }
+        if (item["port"].exists()) {
+            c.port = static_cast<int>(item["port"].toInteger(INT32_MIN, INT32_MAX));
+            if (c.port == 0) { // 0 stands for the kind's own port: leaving it out says that
+                item["port"].fail("the port must be 1 to 65535");
+            }
+        }
+        if (mqtt) {
+            mqttSettings(item, &c);
+        } else {
+            if (item["unit"].exists()) {
+                c.unit = static_cast<int>(item["unit"].toInteger(INT32_MIN, INT32_MAX));
+            }
+            if (item["poll"].exists()) {
+                c.poll = item["poll"].toNumber();
+            }
+            if (item["timeout"].exists()) {
+                c.timeout = item["timeout"].toNumber();
+            }
+        }
+        if (const Problem problem = checkConnection(c)) {
+            failProblem(item, problem);
+        }
+        unique(m_connections, c.name, name, "connection '" + c.name + "'");
+        return c;
+    }
+
+    static void mqttSettings(const Node& item, ConnectionDef* c) {
+        if (item["clientId"].exists()) {
+            c->clientId = item["clientId"].toText();
+        }
+        if (item["keepAlive"].exists()) {
+            c->keepAlive = static_cast<int>(item["keepAlive"].toInteger(INT32_MIN, INT32_MAX));
+        }
+        if (item["username"].exists()) {
+            c->hasCredentials = true;
+            c->username = item["username"].toText();
+        }
+        if (item["password"].exists()) {
+            if (!c->hasCredentials) {
+                item["password"].failAtKey("\"password\" needs \"username\"");
+            }
+            c->password = item["password"].toText();
+        }
+        const Node tls = item["tls"];
+        if (!tls.exists()) {
+            return;
+        }
+        tls.expectObject();
+        tls.allowOnly({"ca", "cert", "key"}, "the TLS settings");
+        if (!tls["ca"].exists()) {
+            tls.fail("'tls' needs \"ca\": the file of the certificate authority");
+        }
+        c->tls = true;
+        c->tlsCa = tls["ca"].toText();
+        for (const auto& [key, other] : {std::pair<const char*, const char*>{"cert", "key"},
+                                         std::pair<const char*, const char*>{"key", "cert"}}) {
+            if (tls[key].exists() && !tls[other].exists()) {
+                tls[key].failAtKey(std::string("\"") + key + "\" needs \"" + other + "\"");
+            }
+        }
+        if (tls["cert"].exists()) {
+            c->tlsCert = tls["cert"].toText();
+            c->tlsKey = tls["key"].toText();
+        }
+    }
+
+    TagSource source(const Node& node, const Project& project) {
+        node.expectObject();
+        TagSource s;
+        const Node connectionNode = node["connection"];
+        if (!connectionNode.exists()) {
+            node.fail("a source needs \"connection\": the name of one of the connections");
+        }
+        s.connection = connectionNode.toText();
+        const ConnectionDef* connection = project.connection(s.connection);
+        if (!connection) {
+            connectionNode.fail("no connection '" + s.connection + "' in the project");
+        }
+        const bool mqtt = connection->kind == ConnectionDef::Kind::Mqtt;
+        const std::string what = mqtt ? "an MQTT source" : "a Modbus source";
+        allowKind(node, {"connection"}, mqtt ? kMqttSourceMembers : kModbusSourceMembers,
+                  mqtt ? kModbusSourceMembers : kMqttSourceMembers, what,
+                  mqtt ? "a Modbus source" : "an MQTT source");
+        if (mqtt) {
+            if (!node["topic"].exists()) {
+                node.fail("an MQTT source needs \"topic\"");
+            }
+            s.topic = node["topic"].toText();
+            if (node["writeTopic"].exists()) {
+                s.writeTopic = node["writeTopic"].toText();
+            }
+            if (node["payload"].exists()) {
+                payload(node["payload"], &s);
+            }
+            if (node["qos"].exists()) {
+                s.qos = static_cast<int>(node["qos"].toInteger(INT32_MIN, INT32_MAX));
+            }
+            if (node["retain"].exists()) {
+                s.retain = node["retain"].toBool();
+            }
+            return s;
+        }
+        if (node["table"].exists()) {
+            s.table = readEnum(node["table"], kTables, "table");
+        }
+        if (!node["address"].exists()) {
+            node.fail("a Modbus source needs \"address\"");
+        }
+        s.address = static_cast<int>(node["address"].toInteger(INT32_MIN, INT32_MAX));
+        s.type = node["type"].exists() ? readEnum(node["type"], kRegisterTypes, "type")
+                                       : defaultType(s.table);
+        if (node["wordOrder"].exists()) {
+            s.littleWordOrder = readEnum(node["wordOrder"], kWordOrders, "word order");
+        }
+        const std::pair<const char*, double*> numbers[] = {{"scale", &s.scale},
+                                                           {"offset", &s.offset}};
+        for (const auto& [key, field] : numbers) {
+            if (node[key].exists()) {
+                *field = node[key].toNumber();
+            }
+        }
+        if (node["writable"].exists()) {
+            s.writable = node["writable"].toBool();
+        }
+        return s;
+    }
+
+    static void payload(const Node& node, TagSource* s) {
+        if (node.isObject()) {
+            node.allowOnly({"json"}, "a JSON payload");
+            if (!node["json"].exists()) {
+                node.fail("a JSON payload needs \"json\": the member as a JSON pointer, such as "
+                          "\"/level\"");
+            }
+            s->payload = TagSource::Payload::Json;
+            s->jsonPointer = node["json"].toText();
+            return;
+        }
+        const std::string text = node.isString() ? node.toText() : std::string();
+        for (const EnumName<TagSource::Payload>& candidate : kPayloads) {
+            if (text == candidate.name) {
+                s->payload = candidate.value;
+                return;
+            }
+        }
+        node.fail("'payload' must be \"number\", \"text\" or {\"json\": \"/member\"}, found " +
+                  (node.isString() ? "\"" + text + "\"" : node.kindName()));
+    }
+
+    TagDef tag(const Node& item, const Project& project) {
+        item.expectObject();
+        item.allowOnly({"name", "type", "initial", "simulation", "source"}, "a tag");
         TagDef tag;
         const Node name = item["name"];
         if (!name.exists()) {
@@ -269,8 +536,24 @@ private:
         if (item["simulation"].exists()) {
             tag.simulation = simulation(item["simulation"]);
         }
+        // A live tag's simulation is what it shows when the project runs without its
+        // connections (render, trace, run) and what `kestro simulate` plays for the plant.
+        if (item["source"].exists()) {
+            tag.source = source(item["source"], project);
+        }
         if (const Problem problem = checkTag(tag)) {
             failProblem(item, problem);
+        }
+        if (const Problem problem = checkSource(tag, project.connection(tag.source.connection))) {
+            failProblem(item, problem);
+        }
+        for (const ConnectionDef& connection : project.connections) {
+            for (const TagDef& status : statusTags(connection)) {
+                if (status.name == tag.name) {
+                    name.fail("'" + tag.name + "' is the name of a status tag of the connection '" +
+                              connection.name + "'");
+                }
+            }
         }
         unique(m_tags, tag.name, name, "tag '" + tag.name + "'");
         return tag;
@@ -415,6 +698,7 @@ private:
 
     const JsonSource& m_source;
     std::map<std::string, size_t> m_languages;
+    std::map<std::string, size_t> m_connections;
     std::map<std::string, size_t> m_tags;
     std::map<std::string, size_t> m_strategies;
     std::map<std::string, size_t> m_windows;
@@ -457,7 +741,98 @@ JsonOut simulationJson(const Simulation& s) {
     return out;
 }
 
-JsonOut tagJson(const TagDef& tag) {
+JsonOut connectionJson(const ConnectionDef& c) {
+    const ConnectionDef d;
+    JsonOut out = JsonOut::object();
+    out.add("name", JsonOut::string(c.name));
+    out.add("kind", JsonOut::string(nameOf(kConnectionKinds, c.kind)));
+    if (c.host != d.host) {
+        out.add("host", JsonOut::string(c.host));
+    }
+    if (c.port != d.port) {
+        out.add("port", JsonOut::integer(c.port));
+    }
+    if (c.kind == ConnectionDef::Kind::ModbusTcp) {
+        if (c.unit != d.unit) {
+            out.add("unit", JsonOut::integer(c.unit));
+        }
+        if (c.poll != d.poll) {
+            out.add("poll", JsonOut::number(c.poll));
+        }
+        if (c.timeout != d.timeout) {
+            out.add("timeout", JsonOut::number(c.timeout));
+        }
+        return out;
+    }
+    if (!c.clientId.empty()) {
+        out.add("clientId", JsonOut::string(c.clientId));
+    }
+    if (c.keepAlive != d.keepAlive) {
+        out.add("keepAlive", JsonOut::integer(c.keepAlive));
+    }
+    if (c.hasCredentials) {
+        out.add("username", JsonOut::string(c.username));
+        if (!c.password.empty()) {
+            out.add("password", JsonOut::string(c.password));
+        }
+    }
+    if (c.tls) {
+        JsonOut tls = JsonOut::object();
+        tls.add("ca", JsonOut::string(c.tlsCa));
+        if (!c.tlsCert.empty()) {
+            tls.add("cert", JsonOut::string(c.tlsCert));
+            tls.add("key", JsonOut::string(c.tlsKey));
+        }
+        out.add("tls", std::move(tls));
+    }
+    return out;
+}
+
+JsonOut sourceJson(const TagSource& s, const ConnectionDef* connection) {
+    const TagSource d;
+    JsonOut out = JsonOut::object();
+    out.add("connection", JsonOut::string(s.connection));
+    if (connection && connection->kind == ConnectionDef::Kind::ModbusTcp) {
+        if (s.table != d.table) {
+            out.add("table", JsonOut::string(nameOf(kTables, s.table)));
+        }
+        out.add("address", JsonOut::integer(s.address));
+        if (s.type != defaultType(s.table)) {
+            out.add("type", JsonOut::string(nameOf(kRegisterTypes, s.type)));
+        }
+        if (s.littleWordOrder) {
+            out.add("wordOrder", JsonOut::string(nameOf(kWordOrders, true)));
+        }
+        if (s.scale != d.scale) {
+            out.add("scale", JsonOut::number(s.scale));
+        }
+        if (s.offset != d.offset) {
+            out.add("offset", JsonOut::number(s.offset));
+        }
+        if (s.writable) {
+            out.add("writable", JsonOut::boolean(true));
+        }
+        return out;
+    }
+    out.add("topic", JsonOut::string(s.topic));
+    if (!s.writeTopic.empty()) {
+        out.add("writeTopic", JsonOut::string(s.writeTopic));
+    }
+    if (s.payload == TagSource::Payload::Json) {
+        out.add("payload", JsonOut::object().add("json", JsonOut::string(s.jsonPointer)));
+    } else if (s.payload != d.payload) {
+        out.add("payload", JsonOut::string(nameOf(kPayloads, s.payload)));
+    }
+    if (s.qos != d.qos) {
+        out.add("qos", JsonOut::integer(s.qos));
+    }
+    if (s.retain) {
+        out.add("retain", JsonOut::boolean(true));
+    }
+    return out;
+}
+
+JsonOut tagJson(const TagDef& tag, const Project& project) {
     JsonOut out = JsonOut::object();
     out.add("name", JsonOut::string(tag.name));
     for (const TagTypeName& candidate : kTagTypes) {
@@ -472,6 +847,9 @@ JsonOut tagJson(const TagDef& tag) {
     }
     if (!sameSimulation(tag.simulation, Simulation{})) {
         out.add("simulation", simulationJson(tag.simulation));
+    }
+    if (tag.source.live()) {
+        out.add("source", sourceJson(tag.source, project.connection(tag.source.connection)));
     }
     return out;
 }
@@ -582,11 +960,21 @@ std::string dumpProjectJson(const Project& project) {
         }
         root.add("languages", std::move(languages));
     }
-    if (!project.tags.empty()) {
-        JsonOut tags = JsonOut::array();
-        for (const TagDef& tag : project.tags) {
-            tags.push(tagJson(tag));
+    if (!project.connections.empty()) {
+        JsonOut connections = JsonOut::array();
+        for (const ConnectionDef& connection : project.connections) {
+            connections.push(connectionJson(connection));
         }
+        root.add("connections", std::move(connections));
+    }
+    // The status tags are the compiler's own: it adds them again.
+    JsonOut tags = JsonOut::array();
+    for (const TagDef& tag : project.tags) {
+        if (tag.status.what == ConnectionStatus::What::None) {
+            tags.push(tagJson(tag, project));
+        }
+    }
+    if (!tags.empty()) {
         root.add("tags", std::move(tags));
     }
     if (!project.strategies.empty()) {
@@ -596,8 +984,8 @@ std::string dumpProjectJson(const Project& project) {
         }
         root.add("strategies", std::move(strategies));
     }
-    const TagTable tags(project.tags);
-    const ScreenContext context{headerForm(project.version), &tags};
+    const TagTable table(project.tags);
+    const ScreenContext context{headerForm(project.version), &table};
     JsonOut windows = JsonOut::array();
     for (const WindowDef& window : project.windows) {
         windows.push(windowJson(window, context));

@@ -1,6 +1,7 @@
 // The dispatch of script events to a session.
 #include "runtime/session/eventdispatch.h"
 
+#include "runtime/host/rtdb.h"
 #include "runtime/session/session.h"
 
 #include <QByteArray>
@@ -53,9 +54,17 @@ std::string refusedEntry(const KeyboardCall& call) {
 }
 
 //! The keyboards of an operation that came to nothing: not opened, or answered with an entry
-//! the object refused, when the operation wrote no tag.
+//! the object refused, when the operation wrote no tag; and the writes of live tags that did
+//! not reach their source.
 void collectRejected(const HostCalls& calls, const ObjectRef& object,
                      std::vector<RejectedAction>* rejected) {
+    for (const RtdbWrite& write : calls.writes) {
+        if (write.result == RtdbRefused) {
+            const Variable* tag = Rtdb::instance().variable(write.index);
+            rejected->push_back({object.index, object.name,
+                                 (tag ? tag->name + ": " : std::string()) + write.refusal});
+        }
+    }
     for (const KeyboardCall& call : calls.keyboards) {
         std::string reason;
         if (!call.opened || call.cancelled) {
@@ -139,11 +148,14 @@ EventOutcome dispatchEvent(Session& session, const ScriptEvent& event) {
         collectRejected(session.callsSince(mark), object, &outcome.rejected);
         break;
     }
-    case ScriptEvent::Kind::Set:
+    case ScriptEvent::Kind::Set: {
+        const CallMark mark = session.mark();
         if (!session.setTag(event.name, event.text, &outcome.error)) {
             return failed(outcome.error);
         }
+        collectRejected(session.callsSince(mark), ObjectRef(), &outcome.rejected);
         break;
+    }
     case ScriptEvent::Kind::Key:
         session.queueKeyboardAnswer(event.text, true);
         break;

@@ -6,7 +6,8 @@
 // once after loading (the polylines compute their vertex ratios then). After that:
 //   - the first operation that runs anything refreshes the start window at time 0;
 //   - advance() walks the virtual clock (clock.h): at every instant where something falls due
-//     the simulated tags take their value of that instant, then the refresh and the blink ticks
+//     the tag feed (live data) stores what came in and the simulated tags take their value of
+//     that instant, then the refresh and the blink ticks
 //     run on every object of the current window;
 //   - a click sends Run(11111) to one object, a trigger code Run(code) and a forced output update
 //     Run(88888) to every object of the current window;
@@ -36,6 +37,7 @@
 #include <QSize>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -142,6 +144,12 @@ public:
     //! Writes a tag from its text form (a number for int and float tags, the text itself for
     //! string tags); false with a reason for an unknown tag or a value it cannot take.
     bool setTag(const std::string& tag, const std::string& value, std::string* error);
+    //! Called at every instant of advance() before the simulated tags and the refresh: tag values
+    //! from outside the session (live data) are written to the database then, never during a
+    //! refresh. Its writes are the tags' own, like the simulation's, not an operator's.
+    void setTagFeed(std::function<void()> feed) { m_feed = std::move(feed); }
+    //! The tag is no longer simulated: its values come from the feed.
+    void stopSimulating(int tag) { m_simulated.remove(tag); }
     //! Answers the next keyboard an object opens; opened false: the keyboard fails to open.
     void queueKeyboardAnswer(const std::string& text, bool opened = true);
 
@@ -211,6 +219,7 @@ private:
     std::vector<LoadProblem> m_problems;
     CallRecorder m_recorder;
     SimulatedTags m_simulated;
+    std::function<void()> m_feed;
     bool m_loaded = false;
     bool m_started = false;
     bool m_pendingRefresh = false;

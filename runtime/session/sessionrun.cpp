@@ -48,7 +48,11 @@ void Session::start() {
 }
 
 void Session::simulate(Micros time) {
-    const auto [first, last] = m_simulated.apply(time);
+    const size_t first = Rtdb::instance().writes().total();
+    if (m_feed) {
+        m_feed();
+    }
+    const size_t last = m_simulated.apply(time).second;
     m_recorder.simulationWrote(first, last);
 }
 

@@ -100,6 +100,12 @@ void SimulatedTags::add(int index, VarType type, TagSimulator simulator) {
     m_tags.push_back({index, type, std::move(simulator)});
 }
 
+void SimulatedTags::remove(int index) {
+    m_tags.erase(std::remove_if(m_tags.begin(), m_tags.end(),
+                                [index](const Tag& tag) { return tag.index == index; }),
+                 m_tags.end());
+}
+
 std::pair<size_t, size_t> SimulatedTags::apply(Micros time) {
     Rtdb& rtdb = Rtdb::instance();
     const size_t first = rtdb.writes().total();

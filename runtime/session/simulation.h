@@ -56,6 +56,8 @@ class SimulatedTags {
 public:
     //! A number tag of the database (index, type) and what drives it.
     void add(int index, VarType type, TagSimulator simulator);
+    //! The tag keeps the values others write (its live source's) from now on.
+    void remove(int index);
     bool empty() const { return m_tags.empty(); }
 
     //! Writes each tag's value at the time, where it differs from what the tag holds. The

@@ -56,6 +56,8 @@ extern const CommandDef kRenderCommand;
 extern const CommandDef kTraceCommand;
 extern const CommandDef kRunCommand;
 extern const CommandDef kPlayCommand;
+extern const CommandDef kMonitorCommand;
+extern const CommandDef kSimulateCommand;
 extern const CommandDef kGalleryCommand;
 extern const CommandDef kCompileCommand;
 extern const CommandDef kDumpCommand;

@@ -28,8 +28,8 @@ using namespace kestro::cli;
 
 // The commands, in the order of the usage.
 const CommandDef* const kCommands[] = {
-    &kRenderCommand,  &kTraceCommand,   &kRunCommand,  &kPlayCommand,
-    &kGalleryCommand, &kCompileCommand, &kDumpCommand, &kPluginsCommand,
+    &kRenderCommand,   &kTraceCommand,   &kRunCommand,     &kPlayCommand, &kMonitorCommand,
+    &kSimulateCommand, &kGalleryCommand, &kCompileCommand, &kDumpCommand, &kPluginsCommand,
 };
 
 const CommandDef* findCommand(const std::string& name) {

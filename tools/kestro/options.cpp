@@ -4,6 +4,7 @@
 #include "runtime/project/projectio.h"
 #include "tools/kestro/demo.h"
 #include "tools/kestro/files.h"
+#include "tools/kestro/live.h"
 
 #include <QByteArray>
 #include <QCommandLineOption>
@@ -298,6 +299,7 @@ std::vector<OptionDef> playerOptions(std::vector<OptionDef> own) {
                    QStringLiteral("SECONDS"),
                    QStringLiteral("the refresh period (0.25 s by default)"),
                    false});
+    own.push_back(connectOption());
     own.push_back(pluginsOption());
     return own;
 }
@@ -418,9 +420,13 @@ int loadPlayer(const CommandDef& command, const Arguments& args, Player* player)
     }
     player->options.refreshPeriod = player->settings.refreshPeriod;
     if (!loadProject(command.name, args, &player->project, &player->source) ||
+        !applyConnectOptions(command, args, &player->project) ||
         !loadPlugins(command.name, args, &player->plugins)) {
         return Failed;
     }
+    // play and monitor exist to run against the plant; the others only when asked.
+    const std::string name = command.name;
+    player->live = args.has("live") || name == "play" || name == "monitor";
     player->options.plugins = &player->plugins;
     return Ok;
 }

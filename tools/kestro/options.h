@@ -63,7 +63,8 @@ bool parseSeconds(const std::string& text, double* seconds);
 std::string sizeUsage(const std::string& given);
 std::string secondsUsage(const std::string& option, const std::string& given);
 
-//! The options of every player command after its own: --window, --set, --refresh, --plugins.
+//! The options of every player command after its own: --window, --set, --refresh, --connect,
+//! --plugins.
 std::vector<OptionDef> playerOptions(std::vector<OptionDef> own);
 //! The optional project argument of the player commands.
 std::vector<ArgumentDef> projectArgument();
@@ -104,10 +105,12 @@ struct Player {
     Project project;
     std::string source; //!< the project's file name, or the demo's
     PluginSet plugins;
+    //! The live tags come from their connections (play, monitor, --live), not their simulations.
+    bool live = false;
 };
-//! readPlayerSettings, loadProject and loadPlugins, in this order, into player; options set
-//! beforehand (the capture path) stay. The exit code when one of them failed (after printing
-//! why), else Ok.
+//! readPlayerSettings, loadProject (with --connect applied; made ready for its connections when
+//! the command plays live) and loadPlugins, in this order, into player; options set beforehand
+//! (the capture path) stay. The exit code when one of them failed (after printing why), else Ok.
 int loadPlayer(const CommandDef& command, const Arguments& args, Player* player);
 
 } // namespace kestro::cli

@@ -1,5 +1,6 @@
 // kestro play: the player in a window (Qt Widgets).
 #include "tools/kestro/commands.h"
+#include "tools/kestro/live.h"
 #include "tools/kestro/options.h"
 #include "tools/kestro/playwindow.h"
 
@@ -66,6 +67,18 @@ int playCommand(const Arguments& args) {
         return Failed;
     }
     options.session.plugins = &plugins;
+    if (!applyConnectOptions(command, args, &project)) {
+        return Failed;
+    }
+    // Every project the window opens runs against its connections; --connect applies to the
+    // first.
+    options.attach = [](Session& session, const Project& opened,
+                        const QString& file) -> std::shared_ptr<void> {
+        if (opened.connections.empty()) {
+            return nullptr;
+        }
+        return std::make_shared<LiveLink>(session, opened, file.toStdString());
+    };
     // The window goes before the plug-ins its objects come from.
     play::PlayWindow window(options);
     const QString file = args.positional().empty()
@@ -89,7 +102,7 @@ int playCommand(const Arguments& args) {
 const CommandDef kPlayCommand = {
     "play",
     "kestro play [FILE] [--window N] [--size WxH] [--capture-dir DIR] [--paused] "
-    "[--set TAG=VALUE]... [--refresh SECONDS] [--plugins DIR]",
+    "[--set TAG=VALUE]... [--refresh SECONDS] [--connect NAME=HOST:PORT]... [--plugins DIR]",
     "play a project in a window: clicks, keys, keyboards, captures, tags",
     playerOptions({
         {{QStringLiteral("size")},

@@ -224,6 +224,7 @@ void PlayWindow::closeProject() {
     // The handler and the capture hook point at this window; the session's destructor takes
     // its own observers away.
     Gui::instance().setKeyboardHandler(nullptr);
+    m_attached.reset();
     m_session.reset();
 }
 
@@ -238,6 +239,9 @@ bool PlayWindow::openProject(const Project& project, const QString& source, QStr
         m_session.reset();
         *error = fromBytes(reason);
         return false;
+    }
+    if (m_options.attach) {
+        m_attached = m_options.attach(*m_session, project, source);
     }
     installHostHooks();
     m_source = source;
@@ -336,6 +340,15 @@ void PlayWindow::takeIn(const HostCalls& calls, int windowBefore) {
                                      .arg(change.window)
                                      .arg(change.index + 1)
                                      .arg(fromBytes(change.name), line));
+    }
+    // The live connections' reports: a loss or a refusal also in the status bar.
+    for (const LogRecord& line : calls.logs) {
+        if (line.tag == "live") {
+            addLogRow(-1, std::string(), -1, QStringLiteral("live"), fromBytes(line.text));
+            if (line.level <= 2) {
+                statusBar()->showMessage(fromBytes(line.text));
+            }
+        }
     }
     for (const SessionFault& fault : calls.faults) {
         statusBar()->showMessage(QStringLiteral("window %1, object %2 \"%3\": %4")
@@ -518,7 +531,9 @@ void PlayWindow::refreshTags() {
     for (int i = 0; i < std::min(rtdb.count(), m_tagTable->rowCount()); ++i) {
         std::string value;
         rtdb.getString(i, &value);
-        const QString text = fromBytes(value);
+        // A live tag whose source could not give a value shows the last one it gave.
+        const QString text =
+            fromBytes(value) + (rtdb.variable(i)->bad ? QStringLiteral(" (bad)") : QString());
         QTableWidgetItem* item = m_tagTable->item(i, kTagValue);
         if (item && item->text() != text) {
             item->setText(text);

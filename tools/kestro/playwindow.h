@@ -43,6 +43,9 @@ struct PlayOptions {
     QString captureDir;
     //! The clock starts paused (Run > Pause).
     bool paused = false;
+    //! Called with each session the window opens, once it is loaded; what it returns lives as
+    //! long as that session does (kestro play's live data).
+    std::function<std::shared_ptr<void>(Session&, const Project&, const QString& source)> attach;
 };
 
 //! Paints the session's current window and passes clicks and keys on to the play window.
@@ -138,6 +141,7 @@ private:
 
     PlayOptions m_options;
     std::unique_ptr<Session> m_session;
+    std::shared_ptr<void> m_attached; //!< goes before the session it was made for
     QString m_source;
     std::vector<WindowEntry> m_windows;
     std::vector<QString> m_captures;

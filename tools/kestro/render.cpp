@@ -1,9 +1,11 @@
 // kestro render: the current window at a moment of the virtual clock, as PNG.
 #include "tools/kestro/commands.h"
 #include "tools/kestro/files.h"
+#include "tools/kestro/live.h"
 #include "tools/kestro/options.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace kestro::cli {
 
@@ -36,6 +38,7 @@ int render(const Arguments& args) {
         if (!prepareSession(command.name, player.settings, player.project, &session)) {
             return Failed;
         }
+        const std::unique_ptr<LiveLink> live = LiveLink::forCommand(command.name, player, session);
         session.advance(at);
         const QSize wanted = size.isEmpty() ? session.windowSize() : size;
         if (!limits::imageFits(wanted, &error)) {
@@ -65,9 +68,11 @@ int render(const Arguments& args) {
 const CommandDef kRenderCommand = {
     "render",
     "kestro render [FILE] -o OUT.png [--window N] [--size WxH] [--at SECONDS] "
-    "[--set TAG=VALUE]... [--refresh SECONDS] [--plugins DIR]",
+    "[--set TAG=VALUE]... [--refresh SECONDS] [--live] [--connect NAME=HOST:PORT]... [--plugins "
+    "DIR]",
     "paint the current window at a moment of the virtual clock, as PNG",
     playerOptions({
+        liveOption(),
         {{QStringLiteral("o"), QStringLiteral("output")},
          QStringLiteral("OUT.png"),
          QStringLiteral("the PNG to write"),

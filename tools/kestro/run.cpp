@@ -3,6 +3,7 @@
 // this is the command, its options and its output.
 #include "tools/kestro/commands.h"
 #include "tools/kestro/files.h"
+#include "tools/kestro/live.h"
 #include "tools/kestro/options.h"
 
 #include "runtime/session/eventdispatch.h"
@@ -158,6 +159,7 @@ int run(const Arguments& args) {
     if (!prepareSession(command.name, player.settings, player.project, &session)) {
         return Failed;
     }
+    const std::unique_ptr<LiveLink> live = LiveLink::forCommand(command.name, player, session);
     EventReporter reporter(session);
     CallMark mark = session.mark();
     session.start();
@@ -199,9 +201,11 @@ int run(const Arguments& args) {
 const CommandDef kRunCommand = {
     "run",
     "kestro run [FILE] --events EVENTS [-o OUT.jsonl] [--capture PATH] [--window N] "
-    "[--set TAG=VALUE]... [--refresh SECONDS] [--plugins DIR]",
+    "[--set TAG=VALUE]... [--refresh SECONDS] [--live] [--connect NAME=HOST:PORT]... [--plugins "
+    "DIR]",
     "run a script of events; one JSON line of state and host calls per event",
     playerOptions({
+        liveOption(),
         {{QStringLiteral("events")},
          QStringLiteral("EVENTS"),
          QStringLiteral("the event script, one event per line (- reads stdin)"),

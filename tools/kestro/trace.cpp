@@ -1,6 +1,7 @@
 // kestro trace: every paint call of the current window, per object, as JSON.
 #include "tools/kestro/commands.h"
 #include "tools/kestro/files.h"
+#include "tools/kestro/live.h"
 #include "tools/kestro/options.h"
 
 #include "runtime/session/report.h"
@@ -8,6 +9,7 @@
 #include <QJsonDocument>
 
 #include <cstdio>
+#include <memory>
 
 namespace kestro::cli {
 
@@ -34,6 +36,7 @@ int trace(const Arguments& args) {
         if (!prepareSession(command.name, player.settings, player.project, &session)) {
             return Failed;
         }
+        const std::unique_ptr<LiveLink> live = LiveLink::forCommand(command.name, player, session);
         session.advance(at);
         QJsonObject trace = toJson(session.trace());
         trace[QStringLiteral("window")] = session.currentWindow();
@@ -53,9 +56,10 @@ int trace(const Arguments& args) {
 const CommandDef kTraceCommand = {
     "trace",
     "kestro trace [FILE] [-o OUT.json] [--window N] [--at SECONDS] [--set TAG=VALUE]... "
-    "[--refresh SECONDS] [--plugins DIR]",
+    "[--refresh SECONDS] [--live] [--connect NAME=HOST:PORT]... [--plugins DIR]",
     "every paint call of the current window, per object, as JSON",
     playerOptions({
+        liveOption(),
         {{QStringLiteral("o"), QStringLiteral("output")},
          QStringLiteral("OUT.json"),
          QStringLiteral("write the JSON there instead of to stdout"),
