@@ -1,5 +1,6 @@
 // The connection of each kind.
 #include "runtime/live/livedata.h"
+#include "runtime/live/modbus.h"
 #include "runtime/live/mqtt.h"
 
 #include <utility>
@@ -12,7 +13,7 @@ std::unique_ptr<Connection> makeConnection(const ConnectionDef& def, int index,
     case ConnectionDef::Kind::Mqtt:
         return std::make_unique<MqttConnection>(index, def, std::move(tags), &inbox);
     case ConnectionDef::Kind::ModbusTcp:
-        break;
+        return std::make_unique<ModbusConnection>(index, def, std::move(tags), &inbox);
     }
     return nullptr;
 }
