@@ -3,6 +3,7 @@
 #include "runtime/live/modbusmap.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QModbusReply>
 #include <QModbusTcpClient>
 #include <QThread>
@@ -94,6 +95,8 @@ private:
     std::string m_lastError;   // the client's last error since the attempt to connect began
     unsigned m_generation = 0; // a connection's replies are ignored once it is gone
     int m_outstanding = 0;     // requests of the current poll still waiting for their reply
+    int m_writing = 0;         // writes sent and not answered yet
+    QEventLoop* m_writesDone = nullptr; // shutdown's wait for them
     QElapsedTimer m_pollStart;
 };
 
@@ -150,6 +153,15 @@ void ModbusWorker::stateChanged(QModbusDevice::State state) {
 }
 
 void ModbusWorker::shutdown() {
+    // A write the operator was told went out must reach the wire before the socket closes:
+    // its answer is waited for, the request's timeout at most.
+    if (m_client && m_writing > 0) {
+        QEventLoop answered;
+        QTimer::singleShot(m_timeoutMs, &answered, &QEventLoop::quit);
+        m_writesDone = &answered;
+        answered.exec();
+        m_writesDone = nullptr;
+    }
     m_stopping = true;
     delete m_client; // and its replies, without their finished signals
     m_client = nullptr;
@@ -268,7 +280,11 @@ void ModbusWorker::send(int tag, const std::string& name, const ModbusWrite& wri
         QModbusRequest(QModbusPdu::FunctionCode(write.function),
                        QByteArray(reinterpret_cast<const char*>(data.data()), int(data.size()))),
         m_def.unit);
+    ++m_writing;
     auto done = [this, tag, name](QModbusReply* reply) {
+        if (--m_writing == 0 && m_writesDone) {
+            m_writesDone->quit();
+        }
         if (!reply || reply->error() != QModbusDevice::NoError) {
             const std::string why =
                 reply ? replyFailure(reply) : m_client->errorString().toStdString();

@@ -130,4 +130,45 @@ TEST_F(KestroLive, ClicksWriteToTheBrokerOrAreRefusedWithTheirReason) {
     }
 }
 
+TEST(KestroLiveModbus, AnEntryIsWrittenToTheRegisterInItsWordOrder) {
+    QTemporaryDir dir;
+    QFile portFile(qEnvironmentVariable("KV_BINARY_DIR") + "/modbus-peer.port");
+    ASSERT_TRUE(portFile.open(QIODevice::ReadOnly));
+    const QString port = QString::fromLatin1(portFile.readAll().trimmed());
+    QFile project(dir.filePath("plc.json")), events(dir.filePath("events"));
+    ASSERT_TRUE(project.open(QIODevice::WriteOnly) && events.open(QIODevice::WriteOnly));
+    project.write(QString(R"json({
+  "connections": [{"name": "plc1", "kind": "modbusTcp", "port": %1, "poll": 0.05}],
+  "tags": [
+    {"name": "Speed", "type": "int", "source": {"connection": "plc1", "address": 700,
+     "type": "int32", "wordOrder": "little", "writable": true}},
+    {"name": "Fixed", "type": "int", "source": {"connection": "plc1", "table": "input",
+     "address": 700}}
+  ],
+  "windows": [{"number": 1, "size": [100, 40], "objects": [
+    {"class": "CDrawRect", "name": "Entry", "rect": [0, 0, 50, 40],
+     "animations": [{"kind": "input", "var": "Speed", "upper": 100000, "lower": 0}]},
+    {"class": "CDrawRect", "name": "FixedEntry", "rect": [50, 0, 100, 40],
+     "animations": [{"kind": "input", "var": "Fixed", "upper": 100000, "lower": 0}]}]}]
+})json")
+                      .arg(port)
+                      .toUtf8());
+    project.close();
+    events.write("key 70000\nclick Entry\nkey 5\nclick FixedEntry\nadvance 0.5\n");
+    events.close();
+    const KestroResult run =
+        runKestro({"run", dir.filePath("plc.json"), "--live", "--events", dir.filePath("events")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const std::vector<QJsonObject> lines = jsonLines(run.out);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_FALSE(lines[2].contains("rejected"));
+    EXPECT_EQ(lines[4]["rejected"][0]["reason"].toString(), "Fixed: read-only");
+    // 70000 = 0x0001'1170: the low word first. The peer reads it with a client of its own.
+    QProcess peer;
+    peer.start("/usr/bin/python3", {sourcePath("tests/runtime/live/modbus_peer.py"), "get", port,
+                                    "holding", "700", "2"});
+    ASSERT_TRUE(peer.waitForFinished(30000));
+    EXPECT_EQ(peer.readAllStandardOutput().trimmed(), "4464 1");
+}
+
 } // namespace
