@@ -44,8 +44,13 @@ std::string replyFailure(QModbusReply* reply) {
     switch (reply->error()) {
     case QModbusDevice::TimeoutError:
         return "timeout";
-    case QModbusDevice::ProtocolError:
-        return modbusExceptionText(int(reply->rawResult().exceptionCode()));
+    case QModbusDevice::ProtocolError: {
+        // The exception code is the reply's first byte. QModbusPdu::exceptionCode() would read
+        // the function code through an enum that cannot hold it with the exception bit set.
+        const QByteArray data = reply->rawResult().data();
+        return data.isEmpty() ? std::string("exception")
+                              : modbusExceptionText(int(quint8(data.at(0))));
+    }
     case QModbusDevice::ReplyAbortedError:
         return "connection lost";
     default:
