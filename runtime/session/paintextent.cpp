@@ -14,8 +14,8 @@ namespace {
 
 constexpr int kDpi = 96;
 constexpr int kSide = 32767; //!< the largest device Qt's painters draw on
-//! Aliased rasterising rounds each edge to a pixel and may take the one past it.
-constexpr double kRounding = 2.0;
+//! A pixel around everything: rounding a coordinate to a pixel must never leave the extent.
+constexpr double kRounding = 1.0;
 //! Wild coordinates (a damaged record) still give a rectangle whose sides fit an int.
 constexpr double kFar = 1 << 30;
 

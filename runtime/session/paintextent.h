@@ -7,7 +7,7 @@
 // its box, a 3-D shape's pixel above or beside it), and the calls a drawing makes are the one
 // account of all of them. The rectangle is conservative: each stroke is widened by its whole
 // pen width (a mitre at Qt's limit of 2 reaches one pen width out, a square cap less), text by a
-// quarter of its height beyond the glyphs' box, and everything by two pixels for rounding; the
+// quarter of its height beyond the glyphs' box, and everything by a pixel for rounding; the
 // painter's clip is not applied.
 #pragma once
 
