@@ -14,10 +14,12 @@ namespace {
 
 constexpr int kDpi = 96;
 constexpr int kSide = 32767; //!< the largest device Qt's painters draw on
-//! A pixel around everything: rounding a coordinate to a pixel must never leave the extent.
-constexpr double kRounding = 1.0;
+//! An aliased drawing sets the pixels whose centres it covers. Qt's rasteriser works in
+//! fixed point and flattens curves: a centre this close outside still counts.
+constexpr double kCentreSlack = 0.25;
 //! Wild coordinates (a damaged record) still give a rectangle whose sides fit an int.
 constexpr double kFar = 1 << 30;
+constexpr double kSqrt2 = 1.41421356237;
 
 template <class Point>
 QRectF pointBounds(const Point* points, int count) {
@@ -45,12 +47,14 @@ QRect ExtentEngine::extent() const {
     if (!m_any) {
         return QRect();
     }
-    const auto side = [](double value, bool low) {
-        const double v = clampFar(value);
-        return static_cast<int>(low ? std::floor(v) : std::ceil(v));
+    // The pixels whose centres (i + 0.5) lie within the bounds.
+    const auto first = [](double low) {
+        return static_cast<int>(std::ceil(clampFar(low) - 0.5 - kCentreSlack));
     };
-    return QRect(QPoint(side(m_left, true), side(m_top, true)),
-                 QPoint(side(m_right, false), side(m_bottom, false)));
+    const auto last = [](double high) {
+        return static_cast<int>(std::floor(clampFar(high) - 0.5 + kCentreSlack));
+    };
+    return QRect(QPoint(first(m_left), first(m_top)), QPoint(last(m_right), last(m_bottom)));
 }
 
 bool ExtentEngine::begin(QPaintDevice*) {
@@ -58,6 +62,7 @@ bool ExtentEngine::begin(QPaintDevice*) {
     if (state) {
         m_pen = state->pen();
         m_transform = state->transform();
+        m_antialiased = state->renderHints() & QPainter::Antialiasing;
     }
     return true;
 }
@@ -68,6 +73,9 @@ void ExtentEngine::updateState(const QPaintEngineState& changed) {
     }
     if (changed.state() & DirtyTransform) {
         m_transform = changed.transform();
+    }
+    if (changed.state() & DirtyHints) {
+        m_antialiased = changed.renderHints() & QPainter::Antialiasing;
     }
 }
 
@@ -83,20 +91,36 @@ void ExtentEngine::addDevice(double left, double top, double right, double botto
     m_bottom = std::max(m_bottom, bottom);
 }
 
-void ExtentEngine::add(const QRectF& bounds, bool stroked) {
+void ExtentEngine::add(const QRectF& bounds, Corners corners) {
     QRectF logical = bounds.normalized();
-    double deviceMargin = kRounding;
-    if (stroked && m_pen.style() != Qt::NoPen) {
-        const double width = m_pen.widthF();
+    double deviceReach = m_antialiased ? 0.5 : 0.0; // every pixel it touches, not only centres
+    // Right angles stay right angles unless the painter turns.
+    const bool square = corners == Corners::Right && m_transform.type() <= QTransform::TxScale;
+    if (corners != Corners::None && m_pen.style() != Qt::NoPen) {
+        // Half the pen, times how far a cap or a join can reach beyond that: a square cap's
+        // corner sqrt(2); a mitre its limit in pen widths from the vertex, sqrt(2) halves at a
+        // rectangle's right angle.
+        double factor = m_pen.capStyle() == Qt::SquareCap ? kSqrt2 : 1.0;
+        const Qt::PenJoinStyle join = m_pen.joinStyle();
+        if (join == Qt::MiterJoin || join == Qt::SvgMiterJoin) {
+            factor = std::max(factor, square ? kSqrt2 : 2 * m_pen.miterLimit());
+        }
         if (m_pen.isCosmetic()) {
-            deviceMargin += std::max(width, 1.0);
+            deviceReach += std::max(m_pen.widthF(), 1.0) / 2 * factor;
         } else {
-            logical.adjust(-width, -width, width, width);
+            const double reach = m_pen.widthF() / 2 * factor;
+            logical.adjust(-reach, -reach, reach, reach);
+        }
+        // Pens of a pixel are drawn by Qt's cosmetic stroker, which rounds a slanted line's
+        // minor axis a pixel further than its end (a polygon's tip one row below it). The
+        // straight sides of a rectangle have no minor axis.
+        if ((m_pen.isCosmetic() || m_pen.widthF() <= 1) && !square) {
+            deviceReach += 1;
         }
     }
     const QRectF device = m_transform.mapRect(logical);
-    addDevice(device.left() - deviceMargin, device.top() - deviceMargin,
-              device.right() + deviceMargin, device.bottom() + deviceMargin);
+    addDevice(device.left() - deviceReach, device.top() - deviceReach, device.right() + deviceReach,
+              device.bottom() + deviceReach);
 }
 
 void ExtentEngine::drawRects(const QRect* rects, int count) {
@@ -105,25 +129,25 @@ void ExtentEngine::drawRects(const QRect* rects, int count) {
         // Corners as numbers: QRect's width overflows for far-apart corners.
         add(QRectF(QPointF(r.left(), r.top()),
                    QPointF(double(r.right()) + 1, double(r.bottom()) + 1)),
-            true);
+            Corners::Right);
     }
 }
 
 void ExtentEngine::drawRects(const QRectF* rects, int count) {
     for (int i = 0; i < count; ++i) {
-        add(rects[i], true);
+        add(rects[i], Corners::Right);
     }
 }
 
 void ExtentEngine::drawLines(const QLine* lines, int count) {
     for (int i = 0; i < count; ++i) {
-        add(QRectF(QPointF(lines[i].p1()), QPointF(lines[i].p2())), true);
+        add(QRectF(QPointF(lines[i].p1()), QPointF(lines[i].p2())), Corners::Any);
     }
 }
 
 void ExtentEngine::drawLines(const QLineF* lines, int count) {
     for (int i = 0; i < count; ++i) {
-        add(QRectF(lines[i].p1(), lines[i].p2()), true);
+        add(QRectF(lines[i].p1(), lines[i].p2()), Corners::Any);
     }
 }
 
@@ -132,41 +156,41 @@ void ExtentEngine::drawEllipse(const QRect& rect) {
 }
 
 void ExtentEngine::drawEllipse(const QRectF& rect) {
-    add(rect, true);
+    add(rect, Corners::Any);
 }
 
 void ExtentEngine::drawPath(const QPainterPath& path) {
     // The control points hold every curve between them.
-    add(path.controlPointRect(), true);
+    add(path.controlPointRect(), Corners::Any);
 }
 
 void ExtentEngine::drawPoints(const QPoint* points, int count) {
-    add(pointBounds(points, count), true);
+    add(pointBounds(points, count), Corners::Any);
 }
 
 void ExtentEngine::drawPoints(const QPointF* points, int count) {
-    add(pointBounds(points, count), true);
+    add(pointBounds(points, count), Corners::Any);
 }
 
 void ExtentEngine::drawPolygon(const QPoint* points, int count, PolygonDrawMode) {
-    add(pointBounds(points, count), true);
+    add(pointBounds(points, count), Corners::Any);
 }
 
 void ExtentEngine::drawPolygon(const QPointF* points, int count, PolygonDrawMode) {
-    add(pointBounds(points, count), true);
+    add(pointBounds(points, count), Corners::Any);
 }
 
 void ExtentEngine::drawPixmap(const QRectF& target, const QPixmap&, const QRectF&) {
-    add(target, false);
+    add(target, Corners::None);
 }
 
 void ExtentEngine::drawTiledPixmap(const QRectF& target, const QPixmap&, const QPointF&) {
-    add(target, false);
+    add(target, Corners::None);
 }
 
 void ExtentEngine::drawImage(const QRectF& target, const QImage&, const QRectF&,
                              Qt::ImageConversionFlags) {
-    add(target, false);
+    add(target, Corners::None);
 }
 
 void ExtentEngine::drawTextItem(const QPointF& position, const QTextItem& item) {
@@ -175,7 +199,7 @@ void ExtentEngine::drawTextItem(const QPointF& position, const QTextItem& item) 
     QRectF box(position.x(), position.y() - item.ascent(), item.width(), height);
     box |= QFontMetricsF(item.font()).boundingRect(item.text()).translated(position);
     const double margin = height / 4;
-    add(box.adjusted(-margin, -margin, margin, margin), false);
+    add(box.adjusted(-margin, -margin, margin, margin), Corners::None);
 }
 
 ExtentDevice::ExtentDevice() : m_engine(std::make_unique<ExtentEngine>()) {}

@@ -5,9 +5,10 @@
 // table per class: the shapes reach outside their rectangle in ways that follow their own fields
 // (a polyline band's width, a balloon's tail, percentages beyond 0 to 100, a text that runs past
 // its box, a 3-D shape's pixel above or beside it), and the calls a drawing makes are the one
-// account of all of them. The rectangle is conservative: each stroke is widened by its whole
-// pen width (a mitre at Qt's limit of 2 reaches one pen width out, a square cap less), text by a
-// quarter of its height beyond the glyphs' box, and everything by a pixel for rounding; the
+// account of all of them. The rectangle is conservative: a stroke reaches as far as its caps and
+// joins can (a square cap's corner, a mitre to the pen's limit), a text a quarter of its height
+// beyond the glyphs' box, and the pixels are those whose centres lie within, give or take a
+// quarter pixel of the rasteriser's rounding (every pixel touched when antialiased); the
 // painter's clip is not applied.
 #pragma once
 
@@ -54,13 +55,17 @@ public:
     void drawTextItem(const QPointF& position, const QTextItem& item) override;
 
 private:
-    //! Adds a shape's logical bounds; stroked: the pen draws its outline.
-    void add(const QRectF& bounds, bool stroked);
+    //! What the pen may add around a shape: nothing (not stroked), the reach of any cap and
+    //! join, or of a rectangle's right-angled corners.
+    enum class Corners { None, Any, Right };
+    //! Adds a shape's logical bounds.
+    void add(const QRectF& bounds, Corners corners);
     //! Adds a rectangle already in device pixels.
     void addDevice(double left, double top, double right, double bottom);
 
     QPen m_pen;
     QTransform m_transform;
+    bool m_antialiased = false;
     bool m_any = false;
     double m_left = 0, m_top = 0, m_right = 0, m_bottom = 0;
 };

@@ -134,15 +134,14 @@ void DamageTracker::look(LoadedWindow& window, uint64_t runs) {
             }
         }
     }
-    if (m_painter) {
-        m_painter->end();
-        m_painter.reset();
-    }
 }
 
 QRegion DamageTracker::take() {
     const QRect window(QPoint(0, 0), m_size);
-    QRegion damage = m_whole ? QRegion(window) : unite(m_damage) & window;
+    QRegion damage = m_whole ? QRegion(window) : unite(m_damage);
+    if (!window.contains(damage.boundingRect())) {
+        damage &= window;
+    }
     m_damage.clear();
     m_whole = false;
     return damage;
@@ -160,18 +159,32 @@ QRegion unite(const std::vector<QRect>& rects) {
     return parts.empty() ? QRegion() : parts.front();
 }
 
-void overlap(const QRegion& region, const QRect& rect, std::vector<QRect>* out) {
+RegionRows::RegionRows(const QRegion& region)
+    : m_rects(region.begin(), region.end()), m_bounds(region.boundingRect()) {
+    m_first.reserve(static_cast<size_t>(std::max(m_bounds.height(), 0)));
+    int at = 0;
+    for (int y = m_bounds.top(); y <= m_bounds.bottom(); ++y) {
+        while (at < static_cast<int>(m_rects.size()) &&
+               m_rects[static_cast<size_t>(at)].bottom() < y) {
+            ++at;
+        }
+        m_first.push_back(at);
+    }
+}
+
+void RegionRows::overlapping(const QRect& rect, std::vector<QRect>* out) const {
     out->clear();
-    if (!region.boundingRect().intersects(rect)) {
+    // QRect::intersects is not inline: called for every object of a window, it would count.
+    if (m_rects.empty() || rect.left() > m_bounds.right() || rect.right() < m_bounds.left() ||
+        rect.top() > m_bounds.bottom() || rect.bottom() < m_bounds.top()) {
         return;
     }
-    // Bands run down the region without overlapping, so the rectangles' bottoms never fall.
-    const QRect* first = std::lower_bound(region.begin(), region.end(), rect.top(),
-                                          [](const QRect& r, int top) { return r.bottom() < top; });
-    for (const QRect* r = first; r != region.end() && r->top() <= rect.bottom(); ++r) {
-        const QRect cut = *r & rect;
-        if (!cut.isEmpty()) {
-            out->push_back(cut);
+    const int top = std::max(rect.top(), m_bounds.top());
+    for (size_t i = static_cast<size_t>(m_first[static_cast<size_t>(top - m_bounds.top())]);
+         i < m_rects.size() && m_rects[i].top() <= rect.bottom(); ++i) {
+        const QRect& r = m_rects[i];
+        if (r.left() <= rect.right() && r.right() >= rect.left()) {
+            out->push_back(r);
         }
     }
 }

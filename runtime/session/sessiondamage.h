@@ -56,14 +56,25 @@ private:
     std::vector<QRect> m_damage; //!< not yet taken
     bool m_whole = false;        //!< the whole window is damaged
     std::unique_ptr<ExtentDevice> m_device;
-    std::unique_ptr<QPainter> m_painter; //!< on m_device during a look that measures
+    std::unique_ptr<QPainter> m_painter; //!< on m_device from the first measure on
 };
 
 //! The union of the rectangles, merged in pairs (one at a time costs the square of the count).
 QRegion unite(const std::vector<QRect>& rects);
 
-//! The rectangles of the region that overlap the rectangle, cut to it. The region's rectangles
-//! are sorted by band, so the bands above are skipped by a binary search.
-void overlap(const QRegion& region, const QRect& rect, std::vector<QRect>* out);
+//! A region's rectangles found by row. They run down the region in bands that do not overlap,
+//! so their bottoms never fall: each row keeps where the rectangles that can reach it begin.
+class RegionRows {
+public:
+    explicit RegionRows(const QRegion& region);
+
+    //! The rectangles of the region that overlap the rectangle.
+    void overlapping(const QRect& rect, std::vector<QRect>* out) const;
+
+private:
+    std::vector<QRect> m_rects;
+    QRect m_bounds;
+    std::vector<int> m_first; //!< per row of m_bounds, the first rectangle not above it
+};
 
 } // namespace kestro

@@ -22,7 +22,7 @@ void WindowPainter::drawObject(QPainter* painter, LoadedWindow& window, LoadedOb
     // Each object starts from the same painter state, whatever the one before it left.
     painter->save();
     if (clip != nullptr) {
-        // One rectangle takes the painter's fast path; most cuts are one.
+        // One rectangle takes the painter's fast path.
         if (clip->size() == 1) {
             painter->setClipRect(clip->front(), Qt::IntersectClip);
         } else {
@@ -63,13 +63,14 @@ void WindowPainter::paint(QPainter* painter, LoadedWindow& window, const QRegion
     for (const QRect& r : area) {
         painter->fillRect(r, background);
     }
+    const RegionRows rows(area);
     std::vector<QRect> clip;
     for (size_t i = 0; i < window.objects.size() && i < extents.size(); ++i) {
         LoadedObject& object = window.objects[i];
-        if (!object.object->IsVisible()) {
+        if (extents[i].isEmpty() || !object.object->IsVisible()) {
             continue;
         }
-        overlap(area, extents[i], &clip);
+        rows.overlapping(extents[i], &clip);
         if (!clip.empty()) {
             drawObject(painter, window, object, &clip);
         }

@@ -326,7 +326,8 @@ TEST_F(Damage, EachChangeIsTakenOnceAndATagAloneWaitsForTheRun) {
     std::string error;
     ASSERT_TRUE(session.load(lampAndBox(), &error)) << error;
     session.start();
-    const QRect lamp(10, 10, 30, 30), box(100, 10, 50, 50);
+    // Inside the lamp's and the box's rectangles: painted whatever the outline.
+    const QRect lamp(12, 12, 26, 26), box(102, 12, 46, 46);
     const struct {
         const char* event;
         QRect covers; //!< null: the damage is empty
