@@ -6,7 +6,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <exception>
 
 namespace kestro {
 
