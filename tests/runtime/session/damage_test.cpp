@@ -22,179 +22,118 @@ namespace {
 
 using Damage = PluginTest;
 
-QJsonObject animation(const char* kind, const QString& expression, QJsonObject fields = {}) {
-    fields["kind"] = kind;
-    fields["expression"] = expression;
-    return fields;
+// Six sets of animations dealt to the classes of all-classes.json in turn: moving over the
+// neighbours, sizing with and without the clip, blinking both ways, hidden and shown.
+const char* const kAnimationSets = R"json([
+ [{"kind": "hmove", "expression": "Ramp", "minValue": -10, "maxValue": 10, "minOffset": -45,
+   "maxOffset": 45}, {"kind": "blink", "expression": "Blink"}],
+ [{"kind": "vmove", "expression": "Wave", "minOffset": -35, "maxOffset": 35},
+  {"kind": "pen", "expression": "Wave", "values": [30, 70], "colors": ["#FF0000", "#00A0FF"]}],
+ [{"kind": "size", "expression": "Wave", "sizeType": 5, "minPercent": 20, "maxPercent": 140},
+  {"kind": "brush", "expression": "Wave", "values": [30, 70], "colors": ["#FF0000", "#00A0FF"]}],
+ [{"kind": "size", "expression": "Wave", "minPercent": 20, "maxPercent": 140, "sizeMode": 1},
+  {"kind": "blink", "expression": "Blink", "blinkType": 1, "penColor": "#FFFF00"}],
+ [{"kind": "visible", "expression": "Square"},
+  {"kind": "hmove", "expression": "Wave", "minOffset": -30, "maxOffset": 30}],
+ [{"kind": "visible", "expression": "Show", "showType": 1},
+  {"kind": "size", "expression": "Wave", "sizeType": 3, "minPercent": 20, "maxPercent": 140},
+  {"kind": "output", "expression": "Wave", "decimals": 1},
+  {"kind": "textColor", "expression": "Wave", "values": [50], "colors": ["#C00000"]}]
+])json";
+
+// A thick line, a band, a slant and a tail reaching out of their rectangles, texts running past
+// their boxes (one moving, one growing and shrinking in place, alone in a second window of
+// another size behind a button).
+const char* const kOwnProject = R"json({
+ "version": "4.0.0.0",
+ "tags": [
+  {"name": "Ramp", "simulation": {"kind": "ramp", "period": 9, "low": -10, "high": 10}},
+  {"name": "Wave", "simulation": {"kind": "sine", "period": 7}},
+  {"name": "Square", "type": "int", "simulation": {"kind": "square", "period": 3, "high": 1}},
+  {"name": "Blink", "type": "int", "simulation": {"kind": "square", "period": 5, "high": 1}},
+  {"name": "Show", "type": "int"}, {"name": "Level", "initial": 3}],
+ "windows": [
+  {"number": 1, "size": [620, 500], "background": "#E0E8D0", "objects": [
+   {"class": "CDrawText", "rect": [150, 470, 180, 490], "fontSize": 18, "text": "wider than that",
+    "animations": [{"kind": "hmove", "expression": "Ramp", "minValue": -10, "maxValue": 10,
+                    "minOffset": -60, "maxOffset": 60}]},
+   {"class": "CDrawLine", "rect": [300, 440, 380, 490], "outline": {"width": 11},
+    "animations": [{"kind": "vmove", "expression": "Wave", "minOffset": -20, "maxOffset": 20}]},
+   {"class": "CDrawGuan", "rect": [420, 440, 500, 480], "pipeWidth": 16,
+    "points": [[420, 478], [498, 478]],
+    "animations": [{"kind": "hmove", "expression": "Wave", "minOffset": -40, "maxOffset": 40}]},
+   {"class": "CDrawParallelogram", "rect": [520, 420, 580, 470], "percent": 170,
+    "animations": [{"kind": "size", "expression": "Wave", "minPercent": 20, "maxPercent": 140}]},
+   {"class": "CDrawBalloon", "rect": [140, 20, 200, 60], "tailPos": 330,
+    "animations": [{"kind": "size", "expression": "Wave", "sizeType": 6, "maxPercent": 140}]},
+   {"class": "CDrawRect", "rect": [560, 0, 620, 20], "animations": [{"kind": "click",
+    "flags": [0, 1], "params": [-1, 2], "keyCode": 75, "keyFlags": 1}]}]},
+  {"number": 2, "size": [300, 220], "background": "#304050", "objects": [
+   {"class": "CDrawEllipse", "rect": [30, 30, 120, 90], "animations": [
+    {"kind": "hmove", "expression": "Wave", "minOffset": -40, "maxOffset": 40},
+    {"kind": "blink", "expression": "Blink"}]},
+   {"class": "CDrawText", "rect": [20, 150, 50, 170], "fontSize": 22, "alignment": 129,
+    "animations": [{"kind": "output", "expression": "Level * Level * Level", "decimals": 0}]},
+   {"class": "CDrawRect", "rect": [200, 150, 280, 200],
+    "animations": [{"kind": "click", "flags": [0, 0, 1], "params": [-1, -1, 2]}]}]}]
+})json";
+
+QJsonValue parsed(const std::string& json) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
 }
 
-QJsonObject movement(const char* kind, const char* tag, int low, int high, int reach) {
-    return animation(
-        kind, tag,
-        {{"minValue", low}, {"maxValue", high}, {"minOffset", -reach}, {"maxOffset", reach}});
-}
-
-QJsonObject sizing(int type, int mode) {
-    return animation(
-        "size", "Wave",
-        {{"sizeType", type}, {"minPercent", 20}, {"maxPercent", 140}, {"sizeMode", mode}});
-}
-
-QJsonObject colours(const char* kind) {
-    return animation(
-        kind, "Wave",
-        {{"values", QJsonArray{30, 70}}, {"colors", QJsonArray{"#FF0000", "#00A0FF"}}});
-}
-
-QJsonObject blink(int type) {
-    return animation("blink", "Blink",
-                     {{"blinkType", type}, {"penColor", "#FFFF00"}, {"brushColor", "#000080"}});
-}
-
-QJsonObject clickAction(int slot, int param) {
-    QJsonArray flags{0, 0, 0, 0, 0, 0, 0, 0}, params{-1, -1, -1, -1, -1, -1, -1, -1};
-    flags[slot] = 1;
-    params[slot] = param;
-    return animation("click", "1",
-                     {{"flags", flags}, {"params", params}, {"keyCode", 0x4B}, {"keyFlags", 1}});
-}
-
-QJsonObject shape(const char* klass, const char* name, QJsonArray rect, QJsonArray animations,
-                  QJsonObject fields = {}) {
-    fields["class"] = klass;
-    fields["name"] = name;
-    fields["rect"] = rect;
-    fields["animations"] = animations;
-    return fields;
-}
-
-//! Every class of all-classes.json moving, sizing (with and without its clip), blinking both
-//! ways, hidden and shown, over its neighbours; shapes reaching out of their rectangle; a
-//! second window of another size behind a button.
+//! kOwnProject with every class of all-classes.json under its objects, animated.
 std::string ownProject() {
+    const QJsonArray sets = QJsonDocument::fromJson(QByteArray(kAnimationSets)).array();
+    QJsonObject project = parsed(kOwnProject).toObject();
+    QJsonArray windows = project["windows"].toArray();
+    QJsonObject first = windows[0].toObject();
+    QJsonArray objects = first["objects"].toArray();
     const QJsonObject classes =
-        QJsonDocument::fromJson(QByteArray::fromStdString(projecttest::readFile(
-                                    projecttest::sourceDir() + "/examples/all-classes.json")))
-            .object();
-    QJsonArray objects;
+        parsed(projecttest::readFile(projecttest::sourceDir() + "/examples/all-classes.json"))
+            .toObject();
     int i = 0;
-    for (const QJsonValue& value :
-         classes["windows"].toArray()[0].toObject()["objects"].toArray()) {
+    for (const QJsonValue& value : classes["windows"][0]["objects"].toArray()) {
         QJsonObject object = value.toObject();
-        const QJsonArray sets[] = {
-            {movement("hmove", "Ramp", -10, 10, 45), blink(0)},
-            {movement("vmove", "Wave", 0, 100, 35), colours("pen")},
-            {sizing(i % 7, 0), colours("brush")},
-            {sizing(i % 7, 1), blink(1)},
-            {animation("visible", "Square"), movement("hmove", "Wave", 0, 100, 30)},
-            {animation("visible", "Show", {{"showType", 1}}),
-             movement("vmove", "Ramp", -10, 10, 25)},
-        };
-        QJsonArray animations = sets[i++ % 6];
-        if (object["class"] == "CDrawText") {
-            animations.append(animation("output", "Wave", {{"decimals", 1}}));
-            animations.append(colours("textColor"));
-        }
-        object["animations"] = animations;
-        objects.append(object);
+        object["animations"] = sets[i++ % sets.size()];
+        objects.insert(0, object);
     }
-    // Texts run past their boxes: one whose text grows and shrinks in place, one that moves.
-    objects.append(shape("CDrawText", "Overrun", {40, 470, 70, 490},
-                         {animation("output", "Wave * Wave * 100", {{"decimals", 0}})},
-                         {{"fontSize", 22}, {"alignment", 0x81}, {"outline", false}}));
-    objects.append(shape("CDrawText", "Sliding", {150, 470, 180, 490},
-                         {movement("hmove", "Ramp", -10, 10, 60)},
-                         {{"fontSize", 18}, {"alignment", 0x84}, {"text", "wider than its box"}}));
-    objects.append(shape("CDrawLine", "ThickLine", {300, 440, 380, 490},
-                         {movement("vmove", "Ramp", -10, 10, 20)},
-                         {{"outline", QJsonObject{{"width", 11}, {"color", "#804000"}}}}));
-    objects.append(shape(
-        "CDrawGuan", "WideBand", {420, 440, 500, 480}, {movement("hmove", "Wave", 0, 100, 40)},
-        {{"pipeWidth", 16}, {"points", QJsonArray{QJsonArray{420, 478}, QJsonArray{498, 478}}}}));
-    objects.append(shape("CDrawParallelogram", "Slanted", {520, 420, 580, 470}, {sizing(0, 0)},
-                         {{"percent", 170}, {"direction", 0}}));
-    objects.append(shape("CDrawBalloon", "LongTail", {140, 20, 200, 60}, {sizing(6, 0)},
-                         {{"tailSide", 0}, {"tailPos", 330}}));
-    objects.append(shape("CDrawRect", "Details", {560, 0, 620, 20}, {clickAction(1, 2)}));
-
-    QJsonArray second{shape("CDrawEllipse", "Moon", {30, 30, 120, 90},
-                            {movement("hmove", "Ramp", -10, 10, 40), blink(0)}),
-                      shape("CDrawRect", "Back", {200, 150, 280, 200}, {clickAction(2, 2)})};
-    QJsonObject project{
-        {"version", "4.0.0.0"},
-        {"startWindow", 1},
-        {"tags",
-         QJsonArray{
-             QJsonObject{
-                 {"name", "Ramp"},
-                 {"simulation",
-                  QJsonObject{{"kind", "ramp"}, {"period", 9}, {"low", -10}, {"high", 10}}}},
-             QJsonObject{{"name", "Wave"},
-                         {"simulation", QJsonObject{{"kind", "sine"}, {"period", 7}}}},
-             QJsonObject{{"name", "Square"},
-                         {"type", "int"},
-                         {"simulation",
-                          QJsonObject{{"kind", "square"}, {"period", 3}, {"low", 0}, {"high", 1}}}},
-             QJsonObject{{"name", "Blink"},
-                         {"type", "int"},
-                         {"simulation",
-                          QJsonObject{{"kind", "square"}, {"period", 5}, {"low", 0}, {"high", 1}}}},
-             QJsonObject{{"name", "Show"}, {"type", "int"}},
-             QJsonObject{{"name", "Level"}, {"initial", 3}}}},
-        {"windows", QJsonArray{QJsonObject{{"number", 1},
-                                           {"size", QJsonArray{620, 500}},
-                                           {"background", "#E0E8D0"},
-                                           {"objects", objects}},
-                               QJsonObject{{"number", 2},
-                                           {"size", QJsonArray{300, 220}},
-                                           {"background", "#304050"},
-                                           {"objects", second}}}}};
+    first["objects"] = objects;
+    windows[0] = first;
+    project["windows"] = windows;
     return QJsonDocument(project).toJson().toStdString();
 }
 
-//! What the run went through, counted from the objects' states after each event.
-struct Seen {
-    std::set<std::string> kinds;
-    std::map<std::pair<int, int>, ObjectState> last;
-
-    void note(const std::vector<ObjectState>& states) {
-        for (const ObjectState& s : states) {
-            const auto known = last.find({s.window, s.index});
-            if (known != last.end()) {
-                const ObjectState& b = known->second;
-                const int w = s.rect.right - s.rect.left, h = s.rect.bottom - s.rect.top;
-                if (w != b.rect.right - b.rect.left || h != b.rect.bottom - b.rect.top) {
-                    kinds.insert("resized");
-                } else if (s.rect.left != b.rect.left || s.rect.top != b.rect.top) {
-                    kinds.insert("moved");
-                }
-                if (s.showState / 10 != b.showState / 10) {
-                    kinds.insert("blinked");
-                }
-                if (s.visible && !b.visible) {
-                    kinds.insert("hidden then shown");
-                }
-                if (s.text != b.text) {
-                    kinds.insert("text changed");
-                }
-            }
-            if (s.clip) {
-                kinds.insert("clipped");
-            }
-            last[{s.window, s.index}] = s;
+//! What the run went through, from the objects' states after each event.
+void note(const std::vector<ObjectState>& states, std::map<std::pair<int, int>, ObjectState>* last,
+          std::set<std::string>* kinds) {
+    for (const ObjectState& s : states) {
+        ObjectState& b = (*last).try_emplace({s.window, s.index}, s).first->second;
+        const auto size = [](const SessionRect& r) {
+            return QSize(r.right - r.left, r.bottom - r.top);
+        };
+        if (size(s.rect) != size(b.rect)) {
+            kinds->insert("resized");
+        } else if (s.rect.left != b.rect.left || s.rect.top != b.rect.top) {
+            kinds->insert("moved");
         }
+        const std::pair<bool, const char*> seen[] = {
+            {s.showState / 10 != b.showState / 10, "blinked"},
+            {s.visible && !b.visible, "hidden then shown"},
+            {s.text != b.text, "text changed"},
+            {s.clip, "clipped"}};
+        for (const auto& [happened, kind] : seen) {
+            if (happened) {
+                kinds->insert(kind);
+            }
+        }
+        b = s;
     }
-};
+}
 
-//! "" when equal, else where and how they first differ.
+//! "" when equal, else where they first differ.
 std::string firstDifference(const QImage& shown, const QImage& full) {
-    if (shown.size() != full.size()) {
-        return "sizes differ";
-    }
-    if (shown == full) {
-        return "";
-    }
-    for (int y = 0; y < full.height(); ++y) {
+    for (int y = 0; shown != full && y < full.height(); ++y) {
         for (int x = 0; x < full.width(); ++x) {
             if (shown.pixel(x, y) != full.pixel(x, y)) {
                 std::ostringstream out;
@@ -205,6 +144,14 @@ std::string firstDifference(const QImage& shown, const QImage& full) {
         }
     }
     return "";
+}
+
+//! Runs one line of an event script.
+void run(Session& session, const std::string& line) {
+    std::vector<ScriptEvent> events;
+    ScriptError error;
+    ASSERT_TRUE(parseEventScript(line, &events, &error)) << line;
+    dispatchEvent(session, events.at(0));
 }
 
 //! One random event among those an operator, the clock and the data cause, as a script line.
@@ -253,21 +200,22 @@ std::string randomEvent(std::mt19937& random, const Session& session, const Proj
 }
 
 TEST_F(Damage, RepaintingTheDamagedRegionGivesTheFullPictureAfterEveryEvent) {
+    const auto example = [](const char* name) {
+        return projecttest::readFile(projecttest::sourceDir() + "/examples/" + name);
+    };
     const struct {
         const char* name;
         std::string json;
         unsigned seed;
         int steps;
     } cases[] = {
-        {"examples/plant.json",
-         projecttest::readFile(projecttest::sourceDir() + "/examples/plant.json"), 7, 220},
-        {"examples/all-classes.json",
-         projecttest::readFile(projecttest::sourceDir() + "/examples/all-classes.json"), 11, 40},
-        {"examples/animations.json",
-         projecttest::readFile(projecttest::sourceDir() + "/examples/animations.json"), 13, 160},
+        {"plant", example("plant.json"), 7, 220},
+        {"all-classes", example("all-classes.json"), 11, 40},
+        {"animations", example("animations.json"), 13, 160},
         {"moving classes", ownProject(), 17, 320},
     };
-    Seen seen;
+    std::map<std::pair<int, int>, ObjectState> last;
+    std::set<std::string> kinds;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Project project = projecttest::compiled(c.json, c.name);
@@ -278,13 +226,9 @@ TEST_F(Damage, RepaintingTheDamagedRegionGivesTheFullPictureAfterEveryEvent) {
         std::mt19937 random(c.seed);
         QImage shown;
         for (int step = 0; step <= c.steps; ++step) {
-            std::string what = "loading";
+            const std::string what = step == 0 ? "loading" : randomEvent(random, session, project);
             if (step > 0) {
-                what = randomEvent(random, session, project);
-                std::vector<ScriptEvent> events;
-                ScriptError scriptError;
-                ASSERT_TRUE(parseEventScript(what, &events, &scriptError)) << what;
-                dispatchEvent(session, events.at(0));
+                run(session, what);
             }
             const QRegion damage = session.takeDamage();
             if (shown.size() != session.windowSize()) {
@@ -296,14 +240,13 @@ TEST_F(Damage, RepaintingTheDamagedRegionGivesTheFullPictureAfterEveryEvent) {
                 QPainter painter(&shown);
                 session.paint(&painter, damage);
             }
-            const std::string difference = firstDifference(shown, session.render());
-            ASSERT_EQ(difference, "")
+            ASSERT_EQ(firstDifference(shown, session.render()), "")
                 << "step " << step << " (" << what << ") in window " << session.currentWindow();
-            seen.note(session.objectStates());
+            note(session.objectStates(), &last, &kinds);
         }
     }
-    EXPECT_EQ(seen.kinds, (std::set<std::string>{"blinked", "clipped", "hidden then shown", "moved",
-                                                 "resized", "text changed"}));
+    EXPECT_EQ(kinds, (std::set<std::string>{"blinked", "clipped", "hidden then shown", "moved",
+                                            "resized", "text changed"}));
 }
 
 //! Window 1: a lamp shown while Show is not 0 beside a plain box; window 2 of another size.
@@ -344,10 +287,7 @@ TEST_F(Damage, EachChangeIsTakenOnceAndATagAloneWaitsForTheRun) {
         {"window 1", QRect(0, 0, 200, 100), {}},
     };
     for (const auto& step : steps) {
-        std::vector<ScriptEvent> events;
-        ScriptError scriptError;
-        ASSERT_TRUE(parseEventScript(step.event, &events, &scriptError));
-        dispatchEvent(session, events[0]);
+        run(session, step.event);
         const QRegion damage = session.takeDamage();
         EXPECT_EQ(damage.isEmpty(), step.covers.isNull()) << step.event;
         EXPECT_TRUE((QRegion(step.covers) - damage).isEmpty()) << step.event;
