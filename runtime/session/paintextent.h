@@ -6,10 +6,10 @@
 // (a polyline band's width, a balloon's tail, percentages beyond 0 to 100, a text that runs past
 // its box, a 3-D shape's pixel above or beside it), and the calls a drawing makes are the one
 // account of all of them. The rectangle is conservative: a stroke reaches as far as its caps and
-// joins can (a square cap's corner, a mitre to the pen's limit), a text a quarter of its height
-// beyond the glyphs' box, and the pixels are those whose centres lie within, give or take a
-// quarter pixel of the rasteriser's rounding (every pixel touched when antialiased); the
-// painter's clip is not applied.
+// joins can (a square cap's corner, a mitre to the pen's limit; a pixel more for a slanted line
+// of a one-pixel pen), a text a quarter of its height beyond the glyphs' box, and the pixels are
+// those whose centres lie within, give or take a quarter pixel of the rasteriser's rounding
+// (every pixel touched when antialiased); the painter's clip is not applied.
 #pragma once
 
 #include <QPaintDevice>

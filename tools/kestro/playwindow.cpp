@@ -110,7 +110,7 @@ QPoint SessionView::toWindow(QPoint viewPoint) const {
 }
 
 QRegion SessionView::scaled(const QRegion& region, QSize from, QSize to) {
-    if (from == to) {
+    if (from == to || from.isEmpty() || to.isEmpty()) {
         return region;
     }
     const double sx = static_cast<double>(to.width()) / from.width();
