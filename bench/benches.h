@@ -31,10 +31,12 @@ void clearWorkloads();
 void registerPaintBenchmarks();
 void registerRefreshBenchmarks();
 void registerLoadBenchmarks();
+void registerDamageBenchmarks();
 
 //! Counted outside the timed loops, before the benchmarks run.
 void countRefreshAllocations();
 void countLoadMemory();
+void countDamageCalls();
 
 //! The rows of a section of the table, in the order they were added.
 void addRow(const std::string& section, const std::string& row);

@@ -150,6 +150,31 @@ void printLoad() {
     }
 }
 
+void printDamage() {
+    if (rows("damage").empty()) {
+        return;
+    }
+    std::printf("\n### Repainting what changed: 10,000 rectangles on a 1920x1080 window, 1 %% of "
+                "them (scattered) changed by the refresh before\n\n");
+    std::printf("| change | takeDamage + paint(region) us | paint() us | partial / full | "
+                "within 5 %% | damaged share of the window | painter calls, partial / full | "
+                "nothing changed: take + paint us | nothing changed: painter calls |\n");
+    std::printf("|---|---:|---:|---:|:---:|---:|---:|---:|---:|\n");
+    for (const std::string& name : rows("damage")) {
+        const std::string base = "damage/" + name;
+        const double partial = ns(base + "/partial");
+        const double full = ns(base + "/full");
+        std::printf("| %s | %s | %s | %s | %s | %s %% | %s / %s | %s | %s |\n", name.c_str(),
+                    number(partial / 1000, 1).c_str(), number(full / 1000, 1).c_str(),
+                    (number(100 * partial / full, 2) + " %").c_str(),
+                    verdict(partial <= full * 0.05), number(100 * fact(base + "/area"), 2).c_str(),
+                    number(fact(base + "/calls")).c_str(),
+                    number(fact(base + "/full-calls")).c_str(),
+                    number(ns(base + "/unchanged") / 1000, 1).c_str(),
+                    number(fact(base + "/unchanged-calls")).c_str());
+    }
+}
+
 void printAllocations() {
     if (rows("allocations").empty()) {
         return;
@@ -223,6 +248,7 @@ void printTable() {
     printRefresh();
     printLoad();
     printAllocations();
+    printDamage();
     if (!heapCounted()) {
         std::printf("\n(heap use is not counted in this build: the sanitizer owns the "
                     "allocator)\n");
@@ -247,10 +273,13 @@ int main(int argc, char** argv) {
             kvbench::registerRefreshBenchmarks();
         } else if (group("load/")) {
             kvbench::registerLoadBenchmarks();
+        } else if (group("damage/")) {
+            kvbench::registerDamageBenchmarks();
         } else {
             kvbench::registerPaintBenchmarks();
             kvbench::registerRefreshBenchmarks();
             kvbench::registerLoadBenchmarks();
+            kvbench::registerDamageBenchmarks();
         }
         return kvbench::profile(name, argc >= 4 ? std::atoi(argv[3]) : 10);
     }
@@ -261,8 +290,10 @@ int main(int argc, char** argv) {
     kvbench::registerPaintBenchmarks();
     kvbench::registerRefreshBenchmarks();
     kvbench::registerLoadBenchmarks();
+    kvbench::registerDamageBenchmarks();
     kvbench::countRefreshAllocations();
     kvbench::countLoadMemory();
+    kvbench::countDamageCalls();
 
     kvbench::CollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

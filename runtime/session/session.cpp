@@ -6,13 +6,15 @@
 #include "runtime/host/host.h"
 #include "runtime/project/projectcheck.h"
 #include "runtime/session/drawobjaccess.h"
+#include "runtime/session/sessiondamage.h"
 
 #include <utility>
 
 namespace kestro {
 
 Session::Session(SessionOptions options)
-    : m_options(std::move(options)), m_clock(m_options.refreshPeriod) {}
+    : m_options(std::move(options)), m_clock(m_options.refreshPeriod),
+      m_damage(std::make_unique<DamageTracker>()) {}
 
 Session::~Session() {
     destroyObjects();

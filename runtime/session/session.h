@@ -34,10 +34,12 @@
 #include "runtime/session/simulation.h"
 
 #include <QImage>
+#include <QRegion>
 #include <QSize>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,7 @@ class draw_object_c;
 
 namespace kestro {
 
+class DamageTracker;
 class PluginSet;
 
 struct SessionRect {
@@ -179,6 +182,17 @@ public:
     //! Paints the current window's background, then every visible object in order (IsVisible),
     //! on a painter whose coordinates are the window's pixels.
     void paint(QPainter* painter);
+    //! Paints the part of the current window in the region (window pixels) as paint() paints
+    //! it, and nothing outside: the background there, then every visible object that paints
+    //! there, cut to the region. An empty region paints nothing at all.
+    void paint(QPainter* painter, const QRegion& region);
+    //! The region of the current window that changed since the last take, which it forgets:
+    //! every object whose run reported a change, or whose rectangle, show state, outline, fill,
+    //! clip or text differs, damages where it painted and where it paints now
+    //! (sessiondamage.h). The first take after loading, after the current window changed and
+    //! after the window's size changed is the whole window. A tag written between events
+    //! damages nothing by itself: the objects that read it change at their next run.
+    QRegion takeDamage();
     //! The current window as an image; size empty: the window's own size, otherwise the window
     //! scaled to that size.
     QImage render(QSize size = QSize());
@@ -225,6 +239,8 @@ private:
     bool m_pendingRefresh = false;
     bool m_stopped = false;
     int m_stopCode = 0;
+    uint64_t m_runs = 0; //!< rounds of runs, for the damage tracker to tell nothing ran
+    std::unique_ptr<DamageTracker> m_damage;
 };
 
 } // namespace kestro

@@ -5,6 +5,7 @@
 #include "runtime/paint/recordingdevice.h"
 #include "runtime/session/limits.h"
 #include "runtime/session/session.h"
+#include "runtime/session/sessiondamage.h"
 #include "runtime/session/sessionrecorder.h"
 
 #include <QColor>
@@ -16,9 +17,18 @@
 
 namespace kestro {
 
-void WindowPainter::drawObject(QPainter* painter, LoadedWindow& window, LoadedObject& object) {
+void WindowPainter::drawObject(QPainter* painter, LoadedWindow& window, LoadedObject& object,
+                               const std::vector<QRect>* clip) {
     // Each object starts from the same painter state, whatever the one before it left.
     painter->save();
+    if (clip != nullptr) {
+        // One rectangle takes the painter's fast path.
+        if (clip->size() == 1) {
+            painter->setClipRect(clip->front(), Qt::IntersectClip);
+        } else {
+            painter->setClipRegion(unite(*clip), Qt::IntersectClip);
+        }
+    }
     try {
         object.object->Draw(painter);
     } catch (const std::exception& e) {
@@ -40,6 +50,30 @@ void WindowPainter::paint(QPainter* painter, LoadedWindow& window) {
             continue;
         }
         drawObject(painter, window, object);
+    }
+}
+
+void WindowPainter::paint(QPainter* painter, LoadedWindow& window, const QRegion& region,
+                          const std::vector<QRect>& extents) {
+    const QRegion area = region & QRect(0, 0, window.width, window.height);
+    if (area.isEmpty()) {
+        return;
+    }
+    const QColor background(window.background);
+    for (const QRect& r : area) {
+        painter->fillRect(r, background);
+    }
+    const RegionRows rows(area);
+    std::vector<QRect> clip;
+    for (size_t i = 0; i < window.objects.size() && i < extents.size(); ++i) {
+        LoadedObject& object = window.objects[i];
+        if (extents[i].isEmpty() || !object.object->IsVisible()) {
+            continue;
+        }
+        rows.overlapping(extents[i], &clip);
+        if (!clip.empty()) {
+            drawObject(painter, window, object, &clip);
+        }
     }
 }
 
@@ -99,6 +133,25 @@ void Session::paint(QPainter* painter) {
     if (LoadedWindow* window = current()) {
         WindowPainter(m_recorder).paint(painter, *window);
     }
+}
+
+void Session::paint(QPainter* painter, const QRegion& region) {
+    LoadedWindow* window = current();
+    if (!window || region.isEmpty()) {
+        return;
+    }
+    // Where each object paints now; what changed meanwhile stays for the next take.
+    m_damage->look(*window, m_runs);
+    WindowPainter(m_recorder).paint(painter, *window, region, m_damage->extents());
+}
+
+QRegion Session::takeDamage() {
+    LoadedWindow* window = current();
+    if (!window) {
+        return QRegion();
+    }
+    m_damage->look(*window, m_runs);
+    return m_damage->take();
 }
 
 QImage Session::render(QSize size) {

@@ -5,6 +5,8 @@
 #include "runtime/session/sessionwindow.h"
 
 #include <QImage>
+#include <QRect>
+#include <QRegion>
 #include <QSize>
 
 #include <string>
@@ -39,6 +41,11 @@ public:
     //! Fills the window with its background colour, then draws every visible object
     //! (IsVisible) in list order, on a painter whose coordinates are the window's pixels.
     void paint(QPainter* painter, LoadedWindow& window);
+    //! paint() within the region only: the background of the region, then every visible object
+    //! whose extent (extents[i] for object i: where it paints, in window pixels) meets the
+    //! region, cut to it.
+    void paint(QPainter* painter, LoadedWindow& window, const QRegion& region,
+               const std::vector<QRect>& extents);
     //! The window as an image of that size (the window scaled to it), or of its own size when
     //! size is empty; a null image for a window without area.
     QImage render(LoadedWindow& window, QSize size);
@@ -46,7 +53,9 @@ public:
     WindowTrace trace(LoadedWindow& window);
 
 private:
-    void drawObject(QPainter* painter, LoadedWindow& window, LoadedObject& object);
+    //! clip: rectangles the drawing is cut to; null for none.
+    void drawObject(QPainter* painter, LoadedWindow& window, LoadedObject& object,
+                    const std::vector<QRect>* clip = nullptr);
 
     CallRecorder& m_recorder;
 };

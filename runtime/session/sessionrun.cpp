@@ -21,6 +21,7 @@ void Session::runAll(int code) {
     if (!window) {
         return;
     }
+    ++m_runs;
     // A window opened meanwhile becomes current, but this round finishes on the objects it
     // started with; the lists themselves never change after loading.
     for (LoadedObject& object : window->objects) {
@@ -115,6 +116,7 @@ bool Session::click(const std::string& objectName) {
     if (!object) {
         return false;
     }
+    ++m_runs;
     runObject(*window, *object, 11111, m_recorder);
     settle();
     return true;
@@ -148,6 +150,7 @@ int Session::clickAt(int x, int y) {
     }
     for (LoadedObject& object : window->objects) {
         if (object.index == index) {
+            ++m_runs;
             runObject(*window, object, 11111, m_recorder);
             break;
         }
@@ -165,6 +168,7 @@ bool Session::sync(const std::string& objectName, const std::string& text) {
     }
     Gui& gui = Gui::instance();
     gui.queueSyncText(text);
+    ++m_runs;
     runObject(*window, *object, 5, m_recorder);
     // A text nobody took must not answer somebody else's later request.
     while (gui.syncText()) {

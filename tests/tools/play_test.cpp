@@ -11,8 +11,11 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QStatusBar>
 #include <QTableWidget>
+
+#include <functional>
 
 using namespace kestro;
 using namespace kestro::play;
@@ -122,6 +125,54 @@ TEST_F(Play, KeysSendTriggerCodes) {
         QKeyEvent event(QEvent::KeyPress, Qt::Key_K, modifiers);
         QApplication::sendEvent(window->view(), &event);
         EXPECT_EQ(intTag(kValve), valve);
+    }
+}
+
+//! The regions of the paint events a widget receives.
+class PaintLog : public QObject {
+public:
+    std::vector<QRegion> regions;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            regions.push_back(static_cast<QPaintEvent*>(event)->region());
+        }
+        return false;
+    }
+};
+
+TEST_F(Play, TheViewRepaintsWhatChangedAndNothingElse) {
+    for (const int scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        auto window = open(scale == 1 ? QSize() : QSize(400, 200));
+        PaintLog paints;
+        window->view()->installEventFilter(&paints);
+        QApplication::processEvents();
+        const struct {
+            const char* what;
+            std::function<void()> act;
+            QRect changed; //!< in window pixels, what is painted covers it and little more;
+                           //!< null: nothing is painted
+        } steps[] = {
+            {"a click on nothing", [&] { click(*window, QPoint(90, 95) * scale); }, QRect()},
+            {"a tag written in the panel", [&] { window->setTag("Level", "7", nullptr); }, QRect()},
+            // KeyK's click reports a change: it alone is repainted.
+            {"Shift+K", [&] { window->trigger(0x14B); }, QRect(100, 50, 20, 20)},
+        };
+        for (const auto& step : steps) {
+            paints.regions.clear();
+            step.act();
+            QApplication::processEvents();
+            ASSERT_EQ(paints.regions.size(), step.changed.isNull() ? 0u : 1u) << step.what;
+            if (!step.changed.isNull()) {
+                const QRect changed(step.changed.topLeft() * scale, step.changed.size() * scale);
+                const QRegion& painted = paints.regions[0];
+                EXPECT_TRUE((QRegion(changed) - painted).isEmpty()) << step.what;
+                EXPECT_TRUE(changed.adjusted(-8, -8, 8, 8).contains(painted.boundingRect()))
+                    << step.what;
+            }
+        }
     }
 }
 

@@ -23,6 +23,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -108,7 +109,32 @@ QPoint SessionView::toWindow(QPoint viewPoint) const {
                   scaled(viewPoint.y(), height(), own.height()));
 }
 
-void SessionView::paintEvent(QPaintEvent*) {
+QRegion SessionView::scaled(const QRegion& region, QSize from, QSize to) {
+    if (from == to || from.isEmpty() || to.isEmpty()) {
+        return region;
+    }
+    const double sx = static_cast<double>(to.width()) / from.width();
+    const double sy = static_cast<double>(to.height()) / from.height();
+    QRegion out;
+    for (const QRect& r : region) {
+        // A pixel more on each side: a scaled drawing's edge pixels round either way.
+        out += QRect(QPoint(static_cast<int>(std::floor(r.left() * sx)) - 1,
+                            static_cast<int>(std::floor(r.top() * sy)) - 1),
+                     QPoint(static_cast<int>(std::ceil((r.right() + 1) * sx)),
+                            static_cast<int>(std::ceil((r.bottom() + 1) * sy))));
+    }
+    return out;
+}
+
+void SessionView::showDamage(const QRegion& windowRegion) {
+    const Session* session = m_owner->session();
+    if (!session || windowRegion.isEmpty()) {
+        return;
+    }
+    update(scaled(windowRegion, session->windowSize(), size()));
+}
+
+void SessionView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     Session* session = m_owner->session();
     const QSize own = session ? session->windowSize() : QSize();
@@ -120,7 +146,8 @@ void SessionView::paintEvent(QPaintEvent*) {
         painter.scale(static_cast<double>(width()) / own.width(),
                       static_cast<double>(height()) / own.height());
     }
-    session->paint(&painter);
+    // Only what Qt asks for: the damage of the last events, or what was uncovered.
+    session->paint(&painter, scaled(event->region(), size(), own));
 }
 
 void SessionView::mousePressEvent(QMouseEvent* event) {
@@ -361,7 +388,7 @@ void PlayWindow::takeIn(const HostCalls& calls, int windowBefore) {
     }
     refreshTags();
     updateStatus();
-    m_view->update();
+    m_view->showDamage(m_session->takeDamage());
     if (m_session->stopped()) {
         stopped();
         return;

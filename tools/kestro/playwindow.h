@@ -15,6 +15,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QRegion>
 #include <QSize>
 #include <QString>
 #include <QTimer>
@@ -55,6 +56,9 @@ public:
 
     //! The point of the project's window under a point of the view.
     QPoint toWindow(QPoint viewPoint) const;
+    //! Repaints the part of the view that shows the region of the project's window; nothing
+    //! for an empty one.
+    void showDamage(const QRegion& windowRegion);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -62,6 +66,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    //! The region scaled from one size to another, each rectangle rounded outwards.
+    static QRegion scaled(const QRegion& region, QSize from, QSize to);
+
     PlayWindow* m_owner;
 };
 

@@ -1,0 +1,191 @@
+#include "runtime/session/sessiondamage.h"
+
+#include "kestrovalumen/host/gui.h"
+#include "runtime/session/drawobjaccess.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace kestro {
+
+namespace {
+
+bool sameRect(const SessionRect& a, const SessionRect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+//! What decides where an object paints. Colours, the show state and the clip do not: the
+//! extent is measured shown and without the clip.
+bool sameGeometry(const ObjectState& a, const ObjectState& b) {
+    return sameRect(a.rect, b.rect) && a.pen == b.pen && a.penStyle == b.penStyle &&
+           a.penWidth == b.penWidth && a.brush == b.brush && a.brushStyle == b.brushStyle &&
+           a.text == b.text;
+}
+
+bool sameLook(const ObjectState& a, const ObjectState& b) {
+    return sameGeometry(a, b) && a.showState == b.showState && a.visible == b.visible &&
+           a.penColor == b.penColor && a.brushColor == b.brushColor && a.clip == b.clip &&
+           a.hasClipRect == b.hasClipRect && sameRect(a.clipRect, b.clipRect);
+}
+
+//! Painted at all: visible, and in the shown phase of a blink (every shape draws nothing in
+//! its hidden phase).
+bool painted(const ObjectState& look) {
+    return look.visible && look.showState / 10 != 0;
+}
+
+void readLook(const LoadedObject& object, ObjectState* look) {
+    look->visible = object.object->IsVisible();
+    readDrawObjState(object.object, look);
+}
+
+} // namespace
+
+DamageTracker::DamageTracker() = default;
+
+DamageTracker::~DamageTracker() = default;
+
+QRect DamageTracker::measure(draw_object_c* object) {
+    if (!m_device) {
+        m_device = std::make_unique<ExtentDevice>();
+    }
+    if (!m_painter) {
+        m_painter = std::make_unique<QPainter>(m_device.get());
+    }
+    ExtentEngine& engine = m_device->engine();
+    m_painter->save();
+    engine.reset();
+    QRect extent;
+    try {
+        object->Draw(m_painter.get());
+        extent = engine.extent();
+    } catch (...) {
+        // Whatever it drew before it threw is not known: the whole window. The paint that
+        // meets the same exception records it.
+        extent = QRect(QPoint(0, 0), m_size);
+    }
+    m_painter->restore();
+    return extent;
+}
+
+QRect DamageTracker::extentOf(LoadedObject& object, Seen& seen) {
+    if (!painted(seen.look)) {
+        return QRect();
+    }
+    if (!seen.measured) {
+        seen.shown = measure(object.object);
+        seen.measured = true;
+        // A drawing may put its own rectangle in order (the shapes that normalise do).
+        readLook(object, &seen.look);
+    }
+    return seen.shown;
+}
+
+void DamageTracker::lookAll(LoadedWindow& window) {
+    m_window = window.number;
+    m_size = QSize(window.width, window.height);
+    m_seen.assign(window.objects.size(), Seen());
+    m_extents.assign(window.objects.size(), QRect());
+    for (size_t i = 0; i < window.objects.size(); ++i) {
+        LoadedObject& object = window.objects[i];
+        Seen& seen = m_seen[i];
+        readLook(object, &seen.look);
+        seen.changes = object.changes;
+        m_extents[i] = extentOf(object, seen);
+    }
+    m_whole = true;
+    m_damage.clear();
+}
+
+void DamageTracker::look(LoadedWindow& window, uint64_t runs) {
+    const bool sameWindow = window.number == m_window &&
+                            m_size == QSize(window.width, window.height) &&
+                            m_seen.size() == window.objects.size();
+    if (sameWindow && runs == m_runs) {
+        return;
+    }
+    m_runs = runs;
+    if (!sameWindow) {
+        lookAll(window);
+    } else {
+        ObjectState now;
+        for (size_t i = 0; i < window.objects.size(); ++i) {
+            LoadedObject& object = window.objects[i];
+            Seen& seen = m_seen[i];
+            readLook(object, &now);
+            if (object.changes == seen.changes && sameLook(now, seen.look)) {
+                continue;
+            }
+            if (!sameGeometry(now, seen.look)) {
+                seen.measured = false;
+            }
+            std::swap(seen.look, now);
+            seen.changes = object.changes;
+            const QRect before = m_extents[i];
+            m_extents[i] = extentOf(object, seen);
+            if (!m_whole) {
+                for (const QRect& r : {before, m_extents[i]}) {
+                    if (!r.isEmpty()) {
+                        m_damage.push_back(r);
+                    }
+                }
+            }
+        }
+    }
+}
+
+QRegion DamageTracker::take() {
+    const QRect window(QPoint(0, 0), m_size);
+    QRegion damage = m_whole ? QRegion(window) : unite(m_damage);
+    if (!window.contains(damage.boundingRect())) {
+        damage &= window;
+    }
+    m_damage.clear();
+    m_whole = false;
+    return damage;
+}
+
+QRegion unite(const std::vector<QRect>& rects) {
+    std::vector<QRegion> parts(rects.begin(), rects.end());
+    while (parts.size() > 1) {
+        size_t kept = 0;
+        for (size_t i = 0; i < parts.size(); i += 2) {
+            parts[kept++] = i + 1 < parts.size() ? parts[i].united(parts[i + 1]) : parts[i];
+        }
+        parts.resize(kept);
+    }
+    return parts.empty() ? QRegion() : parts.front();
+}
+
+RegionRows::RegionRows(const QRegion& region)
+    : m_rects(region.begin(), region.end()), m_bounds(region.boundingRect()) {
+    m_first.reserve(static_cast<size_t>(std::max(m_bounds.height(), 0)));
+    int at = 0;
+    for (int y = m_bounds.top(); y <= m_bounds.bottom(); ++y) {
+        while (at < static_cast<int>(m_rects.size()) &&
+               m_rects[static_cast<size_t>(at)].bottom() < y) {
+            ++at;
+        }
+        m_first.push_back(at);
+    }
+}
+
+void RegionRows::overlapping(const QRect& rect, std::vector<QRect>* out) const {
+    out->clear();
+    // QRect::intersects is not inline: called for every object of a window, it would count.
+    if (m_rects.empty() || rect.left() > m_bounds.right() || rect.right() < m_bounds.left() ||
+        rect.top() > m_bounds.bottom() || rect.bottom() < m_bounds.top()) {
+        return;
+    }
+    const int top = std::max(rect.top(), m_bounds.top());
+    for (size_t i = static_cast<size_t>(m_first[static_cast<size_t>(top - m_bounds.top())]);
+         i < m_rects.size() && m_rects[i].top() <= rect.bottom(); ++i) {
+        const QRect& r = m_rects[i];
+        if (r.left() <= rect.right() && r.right() >= rect.left()) {
+            out->push_back(r);
+        }
+    }
+}
+
+} // namespace kestro

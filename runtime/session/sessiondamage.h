@@ -1,0 +1,80 @@
+// What changed on the current window between two looks: the region a viewer repaints.
+//
+// Each look reads every object of the window through drawobjaccess (rectangle, show state,
+// outline, fill, clip, text) and its count of runs that reported a change, and compares them
+// with the last look. An object that differs damages where it painted before and where it
+// paints now. Where an object paints is measured on the extent device (paintextent.h) when its
+// geometry (rectangle, outline and fill flags and styles, pen width, text) differs from the
+// last measure: colours, blinking and clipping reuse the measure. Another window, or a window
+// of another size, damages the whole window.
+#pragma once
+
+#include "runtime/session/paintextent.h"
+#include "runtime/session/session.h"
+
+#include <QRect>
+#include <QRegion>
+#include <QSize>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kestro {
+
+class DamageTracker {
+public:
+    DamageTracker();
+    ~DamageTracker();
+
+    //! Looks at the window unless nothing has run since the last look at it (runs: the
+    //! session's count of runs), adding what changed to the damage.
+    void look(LoadedWindow& window, uint64_t runs);
+    //! The damage since the last take, within the window, and forgets it.
+    QRegion take();
+    //! Per object of the window last looked at: where it painted then (empty when it did not).
+    const std::vector<QRect>& extents() const { return m_extents; }
+
+private:
+    struct Seen {
+        ObjectState look;
+        uint64_t changes = 0;
+        bool measured = false; //!< shown holds the extent of look's geometry
+        QRect shown;           //!< where it paints while visible and in its shown phase
+    };
+
+    void lookAll(LoadedWindow& window);
+    //! The object's extent now, measuring it when its geometry is not the one measured.
+    QRect extentOf(LoadedObject& object, Seen& seen);
+    QRect measure(draw_object_c* object);
+
+    int m_window = -1;
+    QSize m_size;
+    uint64_t m_runs = 0;
+    std::vector<Seen> m_seen;
+    std::vector<QRect> m_extents;
+    std::vector<QRect> m_damage; //!< not yet taken
+    bool m_whole = false;        //!< the whole window is damaged
+    std::unique_ptr<ExtentDevice> m_device;
+    std::unique_ptr<QPainter> m_painter; //!< on m_device from the first measure on
+};
+
+//! The union of the rectangles, merged in pairs (one at a time costs the square of the count).
+QRegion unite(const std::vector<QRect>& rects);
+
+//! A region's rectangles found by row. They run down the region in bands that do not overlap,
+//! so their bottoms never fall: each row keeps where the rectangles that can reach it begin.
+class RegionRows {
+public:
+    explicit RegionRows(const QRegion& region);
+
+    //! The rectangles of the region that overlap the rectangle.
+    void overlapping(const QRect& rect, std::vector<QRect>* out) const;
+
+private:
+    std::vector<QRect> m_rects;
+    QRect m_bounds;
+    std::vector<int> m_first; //!< per row of m_bounds, the first rectangle not above it
+};
+
+} // namespace kestro

@@ -1,0 +1,308 @@
+// The damaged region: repainting only it gives the full picture, event after event.
+#include "tests/support/projecttestutil.h"
+#include "tests/support/sessiontest.h"
+
+#include "runtime/paint/recordingdevice.h"
+#include "runtime/session/eventdispatch.h"
+#include "runtime/session/eventscript.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPainter>
+
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+
+using namespace kestro;
+using namespace sessiontest;
+
+namespace {
+
+using Damage = PluginTest;
+
+// Six sets of animations dealt to the classes of all-classes.json in turn: moving over the
+// neighbours, sizing with and without the clip, blinking both ways, hidden and shown.
+const char* const kAnimationSets = R"json([
+ [{"kind": "hmove", "expression": "Ramp", "minValue": -10, "maxValue": 10, "minOffset": -45,
+   "maxOffset": 45}, {"kind": "blink", "expression": "Blink"}],
+ [{"kind": "vmove", "expression": "Wave", "minOffset": -35, "maxOffset": 35},
+  {"kind": "pen", "expression": "Wave", "values": [30, 70], "colors": ["#FF0000", "#00A0FF"]}],
+ [{"kind": "size", "expression": "Wave", "sizeType": 5, "minPercent": 20, "maxPercent": 140},
+  {"kind": "brush", "expression": "Wave", "values": [30, 70], "colors": ["#FF0000", "#00A0FF"]}],
+ [{"kind": "size", "expression": "Wave", "minPercent": 20, "maxPercent": 140, "sizeMode": 1},
+  {"kind": "blink", "expression": "Blink", "blinkType": 1, "penColor": "#FFFF00"}],
+ [{"kind": "visible", "expression": "Square"},
+  {"kind": "hmove", "expression": "Wave", "minOffset": -30, "maxOffset": 30}],
+ [{"kind": "visible", "expression": "Show", "showType": 1},
+  {"kind": "size", "expression": "Wave", "sizeType": 3, "minPercent": 20, "maxPercent": 140},
+  {"kind": "output", "expression": "Wave", "decimals": 1},
+  {"kind": "textColor", "expression": "Wave", "values": [50], "colors": ["#C00000"]}]
+])json";
+
+// A thick line, a band, a slant and a tail reaching out of their rectangles, texts running past
+// their boxes (one moving, one growing and shrinking in place, alone in a second window of
+// another size behind a button).
+const char* const kOwnProject = R"json({
+ "version": "4.0.0.0",
+ "tags": [
+  {"name": "Ramp", "simulation": {"kind": "ramp", "period": 9, "low": -10, "high": 10}},
+  {"name": "Wave", "simulation": {"kind": "sine", "period": 7}},
+  {"name": "Square", "type": "int", "simulation": {"kind": "square", "period": 3, "high": 1}},
+  {"name": "Blink", "type": "int", "simulation": {"kind": "square", "period": 5, "high": 1}},
+  {"name": "Show", "type": "int"}, {"name": "Level", "initial": 3}],
+ "windows": [
+  {"number": 1, "size": [620, 500], "background": "#E0E8D0", "objects": [
+   {"class": "CDrawText", "rect": [150, 470, 180, 490], "fontSize": 18, "text": "wider than that",
+    "animations": [{"kind": "hmove", "expression": "Ramp", "minValue": -10, "maxValue": 10,
+                    "minOffset": -60, "maxOffset": 60}]},
+   {"class": "CDrawLine", "rect": [300, 440, 380, 490], "outline": {"width": 11},
+    "animations": [{"kind": "vmove", "expression": "Wave", "minOffset": -20, "maxOffset": 20}]},
+   {"class": "CDrawGuan", "rect": [420, 440, 500, 480], "pipeWidth": 16,
+    "points": [[420, 478], [498, 478]],
+    "animations": [{"kind": "hmove", "expression": "Wave", "minOffset": -40, "maxOffset": 40}]},
+   {"class": "CDrawParallelogram", "rect": [520, 420, 580, 470], "percent": 170,
+    "animations": [{"kind": "size", "expression": "Wave", "minPercent": 20, "maxPercent": 140}]},
+   {"class": "CDrawBalloon", "rect": [140, 20, 200, 60], "tailPos": 330,
+    "animations": [{"kind": "size", "expression": "Wave", "sizeType": 6, "maxPercent": 140}]},
+   {"class": "CDrawRect", "rect": [560, 0, 620, 20], "animations": [{"kind": "click",
+    "flags": [0, 1], "params": [-1, 2], "keyCode": 75, "keyFlags": 1}]}]},
+  {"number": 2, "size": [300, 220], "background": "#304050", "objects": [
+   {"class": "CDrawEllipse", "rect": [30, 30, 120, 90], "animations": [
+    {"kind": "hmove", "expression": "Wave", "minOffset": -40, "maxOffset": 40},
+    {"kind": "blink", "expression": "Blink"}]},
+   {"class": "CDrawText", "rect": [20, 150, 50, 170], "fontSize": 22, "alignment": 129,
+    "animations": [{"kind": "output", "expression": "Level * Level * Level", "decimals": 0}]},
+   {"class": "CDrawRect", "rect": [200, 150, 280, 200],
+    "animations": [{"kind": "click", "flags": [0, 0, 1], "params": [-1, -1, 2]}]}]}]
+})json";
+
+QJsonValue parsed(const std::string& json) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
+}
+
+//! kOwnProject with every class of all-classes.json under its objects, animated.
+std::string ownProject() {
+    const QJsonArray sets = QJsonDocument::fromJson(QByteArray(kAnimationSets)).array();
+    QJsonObject project = parsed(kOwnProject).toObject();
+    QJsonArray windows = project["windows"].toArray();
+    QJsonObject first = windows[0].toObject();
+    QJsonArray objects = first["objects"].toArray();
+    const QJsonObject classes =
+        parsed(projecttest::readFile(projecttest::sourceDir() + "/examples/all-classes.json"))
+            .toObject();
+    int i = 0;
+    for (const QJsonValue& value : classes["windows"][0]["objects"].toArray()) {
+        QJsonObject object = value.toObject();
+        object["animations"] = sets[i++ % sets.size()];
+        objects.insert(0, object);
+    }
+    first["objects"] = objects;
+    windows[0] = first;
+    project["windows"] = windows;
+    return QJsonDocument(project).toJson().toStdString();
+}
+
+//! What the run went through, from the objects' states after each event.
+void note(const std::vector<ObjectState>& states, std::map<std::pair<int, int>, ObjectState>* last,
+          std::set<std::string>* kinds) {
+    for (const ObjectState& s : states) {
+        ObjectState& b = (*last).try_emplace({s.window, s.index}, s).first->second;
+        const auto size = [](const SessionRect& r) {
+            return QSize(r.right - r.left, r.bottom - r.top);
+        };
+        if (size(s.rect) != size(b.rect)) {
+            kinds->insert("resized");
+        } else if (s.rect.left != b.rect.left || s.rect.top != b.rect.top) {
+            kinds->insert("moved");
+        }
+        const std::pair<bool, const char*> seen[] = {
+            {s.showState / 10 != b.showState / 10, "blinked"},
+            {s.visible && !b.visible, "hidden then shown"},
+            {s.text != b.text, "text changed"},
+            {s.clip, "clipped"}};
+        for (const auto& [happened, kind] : seen) {
+            if (happened) {
+                kinds->insert(kind);
+            }
+        }
+        b = s;
+    }
+}
+
+//! "" when equal, else where they first differ.
+std::string firstDifference(const QImage& shown, const QImage& full) {
+    for (int y = 0; shown != full && y < full.height(); ++y) {
+        for (int x = 0; x < full.width(); ++x) {
+            if (shown.pixel(x, y) != full.pixel(x, y)) {
+                std::ostringstream out;
+                out << "pixel (" << x << ", " << y << ") is " << std::hex << shown.pixel(x, y)
+                    << ", the full repaint has " << full.pixel(x, y);
+                return out.str();
+            }
+        }
+    }
+    return "";
+}
+
+//! Runs one line of an event script.
+void run(Session& session, const std::string& line) {
+    std::vector<ScriptEvent> events;
+    ScriptError error;
+    ASSERT_TRUE(parseEventScript(line, &events, &error)) << line;
+    dispatchEvent(session, events.at(0));
+}
+
+//! One random event among those an operator, the clock and the data cause, as a script line.
+std::string randomEvent(std::mt19937& random, const Session& session, const Project& project) {
+    const auto pick = [&random](int n) {
+        return std::uniform_int_distribution<int>(0, n - 1)(random);
+    };
+    const QSize size = session.windowSize();
+    const std::vector<ObjectState> states = session.objectStates();
+    std::ostringstream line;
+    switch (pick(10)) {
+    case 0:
+    case 1:
+        line << "advance "
+             << std::uniform_real_distribution<double>(0.01, pick(4) == 0 ? 8.0 : 0.8)(random);
+        break;
+    case 2:
+        line << "click-at " << pick(size.width()) << ' ' << pick(size.height());
+        break;
+    case 3: { // on an object: often one that takes clicks
+        const SessionRect& r = states[pick(static_cast<int>(states.size()))].rect;
+        line << "click-at " << (r.left + r.right) / 2 << ' ' << (r.top + r.bottom) / 2;
+        break;
+    }
+    case 4:
+        line << (pick(4) == 0 ? std::string("key-cancel") : "key " + std::to_string(pick(120)));
+        break;
+    case 5:
+        line << "trigger " << std::vector<int>{0x14B, 88888, 0x41, 1, 2, 3}[pick(6)];
+        break;
+    case 6:
+        line << "window " << project.windows[pick(static_cast<int>(project.windows.size()))].number;
+        break;
+    default: {
+        if (project.tags.empty()) {
+            return "refresh";
+        }
+        const TagDef& tag = project.tags[pick(static_cast<int>(project.tags.size()))];
+        line << "set " << tag.name << ' '
+             << (tag.type == VarType::String ? "s" + std::string(pick(12), 'x')
+                                             : std::to_string(pick(130) - 10));
+        break;
+    }
+    }
+    return line.str();
+}
+
+TEST_F(Damage, RepaintingTheDamagedRegionGivesTheFullPictureAfterEveryEvent) {
+    const auto example = [](const char* name) {
+        return projecttest::readFile(projecttest::sourceDir() + "/examples/" + name);
+    };
+    const struct {
+        const char* name;
+        std::string json;
+        unsigned seed;
+        int steps;
+    } cases[] = {
+        {"plant", example("plant.json"), 7, 220},
+        {"all-classes", example("all-classes.json"), 11, 40},
+        {"animations", example("animations.json"), 13, 160},
+        {"moving classes", ownProject(), 17, 320},
+    };
+    std::map<std::pair<int, int>, ObjectState> last;
+    std::set<std::string> kinds;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Project project = projecttest::compiled(c.json, c.name);
+        Session session(options());
+        std::string error;
+        ASSERT_TRUE(session.load(project, &error)) << error;
+        session.start();
+        std::mt19937 random(c.seed);
+        QImage shown;
+        for (int step = 0; step <= c.steps; ++step) {
+            const std::string what = step == 0 ? "loading" : randomEvent(random, session, project);
+            if (step > 0) {
+                run(session, what);
+            }
+            const QRegion damage = session.takeDamage();
+            if (shown.size() != session.windowSize()) {
+                // What the viewer held is of no use; the damage must be the whole window.
+                shown = QImage(session.windowSize(), QImage::Format_RGB32);
+                shown.fill(Qt::magenta);
+            }
+            {
+                QPainter painter(&shown);
+                session.paint(&painter, damage);
+            }
+            ASSERT_EQ(firstDifference(shown, session.render()), "")
+                << "step " << step << " (" << what << ") in window " << session.currentWindow();
+            note(session.objectStates(), &last, &kinds);
+        }
+    }
+    EXPECT_EQ(kinds, (std::set<std::string>{"blinked", "clipped", "hidden then shown", "moved",
+                                            "resized", "text changed"}));
+}
+
+//! Window 1: a lamp shown while Show is not 0 beside a plain box; window 2 of another size.
+Project lampAndBox() {
+    ProjectBuilder b;
+    b.tag("Show", VarType::Int, 1);
+    ObjectRecord lamp = ProjectBuilder::shape("Lamp", 10, 10, 40, 40, 0xFF0000);
+    VisibleRecord visible;
+    visible.header = b.header("Show");
+    lamp.animations.push_back(animationEntry(visible));
+    b.window(1, 200, 100).objects = {
+        ProjectBuilder::object(lamp),
+        ProjectBuilder::object(ProjectBuilder::shape("Box", 100, 10, 150, 60, 0x00FF00))};
+    b.window(2, 120, 80);
+    return b.project;
+}
+
+TEST_F(Damage, EachChangeIsTakenOnceAndATagAloneWaitsForTheRun) {
+    Session session(options());
+    std::string error;
+    ASSERT_TRUE(session.load(lampAndBox(), &error)) << error;
+    session.start();
+    // Inside the lamp's and the box's rectangles: painted whatever the outline.
+    const QRect lamp(12, 12, 26, 26), box(102, 12, 46, 46);
+    const struct {
+        const char* event;
+        QRect covers; //!< null: the damage is empty
+        QRect spares; //!< the damage leaves this alone
+    } steps[] = {
+        {"refresh", QRect(0, 0, 200, 100), {}}, // the first take after loading: everything
+        {"refresh", {}, {}},
+        {"set Show 0", {}, {}}, // read at the next run only
+        {"refresh", lamp, box},
+        {"refresh", {}, {}},
+        {"set Show 1", {}, {}},
+        {"refresh", lamp, box},
+        {"window 2", QRect(0, 0, 120, 80), {}},
+        {"window 1", QRect(0, 0, 200, 100), {}},
+    };
+    for (const auto& step : steps) {
+        run(session, step.event);
+        const QRegion damage = session.takeDamage();
+        EXPECT_EQ(damage.isEmpty(), step.covers.isNull()) << step.event;
+        EXPECT_TRUE((QRegion(step.covers) - damage).isEmpty()) << step.event;
+        EXPECT_FALSE(damage.intersects(step.spares)) << step.event;
+    }
+    // Nothing damaged, nothing painted; a damaged lamp paints the lamp and not the box.
+    RecordingDevice device(200, 100);
+    QPainter painter(&device);
+    session.paint(&painter, QRegion());
+    EXPECT_TRUE(device.records().empty()) << device.dump().toStdString();
+    session.paint(&painter, QRegion(lamp));
+    EXPECT_EQ(device.drawings().size(), 2u) << device.dump().toStdString(); // background, lamp
+    for (const PaintRecord& record : device.drawings()) {
+        EXPECT_FALSE(record.rect().intersects(box)) << describe(record).toStdString();
+    }
+}
+
+} // namespace
