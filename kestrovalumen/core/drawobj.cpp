@@ -259,7 +259,7 @@ void CDrawObj::WriteOperLog(int code) {
 }
 
 void CDrawObj::GetText(std::string& out) const {
-    out = "";
+    out.clear();
 }
 
 void CDrawObj::SetText(std::string) {}
