@@ -49,6 +49,14 @@ MqttConnection::MqttConnection(int connection, ConnectionDef def, std::vector<Se
     : m_connection(connection), m_def(std::move(def)), m_tags(std::move(tags)), m_inbox(inbox),
       m_listen(listen) {
     initLibrary();
+    for (size_t i = 0; i < m_tags.size(); ++i) {
+        const std::string& topic = listenedTopic(m_tags[i]);
+        if (topic.find_first_of("+#") != std::string::npos) {
+            m_wildcardTopics.push_back(i);
+        } else if (!topic.empty()) {
+            m_exactTopics[topic].push_back(i);
+        }
+    }
 }
 
 MqttConnection::~MqttConnection() {
@@ -248,15 +256,22 @@ void MqttConnection::onMessage(mosquitto*, void* self, const mosquitto_message* 
     auto* connection = static_cast<MqttConnection*>(self);
     const std::string_view payload(static_cast<const char*>(message->payload),
                                    message->payload ? static_cast<size_t>(message->payloadlen) : 0);
-    for (const ServedTag& tag : connection->m_tags) {
-        const std::string& topic = connection->listenedTopic(tag);
+    std::vector<size_t> reached;
+    if (const auto exact = connection->m_exactTopics.find(message->topic);
+        exact != connection->m_exactTopics.end()) {
+        reached = exact->second;
+    }
+    for (size_t i : connection->m_wildcardTopics) {
         bool matches = false;
-        if (topic.empty() ||
-            mosquitto_topic_matches_sub(topic.c_str(), message->topic, &matches) !=
-                MOSQ_ERR_SUCCESS ||
-            !matches) {
-            continue;
+        if (mosquitto_topic_matches_sub(connection->listenedTopic(connection->m_tags[i]).c_str(),
+                                        message->topic, &matches) == MOSQ_ERR_SUCCESS &&
+            matches) {
+            reached.push_back(i);
         }
+    }
+    std::sort(reached.begin(), reached.end()); // the tags' order, whichever way they matched
+    for (size_t i : reached) {
+        const ServedTag& tag = connection->m_tags[i];
         DecodedValue value = decodePayload(*tag.def, payload);
         LiveEvent event;
         event.kind = value.ok ? LiveEvent::Kind::Value : LiveEvent::Kind::Bad;

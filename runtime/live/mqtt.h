@@ -24,6 +24,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 struct mosquitto;
@@ -72,6 +73,11 @@ private:
     const std::vector<ServedTag> m_tags;
     Inbox* const m_inbox;
     const Listen m_listen;
+    // Which served tags a message's topic reaches: exact topics by look-up, so that a station of
+    // thousands of tags does not test every one against every message; wildcard filters one by
+    // one. Positions in m_tags.
+    std::unordered_map<std::string, std::vector<size_t>> m_exactTopics;
+    std::vector<size_t> m_wildcardTopics;
 
     std::thread m_thread;
     std::mutex m_mutex; // guards m_mosq for the writers, and the back-off's wait
