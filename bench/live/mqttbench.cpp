@@ -311,8 +311,9 @@ struct Run {
     double applyMax = 0.0;
     uint64_t applies = 0;
     uint64_t received = 0;
-    double publishing = 0.0; //!< seconds until the last publication
-    double drain = 0.0;      //!< seconds from the last publication to the last value stored
+    uint64_t receivedPublishing = 0; //!< stored while the publisher was sending
+    double publishing = 0.0;         //!< seconds until the last publication
+    double drain = 0.0;              //!< seconds from the last publication to the last value stored
 };
 
 std::string countText(double n) {
@@ -337,6 +338,8 @@ void printTable(const MqttOptions& o, const Run& run, const Publisher& publisher
                      sent > 0 ? 100.0 * double(run.received) / sent : 0.0),
               format("all, within %.0f s of the last", kDrainSeconds),
               run.received == publisher.sent() && publisher.failed() == 0 && sent > 0);
+    table.row("values stored per second while publishing",
+              countText(run.publishing > 0 ? double(run.receivedPublishing) / run.publishing : 0));
     table.row("last value stored after the last publication",
               format("%.2f s", run.drain) + (run.received < publisher.sent()
                                                  ? ", still storing when the bench stopped"
@@ -448,6 +451,7 @@ Outcome runMqttBench(const MqttOptions& o) {
         const double t = applied - start;
         lastStored = values ? t : lastStored;
         const bool publishing = !publisher.done();
+        run.receivedPublishing += publishing ? values : 0;
         if (publishing && run.pending.size() < run.pending.capacity()) {
             run.pending.push_back(waiting);
             run.inFlight.push_back(std::max(0.0, double(publisher.sent()) - double(run.received)));
