@@ -108,8 +108,11 @@ void MemoryTrack::finish(double t) {
 
 std::string MemoryTrack::samples() const {
     std::string text;
-    for (const Sample& s : m_samples) {
-        text += format("%s%.1f (%.0f s)", text.empty() ? "" : ", ", s.mb, s.t);
+    for (size_t i = 0; i < m_samples.size(); ++i) {
+        const Sample& s = m_samples[i];
+        text += i + 1 < m_samples.size() || i == 0
+                    ? format("%s%.1f (%.0f s)", text.empty() ? "" : ", ", s.mb, s.t)
+                    : format(", %.1f (end, %.1f s)", s.mb, s.t);
     }
     return text;
 }

@@ -47,7 +47,7 @@ public:
     //! Samples when the next one is due (always at the first call); `t` counts from the start.
     void poll(double t);
     void finish(double t);
-    //! "41.2 (0 s), 41.5 (10 s), ..."
+    //! "41.2 (0 s), 41.5 (10 s), ..., 41.6 (end, 61.3 s)"
     std::string samples() const;
     double warm() const;
     double end() const;
