@@ -368,8 +368,12 @@ void printTable(const MqttOptions& o, const Run& run, const Publisher& publisher
                                                  : ""));
     const double p99 = run.latencies.percentile(0.99);
     table.row("latency p50, ms", millis(run.latencies.percentile(0.50)));
-    table.row("latency p99, ms", millis(p99), format("<= %.0f (a refresh period)", o.period * 1e3),
-              run.latencies.count() > 0 && p99 <= o.period * 1e6 && stored.lost() == 0);
+    // A value waits up to one period for the refresh that stores it, whatever the network does:
+    // the target is that the broker and the connection add at most a tenth of a period to that.
+    const double allowed = o.period * 1.1;
+    table.row("latency p99, ms", millis(p99),
+              format("<= %.0f (a refresh period, plus a tenth for the network)", allowed * 1e3),
+              run.latencies.count() > 0 && p99 <= allowed * 1e6 && stored.lost() == 0);
     table.row("latency max, ms", millis(double(run.latencies.max())));
     table.row("stored by the first apply after their publication",
               format("%.2f %%", run.received
