@@ -93,6 +93,10 @@ TEST_F(KestroCli, CallsAnswerWithTheirExitCodeAndMessage) {
          "cannot read the plug-in directory nowhere"},
         {{"render", "-o", "x.png", "--plugins", "empty"}, 1, "no plug-in found in empty"},
         {{"plugins", "empty"}, 1, "no plug-in found in empty"},
+        {{"render", "-o", "x.png", "--connect", "plc=h:1"}, 1, "no connection 'plc' in the project"},
+        {{"monitor", "--snapshots", "d"}, 2, "--snapshots DIR and --every SECONDS go together"},
+        {{"simulate"}, 2, "the connection to publish to is missing (--to NAME)"},
+        {{"simulate", "--to", "broker"}, 1, "no MQTT connection 'broker' in the project"},
         // A class that hides the drawing-object interface is still an object of its own class.
         {{"plugins"}, 0, "0x500E  yes       no             yes             -"}, // CDrawBalloon
         {{"render", "-o", "no/such/dir/x.png"}, 1, "cannot write"},
