@@ -1,5 +1,6 @@
-// The peers of the live tests: the fixture's MQTT broker (tests/runtime/live/broker.py), brokers
-// of a test's own, the mosquitto command-line clients, and waiting on a connection's events.
+// The peers of the live tests: the fixtures' MQTT broker (tests/runtime/live/broker.py) and Modbus
+// server (modbus_peer.py), brokers of a test's own, the mosquitto command-line clients, the tags a
+// connection serves, and waiting on a connection's events.
 #pragma once
 
 #include "runtime/live/live.h"
@@ -15,8 +16,11 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <deque>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -120,6 +124,68 @@ private:
     bool m_ready = false;
 };
 
+//! The number a ctest fixture wrote to a file; 0 when there is none.
+inline int portIn(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString(file.readAll()).trimmed().toInt() : 0;
+}
+
+//! The Modbus server ctest starts around the live tests; every table holds addresses 0..999.
+inline int modbusServerPort() {
+    const int port = portIn(qEnvironmentVariable("KV_BINARY_DIR") + "/modbus-peer.port");
+    EXPECT_GT(port, 0) << "no Modbus server: run the tests through ctest";
+    return port;
+}
+
+//! modbus_peer.py as a client of the server on `port`: "set holding 3 7", "get coil 3 1". What
+//! it prints, or why it failed.
+inline std::string modbusPeer(int port, const QString& command) {
+    QStringList args = command.split(' ');
+    args.insert(1, QString::number(port));
+    QProcess process;
+    process.start("/usr/bin/python3", QStringList{qEnvironmentVariable("KV_SOURCE_DIR") +
+                                                  "/tests/runtime/live/modbus_peer.py"} +
+                                          args);
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
+        return "failed: " + process.readAllStandardError().toStdString();
+    }
+    return process.readAllStandardOutput().trimmed().toStdString();
+}
+
+//! A Modbus tag's source on the connection "plc1".
+inline kestro::TagSource
+modbusSource(kestro::TagSource::Table table, int address,
+             kestro::TagSource::Type type = kestro::TagSource::Type::UInt16, bool little = false,
+             double scale = 1, double offset = 0) {
+    kestro::TagSource s;
+    s.connection = "plc1";
+    s.table = table;
+    s.address = address;
+    s.type = type;
+    s.littleWordOrder = little;
+    s.scale = scale;
+    s.offset = offset;
+    return s;
+}
+
+//! The tags a connection serves, at project indices from `first` on.
+struct ServedTags {
+    explicit ServedTags(int first = 0) : first(first) {}
+    int add(const std::string& name, const kestro::TagSource& source,
+            kestro::VarType type = kestro::VarType::Float) {
+        kestro::TagDef& def = defs.emplace_back();
+        def.name = name;
+        def.type = type;
+        def.source = source;
+        served.push_back({first + int(defs.size()) - 1, &def});
+        return served.back().index;
+    }
+
+    const int first;
+    std::deque<kestro::TagDef> defs; // stable addresses
+    std::vector<kestro::live::ServedTag> served;
+};
+
 //! A broker of a test's own on 127.0.0.1:port, to kill and start again. It logs to log().
 class OwnBroker {
 public:
@@ -165,39 +231,62 @@ private:
     QProcess m_process;
 };
 
-//! The events a connection posted, gathered from its inbox.
+//! The events a connection posted, gathered from its inbox as they come.
 class EventLog {
 public:
+    using Kind = kestro::live::LiveEvent::Kind;
+    using Match = std::function<bool(const kestro::live::LiveEvent&)>;
+
     explicit EventLog(kestro::live::Inbox* inbox) : m_inbox(inbox) {}
     //! Takes the inbox's events until done(events) holds or the time is up; whether it held.
     template <class Done>
     bool waitFor(Done done) {
-        const auto deadline = Clock::now() + 20s;
-        for (;;) {
+        for (const auto deadline = Clock::now() + 20s;; std::this_thread::sleep_for(5ms)) {
             for (kestro::live::LiveEvent& event : m_inbox->take()) {
                 events.push_back(std::move(event));
             }
-            if (done(events) || Clock::now() > deadline) {
-                return done(events);
+            if (done(events)) {
+                return true;
             }
-            std::this_thread::sleep_for(5ms);
+            if (Clock::now() > deadline) {
+                ADD_FAILURE() << "waited in vain; the last events:" << recent();
+                return false;
+            }
         }
     }
-    bool waitForCount(kestro::live::LiveEvent::Kind kind, size_t count) {
+    bool waitForCount(Kind kind, size_t count) {
         return waitFor([&](const auto&) { return this->count(kind) >= count; });
     }
-    size_t count(kestro::live::LiveEvent::Kind kind) const {
-        size_t n = 0;
-        for (const kestro::live::LiveEvent& event : events) {
-            n += event.kind == kind ? 1 : 0;
+    //! Waits for the first event that matches past the last one found so.
+    bool next(const Match& match) {
+        return waitFor([&](const auto&) {
+            while (m_searched < events.size()) {
+                if (match(events[m_searched++])) {
+                    return true;
+                }
+            }
+            return false;
+        });
+    }
+    size_t count(Kind kind) const {
+        return size_t(std::count_if(events.begin(), events.end(),
+                                    [kind](const auto& event) { return event.kind == kind; }));
+    }
+    std::string recent() const {
+        std::string text;
+        for (size_t i = events.size() > 12 ? events.size() - 12 : 0; i < events.size(); ++i) {
+            const kestro::live::LiveEvent& e = events[i];
+            text += "\n  kind " + std::to_string(int(e.kind)) + " tag " + std::to_string(e.tag) +
+                    " " + std::to_string(e.number) + " " + e.reason;
         }
-        return n;
+        return text;
     }
 
     std::vector<kestro::live::LiveEvent> events;
 
 private:
     kestro::live::Inbox* m_inbox;
+    size_t m_searched = 0;
 };
 
 } // namespace kvtest

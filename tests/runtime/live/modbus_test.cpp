@@ -2,72 +2,30 @@
 // The Modbus TCP connection against pymodbus servers (modbus_peer.py): values in, writes out, and
 // the faults of a device.
 #include "runtime/live/modbus.h"
-
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
-#include <deque>
-#include <functional>
+#include "tests/support/livepeers.h"
 
 using namespace kestro;
 using namespace kestro::live;
+using namespace kvtest;
 using Kind = LiveEvent::Kind;
 using Type = TagSource::Type;
 constexpr Type I16 = Type::Int16, U16 = Type::UInt16, I32 = Type::Int32, U32 = Type::UInt32,
                F32 = Type::Float32, Bit = Type::Bool;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr TagSource::Table H = TagSource::Table::Holding, I = TagSource::Table::Input,
                            C = TagSource::Table::Coil, D = TagSource::Table::Discrete;
-const QString kPython = "/usr/bin/python3";
-constexpr auto kWait = std::chrono::seconds(10);
-
-QString peerScript() {
-    return qEnvironmentVariable("KV_SOURCE_DIR") + "/tests/runtime/live/modbus_peer.py";
-}
-
-//! The peer as a client of the server on `port`: "set holding 3 7", "get coil 3 1". What it
-//! prints, or why it failed.
-std::string peer(int port, const QString& command) {
-    QStringList args = command.split(' ');
-    args.insert(1, QString::number(port));
-    QProcess process;
-    process.start(kPython, QStringList{peerScript()} + args);
-    if (!process.waitForFinished(10000) || process.exitCode() != 0) {
-        return "failed: " + process.readAllStandardError().toStdString();
-    }
-    return process.readAllStandardOutput().trimmed().toStdString();
-}
+constexpr auto source = [](auto... args) { return modbusSource(args...); };
 
 //! Asks the peer until it reads `expected`.
 bool peerReads(int port, const QString& get, const std::string& expected) {
-    for (const auto deadline = Clock::now() + kWait; Clock::now() < deadline;) {
-        if (peer(port, "get " + get) == expected) {
+    for (const auto deadline = Clock::now() + 10s; Clock::now() < deadline;) {
+        if (modbusPeer(port, "get " + get) == expected) {
             return true;
         }
     }
     return false;
-}
-
-int readPort(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString(file.readAll()).trimmed().toInt() : 0;
-}
-
-//! The server ctest starts around the program; every table holds addresses 0..999.
-int sharedPort() {
-    const int port = readPort(qEnvironmentVariable("KV_BINARY_DIR") + "/modbus-peer.port");
-    if (port == 0) {
-        ADD_FAILURE() << "no Modbus server: run the tests through ctest";
-    }
-    return port;
 }
 
 //! A server of one test's own, for the faults that would disturb the others.
@@ -76,15 +34,17 @@ public:
     bool start(int port = 0, const QStringList& options = {}) {
         const QString portFile = m_dir.filePath("port");
         QFile::remove(portFile);
-        m_process.start(kPython, QStringList{peerScript(), "serve", "--port", QString::number(port),
-                                             "--port-file", portFile} +
-                                     options);
-        for (const auto deadline = Clock::now() + kWait; !QFile::exists(portFile);) {
+        m_process.start("/usr/bin/python3", QStringList{qEnvironmentVariable("KV_SOURCE_DIR") +
+                                                            "/tests/runtime/live/modbus_peer.py",
+                                                        "serve", "--port", QString::number(port),
+                                                        "--port-file", portFile} +
+                                                options);
+        for (const auto deadline = Clock::now() + 10s; !QFile::exists(portFile);) {
             if (m_process.waitForFinished(20) || Clock::now() > deadline) {
                 return false;
             }
         }
-        m_port = readPort(portFile);
+        m_port = portIn(portFile);
         return m_port > 0;
     }
     void kill() {
@@ -100,106 +60,45 @@ private:
     int m_port = 0;
 };
 
-//! The events a connection posts, searched in order as they come.
-class Events {
-public:
-    Inbox inbox;
-
-    //! The first event past the last one found that matches, waiting for it.
-    bool next(const std::function<bool(const LiveEvent&)>& match) {
-        for (const auto deadline = Clock::now() + kWait; Clock::now() < deadline;) {
-            for (LiveEvent& event : inbox.take()) {
-                m_seen.push_back(std::move(event));
-            }
-            for (; m_cursor < m_seen.size(); ++m_cursor) {
-                if (match(m_seen[m_cursor])) {
-                    ++m_cursor;
-                    return true;
-                }
-            }
-            QThread::msleep(10);
-        }
-        ADD_FAILURE() << "no such event; the last:" << recent();
-        return false;
-    }
-    //! Events of a kind among those searched so far.
-    int count(Kind kind) const {
-        return int(std::count_if(m_seen.begin(), m_seen.begin() + long(m_cursor),
-                                 [kind](const LiveEvent& e) { return e.kind == kind; }));
-    }
-    std::string recent() const {
-        std::string text;
-        for (size_t i = m_seen.size() > 12 ? m_seen.size() - 12 : 0; i < m_seen.size(); ++i) {
-            const LiveEvent& e = m_seen[i];
-            text += "\n  kind " + std::to_string(int(e.kind)) + " tag " + std::to_string(e.tag) +
-                    " " + std::to_string(e.number) + " " + e.reason;
-        }
-        return text;
-    }
-
-private:
-    std::vector<LiveEvent> m_seen;
-    size_t m_cursor = 0;
-};
-
-std::function<bool(const LiveEvent&)> is(Kind kind, int tag = -1, std::string reason = "") {
+EventLog::Match is(Kind kind, int tag = -1, std::string reason = "") {
     return [=](const LiveEvent& e) {
         return e.kind == kind && e.tag == tag && e.connection == 3 &&
                e.reason.find(reason) != std::string::npos;
     };
 }
 
-std::function<bool(const LiveEvent&)> value(int tag, double number) {
+EventLog::Match value(int tag, double number) {
     return [=](const LiveEvent& e) { return is(Kind::Value, tag)(e) && e.number == number; };
-}
-
-TagSource source(TagSource::Table table, int address, Type type = U16, bool writable = false,
-                 bool little = false, double scale = 1, double offset = 0) {
-    TagSource s;
-    s.connection = "plc1";
-    s.table = table;
-    s.address = address;
-    s.type = type;
-    s.writable = writable;
-    s.littleWordOrder = little;
-    s.scale = scale;
-    s.offset = offset;
-    return s;
 }
 
 class ModbusConnectionTest : public ::testing::Test {
 protected:
-    //! A tag of the connection, at a project index unlike its place among the served tags.
-    int tag(const std::string& name, const TagSource& source) {
-        defs.push_back(TagDef{});
-        defs.back().name = name;
-        defs.back().source = source;
-        served.push_back({int(defs.size()) + 20, &defs.back()});
-        return served.back().index;
+    int tag(const std::string& name, TagSource source, bool writable = false) {
+        source.writable = writable;
+        return tags.add(name, source);
     }
-    void open(int port, double timeout = 1.0, double poll = 0.05) {
+    void open(int at, double timeout = 1.0, double poll = 0.05) {
         ConnectionDef def;
         def.name = "plc1";
         def.kind = ConnectionDef::Kind::ModbusTcp;
-        def.port = port;
+        def.port = at;
         def.poll = poll;
         def.timeout = timeout;
-        connection = std::make_unique<ModbusConnection>(3, def, served, &events.inbox);
+        connection = std::make_unique<ModbusConnection>(3, def, tags.served, &inbox);
         connection->start();
     }
     bool write(int tag, double number, std::string* reason) {
         return connection->write(tag, {number, "", false}, reason);
     }
 
-    std::deque<TagDef> defs;
-    std::vector<ServedTag> served;
-    Events events;
+    const int port = modbusServerPort(); // the shared server's
+    ServedTags tags{21};                 // project indices unlike the places among the served tags
+    Inbox inbox;
+    EventLog events{&inbox};
     std::unique_ptr<ModbusConnection> connection;
 };
 
 TEST_F(ModbusConnectionTest, ValuesComeInFromEveryTable) {
-    const int port = sharedPort();
-    ASSERT_GT(port, 0);
     const struct {
         const char* name;
         TagSource source;
@@ -208,9 +107,9 @@ TEST_F(ModbusConnectionTest, ValuesComeInFromEveryTable) {
     } rows[] = {
         {"int16", source(H, 100, I16), "holding 100 65534", -2},
         {"float32 high word first", source(H, 101, F32), "holding 101 0xc0a8 0", -5.25},
-        {"uint32 low first", source(H, 103, U32, false, true), "holding 103 0x2800 0xee6b", 4e9},
+        {"uint32 low first", source(H, 103, U32, true), "holding 103 0x2800 0xee6b", 4e9},
         // The server's input registers hold 7 * address + 3.
-        {"input register, scaled", source(I, 7, U16, false, false, 0.5, -1), "", 25},
+        {"input register, scaled", source(I, 7, U16, false, 0.5, -1), "", 25},
         {"coil set", source(C, 100), "coil 100 1", 1},
         {"coil clear", source(C, 101), "", 0},
         // Its discrete inputs are on at every third address.
@@ -220,7 +119,7 @@ TEST_F(ModbusConnectionTest, ValuesComeInFromEveryTable) {
     std::vector<int> tags;
     for (const auto& row : rows) {
         tags.push_back(tag(row.name, row.source));
-        ASSERT_TRUE(row.set.isEmpty() || peer(port, "set " + row.set).empty());
+        ASSERT_TRUE(row.set.isEmpty() || modbusPeer(port, "set " + row.set).empty());
     }
     open(port);
     ASSERT_TRUE(events.next(is(Kind::Connected)));
@@ -228,14 +127,12 @@ TEST_F(ModbusConnectionTest, ValuesComeInFromEveryTable) {
         EXPECT_TRUE(events.next(value(tags[i], rows[i].value))) << rows[i].name;
     }
     // Every poll reads again.
-    ASSERT_EQ(peer(port, "set holding 100 7"), "");
+    ASSERT_EQ(modbusPeer(port, "set holding 100 7"), "");
     EXPECT_TRUE(events.next(value(tags[0], 7)));
     EXPECT_EQ(events.count(Kind::Error) + events.count(Kind::Bad), 0) << events.recent();
 }
 
 TEST_F(ModbusConnectionTest, WritesReachTheDeviceInItsWordOrderOrAreRefused) {
-    const int port = sharedPort();
-    ASSERT_GT(port, 0);
     const struct {
         const char* name;
         TagSource source;
@@ -243,19 +140,19 @@ TEST_F(ModbusConnectionTest, WritesReachTheDeviceInItsWordOrderOrAreRefused) {
         QString get;       // what the peer reads back
         std::string words; // and what it finds
     } rows[] = {
-        {"int16", source(H, 200, I16, true), -2, "holding 200 1", "65534"},
-        {"int32 high word first", source(H, 202, I32, true), -131071, "holding 202 2", "65534 1"},
-        {"int32 low first", source(H, 204, I32, true, true), -131071, "holding 204 2", "1 65534"},
-        {"float32 low first", source(H, 206, F32, true, true), -5.25, "holding 206 2", "0 49320"},
-        {"scaled", source(H, 208, U16, true, false, 0.1, -40), 25, "holding 208 1", "650"},
-        {"coil on", source(C, 200, Bit, true), 1, "coil 200 1", "1"},
+        {"int16", source(H, 200, I16), -2, "holding 200 1", "65534"},
+        {"int32 high word first", source(H, 202, I32), -131071, "holding 202 2", "65534 1"},
+        {"int32 low first", source(H, 204, I32, true), -131071, "holding 204 2", "1 65534"},
+        {"float32 low first", source(H, 206, F32, true), -5.25, "holding 206 2", "0 49320"},
+        {"scaled", source(H, 208, U16, false, 0.1, -40), 25, "holding 208 1", "650"},
+        {"coil on", source(C, 200, Bit), 1, "coil 200 1", "1"},
     };
     std::vector<int> tags;
     for (const auto& row : rows) {
-        tags.push_back(tag(row.name, row.source));
+        tags.push_back(tag(row.name, row.source, true));
     }
-    const int level = tag("Level", source(H, 220, I16, false));
-    const int flow = tag("Flow", source(I, 220, I16, true));
+    const int level = tag("Level", source(H, 220, I16));
+    const int flow = tag("Flow", source(I, 220, I16), true);
     open(port);
     ASSERT_TRUE(events.next(is(Kind::Connected)));
     std::string reason;
@@ -289,12 +186,10 @@ TEST_F(ModbusConnectionTest, WritesReachTheDeviceInItsWordOrderOrAreRefused) {
 }
 
 TEST_F(ModbusConnectionTest, ExceptionRepliesFailTheirRequestAndWrite) {
-    const int port = sharedPort();
-    ASSERT_GT(port, 0);
     const int good = tag("Good", source(H, 300));
     const int outside = tag("Outside", source(H, 2000));
-    const int valve = tag("Valve", source(C, 3000, Bit, true));
-    ASSERT_EQ(peer(port, "set holding 300 42"), "");
+    const int valve = tag("Valve", source(C, 3000, Bit), true);
+    ASSERT_EQ(modbusPeer(port, "set holding 300 42"), "");
     open(port);
     const std::string failure = "plc1: reading holding registers 2000: illegal data address (2)";
     EXPECT_TRUE(events.next(is(Kind::Error, -1, failure)));
@@ -310,14 +205,13 @@ TEST_F(ModbusConnectionTest, ExceptionRepliesFailTheirRequestAndWrite) {
 TEST_F(ModbusConnectionTest, ReconnectsWhenTheServerComesBack) {
     PrivateServer server;
     ASSERT_TRUE(server.start());
-    const int port = server.port();
     server.kill();
     const int level = tag("Level", source(H, 1));
-    open(port);
+    open(server.port());
     ASSERT_TRUE(events.next(is(Kind::Disconnected, -1, "plc1: ")));
     for (int number : {11, 12}) {
-        ASSERT_TRUE(server.start(port));
-        ASSERT_EQ(peer(port, "set holding 1 " + QString::number(number)), "");
+        ASSERT_TRUE(server.start(server.port()));
+        ASSERT_EQ(modbusPeer(server.port(), "set holding 1 " + QString::number(number)), "");
         ASSERT_TRUE(events.next(is(Kind::Connected)));
         EXPECT_TRUE(events.next(value(level, number)));
         server.kill();

@@ -1,11 +1,9 @@
 // ctest-link: kestrolive
 // Modbus requests without a network: the read plan, values in and out of registers and bits.
 #include "runtime/live/modbusmap.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/livepeers.h"
 
 #include <cmath>
-#include <deque>
 
 using namespace kestro;
 using namespace kestro::live;
@@ -17,18 +15,7 @@ using Type = TagSource::Type;
 constexpr Type I16 = Type::Int16, U16 = Type::UInt16, I32 = Type::Int32, U32 = Type::UInt32,
                F32 = Type::Float32, Bit = Type::Bool;
 constexpr Table H = Table::Holding, I = Table::Input, C = Table::Coil, D = Table::Discrete;
-
-TagSource source(Table table, int address, Type type = U16, bool little = false, double scale = 1.0,
-                 double offset = 0.0) {
-    TagSource s;
-    s.table = table;
-    s.address = address;
-    s.type = type;
-    s.littleWordOrder = little;
-    s.scale = scale;
-    s.offset = offset;
-    return s;
-}
+constexpr auto source = [](auto... args) { return kvtest::modbusSource(args...); };
 
 std::vector<TagSource> run(Table table, int first, int count, std::vector<TagSource> then = {}) {
     std::vector<TagSource> tags;
@@ -92,14 +79,11 @@ TEST(ModbusMap, ReadPlan) {
          "H65535x1:2 out:0,1,3"},
     };
     for (const auto& row : rows) {
-        std::deque<TagDef> defs;
-        std::vector<ServedTag> served;
-        for (const TagSource& tag : row.tags) {
-            defs.push_back(TagDef{});
-            defs.back().source = tag;
-            served.push_back({int(served.size()) + 100, &defs.back()});
+        kvtest::ServedTags tags(100);
+        for (const TagSource& source : row.tags) {
+            tags.add("", source);
         }
-        EXPECT_EQ(describe(planModbusReads(served)), row.plan) << row.name;
+        EXPECT_EQ(describe(planModbusReads(tags.served)), row.plan) << row.name;
     }
 }
 

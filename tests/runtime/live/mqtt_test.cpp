@@ -8,8 +8,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <deque>
-
 using namespace kestro;
 using namespace kestro::live;
 using namespace kvtest;
@@ -39,25 +37,19 @@ ConnectionDef brokerAt(int port, const char* host = "127.0.0.1") {
 }
 
 // The tags of a project, and the events about them as text.
-struct Tags {
-    std::deque<TagDef> defs; // stable addresses
-    std::vector<ServedTag> served;
-
+struct Tags : ServedTags {
     int add(const char* name, VarType type, std::string topic, Form form = Form::Number,
             const char* pointer = "", std::string writeTopic = "", int qos = 0,
             bool retain = false) {
-        TagDef& tag = defs.emplace_back();
-        tag.name = name;
-        tag.type = type;
-        tag.source.connection = "broker";
-        tag.source.topic = std::move(topic);
-        tag.source.payload = form;
-        tag.source.jsonPointer = pointer;
-        tag.source.writeTopic = std::move(writeTopic);
-        tag.source.qos = qos;
-        tag.source.retain = retain;
-        served.push_back({static_cast<int>(defs.size()) - 1, &tag});
-        return served.back().index;
+        TagSource source;
+        source.connection = "broker";
+        source.topic = std::move(topic);
+        source.payload = form;
+        source.jsonPointer = pointer;
+        source.writeTopic = std::move(writeTopic);
+        source.qos = qos;
+        source.retain = retain;
+        return ServedTags::add(name, source, type);
     }
 
     // "Connected", "Disconnected", "Error", "Level=12.5", "Name'pump", "Level!why"

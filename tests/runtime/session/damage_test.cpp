@@ -109,15 +109,11 @@ void note(const std::vector<ObjectState>& states, std::map<std::pair<int, int>, 
           std::set<std::string>* kinds) {
     for (const ObjectState& s : states) {
         ObjectState& b = (*last).try_emplace({s.window, s.index}, s).first->second;
-        const auto size = [](const SessionRect& r) {
-            return QSize(r.right - r.left, r.bottom - r.top);
-        };
-        if (size(s.rect) != size(b.rect)) {
-            kinds->insert("resized");
-        } else if (s.rect.left != b.rect.left || s.rect.top != b.rect.top) {
-            kinds->insert("moved");
-        }
+        const bool resized = s.rect.right - s.rect.left != b.rect.right - b.rect.left ||
+                             s.rect.bottom - s.rect.top != b.rect.bottom - b.rect.top;
         const std::pair<bool, const char*> seen[] = {
+            {resized, "resized"},
+            {!resized && (s.rect.left != b.rect.left || s.rect.top != b.rect.top), "moved"},
             {s.showState / 10 != b.showState / 10, "blinked"},
             {s.visible && !b.visible, "hidden then shown"},
             {s.text != b.text, "text changed"},
