@@ -140,6 +140,9 @@ int monitor(const Arguments& args) {
     }
     Lines lines(out);
     TagWatch tags(player.project);
+    // The values at the start come first, before anything a connection brings.
+    session.start();
+    tags.report(0.0, lines);
     LiveLink link(session, player.project, player.source, [&](const live::LiveNote& note) {
         lines.write(session.time(), noteLine(note, player.project));
     });
@@ -148,7 +151,6 @@ int monitor(const Arguments& args) {
 
     QElapsedTimer clock;
     clock.start();
-    session.start();
     const double period = toSeconds(player.options.refreshPeriod);
     int snapshot = 0;
     double nextSnapshot = 0.0;

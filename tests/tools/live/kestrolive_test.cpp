@@ -61,9 +61,10 @@ protected:
 
 TEST_F(KestroLive, PublishedValuesReachTheTagsAndThePixels) {
     ASSERT_TRUE(publishMessage(port, root + "/level", "75", true));
+    // Three seconds leave a loaded machine time to connect before the second snapshot.
     const KestroResult monitor =
-        runKestro({"monitor", path("live.json"), "--for", "1.5", "--snapshots", path("snaps"),
-                   "--every", "1.5", "-o", path("lines.jsonl")});
+        runKestro({"monitor", path("live.json"), "--for", "3", "--snapshots", path("snaps"),
+                   "--every", "3", "-o", path("lines.jsonl")});
     ASSERT_EQ(monitor.exitCode, 0) << monitor.err.toStdString();
     QFile file(path("lines.jsonl"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
