@@ -242,33 +242,47 @@ RecordingDevice::RecordingDevice(int width, int height)
 
 RecordingDevice::~RecordingDevice() = default;
 
-int RecordingDevice::metric(PaintDeviceMetric metric) const {
+bool screenlessMetric(QPaintDevice::PaintDeviceMetric metric, int width, int height, int* value) {
     switch (metric) {
-    case PdmWidth:
-        return m_width;
-    case PdmHeight:
-        return m_height;
-    case PdmWidthMM:
-        return toMillimetres(m_width);
-    case PdmHeightMM:
-        return toMillimetres(m_height);
-    case PdmNumColors:
-        return 0; // true colour
-    case PdmDepth:
-        return 32;
-    case PdmDpiX:
-    case PdmDpiY:
-    case PdmPhysicalDpiX:
-    case PdmPhysicalDpiY:
-        return kDpi;
-    case PdmDevicePixelRatio:
-        return 1;
-    case PdmDevicePixelRatioScaled:
-        return static_cast<int>(devicePixelRatioFScale());
+    case QPaintDevice::PdmWidth:
+        *value = width;
+        return true;
+    case QPaintDevice::PdmHeight:
+        *value = height;
+        return true;
+    case QPaintDevice::PdmWidthMM:
+        *value = toMillimetres(width);
+        return true;
+    case QPaintDevice::PdmHeightMM:
+        *value = toMillimetres(height);
+        return true;
+    case QPaintDevice::PdmNumColors:
+        *value = 0; // true colour
+        return true;
+    case QPaintDevice::PdmDepth:
+        *value = 32;
+        return true;
+    case QPaintDevice::PdmDpiX:
+    case QPaintDevice::PdmDpiY:
+    case QPaintDevice::PdmPhysicalDpiX:
+    case QPaintDevice::PdmPhysicalDpiY:
+        *value = kDpi;
+        return true;
+    case QPaintDevice::PdmDevicePixelRatio:
+        *value = 1;
+        return true;
+    case QPaintDevice::PdmDevicePixelRatioScaled:
+        *value = static_cast<int>(QPaintDevice::devicePixelRatioFScale());
+        return true;
     default:
-        break;
+        return false;
     }
-    return QPaintDevice::metric(metric);
+}
+
+int RecordingDevice::metric(PaintDeviceMetric metric) const {
+    int value = 0;
+    return screenlessMetric(metric, m_width, m_height, &value) ? value
+                                                               : QPaintDevice::metric(metric);
 }
 
 } // namespace kestro

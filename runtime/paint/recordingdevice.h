@@ -97,6 +97,10 @@ private:
     PaintRecords m_records;
 };
 
+//! A metric of a 96-dpi, 32-bit device of that size with no screen behind it, as the host's own
+//! paint devices answer them; false for a metric QPaintDevice answers itself.
+bool screenlessMetric(QPaintDevice::PaintDeviceMetric metric, int width, int height, int* value);
+
 //! A device of a given size at 96 dpi that records instead of drawing.
 class RecordingDevice : public QPaintDevice {
 public:

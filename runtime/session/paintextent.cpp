@@ -1,5 +1,7 @@
 #include "runtime/session/paintextent.h"
 
+#include "runtime/paint/recordingdevice.h"
+
 #include <QFontMetricsF>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -12,7 +14,6 @@ namespace kestro {
 
 namespace {
 
-constexpr int kDpi = 96;
 constexpr int kSide = 32767; //!< the largest device Qt's painters draw on
 //! An aliased drawing sets the pixels whose centres it covers. Qt's rasteriser works in
 //! fixed point and flattens curves: a centre this close outside still counts.
@@ -207,30 +208,8 @@ ExtentDevice::ExtentDevice() : m_engine(std::make_unique<ExtentEngine>()) {}
 ExtentDevice::~ExtentDevice() = default;
 
 int ExtentDevice::metric(PaintDeviceMetric metric) const {
-    switch (metric) {
-    case PdmWidth:
-    case PdmHeight:
-        return kSide;
-    case PdmWidthMM:
-    case PdmHeightMM:
-        return static_cast<int>(kSide * 25.4 / kDpi);
-    case PdmNumColors:
-        return 0;
-    case PdmDepth:
-        return 32;
-    case PdmDpiX:
-    case PdmDpiY:
-    case PdmPhysicalDpiX:
-    case PdmPhysicalDpiY:
-        return kDpi;
-    case PdmDevicePixelRatio:
-        return 1;
-    case PdmDevicePixelRatioScaled:
-        return static_cast<int>(devicePixelRatioFScale());
-    default:
-        break;
-    }
-    return QPaintDevice::metric(metric);
+    int value = 0;
+    return screenlessMetric(metric, kSide, kSide, &value) ? value : QPaintDevice::metric(metric);
 }
 
 } // namespace kestro
