@@ -11,9 +11,30 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 
 namespace kestro::cli {
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+void requestStop(int) {
+    g_stop = true;
+}
+
+} // namespace
+
+void stopOnSignals() {
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+}
+
+bool stopRequested() {
+    return g_stop;
+}
 
 OptionDef connectOption() {
     return {{QStringLiteral("connect")},

@@ -21,6 +21,11 @@ OptionDef connectOption();
 //! --live, of the commands that otherwise run on the simulations only.
 OptionDef liveOption();
 
+//! From now on SIGINT and SIGTERM ask the commands that run until stopped (monitor, simulate)
+//! to finish their work and exit, instead of killing them.
+void stopOnSignals();
+bool stopRequested();
+
 //! Applies every --connect to the project; false after printing why.
 bool applyConnectOptions(const CommandDef& command, const Arguments& args, Project* project);
 

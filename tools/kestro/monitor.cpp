@@ -12,22 +12,14 @@
 #include <QJsonObject>
 #include <QThread>
 
-#include <atomic>
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 namespace kestro::cli {
 
 namespace {
-
-std::atomic<bool> g_stop{false};
-
-void stopOnSignal(int) {
-    g_stop = true;
-}
 
 //! The lines, each flushed as it is written, so that a reader follows them as they come.
 class Lines {
@@ -146,8 +138,7 @@ int monitor(const Arguments& args) {
     LiveLink link(session, player.project, player.source, [&](const live::LiveNote& note) {
         lines.write(session.time(), noteLine(note, player.project));
     });
-    std::signal(SIGINT, stopOnSignal);
-    std::signal(SIGTERM, stopOnSignal);
+    stopOnSignals();
 
     QElapsedTimer clock;
     clock.start();
@@ -155,7 +146,7 @@ int monitor(const Arguments& args) {
     int snapshot = 0;
     double nextSnapshot = 0.0;
     int result = Ok;
-    while (!g_stop && lines.ok()) {
+    while (!stopRequested() && lines.ok()) {
         const double now = clock.nsecsElapsed() / 1e9;
         const double until = duration >= 0.0 ? std::min(now, duration) : now;
         session.advance(until - session.time());

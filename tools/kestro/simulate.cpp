@@ -13,21 +13,13 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include <atomic>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <optional>
 
 namespace kestro::cli {
 
 namespace {
-
-std::atomic<bool> g_stop{false};
-
-void stopOnSignal(int) {
-    g_stop = true;
-}
 
 //! One tag of the plant: what drives it and what was published last.
 struct PlantTag {
@@ -94,8 +86,7 @@ int simulate(const Arguments& args) {
     live::Inbox inbox;
     live::MqttConnection broker(index, *connection, served, &inbox,
                                 live::MqttConnection::Listen::WriteTopics);
-    std::signal(SIGINT, stopOnSignal);
-    std::signal(SIGTERM, stopOnSignal);
+    stopOnSignals();
     broker.start();
     std::fprintf(stderr, "kestro simulate: playing %zu tag(s) to %s at %s:%d\n", plant.size(),
                  to.c_str(), connection->host.c_str(), connection->port);
@@ -103,7 +94,7 @@ int simulate(const Arguments& args) {
     QElapsedTimer clock;
     clock.start();
     bool up = false;
-    while (!g_stop) {
+    while (!stopRequested()) {
         const double now = clock.nsecsElapsed() / 1e9;
         if (duration >= 0.0 && now >= duration) {
             break;
