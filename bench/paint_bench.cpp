@@ -212,6 +212,8 @@ struct PlantStage : Stage {
     kestro::Session session;
     Replay background;
     std::vector<Replay> objects;
+    int width = 0;
+    int height = 0;
 
     PlantStage() : session(options()) {
         const kestro::Project project =
@@ -223,6 +225,8 @@ struct PlantStage : Stage {
         session.start();
         const kestro::Session::Trace trace = session.trace();
         background = Replay(trace.background);
+        width = trace.size.width();
+        height = trace.size.height();
         for (const kestro::Session::ObjectTrace& object : trace.objects) {
             std::optional<Replay::After> after;
             const auto known = endsWithNoPenDrawing().find(object.className);
@@ -308,15 +312,18 @@ void registerPaintBenchmarks() {
             }
         };
         addRow("grid", name);
-        // As the host paints a window: every object from the same painter state.
+        // As the session paints a window: clipped to it, every object from the same state.
         Workload module{std::string("grid/") + name + "/module",
                         prepare,
                         [=] {
+                            painter->save();
+                            painter->setClipRect(QRect(0, 0, kWidth, kHeight));
                             for (const auto& object : grid->objects) {
                                 painter->save();
                                 object->Draw(painter);
                                 painter->restore();
                             }
+                            painter->restore();
                         },
                         {}};
         module.items = kGrid;
@@ -340,11 +347,14 @@ void registerPaintBenchmarks() {
                  [=] {
                      PlantStage& stage = plant();
                      stage.background.play(painter);
+                     painter->save();
+                     painter->setClipRect(QRect(0, 0, stage.width, stage.height));
                      for (const Replay& object : stage.objects) {
                          painter->save();
                          object.play(painter);
                          painter->restore();
                      }
+                     painter->restore();
                  },
                  {}});
 }

@@ -42,7 +42,12 @@ void WindowPainter::drawObject(QPainter* painter, LoadedWindow& window, LoadedOb
 }
 
 void WindowPainter::paint(QPainter* painter, LoadedWindow& window) {
-    painter->fillRect(QRect(0, 0, window.width, window.height), QColor(window.background));
+    const QRect area(0, 0, window.width, window.height);
+    painter->fillRect(area, QColor(window.background));
+    // Objects stop at the window's edge on a larger view. The rectangle also lets Qt's raster
+    // engine clip thin strokes itself instead of clipping every span against the device.
+    painter->save();
+    painter->setClipRect(area, Qt::IntersectClip);
     for (LoadedObject& object : window.objects) {
         // Shapes hide themselves only in the blink phase; whether they are visible at all (the
         // units digit of the show state) is the host's to honour.
@@ -51,6 +56,7 @@ void WindowPainter::paint(QPainter* painter, LoadedWindow& window) {
         }
         drawObject(painter, window, object);
     }
+    painter->restore();
 }
 
 void WindowPainter::paint(QPainter* painter, LoadedWindow& window, const QRegion& region,

@@ -13,6 +13,7 @@
 #include <QColor>
 #include <QImage>
 #include <QJsonDocument>
+#include <QPainter>
 
 using namespace kestro;
 using namespace sessiontest;
@@ -209,6 +210,25 @@ TEST_F(SessionPaint, RenderShowsBackgroundAndObjectsAndScales) {
     // The box's right edge: with no outline the fill ends at right - 2.
     EXPECT_EQ(image.pixelColor(48, 40), QColor(0xFF0000));
     EXPECT_EQ(image.pixelColor(50, 40), QColor(0x00FF00));
+}
+
+TEST_F(SessionPaint, ObjectsStopAtTheWindowsEdgeOnALargerView) {
+    ProjectBuilder b;
+    b.window(1, 120, 80, 0x00FF00).objects = {
+        ProjectBuilder::object(ProjectBuilder::shape("Wide", 100, 10, 200, 120, 0xFF0000))};
+    Session session(options());
+    std::string error;
+    ASSERT_TRUE(session.load(b.project, &error)) << error;
+    QImage view(300, 200, QImage::Format_RGB32);
+    view.fill(Qt::white);
+    QPainter painter(&view);
+    session.paint(&painter);
+    EXPECT_FALSE(painter.hasClipping()); // the view's painter is handed back as it came
+    painter.end();
+    EXPECT_EQ(view.pixelColor(110, 40), QColor(0xFF0000));
+    EXPECT_EQ(view.pixelColor(119, 79), QColor(0xFF0000));
+    EXPECT_EQ(view.pixelColor(120, 40), QColor(Qt::white));
+    EXPECT_EQ(view.pixelColor(110, 80), QColor(Qt::white));
 }
 
 TEST_F(SessionPaint, TraceRecordsEveryCallPerObject) {
