@@ -2,8 +2,7 @@
 #pragma once
 
 #include "kestrovalumen/animation/aniobj.h"
-
-#include <vector>
+#include "kestrovalumen/animation/segmenttable.h"
 
 class CAniBrush : public CAniObj {
 public:
@@ -15,8 +14,8 @@ public:
     //! Attaches the owner and finds its blink animation.
     void InitObj(CDrawObj* owner) override;
 
-    CAniObj* m_pBlink = nullptr;        //!< the owner's blink animation, not owned
-    std::vector<double> m_arrayValue;   //!< segment limits
-    std::vector<uint32_t> m_arrayColor; //!< one colour per limit, 0x00RRGGBB
-    uint32_t m_crCurrent = 0;           //!< the colour last applied
+    CAniObj* m_pBlink = nullptr;    //!< the owner's blink animation, not owned
+    kv::SegmentLimits m_arrayValue; //!< segment limits
+    kv::SegmentColors m_arrayColor; //!< one colour per limit, 0x00RRGGBB
+    uint32_t m_crCurrent = 0;       //!< the colour last applied
 };

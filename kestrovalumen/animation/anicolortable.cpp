@@ -7,8 +7,7 @@
 
 namespace kv {
 
-bool ReadColorTable(FF::utils::IBuffer* buf, std::vector<double>& values,
-                    std::vector<uint32_t>& colors) {
+bool ReadColorTable(FF::utils::IBuffer* buf, SegmentLimits& values, SegmentColors& colors) {
     return ReadCountedRun<float>(buf, values, [](float stored) { return double{stored}; }) &&
            ReadCountedRun<uint32_t>(buf, colors, ColorRefToRgb);
 }

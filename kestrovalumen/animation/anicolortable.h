@@ -5,11 +5,11 @@
 
 #include "kestrovalumen/animation/aniexpr.h"
 #include "kestrovalumen/animation/aniobj.h"
+#include "kestrovalumen/animation/segmenttable.h"
 #include "kestrovalumen/host/utils.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 class CDrawObj;
 
@@ -18,13 +18,12 @@ namespace kv {
 //! Reads the limits and colours that follow the common header: a counted run of float32 limits,
 //! then a counted run of stored colours, converted. Counts that cannot be in the stream are
 //! refused before anything is resized; what was read stays on a failure.
-bool ReadColorTable(FF::utils::IBuffer* buf, std::vector<double>& values,
-                    std::vector<uint32_t>& colors);
+bool ReadColorTable(FF::utils::IBuffer* buf, SegmentLimits& values, SegmentColors& colors);
 
 //! Segment of value among non-empty limits: the last one when value is at or above the last
 //! limit, else the first limit that value does not exceed. limits.size() when there is none,
 //! which only a NaN value can give. Inline: every colour animation looks it up on every refresh.
-inline size_t SegmentIndex(const std::vector<double>& limits, double value) {
+inline size_t SegmentIndex(const SegmentLimits& limits, double value) {
     const size_t last = limits.size() - 1;
     if (value >= limits[last]) {
         return last;
@@ -41,8 +40,8 @@ inline size_t SegmentIndex(const std::vector<double>& limits, double value) {
 
 //! The colour of value's segment into color. False when there are no limits or the segment has
 //! no colour; the caller then leaves its owner as it is.
-inline bool SegmentColor(const std::vector<double>& limits, const std::vector<uint32_t>& colors,
-                         double value, uint32_t& color) {
+inline bool SegmentColor(const SegmentLimits& limits, const SegmentColors& colors, double value,
+                         uint32_t& color) {
     if (limits.empty()) {
         return false;
     }

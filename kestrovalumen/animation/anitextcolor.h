@@ -2,8 +2,7 @@
 #pragma once
 
 #include "kestrovalumen/animation/aniobj.h"
-
-#include <vector>
+#include "kestrovalumen/animation/segmenttable.h"
 
 class CAniTextColor : public CAniObj {
 public:
@@ -15,8 +14,8 @@ public:
     //! Attaches the owner, takes its text colour as the current one and finds its blink animation.
     void InitObj(CDrawObj* owner) override;
 
-    uint32_t m_crCurrent = 0;           //!< the colour last applied (1 on a kind-1 owner)
-    std::vector<double> m_arrayValue;   //!< segment limits
-    std::vector<uint32_t> m_arrayColor; //!< one colour per limit, 0x00RRGGBB
-    CAniObj* m_pBlink = nullptr;        //!< the owner's blink animation, not owned
+    uint32_t m_crCurrent = 0;       //!< the colour last applied (1 on a kind-1 owner)
+    kv::SegmentLimits m_arrayValue; //!< segment limits
+    kv::SegmentColors m_arrayColor; //!< one colour per limit, 0x00RRGGBB
+    CAniObj* m_pBlink = nullptr;    //!< the owner's blink animation, not owned
 };

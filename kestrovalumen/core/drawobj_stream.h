@@ -5,6 +5,7 @@
 #include "kestrovalumen/host/utils.h"
 
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 namespace kv {
@@ -40,13 +41,15 @@ inline bool ReadProgram(FF::utils::IBuffer* buffer, FF::utils::MemoryBuffer& pro
 }
 
 //! Reads a counted run: an int32 count, then that many stored values, each converted into an
-//! element of out. A count that cannot be in the stream is refused before out is resized.
-template <class Stored, class T, class Convert>
-bool ReadCountedRun(FF::utils::IBuffer* buffer, std::vector<T>& out, Convert convert) {
+//! element of out (a std::vector or a SmallArray). A count that cannot be in the stream is
+//! refused before out is resized.
+template <class Stored, class Array, class Convert>
+bool ReadCountedRun(FF::utils::IBuffer* buffer, Array& out, Convert convert) {
     int32_t count = 0;
     if (!ReadField(buffer, count) || !CountFits(buffer, count, sizeof(Stored))) {
         return false;
     }
+    using T = std::remove_reference_t<decltype(*out.begin())>;
     out.assign(static_cast<size_t>(count), T());
     for (T& element : out) {
         Stored stored{};

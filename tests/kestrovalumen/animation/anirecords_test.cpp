@@ -33,7 +33,7 @@ const size_t kHeaderSize = 6;
 std::string fieldsOf(const CAniObj& a) {
     std::ostringstream out;
     out << std::setprecision(9);
-    auto table = [&out](const std::vector<double>& values, const std::vector<uint32_t>& colours) {
+    auto table = [&out](const kv::SegmentLimits& values, const kv::SegmentColors& colours) {
         for (double v : values) {
             out << v << ' ';
         }
