@@ -67,7 +67,7 @@ valgrind: build
 	cd $(BUILD) && bash $(CURDIR)/tests/reliability/valgrind.sh -j $(JOBS) $(CTEST_ARGS)
 
 # The benchmark table of docs/performance.md (kvbench; BENCH_ARGS go to Google Benchmark).
-BENCH_ARGS ?= --benchmark_repetitions=3
+BENCH_ARGS ?= --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
 bench: build
 	$(BUILD)/bin/kvbench $(BENCH_ARGS)
 

@@ -3,6 +3,7 @@
 //
 //   kvbench [Google Benchmark flags]        the benchmarks and the table
 //   kvbench --profile NAME [ITERATIONS]     one workload only, for callgrind (bench/profile.sh)
+//   kvbench --pair A B [ROUNDS]             two workloads in alternating blocks, and their ratio
 #include "bench/benches.h"
 #include "bench/heapcount.h"
 #include "bench/table.h"
@@ -12,11 +13,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace kvbench {
 
@@ -240,6 +244,84 @@ int profile(const std::string& name, int iterations) {
     return 0;
 }
 
+namespace {
+
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+//! CPU seconds per iteration of n iterations.
+double timeBlock(const Workload& workload, int n) {
+    double total = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double start = threadSeconds();
+        workload.run();
+        total += threadSeconds() - start;
+        if (workload.after) {
+            workload.after();
+        }
+    }
+    return total / n;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int pair(const std::string& nameA, const std::string& nameB, int rounds) {
+    const Workload* a = findWorkload(nameA);
+    const Workload* b = findWorkload(nameB);
+    if (a == nullptr || b == nullptr || rounds < 1) {
+        std::fprintf(stderr, "kvbench: --pair needs two workloads (--profile x lists them)\n");
+        return 2;
+    }
+    // A group's workloads share what is set up; another group's would replace it every block.
+    if (nameA.substr(0, nameA.find('/')) != nameB.substr(0, nameB.find('/'))) {
+        std::fprintf(stderr, "kvbench: --pair compares two workloads of one group\n");
+        return 2;
+    }
+    for (const Workload* w : {a, b}) {
+        if (w->prepare) {
+            w->prepare();
+        }
+        timeBlock(*w, 1);
+    }
+    // Blocks of about 20 ms, alternating, so that a busy neighbour or a slower clock costs both
+    // sides alike; the ratio is taken per round.
+    const double first = std::max(timeBlock(*a, 3), timeBlock(*b, 3));
+    const int n = std::clamp(static_cast<int>(0.02 / std::max(first, 1e-9)), 1, 100000);
+    std::vector<double> timesA;
+    std::vector<double> timesB;
+    std::vector<double> ratios;
+    for (int r = 0; r < rounds; ++r) {
+        const bool aFirst = r % 2 == 0;
+        const double t1 = timeBlock(aFirst ? *a : *b, n);
+        const double t2 = timeBlock(aFirst ? *b : *a, n);
+        timesA.push_back(aFirst ? t1 : t2);
+        timesB.push_back(aFirst ? t2 : t1);
+        ratios.push_back(timesA.back() / timesB.back());
+    }
+    const auto us = [](double s) { return s * 1e6; };
+    std::printf("%s: fastest %.1f us, median %.1f us\n", nameA.c_str(),
+                us(*std::min_element(timesA.begin(), timesA.end())), us(median(timesA)));
+    std::printf("%s: fastest %.1f us, median %.1f us\n", nameB.c_str(),
+                us(*std::min_element(timesB.begin(), timesB.end())), us(median(timesB)));
+    std::printf("ratio: %.3f median of %d rounds of %d iterations (%.3f to %.3f), %.3f fastest "
+                "over fastest\n",
+                median(ratios), rounds, n, *std::min_element(ratios.begin(), ratios.end()),
+                *std::max_element(ratios.begin(), ratios.end()),
+                *std::min_element(timesA.begin(), timesA.end()) /
+                    *std::min_element(timesB.begin(), timesB.end()));
+    dropStage();
+    clearWorkloads();
+    return 0;
+}
+
 void printTable() {
     std::printf("\n## kvbench results (CPU time of the fastest repetition)\n");
     printPainting();
@@ -263,23 +345,39 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    if (argc >= 3 && std::string(argv[1]) == "--profile") {
-        // Only the group of the workload is set up: under callgrind every set-up is slow.
+    const std::string mode = argc >= 3 ? argv[1] : "";
+    if (mode == "--profile" || (mode == "--pair" && argc >= 4)) {
+        // Only the groups of the workloads are set up: under callgrind every set-up is slow.
         const std::string name = argv[2];
-        const auto group = [&](const char* prefix) { return name.rfind(prefix, 0) == 0; };
+        const std::string other = mode == "--pair" ? argv[3] : name;
+        const auto group = [&](const char* prefix) {
+            return name.rfind(prefix, 0) == 0 || other.rfind(prefix, 0) == 0;
+        };
+        bool any = false;
         if (group("paint/") || group("grid/") || group("window/")) {
             kvbench::registerPaintBenchmarks();
-        } else if (group("refresh/")) {
+            any = true;
+        }
+        if (group("refresh/")) {
             kvbench::registerRefreshBenchmarks();
-        } else if (group("load/")) {
+            any = true;
+        }
+        if (group("load/")) {
             kvbench::registerLoadBenchmarks();
-        } else if (group("damage/")) {
+            any = true;
+        }
+        if (group("damage/")) {
             kvbench::registerDamageBenchmarks();
-        } else {
+            any = true;
+        }
+        if (!any) {
             kvbench::registerPaintBenchmarks();
             kvbench::registerRefreshBenchmarks();
             kvbench::registerLoadBenchmarks();
             kvbench::registerDamageBenchmarks();
+        }
+        if (mode == "--pair") {
+            return kvbench::pair(name, other, argc >= 5 ? std::atoi(argv[4]) : 30);
         }
         return kvbench::profile(name, argc >= 4 ? std::atoi(argv[3]) : 10);
     }
