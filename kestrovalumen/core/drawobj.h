@@ -43,11 +43,14 @@ struct DrawObjView {
     LogPen logPen;
     int32_t brush = 0; //!< fill flag
     LogBrush logBrush;
-    bool hasClipRect = false; //!< the object holds a clip rectangle
-    bool clip = false;        //!< drawing is cut to clipRect
-    Rect32 clipRect;          //!< all 0 without a clip rectangle
-    std::string text;         //!< as GetText gives it
+    int32_t hasClipRect = 0; //!< 1 when the object holds a clip rectangle
+    int32_t clip = 0;        //!< 1 when drawing is cut to clipRect
+    Rect32 clipRect;         //!< all 0 without a clip rectangle
+    std::string text;        //!< as GetText gives it
 };
+// Everything before the text is 32-bit fields without padding: a host compares two views'
+// numbers as bytes.
+static_assert(offsetof(DrawObjView, text) == 80, "DrawObjView's numbers are 20 packed words");
 
 //! Drawing-object class numbers.
 enum : uint32_t {
@@ -121,19 +124,22 @@ public:
     //! into the host could not link: the readers the host calls go without it.
     KV_HOST_READ DrawObjView View() const {
         DrawObjView view;
+        ReadView(view);
+        return view;
+    }
+    //! View into an existing view, whose text keeps its storage: a host that looks at every
+    //! object after every event allocates nothing.
+    KV_HOST_READ void ReadView(DrawObjView& view) const {
         view.rect = m_rect;
         view.showState = m_nShowState;
         view.pen = m_bPen;
         view.logPen = m_logPen;
         view.brush = m_bBrush;
         view.logBrush = m_logBrush;
-        view.hasClipRect = m_pClipRect != nullptr;
-        view.clip = m_bClip != 0 && m_pClipRect != nullptr;
-        if (m_pClipRect != nullptr) {
-            view.clipRect = *m_pClipRect;
-        }
+        view.hasClipRect = m_pClipRect != nullptr ? 1 : 0;
+        view.clip = m_bClip != 0 && m_pClipRect != nullptr ? 1 : 0;
+        view.clipRect = m_pClipRect != nullptr ? *m_pClipRect : Rect32{};
         GetText(view.text);
-        return view;
     }
 
     KV_HOST_READ int AnimationCount() const { return m_arrayAnimate.GetSize(); }

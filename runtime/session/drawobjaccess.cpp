@@ -27,11 +27,16 @@ __attribute__((no_sanitize("vptr"))) void readDrawObjState(draw_object_c* object
     state->brush = view.brush;
     state->brushStyle = view.logBrush.style;
     state->brushColor = view.logBrush.color;
-    state->hasClipRect = view.hasClipRect;
-    state->clip = view.clip;
+    state->hasClipRect = view.hasClipRect != 0;
+    state->clip = view.clip != 0;
     state->clipRect = {view.clipRect.left, view.clipRect.top, view.clipRect.right,
                        view.clipRect.bottom};
     state->text = std::move(view.text);
+}
+
+__attribute__((no_sanitize("vptr"))) void readDrawObjView(draw_object_c* object,
+                                                          DrawObjView* view) {
+    static_cast<const CDrawObj*>(object)->ReadView(*view);
 }
 
 __attribute__((no_sanitize("vptr"))) bool takesClicks(const draw_object_c* object) {

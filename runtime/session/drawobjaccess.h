@@ -13,6 +13,7 @@
 #include <string>
 
 class draw_object_c;
+struct DrawObjView;
 
 namespace kestro {
 
@@ -24,6 +25,10 @@ bool sharesDrawObjBase(const std::string& identifier);
 //! Fills the rectangle, show state, outline, fill, clip and text of the state from the object's
 //! CDrawObj::View. Only for objects of plug-ins that share the base.
 void readDrawObjState(draw_object_c* object, ObjectState* state);
+
+//! The object's CDrawObj::View into view, reusing the view's text storage. Only for objects of
+//! plug-ins that share the base.
+void readDrawObjView(draw_object_c* object, DrawObjView* view);
 
 //! True when the object answers an operator's click: it holds a click or a value input
 //! animation. Only for objects of plug-ins that share the base.

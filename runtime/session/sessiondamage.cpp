@@ -1,46 +1,59 @@
 #include "runtime/session/sessiondamage.h"
 
+#include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/host/gui.h"
 #include "runtime/session/drawobjaccess.h"
 
 #include <QPainter>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 
 namespace kestro {
 
 namespace {
 
-bool sameRect(const SessionRect& a, const SessionRect& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
+//! What a look reads of an object.
+struct Look {
+    bool visible = false; //!< as the object answers IsVisible
+    DrawObjView view;
+};
 
 //! What decides where an object paints. Colours, the show state and the clip do not: the
 //! extent is measured shown and without the clip.
-bool sameGeometry(const ObjectState& a, const ObjectState& b) {
-    return sameRect(a.rect, b.rect) && a.pen == b.pen && a.penStyle == b.penStyle &&
-           a.penWidth == b.penWidth && a.brush == b.brush && a.brushStyle == b.brushStyle &&
-           a.text == b.text;
+bool sameGeometry(const DrawObjView& a, const DrawObjView& b) {
+    return a.rect == b.rect && a.pen == b.pen && a.logPen.style == b.logPen.style &&
+           a.logPen.widthX == b.logPen.widthX && a.brush == b.brush &&
+           a.logBrush.style == b.logBrush.style && a.text == b.text;
 }
 
-bool sameLook(const ObjectState& a, const ObjectState& b) {
-    return sameGeometry(a, b) && a.showState == b.showState && a.visible == b.visible &&
-           a.penColor == b.penColor && a.brushColor == b.brushColor && a.clip == b.clip &&
-           a.hasClipRect == b.hasClipRect && sameRect(a.clipRect, b.clipRect);
+bool sameLook(const Look& a, const Look& b) {
+    // Looked at for every object after every event: the numbers compared as one block.
+    return a.visible == b.visible &&
+           std::memcmp(&a.view, &b.view, offsetof(DrawObjView, text)) == 0 &&
+           a.view.text == b.view.text;
 }
 
 //! Painted at all: visible, and in the shown phase of a blink (every shape draws nothing in
 //! its hidden phase).
-bool painted(const ObjectState& look) {
-    return look.visible && look.showState / 10 != 0;
+bool painted(const Look& look) {
+    return look.visible && look.view.showState / 10 != 0;
 }
 
-void readLook(const LoadedObject& object, ObjectState* look) {
+void readLook(const LoadedObject& object, Look* look) {
     look->visible = object.object->IsVisible();
-    readDrawObjState(object.object, look);
+    readDrawObjView(object.object, &look->view);
 }
 
 } // namespace
+
+struct DamageTracker::Seen {
+    Look look;
+    uint64_t changes = 0;
+    bool measured = false; //!< shown holds the extent of look's geometry
+    QRect shown;           //!< where it paints while visible and in its shown phase
+};
 
 DamageTracker::DamageTracker() = default;
 
@@ -109,7 +122,7 @@ void DamageTracker::look(LoadedWindow& window, uint64_t runs) {
     if (!sameWindow) {
         lookAll(window);
     } else {
-        ObjectState now;
+        Look now;
         for (size_t i = 0; i < window.objects.size(); ++i) {
             LoadedObject& object = window.objects[i];
             Seen& seen = m_seen[i];
@@ -117,7 +130,7 @@ void DamageTracker::look(LoadedWindow& window, uint64_t runs) {
             if (object.changes == seen.changes && sameLook(now, seen.look)) {
                 continue;
             }
-            if (!sameGeometry(now, seen.look)) {
+            if (!sameGeometry(now.view, seen.look.view)) {
                 seen.measured = false;
             }
             std::swap(seen.look, now);
@@ -125,12 +138,22 @@ void DamageTracker::look(LoadedWindow& window, uint64_t runs) {
             const QRect before = m_extents[i];
             m_extents[i] = extentOf(object, seen);
             if (!m_whole) {
-                for (const QRect& r : {before, m_extents[i]}) {
-                    if (!r.isEmpty()) {
-                        m_damage.push_back(r);
-                    }
-                }
+                addDamage(before, m_extents[i]);
             }
+        }
+    }
+}
+
+void DamageTracker::addDamage(const QRect& before, const QRect& after) {
+    // A recoloured object paints where it did, a moved one mostly so: one rectangle over both
+    // keeps the region small, and a little more repainted is still exact.
+    if (!before.isEmpty() && !after.isEmpty() && before.intersects(after)) {
+        m_damage.push_back(before | after);
+        return;
+    }
+    for (const QRect& r : {before, after}) {
+        if (!r.isEmpty()) {
+            m_damage.push_back(r);
         }
     }
 }

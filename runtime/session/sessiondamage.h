@@ -36,17 +36,14 @@ public:
     const std::vector<QRect>& extents() const { return m_extents; }
 
 private:
-    struct Seen {
-        ObjectState look;
-        uint64_t changes = 0;
-        bool measured = false; //!< shown holds the extent of look's geometry
-        QRect shown;           //!< where it paints while visible and in its shown phase
-    };
+    struct Seen; // per object: what the last look read, and where it paints
 
     void lookAll(LoadedWindow& window);
     //! The object's extent now, measuring it when its geometry is not the one measured.
     QRect extentOf(LoadedObject& object, Seen& seen);
     QRect measure(draw_object_c* object);
+    //! Where an object painted before and paints now, to the damage.
+    void addDamage(const QRect& before, const QRect& after);
 
     int m_window = -1;
     QSize m_size;

@@ -72,12 +72,13 @@ void WindowPainter::paint(QPainter* painter, LoadedWindow& window, const QRegion
     const RegionRows rows(area);
     std::vector<QRect> clip;
     for (size_t i = 0; i < window.objects.size() && i < extents.size(); ++i) {
-        LoadedObject& object = window.objects[i];
-        if (extents[i].isEmpty() || !object.object->IsVisible()) {
+        if (extents[i].isEmpty()) {
             continue;
         }
         rows.overlapping(extents[i], &clip);
-        if (!clip.empty()) {
+        // Most objects are outside the region: asked whether they are visible only when not.
+        LoadedObject& object = window.objects[i];
+        if (!clip.empty() && object.object->IsVisible()) {
             drawObject(painter, window, object, &clip);
         }
     }
