@@ -224,6 +224,16 @@ public:
         QFile file(m_dir.filePath("broker.log"));
         return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
     }
+    //! The log once it holds text, or as it stands after ten seconds: the broker writes it a
+    //! moment after the event, later still under a sanitizer.
+    std::string logOnceItHas(const std::string& text) const {
+        for (const auto deadline = Clock::now() + 10s;; std::this_thread::sleep_for(10ms)) {
+            std::string now = log();
+            if (now.find(text) != std::string::npos || Clock::now() > deadline) {
+                return now;
+            }
+        }
+    }
 
 private:
     QTemporaryDir m_dir;
