@@ -100,7 +100,7 @@ bool ScriptService::run(const unsigned char* program, unsigned int length,
     if (!ok) {
         m_lastError = std::move(reason);
     }
-    if (m_watcher) {
+    if (m_watcher && (!ok || m_watcher->wantsSuccesses())) {
         m_watcher->ran(program, ok ? nullptr : &m_lastError);
     }
     return ok;

@@ -20,13 +20,23 @@ public:
     virtual void reset() {}
 };
 
-//! Told of every run while installed: which program ran and, when it failed, why. A session uses
-//! it to say which object's expression fails, and when it stops failing.
+//! Told of every failed run while installed, which program and why, and of successes too while
+//! it wants them. A session uses it to say which object's expression fails, and when it stops
+//! failing: it wants successes only while something fails.
 class ScriptWatcher {
 public:
     virtual ~ScriptWatcher();
     //! failure is null after a success.
     virtual void ran(const unsigned char* program, const std::string* failure) = 0;
+    //! Whether successes are told as well as failures.
+    bool wantsSuccesses() const { return m_wantsSuccesses; }
+
+protected:
+    // A flag, not a virtual call: runs come by the thousand and nearly all of them succeed.
+    void setWantsSuccesses(bool wants) { m_wantsSuccesses = wants; }
+
+private:
+    bool m_wantsSuccesses = true;
 };
 
 class ScriptService {
@@ -39,8 +49,9 @@ public:
     //! nullptr gives the runs back to the expression engine.
     void setEvaluator(ScriptEvaluator* evaluator) { m_evaluator = evaluator; }
     ScriptEvaluator* evaluator() const { return m_evaluator; }
-    //! Every later run is told to watcher, which the caller keeps alive while it is installed;
-    //! nullptr stops it. One watcher at a time: the latest installed is told.
+    //! Every later run that fails, and every success while it wants them, is told to watcher,
+    //! which the caller keeps alive while it is installed; nullptr stops it. One watcher at a
+    //! time: the latest installed is told.
     void setWatcher(ScriptWatcher* watcher) { m_watcher = watcher; }
     ScriptWatcher* watcher() const { return m_watcher; }
     //! Forgets the last error and resets the installed evaluator, which stays installed.

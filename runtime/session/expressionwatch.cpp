@@ -18,7 +18,6 @@ void ExpressionWatch::enter(const LoadedWindow* window, const LoadedObject* obje
 }
 
 void ExpressionWatch::ran(const unsigned char* program, const std::string* failure) {
-    // Runs come by the thousand on every refresh: a success costs nothing while nothing fails.
     if (m_object == nullptr || (failure == nullptr && m_failing.empty())) {
         return;
     }
@@ -26,6 +25,7 @@ void ExpressionWatch::ran(const unsigned char* program, const std::string* failu
     if (failure == nullptr) {
         if (found != m_failing.end()) {
             m_failing.erase(found);
+            setWantsSuccesses(!m_failing.empty());
             record(program, nullptr);
         }
         return;
@@ -34,6 +34,7 @@ void ExpressionWatch::ran(const unsigned char* program, const std::string* failu
         return;
     }
     m_failing[program] = *failure;
+    setWantsSuccesses(true);
     record(program, failure);
 }
 

@@ -30,7 +30,7 @@ struct ExpressionChange {
 
 class ExpressionWatch : public ScriptWatcher {
 public:
-    ExpressionWatch() = default;
+    ExpressionWatch() { setWantsSuccesses(false); }
     //! Uninstalls itself if it is still installed.
     ~ExpressionWatch() override;
     ExpressionWatch(const ExpressionWatch&) = delete;

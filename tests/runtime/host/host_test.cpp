@@ -11,6 +11,7 @@
 #include "runtime/host/logger.h"
 #include "runtime/host/registry.h"
 #include "runtime/host/rtdb.h"
+#include "runtime/host/script.h"
 #include "runtime/host/stgy.h"
 #include "runtime/stream/forms.h"
 #include "tests/support/hostfixture.h"
@@ -88,6 +89,49 @@ TEST_F(Services, StrategiesRunTheLatestDefinitionAndRecordEveryRun) {
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(std::make_tuple(runs[1].strategy, runs[1].argument, runs[1].known),
               std::make_tuple(9, 3, false));
+}
+
+// Asks for successes only after a failure, as a session's watch does.
+class FailureWatcher : public kestro::ScriptWatcher {
+public:
+    explicit FailureWatcher(bool wantsSuccessesAtFirst) {
+        setWantsSuccesses(wantsSuccessesAtFirst);
+    }
+    void ran(const unsigned char* program, const std::string* failure) override {
+        told.push_back(std::string(reinterpret_cast<const char*>(program), 1) + ":" +
+                       (failure ? *failure : "ok"));
+        setWantsSuccesses(failure != nullptr);
+    }
+    std::vector<std::string> told;
+};
+
+TEST_F(Services, AWatcherIsToldOfEveryFailureAndOfSuccessesWhileItWantsThem) {
+    using kvtest::ScriptResult;
+    struct Row {
+        bool wantsAtFirst;
+        std::vector<std::string> told; //!< of the runs a (ok), b (fails), c (ok), d (ok)
+    };
+    const std::vector<Row> rows = {
+        {false, {"b:scripted failure", "c:ok"}},
+        {true, {"a:ok", "b:scripted failure", "c:ok"}},
+    };
+    kestro::ScriptService& service = kestro::ScriptService::instance();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.wantsAtFirst);
+        FailureWatcher watcher(row.wantsAtFirst);
+        service.setWatcher(&watcher);
+        auto& scripted = kvtest::ScriptedResults::instance();
+        for (const ScriptResult& r : {ScriptResult::value(1), ScriptResult::failure(),
+                                      ScriptResult::value(2), ScriptResult::value(3)}) {
+            scripted.queue(r);
+        }
+        for (const char* program : {"a", "b", "c", "d"}) {
+            Script::ValueType result;
+            service.run(reinterpret_cast<const unsigned char*>(program), 1, result, nullptr);
+        }
+        service.setWatcher(nullptr);
+        EXPECT_EQ(watcher.told, row.told);
+    }
 }
 
 TEST(VornIsEqual, DifferenceAtMostTheTolerance) {
