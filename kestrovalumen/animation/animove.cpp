@@ -19,6 +19,19 @@ int32_t& HighEdge(Rect32& r, MoveAxis axis) {
     return axis == MoveAxis::Horizontal ? r.right : r.bottom;
 }
 
+//! Whether target truncates to whole: std::trunc without its call into the maths library, on
+//! a path that every move takes on every refresh.
+bool TruncatesTo(double target, int32_t whole) {
+    const double w = whole;
+    if (whole > 0) {
+        return target >= w && target < w + 1.0;
+    }
+    if (whole < 0) {
+        return target <= w && target > w - 1.0;
+    }
+    return target > -1.0 && target < 1.0;
+}
+
 } // namespace
 
 int32_t EdgeCentre(int32_t low, int32_t high) {
@@ -31,7 +44,7 @@ int MoveCentreTo(double target, int32_t& low, int32_t& high) {
         return 0;
     }
     const int32_t current = EdgeCentre(low, high);
-    if (std::trunc(target) == static_cast<double>(current)) {
+    if (TruncatesTo(target, current)) {
         return 0;
     }
     const double half = static_cast<double>((static_cast<int64_t>(high) - low) / 2);

@@ -42,8 +42,8 @@ public:
     bool from(IBuffer* source, unsigned long long count);
     //! Replaces the content with a copy of the given bytes and rewinds.
     void assign(const void* bytes, uint64_t count);
-    //! The bytes (null when empty).
-    const unsigned char* data() const;
+    //! The bytes (null when empty). Every refresh asks it of every animation's program.
+    const unsigned char* data() const { return m_size == 0 ? nullptr : m_data; }
 
     bool read(void* destination, uint64_t count) override {
         // Record fields are a few bytes wide: their copies compile to plain moves here, and

@@ -88,10 +88,6 @@ void MemoryBuffer::assign(const void* bytes, uint64_t count) {
     replace(static_cast<const unsigned char*>(bytes), count);
 }
 
-const unsigned char* MemoryBuffer::data() const {
-    return m_size == 0 ? nullptr : m_data;
-}
-
 bool MemoryBuffer::seek(uint64_t position) {
     if (position > m_size) {
         return false;

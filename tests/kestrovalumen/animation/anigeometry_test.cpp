@@ -111,6 +111,14 @@ TEST_F(GeometryTest, TheCentreFollowsTheValue) {
           {-1.25, 1, {-12, 0, 8, 10}},  // -2.5 from 13: shift -15.5 gives -15
           {-1.125, 1, {-12, 0, 8, 10}}, // -1.25 is not the current -2, but shift 0.75 gives 0
           {std::nan(""), 0, {-12, 0, 8, 10}}}},
+        // A target whose truncation is the current centre leaves the owner alone; one just
+        // outside reports a move that the truncated shift may still leave in place.
+        {"the band around a positive centre", {0, 0, 20, 10}, {{}, 0, 100, 0, 10},
+         {{0.075, 0, {0, 0, 20, 10}}, {-0.05, 1, {0, 0, 20, 10}}}},
+        {"the band around a negative centre", {-20, 0, 0, 10}, {{}, 0, 100, 0, 10},
+         {{-0.05, 0, {-20, 0, 0, 10}}, {0.05, 1, {-20, 0, 0, 10}}}},
+        {"the band around centre 0", {-10, 0, 10, 10}, {{}, 0, 100, 0, 10},
+         {{0.09, 0, {-10, 0, 10, 10}}, {-0.09, 0, {-10, 0, 10, 10}}, {0.1, 1, {-9, 0, 11, 10}}}},
         {"odd width", {0, 0, 21, 10}, {{}, 0, 100, 0, 10}, {{1, 1, {10, 0, 31, 10}}}},
         {"reversed range", {0, 0, 20, 10}, {{}, 0, 100, 10, 0}, {{8, 1, {20, 0, 40, 10}}}},
         {"negative offsets", {0, 0, 20, 10}, {{}, -40, 0, 0, 10}, {{0, 1, {-40, 0, -20, 10}}}},
