@@ -96,10 +96,22 @@ void setTags(double value) {
     rtdb.clearWrites();
 }
 
+//! Programs back to back in one block: the bare evaluation reads them as tightly as they can lie,
+//! wherever the heap put the session's objects.
+struct PackedPrograms {
+    std::vector<unsigned char> bytes;
+    std::vector<std::pair<size_t, unsigned int>> spans; //!< offset and length of each
+
+    void add(const std::vector<unsigned char>& program) {
+        spans.emplace_back(bytes.size(), static_cast<unsigned int>(program.size()));
+        bytes.insert(bytes.end(), program.begin(), program.end());
+    }
+};
+
 struct RefreshStage : Stage {
     kestro::Session session{sessionOptions()};
     //! Per case: every animation's program, in the order Run reaches them.
-    std::vector<std::vector<std::vector<unsigned char>>> programs;
+    std::vector<PackedPrograms> programs;
 
     RefreshStage() {
         QJsonArray windows;
@@ -133,14 +145,14 @@ struct RefreshStage : Stage {
         session.start();
         // The same programs, compiled against the same database.
         for (const RefreshCase& c : refreshCases()) {
-            std::vector<std::vector<unsigned char>> list;
+            PackedPrograms list;
             for (int i = 0; i < kObjects; ++i) {
                 for (const std::string& source : c.sources("T" + std::to_string(i % kTags))) {
                     kestro::script::CompileResult compiled = kestro::script::compile(source);
                     if (!compiled.ok()) {
                         fail(source + ": " + compiled.error.text());
                     }
-                    list.push_back(std::move(compiled.bytes));
+                    list.add(compiled.bytes);
                 }
             }
             programs.push_back(std::move(list));
@@ -163,12 +175,11 @@ RefreshStage& refreshStage() {
 
 //! script_SvrRunProg over the programs, each with its result holder, as the animations run
 //! them; the sum keeps the values alive.
-double evaluateAll(const std::vector<std::vector<unsigned char>>& programs, Script::IHost* host) {
+double evaluateAll(const PackedPrograms& programs, Script::IHost* host) {
     double sum = 0.0;
-    for (const std::vector<unsigned char>& program : programs) {
+    for (const auto& [offset, length] : programs.spans) {
         Script::ValueType result;
-        if (script_SvrRunProg(program.data(), static_cast<unsigned int>(program.size()), result,
-                              host)) {
+        if (script_SvrRunProg(programs.bytes.data() + offset, length, result, host)) {
             sum += result.getFloat();
         }
     }
