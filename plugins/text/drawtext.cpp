@@ -46,27 +46,45 @@ CDrawText::CDrawText() {
 }
 
 void CDrawText::Draw(QPainter* painter) {
-    kv::DrawFramed(*this, painter, kv::report::kText, FrameStyle().withJoin(Qt::MiterJoin),
-                   [this](QPainter* p, const QBrush&) {
-                       // Without outline and fill the box would draw nothing.
-                       if (m_bPen || m_bBrush) {
-                           const QRect box = kv::InsetBox(*this, p);
-                           p->drawRects(&box, 1);
-                       }
-                       QFont font;
-                       font.setPixelSize(m_nFontSize > 0 ? std::min(m_nFontSize, kMaxFontSize)
-                                                         : kDefaultFontSize);
-                       font.setBold(m_bBold != 0);
-                       p->setFont(font);
-                       p->setPen(QColor(static_cast<QRgb>(m_crText)));
-                       // The text may run past the rectangle; only the frame's clip rectangle cuts
-                       // it.
-                       const Rect32& r = m_rect;
-                       const QRect textRect(QPoint(r.left, r.top),
-                                            QPoint(r.right - 1, r.bottom - 1));
-                       p->drawText(textRect, (m_nAlignment & kAlignmentBits) | Qt::TextDontClip,
-                                   PaintedText(m_strText));
-                   });
+    kv::DrawFramed(
+        *this, painter, kv::report::kText, FrameStyle().withJoin(Qt::MiterJoin),
+        [this](QPainter* p, const QBrush&) {
+            // Without outline and fill the box would draw nothing.
+            if (m_bPen || m_bBrush) {
+                const QRect box = kv::InsetBox(*this, p);
+                p->drawRects(&box, 1);
+            }
+            p->setFont(Font());
+            p->setPen(QColor(static_cast<QRgb>(m_crText)));
+            // The text may run past the rectangle; only the frame's clip rectangle cuts
+            // it.
+            const Rect32& r = m_rect;
+            const QRect textRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
+            p->drawText(textRect, (m_nAlignment & kAlignmentBits) | Qt::TextDontClip, Painted());
+        });
+}
+
+const QFont& CDrawText::Font() {
+    if (m_fontSize != m_nFontSize || m_fontBold != m_bBold) {
+        m_font = QFont();
+        m_font.setPixelSize(m_nFontSize > 0 ? std::min(m_nFontSize, kMaxFontSize)
+                                            : kDefaultFontSize);
+        m_font.setBold(m_bBold != 0);
+        m_fontSize = m_nFontSize;
+        m_fontBold = m_bBold;
+    }
+    return m_font;
+}
+
+const QString& CDrawText::Painted() {
+    const char* bytes = m_strText.GetString();
+    const size_t count = static_cast<size_t>(m_strText.GetLength());
+    if (m_painted.isNull() || m_paintedFrom.size() != count ||
+        m_paintedFrom.compare(0, count, bytes, count) != 0) {
+        m_paintedFrom.assign(bytes, count);
+        m_painted = PaintedText(m_strText);
+    }
+    return m_painted;
 }
 
 bool CDrawText::deserialize(FF::utils::IBuffer* buffer) {

@@ -4,6 +4,8 @@
 
 #include "kestrovalumen/core/drawobj.h"
 
+#include <QFont>
+#include <QString>
 #include <QtCore/qnamespace.h>
 
 #include <cstdint>
@@ -32,4 +34,18 @@ public:
     int32_t m_nFontSize = 14;                                //!< pixels
     int32_t m_nAlignment = Qt::AlignLeft | Qt::AlignVCenter; //!< Qt::Alignment
     int32_t m_bBold = 0;
+
+private:
+    //! The font of the record's size and weight, built again only when they change.
+    const QFont& Font();
+    //! The text as painted, converted again only when its bytes change.
+    const QString& Painted();
+
+    // A font and a converted text are a heap block each, and most texts stay as they are from
+    // one repaint to the next.
+    QFont m_font;
+    int32_t m_fontSize = -1; //!< the m_nFontSize m_font was built for; -1: none yet
+    int32_t m_fontBold = 0;
+    std::string m_paintedFrom; //!< the bytes m_painted was converted from
+    QString m_painted;
 };

@@ -1,6 +1,7 @@
 // The text plug-in as the host meets it: loaded by dlopen, made by the registry, loaded, drawn.
 #include "kestrovalumen/core/drawobj.h"
 #include "kestrovalumen/host/utils.h"
+#include "plugins/text/drawtext.h"
 #include "runtime/host/logger.h"
 #include "runtime/host/registry.h"
 #include "runtime/project/textfields.h"
@@ -10,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 using kestro::ClassRegistry;
 using kestro::HostLog;
@@ -167,6 +170,44 @@ TEST_F(TextObjectTest, DrawsTheBoxUnderTheText) {
     EXPECT_EQ(kestro::drawings(shapetest::paint(*text)).size(), 1u);
     text->SetShown(false);
     EXPECT_TRUE(kestro::drawings(shapetest::paint(*text)).empty());
+}
+
+TEST_F(TextObjectTest, EachDrawShowsTheTextAndFontItHasThen) {
+    const auto object = load(shapetest::objectOn(10, 20, 110, 50), fields("Tank 1"));
+    ASSERT_NE(object, nullptr);
+    auto* text = static_cast<CDrawText*>(object.get());
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::string text;
+        int pixelSize;
+        bool bold;
+    };
+    const std::vector<Step> steps = {
+        {"as loaded", [] {}, "Tank 1", 16, false},
+        {"drawn again", [] {}, "Tank 1", 16, false},
+        {"a text of the same length", [&] { text->SetText("Tank 2"); }, "Tank 2", 16, false},
+        {"a longer text", [&] { text->SetText("Tank 22"); }, "Tank 22", 16, false},
+        {"no text", [&] { text->SetText(""); }, "", 16, false},
+        {"a text again", [&] { text->SetText("Tank 2"); }, "Tank 2", 16, false},
+        {"another size", [&] { text->m_nFontSize = 24; }, "Tank 2", 24, false},
+        {"bold", [&] { text->m_bBold = 1; }, "Tank 2", 24, true},
+        {"no size: the default", [&] { text->m_nFontSize = 0; }, "Tank 2", 14, true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        const PaintRecords records = kestro::drawings(shapetest::paint(*text));
+        if (step.text.empty()) { // Qt paints no glyph, so nothing is recorded
+            EXPECT_TRUE(records.empty());
+            continue;
+        }
+        ASSERT_EQ(records.size(), 1u);
+        ASSERT_EQ(records[0].kind, PaintKind::Text);
+        EXPECT_EQ(records[0].text.toStdString(), step.text);
+        EXPECT_EQ(records[0].font.pixelSize(), step.pixelSize);
+        EXPECT_EQ(records[0].font.bold(), step.bold);
+    }
 }
 
 } // namespace
