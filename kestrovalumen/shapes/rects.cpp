@@ -148,7 +148,17 @@ void CDrawArc::Draw(QPainter* painter) {
         } else if (a1 > a2) {
             span = static_cast<int>((a2 + 360 - a1) * 16);
         }
-        p->drawArc(QRectF(x1, y1, w, h), start, span);
+        ArcPath& arc = m_arc;
+        if (arc.x != x1 || arc.y != y1 || arc.w != w || arc.h != h || arc.start != start ||
+            arc.span != span) {
+            // As QPainter::drawArc builds it, so that pixels and paint calls stay the same.
+            const QRectF rect = QRectF(x1, y1, w, h).normalized();
+            QPainterPath path;
+            path.arcMoveTo(rect, start / 16.0);
+            path.arcTo(rect, start / 16.0, span / 16.0);
+            arc = {x1, y1, w, h, start, span, std::move(path)};
+        }
+        p->strokePath(arc.path, p->pen());
     });
 }
 

@@ -3,6 +3,8 @@
 
 #include "kestrovalumen/core/drawobj.h"
 
+#include <QPainterPath>
+
 class CDrawRect : public CDrawObj {
     KV_DECLARE_DYNAMIC(CDrawRect)
 public:
@@ -48,6 +50,15 @@ public:
     int32_t m_nStartYPercent = 0;
     int32_t m_nEndXPercent = 0; //!< from the arc rectangle's top-left corner
     int32_t m_nEndYPercent = 0;
+
+private:
+    //! What drawArc(rect, start, span) strokes, kept while its arguments stay the same: the
+    //! arc's curves are most of what the object costs to draw.
+    struct ArcPath {
+        int x = 0, y = 0, w = -1, h = -1, start = 0, span = 0;
+        QPainterPath path;
+    };
+    ArcPath m_arc;
 };
 
 //! Angle in degrees, counter-clockwise from the positive x axis (screen y downward), of the point

@@ -122,3 +122,67 @@ TEST_F(RectsTest, ArcPointAngleCountsCounterClockwiseFromTheRight) {
 }
 
 } // namespace
+
+namespace {
+
+// The path QPainter::drawArc strokes for these arguments, as the recording device sees it.
+QPainterPath drawArcPath(const QRectF& rect, int start, int span) {
+    kestro::RecordingDevice device(800, 600);
+    QPainter painter(&device);
+    painter.drawArc(rect, start, span);
+    painter.end();
+    const PaintRecords drawn = kestro::drawings(device.records());
+    return drawn.size() == 1 ? drawn[0].path : QPainterPath();
+}
+
+TEST_F(RectsTest, EachArcDrawStrokesWhatDrawArcWouldForItsStateThen) {
+    struct Step {
+        const char* what;
+        Rect32 rect;
+        int penWidth; // -1: line off
+        int startX, startY, endX, endY;
+    };
+    // clang-format off
+    const Step steps[] = {
+        {"first draw", {10, 20, 110, 70}, 1, -50, 0, 50, 0},
+        {"drawn again", {10, 20, 110, 70}, 1, -50, 0, 50, 0},
+        {"moved", {30, 20, 130, 70}, 1, -50, 0, 50, 0},
+        {"a wider pen", {30, 20, 130, 70}, 4, -50, 0, 50, 0},
+        {"line off", {30, 20, 130, 70}, -1, -50, 0, 50, 0},
+        {"other points", {30, 20, 130, 70}, -1, 0, -50, 0, 50},
+        {"the first state again", {10, 20, 110, 70}, 1, -50, 0, 50, 0},
+    };
+    // clang-format on
+    CDrawArc arc;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        arc.m_rect = s.rect;
+        arc.m_bPen = 0;
+        if (s.penWidth >= 0) {
+            penOn(arc, s.penWidth);
+        }
+        arc.m_nStartXPercent = s.startX;
+        arc.m_nStartYPercent = s.startY;
+        arc.m_nEndXPercent = s.endX;
+        arc.m_nEndYPercent = s.endY;
+        const PaintRecord r = onlyDrawing(paint(arc));
+        ASSERT_EQ(r.kind, PaintKind::Path);
+        // The arc's rectangle: the inclusive corners, moved in by the pen as the rectangle's.
+        const int near = s.penWidth > 0 ? s.penWidth / 2 : 0;
+        const int far = s.penWidth > 0 ? s.penWidth - s.penWidth / 2 : 0;
+        const int x1 = s.rect.left + near, y1 = s.rect.top + near;
+        const int x2 = s.rect.right - 1 - far, y2 = s.rect.bottom - 1 - far;
+        const int w = x2 - x1 + 1, h = y2 - y1 + 1;
+        const double a1 =
+            ArcPointAngle(x1, y1, x2, y2, x2 + s.startX * w / 100, y2 + s.startY * h / 100);
+        const double a2 =
+            ArcPointAngle(x1, y1, x2, y2, x1 + s.endX * w / 100, y1 + s.endY * h / 100);
+        const int start = static_cast<int>(a1 * 16);
+        const int span = a2 > a1   ? static_cast<int>((a2 - a1) * 16)
+                         : a1 > a2 ? static_cast<int>((a2 + 360 - a1) * 16)
+                                   : 5760;
+        EXPECT_EQ(r.path, drawArcPath(QRectF(x1, y1, w, h), start, span));
+    }
+}
+
+} // namespace
