@@ -107,6 +107,7 @@ void DamageTracker::lookAll(LoadedWindow& window) {
         seen.changes = object.changes;
         m_extents[i] = extentOf(object, seen);
     }
+    m_grid.reset(m_size, m_extents);
     m_whole = true;
     m_damage.clear();
 }
@@ -137,6 +138,9 @@ void DamageTracker::look(LoadedWindow& window, uint64_t runs) {
             seen.changes = object.changes;
             const QRect before = m_extents[i];
             m_extents[i] = extentOf(object, seen);
+            if (m_extents[i] != before) {
+                m_grid.move(static_cast<uint32_t>(i), before, m_extents[i]);
+            }
             if (!m_whole) {
                 addDamage(before, m_extents[i]);
             }
@@ -167,6 +171,102 @@ QRegion DamageTracker::take() {
     m_damage.clear();
     m_whole = false;
     return damage;
+}
+
+bool ExtentGrid::cellsOf(const QRect& r, int* c0, int* r0, int* c1, int* r1) const {
+    if (r.isEmpty() || m_columns == 0 || r.right() < 0 || r.bottom() < 0 ||
+        r.left() >= m_columns * kCell || r.top() >= m_rows * kCell) {
+        return false;
+    }
+    *c0 = std::max(r.left(), 0) / kCell;
+    *r0 = std::max(r.top(), 0) / kCell;
+    *c1 = std::min(r.right() / kCell, m_columns - 1);
+    *r1 = std::min(r.bottom() / kCell, m_rows - 1);
+    return true;
+}
+
+void ExtentGrid::reset(QSize size, const std::vector<QRect>& extents) {
+    m_columns = std::max(0, (size.width() + kCell - 1) / kCell);
+    m_rows = std::max(0, (size.height() + kCell - 1) / kCell);
+    if (size.width() <= 0 || size.height() <= 0) {
+        m_columns = m_rows = 0;
+    }
+    m_objects = extents.size();
+    m_cells.assign(static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows), {});
+    m_visited.assign(m_cells.size(), 0);
+    for (size_t i = 0; i < extents.size(); ++i) {
+        move(static_cast<uint32_t>(i), QRect(), extents[i]);
+    }
+}
+
+void ExtentGrid::move(uint32_t index, const QRect& before, const QRect& after) {
+    int c0 = 0, r0 = 0, c1 = 0, r1 = 0;
+    if (cellsOf(before, &c0, &r0, &c1, &r1)) {
+        for (int row = r0; row <= r1; ++row) {
+            for (int column = c0; column <= c1; ++column) {
+                std::vector<uint32_t>& cell =
+                    m_cells[static_cast<size_t>(row * m_columns + column)];
+                const auto at = std::lower_bound(cell.begin(), cell.end(), index);
+                if (at != cell.end() && *at == index) {
+                    cell.erase(at);
+                }
+            }
+        }
+    }
+    if (cellsOf(after, &c0, &r0, &c1, &r1)) {
+        for (int row = r0; row <= r1; ++row) {
+            for (int column = c0; column <= c1; ++column) {
+                std::vector<uint32_t>& cell =
+                    m_cells[static_cast<size_t>(row * m_columns + column)];
+                // Filed in index order while the grid is built: then this is an append.
+                cell.insert(std::lower_bound(cell.begin(), cell.end(), index), index);
+            }
+        }
+    }
+}
+
+bool ExtentGrid::candidates(const QRegion& region, std::vector<uint32_t>* out) const {
+    out->clear();
+    size_t filed = 0;
+    std::vector<size_t> cells;
+    for (const QRect& r : region) {
+        int c0 = 0, r0 = 0, c1 = 0, r1 = 0;
+        if (!cellsOf(r, &c0, &r0, &c1, &r1)) {
+            continue;
+        }
+        for (int row = r0; row <= r1; ++row) {
+            for (int column = c0; column <= c1; ++column) {
+                const size_t cell = static_cast<size_t>(row * m_columns + column);
+                if (!m_visited[cell]) {
+                    m_visited[cell] = 1;
+                    cells.push_back(cell);
+                    filed += m_cells[cell].size();
+                }
+            }
+        }
+    }
+    for (const size_t cell : cells) {
+        m_visited[cell] = 0;
+    }
+    // Gathering what the cells hold costs more than a glance at every object once it nears
+    // their number.
+    if (filed * 4 >= m_objects) {
+        return false;
+    }
+    // Marked by index and read back in order: list order without a sort.
+    m_marks.assign((m_objects + 63) / 64, 0);
+    for (const size_t cell : cells) {
+        for (const uint32_t i : m_cells[cell]) {
+            m_marks[i / 64] |= uint64_t{1} << (i % 64);
+        }
+    }
+    for (size_t word = 0; word < m_marks.size(); ++word) {
+        for (uint64_t bits = m_marks[word]; bits != 0; bits &= bits - 1) {
+            out->push_back(
+                static_cast<uint32_t>(word * 64 + static_cast<size_t>(__builtin_ctzll(bits))));
+        }
+    }
+    return true;
 }
 
 QRegion unite(const std::vector<QRect>& rects) {

@@ -22,6 +22,33 @@
 
 namespace kestro {
 
+//! The objects of a window by the cells of a fixed grid that their extents touch: which objects
+//! may meet a small region, found without asking every object of the window.
+class ExtentGrid {
+public:
+    //! Cells of this many pixels a side.
+    static constexpr int kCell = 32;
+
+    //! Files every extent (empty ones nowhere) on a grid over a window of that size.
+    void reset(QSize size, const std::vector<QRect>& extents);
+    //! Object index's extent went from before to after.
+    void move(uint32_t index, const QRect& before, const QRect& after);
+    //! Into out, ascending and each once, every object whose extent meets a rectangle of the
+    //! region (and maybe a few more); false, out empty, when asking every object is cheaper.
+    bool candidates(const QRegion& region, std::vector<uint32_t>* out) const;
+
+private:
+    //! The cells the rectangle touches, as first and last column and row; false for none.
+    bool cellsOf(const QRect& r, int* c0, int* r0, int* c1, int* r1) const;
+
+    int m_columns = 0;
+    int m_rows = 0;
+    size_t m_objects = 0;
+    std::vector<std::vector<uint32_t>> m_cells; //!< row by row; each ascending
+    mutable std::vector<char> m_visited;        //!< per cell, for candidates()
+    mutable std::vector<uint64_t> m_marks;      //!< per object a bit, for candidates()
+};
+
 class DamageTracker {
 public:
     DamageTracker();
@@ -34,6 +61,8 @@ public:
     QRegion take();
     //! Per object of the window last looked at: where it painted then (empty when it did not).
     const std::vector<QRect>& extents() const { return m_extents; }
+    //! The same extents by grid cell.
+    const ExtentGrid& grid() const { return m_grid; }
 
 private:
     struct Seen; // per object: what the last look read, and where it paints
@@ -50,6 +79,7 @@ private:
     uint64_t m_runs = 0;
     std::vector<Seen> m_seen;
     std::vector<QRect> m_extents;
+    ExtentGrid m_grid;
     std::vector<QRect> m_damage; //!< not yet taken
     bool m_whole = false;        //!< the whole window is damaged
     std::unique_ptr<ExtentDevice> m_device;

@@ -60,7 +60,7 @@ void WindowPainter::paint(QPainter* painter, LoadedWindow& window) {
 }
 
 void WindowPainter::paint(QPainter* painter, LoadedWindow& window, const QRegion& region,
-                          const std::vector<QRect>& extents) {
+                          const std::vector<QRect>& extents, const ExtentGrid* grid) {
     const QRegion area = region & QRect(0, 0, window.width, window.height);
     if (area.isEmpty()) {
         return;
@@ -71,9 +71,10 @@ void WindowPainter::paint(QPainter* painter, LoadedWindow& window, const QRegion
     }
     const RegionRows rows(area);
     std::vector<QRect> clip;
-    for (size_t i = 0; i < window.objects.size() && i < extents.size(); ++i) {
+    const size_t count = std::min(window.objects.size(), extents.size());
+    const auto paintObject = [&](size_t i) {
         if (extents[i].isEmpty()) {
-            continue;
+            return;
         }
         rows.overlapping(extents[i], &clip);
         // Most objects are outside the region: asked whether they are visible only when not.
@@ -81,6 +82,19 @@ void WindowPainter::paint(QPainter* painter, LoadedWindow& window, const QRegion
         if (!clip.empty() && object.object->IsVisible()) {
             drawObject(painter, window, object, &clip);
         }
+    };
+    // A small region: only the objects filed in its cells, still in list order.
+    std::vector<uint32_t> candidates;
+    if (grid != nullptr && grid->candidates(area, &candidates)) {
+        for (const uint32_t i : candidates) {
+            if (i < count) {
+                paintObject(i);
+            }
+        }
+        return;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        paintObject(i);
     }
 }
 
@@ -149,7 +163,8 @@ void Session::paint(QPainter* painter, const QRegion& region) {
     }
     // Where each object paints now; what changed meanwhile stays for the next take.
     m_damage->look(*window, m_runs);
-    WindowPainter(m_recorder).paint(painter, *window, region, m_damage->extents());
+    WindowPainter(m_recorder)
+        .paint(painter, *window, region, m_damage->extents(), &m_damage->grid());
 }
 
 QRegion Session::takeDamage() {

@@ -33,6 +33,8 @@ struct WindowTrace {
     std::vector<ObjectTrace> objects; //!< every object, with no calls for an invisible one
 };
 
+class ExtentGrid;
+
 class WindowPainter {
 public:
     //! recorder: takes the exceptions that leave an object's Draw.
@@ -44,8 +46,9 @@ public:
     //! paint() within the region only: the background of the region, then every visible object
     //! whose extent (extents[i] for object i: where it paints, in window pixels) meets the
     //! region, cut to it.
+    //! grid, when given, files the same extents by cell.
     void paint(QPainter* painter, LoadedWindow& window, const QRegion& region,
-               const std::vector<QRect>& extents);
+               const std::vector<QRect>& extents, const ExtentGrid* grid = nullptr);
     //! The window as an image of that size (the window scaled to it), or of its own size when
     //! size is empty; a null image for a window without area.
     QImage render(LoadedWindow& window, QSize size);

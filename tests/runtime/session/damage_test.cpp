@@ -5,11 +5,13 @@
 #include "runtime/paint/recordingdevice.h"
 #include "runtime/session/eventdispatch.h"
 #include "runtime/session/eventscript.h"
+#include "runtime/session/sessiondamage.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPainter>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <set>
@@ -298,6 +300,61 @@ TEST_F(Damage, EachChangeIsTakenOnceAndATagAloneWaitsForTheRun) {
     EXPECT_EQ(device.drawings().size(), 2u) << device.dump().toStdString(); // background, lamp
     for (const PaintRecord& record : device.drawings()) {
         EXPECT_FALSE(record.rect().intersects(box)) << describe(record).toStdString();
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Whatever the extents and however they move, a region's candidates hold every object whose
+// extent meets one of its rectangles, each once and in list order; or the grid declines.
+TEST(ExtentGrid, CandidatesHoldEveryObjectThatMeetsTheRegionInListOrder) {
+    std::mt19937 random(20261208);
+    const QSize window(700, 500);
+    const auto anyRect = [&](int largest) {
+        std::uniform_int_distribution<int> at(-100, 800);
+        std::uniform_int_distribution<int> extent(0, largest);
+        return QRect(at(random), at(random), extent(random), extent(random));
+    };
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<QRect> extents(300);
+        for (QRect& r : extents) {
+            r = anyRect(40);
+        }
+        extents[7] = QRect(-2147483647, -2147483647, 2147483647, 2147483647); // off every side
+        extents[8] = QRect(0, 0, 700, 500);                                   // the window
+        ExtentGrid grid;
+        grid.reset(window, extents);
+        int asked = 0;
+        for (int step = 0; step < 30; ++step) {
+            const uint32_t moved = static_cast<uint32_t>(random() % extents.size());
+            const QRect before = extents[moved];
+            extents[moved] = step % 5 == 0 ? QRect() : anyRect(60);
+            grid.move(moved, before, extents[moved]);
+            QRegion region;
+            for (int k = 0; k < 1 + step % 4; ++k) {
+                region += anyRect(step % 10 == 9 ? 600 : 30);
+            }
+            region &= QRect(QPoint(0, 0), window);
+            std::vector<uint32_t> found;
+            if (!grid.candidates(region, &found)) {
+                EXPECT_TRUE(found.empty());
+                continue;
+            }
+            ++asked;
+            EXPECT_TRUE(std::is_sorted(found.begin(), found.end()));
+            EXPECT_EQ(std::adjacent_find(found.begin(), found.end()), found.end());
+            const std::set<uint32_t> in(found.begin(), found.end());
+            for (uint32_t i = 0; i < extents.size(); ++i) {
+                // An empty extent paints nowhere (QRegion would say a 33x0 one meets it).
+                if (!extents[i].isEmpty() && region.intersects(extents[i])) {
+                    EXPECT_TRUE(in.count(i)) << "object " << i << " at step " << step;
+                }
+            }
+        }
+        EXPECT_GT(asked, 10); // small regions are answered, not declined
     }
 }
 
