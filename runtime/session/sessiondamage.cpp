@@ -173,16 +173,20 @@ QRegion DamageTracker::take() {
     return damage;
 }
 
-bool ExtentGrid::cellsOf(const QRect& r, int* c0, int* r0, int* c1, int* r1) const {
+template <class Visit>
+void ExtentGrid::forEachCell(const QRect& r, Visit visit) const {
     if (r.isEmpty() || m_columns == 0 || r.right() < 0 || r.bottom() < 0 ||
         r.left() >= m_columns * kCell || r.top() >= m_rows * kCell) {
-        return false;
+        return;
     }
-    *c0 = std::max(r.left(), 0) / kCell;
-    *r0 = std::max(r.top(), 0) / kCell;
-    *c1 = std::min(r.right() / kCell, m_columns - 1);
-    *r1 = std::min(r.bottom() / kCell, m_rows - 1);
-    return true;
+    const int c0 = std::max(r.left(), 0) / kCell;
+    const int c1 = std::min(r.right() / kCell, m_columns - 1);
+    const int r1 = std::min(r.bottom() / kCell, m_rows - 1);
+    for (int row = std::max(r.top(), 0) / kCell; row <= r1; ++row) {
+        for (int column = c0; column <= c1; ++column) {
+            visit(static_cast<size_t>(row * m_columns + column));
+        }
+    }
 }
 
 void ExtentGrid::reset(QSize size, const std::vector<QRect>& extents) {
@@ -200,29 +204,18 @@ void ExtentGrid::reset(QSize size, const std::vector<QRect>& extents) {
 }
 
 void ExtentGrid::move(uint32_t index, const QRect& before, const QRect& after) {
-    int c0 = 0, r0 = 0, c1 = 0, r1 = 0;
-    if (cellsOf(before, &c0, &r0, &c1, &r1)) {
-        for (int row = r0; row <= r1; ++row) {
-            for (int column = c0; column <= c1; ++column) {
-                std::vector<uint32_t>& cell =
-                    m_cells[static_cast<size_t>(row * m_columns + column)];
-                const auto at = std::lower_bound(cell.begin(), cell.end(), index);
-                if (at != cell.end() && *at == index) {
-                    cell.erase(at);
-                }
-            }
+    forEachCell(before, [&](size_t at) {
+        std::vector<uint32_t>& cell = m_cells[at];
+        const auto found = std::lower_bound(cell.begin(), cell.end(), index);
+        if (found != cell.end() && *found == index) {
+            cell.erase(found);
         }
-    }
-    if (cellsOf(after, &c0, &r0, &c1, &r1)) {
-        for (int row = r0; row <= r1; ++row) {
-            for (int column = c0; column <= c1; ++column) {
-                std::vector<uint32_t>& cell =
-                    m_cells[static_cast<size_t>(row * m_columns + column)];
-                // Filed in index order while the grid is built: then this is an append.
-                cell.insert(std::lower_bound(cell.begin(), cell.end(), index), index);
-            }
-        }
-    }
+    });
+    forEachCell(after, [&](size_t at) {
+        // Filed in index order while the grid is built: then this is an append.
+        std::vector<uint32_t>& cell = m_cells[at];
+        cell.insert(std::lower_bound(cell.begin(), cell.end(), index), index);
+    });
 }
 
 bool ExtentGrid::candidates(const QRegion& region, std::vector<uint32_t>* out) const {
@@ -230,20 +223,13 @@ bool ExtentGrid::candidates(const QRegion& region, std::vector<uint32_t>* out) c
     size_t filed = 0;
     std::vector<size_t> cells;
     for (const QRect& r : region) {
-        int c0 = 0, r0 = 0, c1 = 0, r1 = 0;
-        if (!cellsOf(r, &c0, &r0, &c1, &r1)) {
-            continue;
-        }
-        for (int row = r0; row <= r1; ++row) {
-            for (int column = c0; column <= c1; ++column) {
-                const size_t cell = static_cast<size_t>(row * m_columns + column);
-                if (!m_visited[cell]) {
-                    m_visited[cell] = 1;
-                    cells.push_back(cell);
-                    filed += m_cells[cell].size();
-                }
+        forEachCell(r, [&](size_t cell) {
+            if (!m_visited[cell]) {
+                m_visited[cell] = 1;
+                cells.push_back(cell);
+                filed += m_cells[cell].size();
             }
-        }
+        });
     }
     for (const size_t cell : cells) {
         m_visited[cell] = 0;

@@ -38,8 +38,9 @@ public:
     bool candidates(const QRegion& region, std::vector<uint32_t>* out) const;
 
 private:
-    //! The cells the rectangle touches, as first and last column and row; false for none.
-    bool cellsOf(const QRect& r, int* c0, int* r0, int* c1, int* r1) const;
+    //! visit(cell index) for every cell the rectangle touches.
+    template <class Visit>
+    void forEachCell(const QRect& r, Visit visit) const;
 
     int m_columns = 0;
     int m_rows = 0;
