@@ -14,45 +14,45 @@ namespace kestro {
 
 namespace {
 
-//! What a look reads of an object.
-struct Look {
-    bool visible = false; //!< as the object answers IsVisible
-    DrawObjView view;
-};
+//! The bytes of a view's numbers: everything before its text.
+constexpr size_t kViewNumbers = offsetof(DrawObjView, text);
 
 //! What decides where an object paints. Colours, the show state and the clip do not: the
 //! extent is measured shown and without the clip.
 bool sameGeometry(const DrawObjView& a, const DrawObjView& b) {
     return a.rect == b.rect && a.pen == b.pen && a.logPen.style == b.logPen.style &&
            a.logPen.widthX == b.logPen.widthX && a.brush == b.brush &&
-           a.logBrush.style == b.logBrush.style && a.text == b.text;
-}
-
-bool sameLook(const Look& a, const Look& b) {
-    // Looked at for every object after every event: the numbers compared as one block.
-    return a.visible == b.visible &&
-           std::memcmp(&a.view, &b.view, offsetof(DrawObjView, text)) == 0 &&
-           a.view.text == b.view.text;
+           a.logBrush.style == b.logBrush.style;
 }
 
 //! Painted at all: visible, and in the shown phase of a blink (every shape draws nothing in
 //! its hidden phase).
-bool painted(const Look& look) {
-    return look.visible && look.view.showState / 10 != 0;
-}
-
-void readLook(const LoadedObject& object, Look* look) {
-    look->visible = object.object->IsVisible();
-    readDrawObjView(object.object, &look->view);
+bool painted(bool visible, int32_t showState) {
+    return visible && showState / 10 != 0;
 }
 
 } // namespace
 
 struct DamageTracker::Seen {
-    Look look;
-    uint64_t changes = 0;
-    bool measured = false; //!< shown holds the extent of look's geometry
-    QRect shown;           //!< where it paints while visible and in its shown phase
+    int32_t visible = 0; //!< as the object answered IsVisible
+    unsigned char numbers[kViewNumbers] = {};
+
+    void keep(bool isVisible, const DrawObjView& view) {
+        visible = isVisible ? 1 : 0;
+        std::memcpy(numbers, &view, kViewNumbers);
+    }
+    bool same(bool isVisible, const DrawObjView& view) const {
+        return visible == (isVisible ? 1 : 0) && std::memcmp(numbers, &view, kViewNumbers) == 0;
+    }
+    //! The numbers into a view, its text untouched.
+    void into(DrawObjView* view) const {
+        std::memcpy(static_cast<void*>(view), numbers, kViewNumbers);
+    }
+    int32_t showState() const {
+        int32_t state;
+        std::memcpy(&state, numbers + offsetof(DrawObjView, showState), sizeof state);
+        return state;
+    }
 };
 
 DamageTracker::DamageTracker() = default;
@@ -82,31 +82,45 @@ QRect DamageTracker::measure(draw_object_c* object) {
     return extent;
 }
 
-QRect DamageTracker::extentOf(LoadedObject& object, Seen& seen) {
-    if (!painted(seen.look)) {
+void DamageTracker::remember(size_t i) {
+    DrawObjView view;
+    const bool visible = m_objects[i]->IsVisible();
+    readDrawObjView(m_objects[i], &view);
+    m_seen[i].keep(visible, view);
+    m_texts[i] = std::move(view.text);
+}
+
+QRect DamageTracker::extentOf(size_t i) {
+    Seen& seen = m_seen[i];
+    if (!painted(seen.visible != 0, seen.showState())) {
         return QRect();
     }
-    if (!seen.measured) {
-        seen.shown = measure(object.object);
-        seen.measured = true;
+    if (!m_measured[i]) {
+        m_shown[i] = measure(m_objects[i]);
+        m_measured[i] = 1;
         // A drawing may put its own rectangle in order (the shapes that normalise do).
-        readLook(object, &seen.look);
+        remember(i);
     }
-    return seen.shown;
+    return m_shown[i];
 }
 
 void DamageTracker::lookAll(LoadedWindow& window) {
     m_window = window.number;
     m_size = QSize(window.width, window.height);
-    m_seen.assign(window.objects.size(), Seen());
-    m_extents.assign(window.objects.size(), QRect());
-    for (size_t i = 0; i < window.objects.size(); ++i) {
-        LoadedObject& object = window.objects[i];
-        Seen& seen = m_seen[i];
-        readLook(object, &seen.look);
-        seen.changes = object.changes;
-        m_extents[i] = extentOf(object, seen);
+    const size_t count = window.objects.size();
+    m_objects.resize(count);
+    m_seen.assign(count, Seen());
+    m_texts.assign(count, std::string());
+    m_shown.assign(count, QRect());
+    m_measured.assign(count, 0);
+    m_extents.assign(count, QRect());
+    for (size_t i = 0; i < count; ++i) {
+        // The list never changes after loading, nor does a window load again.
+        m_objects[i] = window.objects[i].object;
+        remember(i);
+        m_extents[i] = extentOf(i);
     }
+    window.reported.assign((count + 63) / 64, 0);
     m_grid.reset(m_size, m_extents);
     m_whole = true;
     m_damage.clear();
@@ -115,36 +129,56 @@ void DamageTracker::lookAll(LoadedWindow& window) {
 void DamageTracker::look(LoadedWindow& window, uint64_t runs) {
     const bool sameWindow = window.number == m_window &&
                             m_size == QSize(window.width, window.height) &&
-                            m_seen.size() == window.objects.size();
+                            m_objects.size() == window.objects.size();
     if (sameWindow && runs == m_runs) {
         return;
     }
     m_runs = runs;
     if (!sameWindow) {
         lookAll(window);
-    } else {
-        Look now;
-        for (size_t i = 0; i < window.objects.size(); ++i) {
-            LoadedObject& object = window.objects[i];
-            Seen& seen = m_seen[i];
-            readLook(object, &now);
-            if (object.changes == seen.changes && sameLook(now, seen.look)) {
-                continue;
-            }
-            if (!sameGeometry(now.view, seen.look.view)) {
-                seen.measured = false;
-            }
-            std::swap(seen.look, now);
-            seen.changes = object.changes;
-            const QRect before = m_extents[i];
-            m_extents[i] = extentOf(object, seen);
-            if (m_extents[i] != before) {
-                m_grid.move(static_cast<uint32_t>(i), before, m_extents[i]);
-            }
-            if (!m_whole) {
-                addDamage(before, m_extents[i]);
-            }
+        return;
+    }
+    // The vectors' storage stays put while the look runs: read through plain pointers, which the
+    // objects' calls cannot be thought to move.
+    draw_object_c* const* objects = m_objects.data();
+    const Seen* seen = m_seen.data();
+    const std::string* texts = m_texts.data();
+    const uint64_t* reported = window.reported.data();
+    const size_t reportedWords = window.reported.size();
+    const size_t count = m_objects.size();
+    DrawObjView now;
+    uint64_t reportedBits = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (i % 64 == 0) {
+            reportedBits = i / 64 < reportedWords ? reported[i / 64] : 0;
         }
+        const bool visible = objects[i]->IsVisible();
+        readDrawObjView(objects[i], &now);
+        if (((reportedBits >> (i % 64)) & 1) == 0 && seen[i].same(visible, now) &&
+            now.text == texts[i]) {
+            continue;
+        }
+        changed(i, visible, now);
+    }
+    window.reported.assign(window.reported.size(), 0);
+}
+
+void DamageTracker::changed(size_t i, bool visible, DrawObjView& now) {
+    Seen& seen = m_seen[i];
+    DrawObjView before;
+    seen.into(&before);
+    if (!sameGeometry(now, before) || now.text != m_texts[i]) {
+        m_measured[i] = 0;
+    }
+    seen.keep(visible, now);
+    std::swap(m_texts[i], now.text);
+    const QRect was = m_extents[i];
+    m_extents[i] = extentOf(i);
+    if (m_extents[i] != was) {
+        m_grid.move(static_cast<uint32_t>(i), was, m_extents[i]);
+    }
+    if (!m_whole) {
+        addDamage(was, m_extents[i]);
     }
 }
 

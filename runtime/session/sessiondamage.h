@@ -1,8 +1,8 @@
 // What changed on the current window between two looks: the region a viewer repaints.
 //
 // Each look reads every object of the window through drawobjaccess (rectangle, show state,
-// outline, fill, clip, text) and its count of runs that reported a change, and compares them
-// with the last look. An object that differs damages where it painted before and where it
+// outline, fill, clip, text) and whether a run of it reported a change, and compares them with
+// the last look. An object that differs damages where it painted before and where it
 // paints now. Where an object paints is measured on the extent device (paintextent.h) when its
 // geometry (rectangle, outline and fill flags and styles, pen width, text) differs from the
 // last measure: colours, blinking and clipping reuse the measure. Another window, or a window
@@ -18,7 +18,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
+
+struct DrawObjView;
 
 namespace kestro {
 
@@ -66,19 +69,29 @@ public:
     const ExtentGrid& grid() const { return m_grid; }
 
 private:
-    struct Seen; // per object: what the last look read, and where it paints
+    struct Seen; // per object: the numbers the last look read
 
     void lookAll(LoadedWindow& window);
-    //! The object's extent now, measuring it when its geometry is not the one measured.
-    QRect extentOf(LoadedObject& object, Seen& seen);
+    //! Reads object i as it is now into what the last look read.
+    void remember(size_t i);
+    //! Object i's extent now, measuring it when its geometry is not the one measured.
+    QRect extentOf(size_t i);
     QRect measure(draw_object_c* object);
+    //! Object i now looks so (its text taken), or its run reported a change.
+    void changed(size_t i, bool visible, DrawObjView& now);
     //! Where an object painted before and paints now, to the damage.
     void addDamage(const QRect& before, const QRect& after);
 
     int m_window = -1;
     QSize m_size;
     uint64_t m_runs = 0;
+    // Read for every object after every event, and so apart from what a change alone needs:
+    // the fewer bytes a look walks through, the sooner it is done.
+    std::vector<draw_object_c*> m_objects;
     std::vector<Seen> m_seen;
+    std::vector<std::string> m_texts; //!< per object, as the last look read it
+    std::vector<QRect> m_shown;       //!< per object, where it paints while shown
+    std::vector<char> m_measured;     //!< per object: m_shown holds its geometry's extent
     std::vector<QRect> m_extents;
     ExtentGrid m_grid;
     std::vector<QRect> m_damage; //!< not yet taken

@@ -30,12 +30,19 @@ std::string LoadedObject::programSource(int animation, int slot) const {
     return std::string();
 }
 
+void LoadedWindow::noteReported(const LoadedObject& object) {
+    const size_t i = static_cast<size_t>(&object - objects.data());
+    reported.resize((objects.size() + 63) / 64);
+    reported[i / 64] |= uint64_t{1} << (i % 64);
+}
+
 void runObject(LoadedWindow& window, LoadedObject& object, int code, CallRecorder& recorder) {
     // Failing expressions are pinned on the object that ran them.
     const WatchedRun watched(recorder.expressions(), window, object);
     try {
         if (object.object->Run(code)) {
             ++object.changes;
+            window.noteReported(object);
         }
     } catch (const std::exception& e) {
         recorder.addFault({window.number, object.index, objectName(object),

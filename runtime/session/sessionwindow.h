@@ -38,6 +38,12 @@ struct LoadedWindow {
     //! The objects that loaded, in list order: the painting order, the last one on top. The
     //! list never changes after loading.
     std::vector<LoadedObject> objects;
+    //! Per object of the list a bit, set when its Run reports a change; the damage tracker
+    //! clears them as it looks (sessiondamage.h).
+    std::vector<uint64_t> reported;
+
+    //! Sets the object's bit; the object is one of the list.
+    void noteReported(const LoadedObject& object);
 };
 
 //! The object's name; "" when it has none.

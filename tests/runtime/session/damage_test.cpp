@@ -251,10 +251,16 @@ TEST_F(Damage, RepaintingTheDamagedRegionGivesTheFullPictureAfterEveryEvent) {
 Project lampAndBox() {
     ProjectBuilder b;
     b.tag("Show", VarType::Int, 1);
+    b.tag("Ink", VarType::Int, 0);
     ObjectRecord lamp = ProjectBuilder::shape("Lamp", 10, 10, 40, 40, 0xFF0000);
     VisibleRecord visible;
     visible.header = b.header("Show");
     lamp.animations.push_back(animationEntry(visible));
+    TextColorRecord ink;
+    ink.header = b.header("Ink");
+    ink.values = {50.0f};
+    ink.colors = {0xC00000};
+    lamp.animations.push_back(animationEntry(ink));
     b.window(1, 200, 100).objects = {
         ProjectBuilder::object(lamp),
         ProjectBuilder::object(ProjectBuilder::shape("Box", 100, 10, 150, 60, 0x00FF00))};
@@ -281,6 +287,13 @@ TEST_F(Damage, EachChangeIsTakenOnceAndATagAloneWaitsForTheRun) {
         {"refresh", {}, {}},
         {"set Show 1", {}, {}},
         {"refresh", lamp, box},
+        // A shape's text colour in its top segment reports a change at every run, though
+        // nothing a host reads of the shape changes.
+        {"set Ink 60", {}, {}},
+        {"refresh", lamp, box},
+        {"refresh", lamp, box},
+        {"set Ink 0", {}, {}},
+        {"refresh", {}, {}},
         {"window 2", QRect(0, 0, 120, 80), {}},
         {"window 1", QRect(0, 0, 200, 100), {}},
     };
