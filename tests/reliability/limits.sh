@@ -42,4 +42,19 @@ expect 1 "long.events:1:9: a time in seconds from 0 to 604800 expected" \
 # And what is allowed still works within the same bound.
 expect 0 "" "$kestro" render "$examples/plant.json" --at 3600 -o "$work/out.png"
 
+# Under less address space than painting needs, every outcome is an exit, never a wait without
+# end: painting threads that could not start used to leave a render waiting for them.
+limit=81920
+while [ "$limit" -le 122880 ]; do
+    timeout 60 sh -c 'ulimit -v "$1" && shift && exec "$@"' sh "$limit" \
+        "$kestro" render "$examples/plant.json" -o "$work/out.png" > /dev/null 2> "$work/err"
+    got=$?
+    if [ "$got" -eq 124 ]; then
+        echo "FAILED: render under $limit KiB of address space did not finish" >&2
+        cat "$work/err" >&2
+        failures=$((failures + 1))
+    fi
+    limit=$((limit + 2048))
+done
+
 [ "$failures" -eq 0 ] || exit 1

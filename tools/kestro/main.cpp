@@ -6,6 +6,7 @@
 #include "tools/kestro/commands.h"
 #include "tools/kestro/files.h"
 #include "tools/kestro/options.h"
+#include "tools/kestro/workers.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -110,6 +111,11 @@ int runCommand(const CommandDef& command, const std::vector<std::string>& argv, 
     // Rendering must not depend on a display being there.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    std::string threads;
+    if (!workerThreadsStart(&threads)) {
+        std::fprintf(stderr, "kestro %s: %s\n", command.name, threads.c_str());
+        return Failed;
     }
     g_qtHandler = qInstallMessageHandler(quietQtMessages);
     int qtArgc = 1;
