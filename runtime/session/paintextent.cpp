@@ -42,7 +42,25 @@ double clampFar(double value) {
     return value > -kFar && value < kFar ? value : (value < 0 ? -kFar : kFar);
 }
 
+//! Filled from a colour table or a picture rather than one colour or a fixed pattern.
+bool stepped(const QBrush& brush) {
+    switch (brush.style()) {
+    case Qt::LinearGradientPattern:
+    case Qt::RadialGradientPattern:
+    case Qt::ConicalGradientPattern:
+    case Qt::TexturePattern:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
+
+void ExtentEngine::noteStepping(bool image) {
+    m_stepped = m_stepped || image || stepped(m_brush) ||
+                (m_pen.style() != Qt::NoPen && stepped(m_pen.brush()));
+}
 
 QRect ExtentEngine::extent() const {
     if (!m_any) {
@@ -59,9 +77,10 @@ QRect ExtentEngine::extent() const {
 }
 
 bool ExtentEngine::begin(QPaintDevice*) {
-    m_any = false;
+    reset();
     if (state) {
         m_pen = state->pen();
+        m_brush = state->brush();
         m_transform = state->transform();
         m_antialiased = state->renderHints() & QPainter::Antialiasing;
     }
@@ -71,6 +90,9 @@ bool ExtentEngine::begin(QPaintDevice*) {
 void ExtentEngine::updateState(const QPaintEngineState& changed) {
     if (changed.state() & DirtyPen) {
         m_pen = changed.pen();
+    }
+    if (changed.state() & DirtyBrush) {
+        m_brush = changed.brush();
     }
     if (changed.state() & DirtyTransform) {
         m_transform = changed.transform();
@@ -93,6 +115,7 @@ void ExtentEngine::addDevice(double left, double top, double right, double botto
 }
 
 void ExtentEngine::add(const QRectF& bounds, Corners corners) {
+    noteStepping(false);
     QRectF logical = bounds.normalized();
     double deviceReach = m_antialiased ? 0.5 : 0.0; // every pixel it touches, not only centres
     // Right angles stay right angles unless the painter turns.
@@ -182,15 +205,18 @@ void ExtentEngine::drawPolygon(const QPointF* points, int count, PolygonDrawMode
 }
 
 void ExtentEngine::drawPixmap(const QRectF& target, const QPixmap&, const QRectF&) {
+    noteStepping(true);
     add(target, Corners::None);
 }
 
 void ExtentEngine::drawTiledPixmap(const QRectF& target, const QPixmap&, const QPointF&) {
+    noteStepping(true);
     add(target, Corners::None);
 }
 
 void ExtentEngine::drawImage(const QRectF& target, const QImage&, const QRectF&,
                              Qt::ImageConversionFlags) {
+    noteStepping(true);
     add(target, Corners::None);
 }
 

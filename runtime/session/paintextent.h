@@ -9,9 +9,11 @@
 // joins can (a square cap's corner, a mitre to the pen's limit; a pixel more for a slanted line
 // of a one-pixel pen), a text a quarter of its height beyond the glyphs' box, and the pixels are
 // those whose centres lie within, give or take a quarter pixel of the rasteriser's rounding
-// (every pixel touched when antialiased); the painter's clip is not applied.
+// (every pixel touched when antialiased); the painter's clip is not applied. It also tells
+// whether the drawing's colours depend on where a clip starts its spans (steppedAlongSpans).
 #pragma once
 
+#include <QBrush>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPen>
@@ -28,8 +30,15 @@ public:
 
     //! Every pixel the calls since the last reset may touch; empty when there were none.
     QRect extent() const;
+    //! True when a call since the last reset drew a gradient, a texture or an image. Qt's
+    //! raster engine steps those along each span of pixels from the span's first pixel, so
+    //! their colours may differ by a rounding step where a clip makes a span start elsewhere.
+    bool steppedAlongSpans() const { return m_stepped; }
     //! Forgets the calls; the painter state stays.
-    void reset() { m_any = false; }
+    void reset() {
+        m_any = false;
+        m_stepped = false;
+    }
 
     bool begin(QPaintDevice* device) override;
     bool end() override { return true; }
@@ -63,10 +72,15 @@ private:
     //! Adds a rectangle already in device pixels.
     void addDevice(double left, double top, double right, double bottom);
 
+    //! A call in device pixels, a fill or stroke in the current brush and pen; an image, if.
+    void noteStepping(bool image);
+
     QPen m_pen;
+    QBrush m_brush;
     QTransform m_transform;
     bool m_antialiased = false;
     bool m_any = false;
+    bool m_stepped = false;
     double m_left = 0, m_top = 0, m_right = 0, m_bottom = 0;
 };
 

@@ -59,7 +59,7 @@ DamageTracker::DamageTracker() = default;
 
 DamageTracker::~DamageTracker() = default;
 
-QRect DamageTracker::measure(draw_object_c* object) {
+QRect DamageTracker::measure(draw_object_c* object, bool* stepped) {
     if (!m_device) {
         m_device = std::make_unique<ExtentDevice>();
     }
@@ -73,10 +73,12 @@ QRect DamageTracker::measure(draw_object_c* object) {
     try {
         object->Draw(m_painter.get());
         extent = engine.extent();
+        *stepped = engine.steppedAlongSpans();
     } catch (...) {
         // Whatever it drew before it threw is not known: the whole window. The paint that
         // meets the same exception records it.
         extent = QRect(QPoint(0, 0), m_size);
+        *stepped = true;
     }
     m_painter->restore();
     return extent;
@@ -96,8 +98,13 @@ QRect DamageTracker::extentOf(size_t i) {
         return QRect();
     }
     if (!m_measured[i]) {
-        m_shown[i] = measure(m_objects[i]);
+        bool stepped = false;
+        m_shown[i] = measure(m_objects[i], &stepped);
         m_measured[i] = 1;
+        if (m_stepped[i] != static_cast<char>(stepped)) {
+            m_stepped[i] = static_cast<char>(stepped);
+            m_steppedCount += stepped ? 1 : -1;
+        }
         // A drawing may put its own rectangle in order (the shapes that normalise do).
         remember(i);
     }
@@ -113,6 +120,8 @@ void DamageTracker::lookAll(LoadedWindow& window) {
     m_texts.assign(count, std::string());
     m_shown.assign(count, QRect());
     m_measured.assign(count, 0);
+    m_stepped.assign(count, 0);
+    m_steppedCount = 0;
     m_extents.assign(count, QRect());
     for (size_t i = 0; i < count; ++i) {
         // The list never changes after loading, nor does a window load again.
@@ -196,8 +205,37 @@ void DamageTracker::addDamage(const QRect& before, const QRect& after) {
     }
 }
 
+void DamageTracker::uncutStepped() {
+    if (m_steppedCount == 0 || m_damage.empty()) {
+        return;
+    }
+    std::vector<size_t> stepped;
+    for (size_t i = 0; i < m_stepped.size(); ++i) {
+        if (m_stepped[i] && !m_extents[i].isEmpty()) {
+            stepped.push_back(i);
+        }
+    }
+    // Each widening makes a rectangle wider within the objects' reach: it ends.
+    for (bool widened = true; widened;) {
+        widened = false;
+        for (QRect& r : m_damage) {
+            for (const size_t i : stepped) {
+                const QRect& e = m_extents[i];
+                if (r.intersects(e) && (e.left() < r.left() || e.right() > r.right())) {
+                    r.setLeft(std::min(r.left(), e.left()));
+                    r.setRight(std::max(r.right(), e.right()));
+                    widened = true;
+                }
+            }
+        }
+    }
+}
+
 QRegion DamageTracker::take() {
     const QRect window(QPoint(0, 0), m_size);
+    if (!m_whole) {
+        uncutStepped();
+    }
     QRegion damage = m_whole ? QRegion(window) : unite(m_damage);
     if (!window.contains(damage.boundingRect())) {
         damage &= window;

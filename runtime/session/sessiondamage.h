@@ -76,7 +76,12 @@ private:
     void remember(size_t i);
     //! Object i's extent now, measuring it when its geometry is not the one measured.
     QRect extentOf(size_t i);
-    QRect measure(draw_object_c* object);
+    //! Where the object paints, and whether its colours step along spans (paintextent.h).
+    QRect measure(draw_object_c* object, bool* stepped);
+    //! Widens each damaged rectangle over the whole width of every object it meets whose
+    //! colours step along spans, until it cuts none: a clip edge inside such an object would
+    //! start its spans where a whole repaint does not, and a colour may round the other way.
+    void uncutStepped();
     //! Object i now looks so (its text taken), or its run reported a change.
     void changed(size_t i, bool visible, DrawObjView& now);
     //! Where an object painted before and paints now, to the damage.
@@ -92,6 +97,8 @@ private:
     std::vector<std::string> m_texts; //!< per object, as the last look read it
     std::vector<QRect> m_shown;       //!< per object, where it paints while shown
     std::vector<char> m_measured;     //!< per object: m_shown holds its geometry's extent
+    std::vector<char> m_stepped;      //!< per object: its last measure stepped along spans
+    size_t m_steppedCount = 0;
     std::vector<QRect> m_extents;
     ExtentGrid m_grid;
     std::vector<QRect> m_damage; //!< not yet taken

@@ -7,6 +7,8 @@
 
 #include "runtime/host/gui.h"
 #include "runtime/host/stgy.h"
+#include "runtime/session/eventdispatch.h"
+#include "runtime/session/eventscript.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -16,6 +18,7 @@
 #include <QTableWidget>
 
 #include <functional>
+#include <random>
 
 using namespace kestro;
 using namespace kestro::play;
@@ -171,6 +174,68 @@ TEST_F(Play, TheViewRepaintsWhatChangedAndNothingElse) {
                 EXPECT_TRUE((QRegion(changed) - painted).isEmpty()) << step.what;
                 EXPECT_TRUE(changed.adjusted(-8, -8, 8, 8).contains(painted.boundingRect()))
                     << step.what;
+            }
+        }
+    }
+}
+
+// A view at another size repaints the damage as it does: the region scaled outwards, the
+// painter scaled. What it shows is the whole window at that size, after every event.
+TEST_F(Play, AScaledViewRepaintingTheDamageShowsTheWholeWindow) {
+    const QSizeF scales[] = {{2, 2}, {1.5, 1.5}, {0.75, 0.75}, {1.37, 0.81}, {0.5, 1.25}};
+    for (const char* name : {"plant.json", "animations.json"}) {
+        const Project project = projecttest::compiled(
+            projecttest::readFile(projecttest::sourceDir() + "/examples/" + name), name);
+        for (const QSizeF scale : scales) {
+            SCOPED_TRACE(std::string(name) + " at " + std::to_string(scale.width()) + " x " +
+                         std::to_string(scale.height()));
+            Session session(options());
+            std::string error;
+            ASSERT_TRUE(session.load(project, &error)) << error;
+            session.start();
+            const QSize own = session.windowSize();
+            const QSize view(qRound(own.width() * scale.width()),
+                             qRound(own.height() * scale.height()));
+            QImage shown(view, QImage::Format_RGB32);
+            shown.fill(Qt::magenta);
+            std::mt19937 random(5);
+            for (int step = 0; step <= 40; ++step) {
+                // The clock and written tags: what moves these windows.
+                std::string line = "advance 0.4";
+                if (step % 2 == 1) {
+                    const TagDef& tag = project.tags[random() % project.tags.size()];
+                    line = "set " + tag.name + " " +
+                           (tag.type == VarType::String
+                                ? "s" + std::string(random() % 9, 'x')
+                                : std::to_string(static_cast<int>(random() % 130) - 10));
+                }
+                if (step > 0) {
+                    std::vector<ScriptEvent> events;
+                    ScriptError scriptError;
+                    ASSERT_TRUE(parseEventScript(line, &events, &scriptError)) << line;
+                    dispatchEvent(session, events.at(0));
+                    dispatchEvent(session, ScriptEvent{}); // a refresh
+                }
+                const QRegion viewRegion = SessionView::scaled(session.takeDamage(), own, view);
+                {
+                    QPainter painter(&shown);
+                    painter.setClipRegion(viewRegion); // as a paint event clips
+                    painter.scale(static_cast<double>(view.width()) / own.width(),
+                                  static_cast<double>(view.height()) / own.height());
+                    session.paint(&painter, SessionView::scaled(viewRegion, view, own));
+                }
+                const QImage full = session.render(view);
+                int differing = 0;
+                QPoint first;
+                for (int y = 0; y < full.height(); ++y) {
+                    for (int x = 0; x < full.width(); ++x) {
+                        if (shown.pixel(x, y) != full.pixel(x, y) && differing++ == 0) {
+                            first = QPoint(x, y);
+                        }
+                    }
+                }
+                ASSERT_EQ(differing, 0) << "step " << step << " (" << line << "): first at ("
+                                        << first.x() << ", " << first.y() << ")";
             }
         }
     }

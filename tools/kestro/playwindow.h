@@ -59,6 +59,9 @@ public:
     //! Repaints the part of the view that shows the region of the project's window; nothing
     //! for an empty one.
     void showDamage(const QRegion& windowRegion);
+    //! The region scaled from one size to another, each rectangle rounded outwards and widened
+    //! by a pixel: what covers the pixels a scaled drawing of the region may touch.
+    static QRegion scaled(const QRegion& region, QSize from, QSize to);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -66,9 +69,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    //! The region scaled from one size to another, each rectangle rounded outwards.
-    static QRegion scaled(const QRegion& region, QSize from, QSize to);
-
     PlayWindow* m_owner;
 };
 

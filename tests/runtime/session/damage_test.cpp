@@ -316,6 +316,39 @@ TEST_F(Damage, EachChangeIsTakenOnceAndATagAloneWaitsForTheRun) {
     }
 }
 
+// A clip edge inside a gradient starts its spans where a whole repaint does not, and Qt steps a
+// gradient's colours along each span from its start: the damage spans such an object's width.
+TEST_F(Damage, ADamagedRectangleSpansEveryGradientItMeets) {
+    const struct {
+        const char* under; //!< the wide object's class
+        bool spanned;      //!< its whole width damaged where the small one moved over it
+    } cases[] = {{"CDrawPipe2", true}, {"CDrawRect", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.under);
+        const std::string json = std::string(R"({"tags": [{"name": "X", "initial": 0}],
+          "windows": [{"number": 1, "size": [440, 140], "objects": [
+           {"class": ")") + c.under +
+                                 R"(", "rect": [20, 20, 420, 120], "fill": "#3070C0"},
+           {"class": "CDrawRect", "rect": [100, 60, 104, 64], "fill": "#FF0000",
+            "animations": [{"kind": "hmove", "expression": "X", "minOffset": 0,
+                            "maxOffset": 100, "minValue": 0, "maxValue": 100}]}]}]})";
+        Session session(options());
+        std::string error;
+        ASSERT_TRUE(session.load(projecttest::compiled(json, c.under), &error)) << error;
+        session.start();
+        session.takeDamage();
+        run(session, "set X 50");
+        run(session, "refresh");
+        const QRegion damage = session.takeDamage();
+        ASSERT_FALSE(damage.isEmpty());
+        const auto covers = [&damage](const QRect& r) { return (QRegion(r) - damage).isEmpty(); };
+        // Where the small one was and is; across the wide one in those rows only if it steps.
+        EXPECT_TRUE(covers(QRect(100, 60, 4, 4)) && covers(QRect(150, 60, 4, 4)));
+        EXPECT_EQ(covers(QRect(20, 60, 399, 4)), c.spanned);
+        EXPECT_FALSE(damage.intersects(QRect(20, 20, 400, 30)));
+    }
+}
+
 } // namespace
 
 namespace {
