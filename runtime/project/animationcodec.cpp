@@ -145,34 +145,14 @@ void writeText(JsonOut& out, const char* key, const std::string& value) {
 
 // ---- the kinds ----
 
-struct Kind {
-    const char* name;
-    uint32_t type;
-};
-
-constexpr Kind kKinds[] = {
-    {"visible", kAniVisible}, {"blink", kAniBlink},         {"pen", kAniPen},
-    {"brush", kAniBrush},     {"textColor", kAniTextColor}, {"hmove", kAniHMove},
-    {"vmove", kAniVMove},     {"size", kAniSize},           {"click", kAniClick},
-    {"input", kAniInput},     {"output", kAniOutput},
-};
-
-const Kind* kindNamed(const std::string& name) {
-    for (const Kind& kind : kKinds) {
-        if (name == kind.name) {
-            return &kind;
+//! The type number of the kind a project file names; 0 for a name of none.
+uint32_t kindNamed(const std::string& name) {
+    for (uint32_t type = kAniBlink; type <= kAniVisible; ++type) {
+        if (name == animationKindName(type)) {
+            return type;
         }
     }
-    return nullptr;
-}
-
-const Kind* kindOfType(uint32_t type) {
-    for (const Kind& kind : kKinds) {
-        if (type == kind.type) {
-            return &kind;
-        }
-    }
-    return nullptr;
+    return 0;
 }
 
 const std::vector<std::string> kHeaderKeys = {"kind",    "type",         "version", "expression",
@@ -653,8 +633,8 @@ struct DumpVisitor {
 
 JsonOut rawAnimation(const AnimationEntry& entry, const std::string& source) {
     JsonOut out = JsonOut::object();
-    if (const Kind* kind = kindOfType(entry.typeId)) {
-        out.add("kind", JsonOut::string(kind->name));
+    if (*animationKindName(entry.typeId) != '\0') {
+        out.add("kind", JsonOut::string(animationKindName(entry.typeId)));
     } else {
         out.add("type", JsonOut::integer(entry.typeId));
     }
@@ -684,23 +664,22 @@ CompiledAnimation compileAnimation(const Node& n, const ScreenContext& context,
     n.expectObject();
     const Node kindNode = n["kind"];
     const Node typeNode = n["type"];
-    const Kind* kind = nullptr;
+    uint32_t kind = 0; // none named
     if (kindNode.exists()) {
         kind = kindNamed(kindNode.toText());
-        if (!kind) {
+        if (kind == 0) {
             kindNode.fail("unknown animation kind '" + kindNode.toText() +
                           "' (expected visible, blink, pen, brush, textColor, hmove, vmove, "
                           "size, click, input or output)");
         }
     }
-    const uint32_t type = typeNode.exists()
-                              ? static_cast<uint32_t>(typeNode.toInteger(0, UINT32_MAX))
-                              : (kind ? kind->type : 0);
+    const uint32_t type =
+        typeNode.exists() ? static_cast<uint32_t>(typeNode.toInteger(0, UINT32_MAX)) : kind;
     CompiledAnimation compiled;
     const Node raw = n["raw"];
     if (raw.exists()) {
         n.allowOnly({"kind", "type", "raw", "rawTail", "expression"}, "a raw animation");
-        if (!kind && !typeNode.exists()) {
+        if (kind == 0 && !typeNode.exists()) {
             n.fail(where + ": a raw animation needs \"kind\" or \"type\"");
         }
         compiled.entry = {type, raw.toHexBytes()};
@@ -708,10 +687,10 @@ CompiledAnimation compileAnimation(const Node& n, const ScreenContext& context,
             compiled.source = n["expression"].toText(); // kept for the dump, not compiled
         }
     } else {
-        if (!kind) {
+        if (kind == 0) {
             n.fail(where + ": an animation needs \"kind\" (or \"type\" with \"raw\")");
         }
-        compiled = compileByType(kind->type, n, context, where);
+        compiled = compileByType(kind, n, context, where);
         compiled.entry.typeId = type;
     }
     if (n["rawTail"].exists()) {
@@ -728,7 +707,7 @@ JsonOut dumpAnimation(const AnimationEntry& entry, const std::string& source,
         return rawAnimation(entry, source);
     }
     JsonOut out = JsonOut::object();
-    out.add("kind", JsonOut::string(kindOfType(entry.typeId)->name));
+    out.add("kind", JsonOut::string(animationKindName(entry.typeId)));
     std::visit(DumpVisitor{out, source, limits, context}, record);
     // The JSON must compile to these very bytes and sources; where it would not (a value JSON
     // cannot carry, an unusual encoding), the raw bytes are the faithful form.
