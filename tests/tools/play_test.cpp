@@ -199,7 +199,7 @@ TEST_F(Play, AScaledViewRepaintingTheDamageShowsTheWholeWindow) {
             QImage shown(view, QImage::Format_RGB32);
             shown.fill(Qt::magenta);
             std::mt19937 random(5);
-            for (int step = 0; step <= 40; ++step) {
+            for (int step = 0; step <= 30; ++step) {
                 // The clock and written tags: what moves these windows.
                 std::string line = "advance 0.4";
                 if (step % 2 == 1) {
@@ -225,6 +225,9 @@ TEST_F(Play, AScaledViewRepaintingTheDamageShowsTheWholeWindow) {
                     session.paint(&painter, SessionView::scaled(viewRegion, view, own));
                 }
                 const QImage full = session.render(view);
+                if (shown == full) {
+                    continue;
+                }
                 int differing = 0;
                 QPoint first;
                 for (int y = 0; y < full.height(); ++y) {
