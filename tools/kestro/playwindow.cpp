@@ -126,28 +126,51 @@ QRegion SessionView::scaled(const QRegion& region, QSize from, QSize to) {
     return out;
 }
 
+void SessionView::paintScaled(Session& session, QImage* picture, const QRegion& windowRegion) {
+    const QSize own = session.windowSize();
+    const QRegion viewRegion = scaled(windowRegion, own, picture->size());
+    QPainter painter(picture);
+    painter.setClipRegion(viewRegion);
+    if (own != picture->size()) {
+        painter.scale(static_cast<double>(picture->width()) / own.width(),
+                      static_cast<double>(picture->height()) / own.height());
+    }
+    // Back to the window: every window pixel under a view pixel of the region.
+    session.paint(&painter, scaled(viewRegion, picture->size(), own));
+}
+
+void SessionView::ensurePicture(Session& session) {
+    if (m_picture.size() != size()) {
+        m_picture = QImage(size(), QImage::Format_RGB32);
+        paintScaled(session, &m_picture, QRegion(QRect(QPoint(0, 0), session.windowSize())));
+    }
+}
+
 void SessionView::showDamage(const QRegion& windowRegion) {
-    const Session* session = m_owner->session();
-    if (!session || windowRegion.isEmpty()) {
+    Session* session = m_owner->session();
+    if (!session || windowRegion.isEmpty() || session->windowSize().isEmpty()) {
         return;
     }
+    if (m_picture.size() != size()) {
+        ensurePicture(*session);
+        update();
+        return;
+    }
+    paintScaled(*session, &m_picture, windowRegion);
     update(scaled(windowRegion, session->windowSize(), size()));
 }
 
 void SessionView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     Session* session = m_owner->session();
-    const QSize own = session ? session->windowSize() : QSize();
-    if (own.isEmpty()) {
+    if (!session || session->windowSize().isEmpty()) {
         painter.fillRect(rect(), palette().window());
         return;
     }
-    if (own != size()) {
-        painter.scale(static_cast<double>(width()) / own.width(),
-                      static_cast<double>(height()) / own.height());
+    ensurePicture(*session);
+    for (const QRect& r : event->region()) {
+        painter.drawImage(r, m_picture, r);
     }
-    // Only what Qt asks for: the damage of the last events, or what was uncovered.
-    session->paint(&painter, scaled(event->region(), size(), own));
 }
 
 void SessionView::mousePressEvent(QMouseEvent* event) {
@@ -253,6 +276,7 @@ void PlayWindow::closeProject() {
     Gui::instance().setKeyboardHandler(nullptr);
     m_attached.reset();
     m_session.reset();
+    m_view->forgetPicture();
 }
 
 bool PlayWindow::openProject(const Project& project, const QString& source, QString* error,

@@ -14,6 +14,7 @@
 #include "runtime/session/session.h"
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QMainWindow>
 #include <QRegion>
 #include <QSize>
@@ -50,18 +51,27 @@ struct PlayOptions {
 };
 
 //! Paints the session's current window and passes clicks and keys on to the play window.
+//!
+//! The view keeps its own picture of the window at its size: the session's damage is painted
+//! into it, and the view's paint events copy from it. A repaint that Qt asks for (an uncovered
+//! part, a region it merged) shows what the damage painted, never a clip of its own choosing.
 class SessionView : public QWidget {
 public:
     explicit SessionView(PlayWindow* owner);
 
     //! The point of the project's window under a point of the view.
     QPoint toWindow(QPoint viewPoint) const;
-    //! Repaints the part of the view that shows the region of the project's window; nothing
-    //! for an empty one.
+    //! Paints the region of the project's window into the picture and repaints that part of
+    //! the view; nothing for an empty one.
     void showDamage(const QRegion& windowRegion);
     //! The region scaled from one size to another, each rectangle rounded outwards and widened
     //! by a pixel: what covers the pixels a scaled drawing of the region may touch.
     static QRegion scaled(const QRegion& region, QSize from, QSize to);
+    //! Paints the part of the picture (at its own size) that shows the region of the session's
+    //! window, as the view does.
+    static void paintScaled(Session& session, QImage* picture, const QRegion& windowRegion);
+    //! The picture is of no use any more (the session goes): the next paint paints it whole.
+    void forgetPicture() { m_picture = QImage(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -69,7 +79,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    //! The picture at the view's size, painted whole when it was not.
+    void ensurePicture(Session& session);
+
     PlayWindow* m_owner;
+    QImage m_picture;
 };
 
 class PlayWindow : public QMainWindow {
