@@ -1,4 +1,5 @@
 // The damaged region: repainting only it gives the full picture, event after event.
+#include "tests/support/pictures.h"
 #include "tests/support/projecttestutil.h"
 #include "tests/support/sessiontest.h"
 
@@ -129,21 +130,6 @@ void note(const std::vector<ObjectState>& states, std::map<std::pair<int, int>, 
     }
 }
 
-//! "" when equal, else where they first differ.
-std::string firstDifference(const QImage& shown, const QImage& full) {
-    for (int y = 0; shown != full && y < full.height(); ++y) {
-        for (int x = 0; x < full.width(); ++x) {
-            if (shown.pixel(x, y) != full.pixel(x, y)) {
-                std::ostringstream out;
-                out << "pixel (" << x << ", " << y << ") is " << std::hex << shown.pixel(x, y)
-                    << ", the full repaint has " << full.pixel(x, y);
-                return out.str();
-            }
-        }
-    }
-    return "";
-}
-
 //! Runs one line of an event script.
 void run(Session& session, const std::string& line) {
     std::vector<ScriptEvent> events;
@@ -238,7 +224,7 @@ TEST_F(Damage, RepaintingTheDamagedRegionGivesTheFullPictureAfterEveryEvent) {
                 QPainter painter(&shown);
                 session.paint(&painter, damage);
             }
-            ASSERT_EQ(firstDifference(shown, session.render()), "")
+            ASSERT_EQ(kvtest::firstDifference(shown, session.render()), "")
                 << "step " << step << " (" << what << ") in window " << session.currentWindow();
             note(session.objectStates(), &last, &kinds);
         }
