@@ -14,7 +14,7 @@ namespace kestro {
 
 Session::Session(SessionOptions options)
     : m_options(std::move(options)), m_clock(m_options.refreshPeriod),
-      m_damage(std::make_unique<DamageTracker>()) {}
+      m_damage(std::make_unique<DamageTracker>(m_options.damageLook)) {}
 
 Session::~Session() {
     destroyObjects();

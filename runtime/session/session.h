@@ -86,6 +86,16 @@ struct ObjectRef {
     std::string name;
 };
 
+//! Where the damage looks for what changed, once a window has been looked at whole.
+enum class DamageLook {
+    //! At the objects whose run reported a change. After loading only a run changes an object,
+    //! and every class of our plug-ins reports each change it makes.
+    Reported,
+    //! At every object of the window after every event: for classes that may change without
+    //! saying so. It reads every object each time.
+    Everything,
+};
+
 struct SessionOptions {
     //! The plug-ins the classes come from: objects are loaded only from classes of our own
     //! plug-ins (their identifiers begin with "vorn_"). Null: the caller vouches for every
@@ -95,6 +105,7 @@ struct SessionOptions {
     //! Where captures asked for by objects are saved as PNG; "%n" stands for the capture's
     //! number, counted from 1. Empty: captures are recorded, not saved.
     std::string capturePath;
+    DamageLook damageLook = DamageLook::Reported;
 };
 
 class Session {
@@ -187,11 +198,12 @@ public:
     //! there, cut to the region. An empty region paints nothing at all.
     void paint(QPainter* painter, const QRegion& region);
     //! The region of the current window that changed since the last take, which it forgets:
-    //! every object whose run reported a change, or whose rectangle, show state, outline, fill,
-    //! clip or text differs, damages where it painted and where it paints now
-    //! (sessiondamage.h). The first take after loading, after the current window changed and
-    //! after the window's size changed is the whole window. A tag written between events
-    //! damages nothing by itself: the objects that read it change at their next run.
+    //! every object whose run reported a change damages where it painted and where it paints
+    //! now; looking at everything (SessionOptions::damageLook), so does every object whose
+    //! rectangle, show state, outline, fill, clip or text differs (sessiondamage.h). The first
+    //! take after loading, after the current window changed and after the window's size
+    //! changed is the whole window. A tag written between events damages nothing by itself:
+    //! the objects that read it change at their next run.
     QRegion takeDamage();
     //! The current window as an image; size empty: the window's own size, otherwise the window
     //! scaled to that size.

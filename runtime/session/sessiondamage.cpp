@@ -55,7 +55,7 @@ struct DamageTracker::Seen {
     }
 };
 
-DamageTracker::DamageTracker() = default;
+DamageTracker::DamageTracker(DamageLook where) : m_where(where) {}
 
 DamageTracker::~DamageTracker() = default;
 
@@ -129,7 +129,6 @@ void DamageTracker::lookAll(LoadedWindow& window) {
         remember(i);
         m_extents[i] = extentOf(i);
     }
-    window.reported.assign((count + 63) / 64, 0);
     m_grid.reset(m_size, m_extents);
     m_whole = true;
     m_damage.clear();
@@ -145,8 +144,29 @@ void DamageTracker::look(LoadedWindow& window, uint64_t runs) {
     m_runs = runs;
     if (!sameWindow) {
         lookAll(window);
-        return;
+    } else if (m_where == DamageLook::Reported) {
+        lookReported(window);
+    } else {
+        lookEverything(window);
     }
+    window.reported.assign(window.reported.size(), 0);
+}
+
+void DamageTracker::lookReported(LoadedWindow& window) {
+    const size_t count = m_objects.size();
+    const size_t words = std::min(window.reported.size(), (count + 63) / 64);
+    DrawObjView now;
+    for (size_t w = 0; w < words; ++w) {
+        for (uint64_t bits = window.reported[w]; bits != 0; bits &= bits - 1) {
+            const size_t i = w * 64 + static_cast<size_t>(__builtin_ctzll(bits));
+            const bool visible = m_objects[i]->IsVisible();
+            readDrawObjView(m_objects[i], &now);
+            changed(i, visible, now);
+        }
+    }
+}
+
+void DamageTracker::lookEverything(const LoadedWindow& window) {
     // The vectors' storage stays put while the look runs: read through plain pointers, which the
     // objects' calls cannot be thought to move.
     draw_object_c* const* objects = m_objects.data();
@@ -169,7 +189,6 @@ void DamageTracker::look(LoadedWindow& window, uint64_t runs) {
         }
         changed(i, visible, now);
     }
-    window.reported.assign(window.reported.size(), 0);
 }
 
 void DamageTracker::changed(size_t i, bool visible, DrawObjView& now) {

@@ -1,9 +1,10 @@
 // What changed on the current window between two looks: the region a viewer repaints.
 //
-// Each look reads every object of the window through drawobjaccess (rectangle, show state,
-// outline, fill, clip, text) and whether a run of it reported a change, and compares them with
-// the last look. An object that differs damages where it painted before and where it
-// paints now. Where an object paints is measured on the extent device (paintextent.h) when its
+// The first look at a window reads every object through drawobjaccess (rectangle, show state,
+// outline, fill, clip, text). Later looks read the objects whose run reported a change since
+// (or, looking at everything, every object) and compare them with what the last look read.
+// An object that reported or differs damages where it painted before and where it paints
+// now. Where an object paints is measured on the extent device (paintextent.h) when its
 // geometry (rectangle, outline and fill flags and styles, pen width, text) differs from the
 // last measure: colours, blinking and clipping reuse the measure. Another window, or a window
 // of another size, damages the whole window.
@@ -55,7 +56,7 @@ private:
 
 class DamageTracker {
 public:
-    DamageTracker();
+    explicit DamageTracker(DamageLook where = DamageLook::Reported);
     ~DamageTracker();
 
     //! Looks at the window unless nothing has run since the last look at it (runs: the
@@ -72,6 +73,10 @@ private:
     struct Seen; // per object: the numbers the last look read
 
     void lookAll(LoadedWindow& window);
+    //! Looks again at the objects whose run reported a change.
+    void lookReported(LoadedWindow& window);
+    //! Looks again at every object.
+    void lookEverything(const LoadedWindow& window);
     //! Reads object i as it is now into what the last look read.
     void remember(size_t i);
     //! Object i's extent now, measuring it when its geometry is not the one measured.
@@ -87,6 +92,7 @@ private:
     //! Where an object painted before and paints now, to the damage.
     void addDamage(const QRect& before, const QRect& after);
 
+    DamageLook m_where;
     int m_window = -1;
     QSize m_size;
     uint64_t m_runs = 0;

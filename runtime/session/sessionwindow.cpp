@@ -36,6 +36,17 @@ void LoadedWindow::noteReported(const LoadedObject& object) {
     reported[i / 64] |= uint64_t{1} << (i % 64);
 }
 
+namespace {
+
+void fail(LoadedWindow& window, const LoadedObject& object, const std::string& what,
+          CallRecorder& recorder) {
+    recorder.addFault({window.number, object.index, objectName(object), what});
+    // The animations before the one that threw may have changed the object.
+    window.noteReported(object);
+}
+
+} // namespace
+
 void runObject(LoadedWindow& window, LoadedObject& object, int code, CallRecorder& recorder) {
     // Failing expressions are pinned on the object that ran them.
     const WatchedRun watched(recorder.expressions(), window, object);
@@ -45,11 +56,9 @@ void runObject(LoadedWindow& window, LoadedObject& object, int code, CallRecorde
             window.noteReported(object);
         }
     } catch (const std::exception& e) {
-        recorder.addFault({window.number, object.index, objectName(object),
-                           "Run(" + std::to_string(code) + "): " + e.what()});
+        fail(window, object, "Run(" + std::to_string(code) + "): " + e.what(), recorder);
     } catch (...) {
-        recorder.addFault({window.number, object.index, objectName(object),
-                           "Run(" + std::to_string(code) + "): unknown exception"});
+        fail(window, object, "Run(" + std::to_string(code) + "): unknown exception", recorder);
     }
 }
 

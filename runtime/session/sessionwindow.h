@@ -50,7 +50,7 @@ struct LoadedWindow {
 std::string objectName(const LoadedObject& object);
 
 //! Run(code) on one object, counting a reported change. An exception that leaves it is recorded
-//! as a fault; the caller carries on.
+//! as a fault and taken as a reported change; the caller carries on.
 void runObject(LoadedWindow& window, LoadedObject& object, int code, CallRecorder& recorder);
 
 //! The windows shown, from the bottom to the current one at the top.

@@ -3,10 +3,12 @@
 #include "tests/support/projecttestutil.h"
 #include "tests/support/sessiontest.h"
 
+#include "kestrovalumen/shapes/rects.h"
 #include "runtime/paint/recordingdevice.h"
 #include "runtime/session/eventdispatch.h"
 #include "runtime/session/eventscript.h"
 #include "runtime/session/sessiondamage.h"
+#include "runtime/session/sessionrecorder.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,6 +19,7 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 
 using namespace kestro;
 using namespace sessiontest;
@@ -203,7 +206,11 @@ TEST_F(Damage, RepaintingTheDamagedRegionGivesTheFullPictureAfterEveryEvent) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Project project = projecttest::compiled(c.json, c.name);
-        Session session(options());
+        // Only the objects whose run reported a change are looked at: a class that changes
+        // without saying so leaves old pixels here.
+        SessionOptions looking = options();
+        looking.damageLook = DamageLook::Reported;
+        Session session(looking);
         std::string error;
         ASSERT_TRUE(session.load(project, &error)) << error;
         session.start();
@@ -358,6 +365,84 @@ TEST_F(Damage, ADamagedRectangleSpansEveryGradientItMeets) {
 } // namespace
 
 namespace {
+
+// A rectangle that moves itself down when it runs, saying so, or not, or throwing after it.
+class MovingRect : public CDrawRect {
+public:
+    enum Says { Reports, Keeps, Throws };
+    explicit MovingRect(Says says) : m_says(says) {}
+    bool Run(int, int, int) override {
+        SetBounds(100, 50, 130, 70);
+        if (m_says == Throws) {
+            throw std::runtime_error("lost the rest");
+        }
+        return m_says == Reports;
+    }
+
+private:
+    Says m_says;
+};
+
+// After loading only a run changes an object: the reported objects are where a change is,
+// unless a class changes without saying so, which only a look at every object finds. A run
+// that throws may have changed its object.
+TEST(DamageTracker, LooksAtTheReportedObjectsOrAtEveryObject) {
+    const QRect still(10, 10, 21, 21), was(100, 10, 31, 21), now(100, 50, 31, 21);
+    const struct {
+        DamageLook where;
+        MovingRect::Says says;
+        bool found; //!< the move is damaged
+    } cases[] = {
+        {DamageLook::Reported, MovingRect::Reports, true},
+        {DamageLook::Reported, MovingRect::Throws, true},
+        {DamageLook::Reported, MovingRect::Keeps, false},
+        {DamageLook::Everything, MovingRect::Reports, true},
+        {DamageLook::Everything, MovingRect::Throws, true},
+        {DamageLook::Everything, MovingRect::Keeps, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "look " << static_cast<int>(c.where) << ", says " << c.says);
+        CDrawRect a;
+        MovingRect b(c.says);
+        for (CDrawRect* r : {static_cast<CDrawRect*>(&a), static_cast<CDrawRect*>(&b)}) {
+            r->m_bPen = 1;
+            r->m_bBrush = 1;
+        }
+        a.SetBounds(10, 10, 30, 30);
+        b.SetBounds(100, 10, 130, 30);
+        LoadedWindow window;
+        window.number = 1;
+        window.width = 200;
+        window.height = 100;
+        window.objects.resize(2);
+        window.objects[0].object = &a;
+        window.objects[1].object = &b;
+        window.objects[1].index = 1;
+        CallRecorder recorder;
+        DamageTracker tracker(c.where);
+        tracker.look(window, 1);
+        EXPECT_EQ(tracker.take(), QRegion(0, 0, 200, 100));
+
+        runObject(window, window.objects[1], 0, recorder);
+        EXPECT_EQ(recorder.faults().size(), c.says == MovingRect::Throws ? 1u : 0u);
+        tracker.look(window, 2);
+        const QRegion damage = tracker.take();
+        EXPECT_EQ((QRegion(was) + now - damage).isEmpty(), c.found);
+        EXPECT_EQ(damage.isEmpty(), !c.found);
+        EXPECT_FALSE(damage.intersects(still));
+        EXPECT_EQ(tracker.extents()[1].contains(now), c.found);
+
+        // Nothing ran: nothing is looked at, whatever changed.
+        b.SetBounds(100, 70, 130, 90);
+        tracker.look(window, 2);
+        EXPECT_TRUE(tracker.take().isEmpty());
+        // A report without a change repaints the object where it is.
+        window.noteReported(window.objects[0]);
+        tracker.look(window, 3);
+        EXPECT_TRUE((QRegion(still) - tracker.take()).isEmpty());
+    }
+}
 
 // Whatever the extents and however they move, a region's candidates hold every object whose
 // extent meets one of its rectangles, each once and in list order; or the grid declines.
