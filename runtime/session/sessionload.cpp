@@ -221,6 +221,8 @@ LoadedWindow WindowLoader::load(const WindowDef& def, std::vector<LoadProblem>* 
         entry.limits = objectDef.limitSources;
         window.objects.push_back(std::move(entry));
     }
+    // Sized now: a run that reports a change never allocates.
+    window.reported.assign((window.objects.size() + 63) / 64, 0);
     return window;
 }
 

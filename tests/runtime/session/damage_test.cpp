@@ -1,9 +1,11 @@
 // The damaged region: repainting only it gives the full picture, event after event.
+#include "tests/support/allocations.h"
 #include "tests/support/pictures.h"
 #include "tests/support/projecttestutil.h"
 #include "tests/support/sessiontest.h"
 
 #include "kestrovalumen/shapes/rects.h"
+#include "runtime/host/rtdb.h"
 #include "runtime/paint/recordingdevice.h"
 #include "runtime/session/eventdispatch.h"
 #include "runtime/session/eventscript.h"
@@ -306,6 +308,22 @@ TEST_F(Damage, EachChangeIsTakenOnceAndATagAloneWaitsForTheRun) {
     EXPECT_EQ(device.drawings().size(), 2u) << device.dump().toStdString(); // background, lamp
     for (const PaintRecord& record : device.drawings()) {
         EXPECT_FALSE(record.rect().intersects(box)) << describe(record).toStdString();
+    }
+}
+
+// The objects' reports are noted at every refresh, which allocates nothing for it.
+TEST_F(Damage, NotingAndTakingChangesAllocateNothing) {
+    if (!kvtest::allocationsCounted()) {
+        GTEST_SKIP() << "allocations are not counted under the address sanitizer";
+    }
+    Session session(options());
+    std::string error;
+    ASSERT_TRUE(session.load(lampAndBox(), &error)) << error;
+    session.start();
+    EXPECT_FALSE(session.takeDamage().isEmpty());
+    for (int show : {0, 1, 0, 1}) {
+        Rtdb::instance().setInt(0, show);
+        EXPECT_EQ(kvtest::allocationsOf([&] { session.refresh(); }), 0) << show;
     }
 }
 
