@@ -6,11 +6,11 @@
 #include "runtime/session/limits.h"
 #include "runtime/session/session.h"
 #include "runtime/session/sessiondamage.h"
+#include "runtime/session/sessionpicture.h"
 #include "runtime/session/sessionrecorder.h"
 
 #include <QColor>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <exception>
@@ -192,14 +192,7 @@ bool Session::savePng(const std::string& path, QSize size, std::string* error) {
                  std::to_string(wanted.width()) + "x" + std::to_string(wanted.height());
         return false;
     }
-    // Written whole or not at all: a full disk leaves no half picture under the name.
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
-        *error = "cannot write " + path + ": " + file.errorString().toStdString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return kestro::savePng(image, path, error);
 }
 
 Session::Trace Session::trace() {

@@ -1,6 +1,5 @@
 // ctest-link: kestroplay
 // The play window driven in process, offscreen, as the operator drives it.
-#include "tests/support/pictures.h"
 #include "tests/support/projecttestutil.h"
 #include "tests/support/sessiontest.h"
 #include "tools/kestro/playkeys.h"
@@ -8,8 +7,6 @@
 
 #include "runtime/host/gui.h"
 #include "runtime/host/stgy.h"
-#include "runtime/session/eventdispatch.h"
-#include "runtime/session/eventscript.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -19,7 +16,6 @@
 #include <QTableWidget>
 
 #include <functional>
-#include <random>
 
 using namespace kestro;
 using namespace kestro::play;
@@ -184,51 +180,6 @@ TEST_F(Play, TheViewRepaintsWhatChangedAndNothingElse) {
         const QImage grabbed =
             window->view()->grab().toImage().convertToFormat(QImage::Format_RGB32);
         EXPECT_TRUE(grabbed == window->session()->render(window->view()->size()));
-    }
-}
-
-// A view at another size paints the damage into its picture (the region scaled outwards, the
-// painter scaled). The picture is the whole window at that size, after every event.
-TEST_F(Play, AScaledViewRepaintingTheDamageShowsTheWholeWindow) {
-    const QSizeF scales[] = {{2, 2}, {1.5, 1.5}, {0.75, 0.75}, {1.37, 0.81}, {0.5, 1.25}};
-    for (const char* name : {"plant.json", "animations.json"}) {
-        const Project project = projecttest::compiled(
-            projecttest::readFile(projecttest::sourceDir() + "/examples/" + name), name);
-        for (const QSizeF scale : scales) {
-            SCOPED_TRACE(std::string(name) + " at " + std::to_string(scale.width()) + " x " +
-                         std::to_string(scale.height()));
-            Session session(options());
-            std::string error;
-            ASSERT_TRUE(session.load(project, &error)) << error;
-            session.start();
-            const QSize own = session.windowSize();
-            const QSize view(qRound(own.width() * scale.width()),
-                             qRound(own.height() * scale.height()));
-            QImage shown(view, QImage::Format_RGB32);
-            shown.fill(Qt::magenta);
-            std::mt19937 random(5);
-            for (int step = 0; step <= 30; ++step) {
-                // The clock and written tags: what moves these windows.
-                std::string line = "advance 0.4";
-                if (step % 2 == 1) {
-                    const TagDef& tag = project.tags[random() % project.tags.size()];
-                    line = "set " + tag.name + " " +
-                           (tag.type == VarType::String
-                                ? "s" + std::string(random() % 9, 'x')
-                                : std::to_string(static_cast<int>(random() % 130) - 10));
-                }
-                if (step > 0) {
-                    std::vector<ScriptEvent> events;
-                    ScriptError scriptError;
-                    ASSERT_TRUE(parseEventScript(line, &events, &scriptError)) << line;
-                    dispatchEvent(session, events.at(0));
-                    dispatchEvent(session, ScriptEvent{}); // a refresh
-                }
-                SessionView::paintScaled(session, &shown, session.takeDamage());
-                ASSERT_EQ(kvtest::firstDifference(shown, session.render(view)), "")
-                    << "step " << step << " (" << line << ")";
-            }
-        }
     }
 }
 

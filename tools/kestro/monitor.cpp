@@ -1,6 +1,7 @@
 // kestro monitor: a project run in real time against its live sources, headless: one JSON line
 // per tag change and per change of state of the connections, and PNG snapshots, for unattended
 // stations and tests.
+#include "runtime/session/sessionpicture.h"
 #include "tools/kestro/commands.h"
 #include "tools/kestro/live.h"
 #include "tools/kestro/options.h"
@@ -143,6 +144,7 @@ int monitor(const Arguments& args) {
     QElapsedTimer clock;
     clock.start();
     const double period = toSeconds(player.options.refreshPeriod);
+    SessionPicture picture;
     int snapshot = 0;
     double nextSnapshot = 0.0;
     int result = Ok;
@@ -158,8 +160,10 @@ int monitor(const Arguments& args) {
                 QDir(QString::fromStdString(snapshots))
                     .filePath(
                         QStringLiteral("snapshot-%1.png").arg(++snapshot, 4, 10, QLatin1Char('0')));
+            // Only what changed since the last snapshot is painted again.
             std::string error;
-            if (!session.savePng(path.toStdString(), QSize(), &error)) {
+            if (!picture.update(session, QSize(), session.takeDamage(), &error) ||
+                !savePng(picture.image(), path.toStdString(), &error)) {
                 result = fail(command.name, error);
                 break;
             }

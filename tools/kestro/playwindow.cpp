@@ -109,41 +109,15 @@ QPoint SessionView::toWindow(QPoint viewPoint) const {
                   scaled(viewPoint.y(), height(), own.height()));
 }
 
-QRegion SessionView::scaled(const QRegion& region, QSize from, QSize to) {
-    if (from == to || from.isEmpty() || to.isEmpty()) {
-        return region;
+bool SessionView::ensurePicture(Session& session, const QRegion& windowRegion, QRegion* painted) {
+    std::string error;
+    if (m_picture.update(session, size(), windowRegion, painted, &error)) {
+        return true;
     }
-    const double sx = static_cast<double>(to.width()) / from.width();
-    const double sy = static_cast<double>(to.height()) / from.height();
-    QRegion out;
-    for (const QRect& r : region) {
-        // A pixel more on each side: a scaled drawing's edge pixels round either way.
-        out += QRect(QPoint(static_cast<int>(std::floor(r.left() * sx)) - 1,
-                            static_cast<int>(std::floor(r.top() * sy)) - 1),
-                     QPoint(static_cast<int>(std::ceil((r.right() + 1) * sx)),
-                            static_cast<int>(std::ceil((r.bottom() + 1) * sy))));
-    }
-    return out;
-}
-
-void SessionView::paintScaled(Session& session, QImage* picture, const QRegion& windowRegion) {
-    const QSize own = session.windowSize();
-    const QRegion viewRegion = scaled(windowRegion, own, picture->size());
-    QPainter painter(picture);
-    painter.setClipRegion(viewRegion);
-    if (own != picture->size()) {
-        painter.scale(static_cast<double>(picture->width()) / own.width(),
-                      static_cast<double>(picture->height()) / own.height());
-    }
-    // Back to the window: every window pixel under a view pixel of the region.
-    session.paint(&painter, scaled(viewRegion, picture->size(), own));
-}
-
-void SessionView::ensurePicture(Session& session) {
-    if (m_picture.size() != size()) {
-        m_picture = QImage(size(), QImage::Format_RGB32);
-        paintScaled(session, &m_picture, QRegion(QRect(QPoint(0, 0), session.windowSize())));
-    }
+    // The view shows its background meanwhile.
+    m_owner->statusBar()->showMessage(
+        QStringLiteral("Cannot show the window: %1").arg(fromBytes(error)));
+    return false;
 }
 
 void SessionView::showDamage(const QRegion& windowRegion) {
@@ -151,13 +125,10 @@ void SessionView::showDamage(const QRegion& windowRegion) {
     if (!session || windowRegion.isEmpty() || session->windowSize().isEmpty()) {
         return;
     }
-    if (m_picture.size() != size()) {
-        ensurePicture(*session);
-        update();
-        return;
+    QRegion painted;
+    if (ensurePicture(*session, windowRegion, &painted)) {
+        update(painted);
     }
-    paintScaled(*session, &m_picture, windowRegion);
-    update(scaled(windowRegion, session->windowSize(), size()));
 }
 
 void SessionView::paintEvent(QPaintEvent* event) {
@@ -167,9 +138,13 @@ void SessionView::paintEvent(QPaintEvent* event) {
         painter.fillRect(rect(), palette().window());
         return;
     }
-    ensurePicture(*session);
+    QRegion painted;
+    if (!ensurePicture(*session, QRegion(), &painted)) {
+        painter.fillRect(rect(), palette().window());
+        return;
+    }
     for (const QRect& r : event->region()) {
-        painter.drawImage(r, m_picture, r);
+        painter.drawImage(r, m_picture.image(), r);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "runtime/project/project.h"
 #include "runtime/session/eventdispatch.h"
 #include "runtime/session/session.h"
+#include "runtime/session/sessionpicture.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -64,14 +65,8 @@ public:
     //! Paints the region of the project's window into the picture and repaints that part of
     //! the view; nothing for an empty one.
     void showDamage(const QRegion& windowRegion);
-    //! The region scaled from one size to another, each rectangle rounded outwards and widened
-    //! by a pixel: what covers the pixels a scaled drawing of the region may touch.
-    static QRegion scaled(const QRegion& region, QSize from, QSize to);
-    //! Paints the part of the picture (at its own size) that shows the region of the session's
-    //! window, as the view does.
-    static void paintScaled(Session& session, QImage* picture, const QRegion& windowRegion);
     //! The picture is of no use any more (the session goes): the next paint paints it whole.
-    void forgetPicture() { m_picture = QImage(); }
+    void forgetPicture() { m_picture.forget(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -79,11 +74,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    //! The picture at the view's size, painted whole when it was not.
-    void ensurePicture(Session& session);
+    //! The picture at the view's size with the region painted (painted whole when it was of
+    //! another size); false when there is no picture of that size.
+    bool ensurePicture(Session& session, const QRegion& windowRegion, QRegion* painted);
 
     PlayWindow* m_owner;
-    QImage m_picture;
+    SessionPicture m_picture;
 };
 
 class PlayWindow : public QMainWindow {
